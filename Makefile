@@ -1,0 +1,40 @@
+# The two set-up commands: `make run` and `make test`.
+BUILD ?= build
+JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
+# Debian packages the build, the tests and the staged tools need.
+PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev qt6-qpa-plugins \
+           fp-utils genisoimage wodim xorriso
+
+.PHONY: deps configure build run test bench fuzz clean
+
+deps:
+	@bash scripts/install-deps.sh $(PACKAGES)
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display available (DISPLAY and WAYLAND_DISPLAY are unset): Spindle needs a desktop session." >&2; \
+	  echo "Start it from a graphical session, or under Xvfb: xvfb-run make run" >&2; \
+	  exit 1; fi
+	@cd $(BUILD)/bin && exec ./spindle $(ARGS)
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=120000 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -L bench --output-on-failure
+
+fuzz: deps
+	@bash scripts/install-deps.sh clang libclang-rt-14-dev
+	@cmake -S . -B $(BUILD)-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSPINDLE_FUZZ=ON >/dev/null
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_catalog
+	@mkdir -p $(BUILD)-fuzz/corpus && $(BUILD)-fuzz/bin/fuzz_catalog -max_total_time=60 $(BUILD)-fuzz/corpus
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-fuzz

@@ -1,0 +1,83 @@
+#include "about.h"
+
+#include "dialogs.h"
+#include "windows.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QString TAbout_form::homePage() { return QStringLiteral("https://spindle.example.org/"); }
+
+QString TAbout_form::credits()
+{
+    return QStringLiteral(
+        "Spindle v2\n"
+        "\n"
+        "\n"
+        "\n"
+        "This application is GUI for:\n"
+        "- mkisofs, cdrecord and readcd: the cdrtools family of CD mastering tools "
+        "(on Linux: genisoimage, wodim and readom of the cdrkit project, as Debian ships them)\n"
+        "- bbie: Spindle's own El Torito boot image extractor\n"
+        "- dd: the disk copier of the GNU core utilities\n"
+        "- additional stuff from me.\n"
+        "\n"
+        "Dedicated to everyone who masters discs by hand and wants to keep the exact command line.\n"
+        "\n"
+        "Thanks to:\n"
+        "- the authors and Debian maintainers of the CD recording tools,\n"
+        "- the Qt project,\n"
+        "- the users who reported what their drives print.\n");
+}
+
+TAbout_form::TAbout_form(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("About_form"));
+    setWindowTitle(QStringLiteral("About"));
+    app::paintSkyBlue(this);
+    Label1 = new QLabel(QStringLiteral("Spindle v2"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignCenter);
+    QFont f = Label1->font();
+    f.setBold(true);
+    f.setPointSize(f.pointSize() * 2);
+    Label1->setFont(f);
+    Label2 = new QLabel(homePage(), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setStyleSheet(QStringLiteral("color: blue;"));
+    Label2->setCursor(Qt::PointingHandCursor);
+    Label2->installEventFilter(this);
+    Memo1 = new QPlainTextEdit(credits(), this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Button1 = new QPushButton(QStringLiteral("Close"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    connect(Button1, &QPushButton::clicked, this, &TAbout_form::Button1Click);
+
+    auto *l = new QVBoxLayout(this);
+    l->addWidget(Label1);
+    l->addWidget(Label2);
+    l->addWidget(Memo1, 1);
+    l->addWidget(Button1, 0, Qt::AlignCenter);
+    setFixedSize(802, 555);
+}
+
+bool TAbout_form::eventFilter(QObject *o, QEvent *e)
+{
+    if (o == Label2 && e->type() == QEvent::MouseButtonRelease) {
+        Label2Click();
+        return true;
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+void TAbout_form::Label2Click() { app::dialogs().openDocument(Label2->text()); }
+
+void TAbout_form::Button1Click() { close(); }

@@ -1,0 +1,26 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+class TAbout_form : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TAbout_form(QWidget *parent = nullptr);
+    static QString homePage();
+    static QString credits();
+
+    QLabel *Label1;
+    QLabel *Label2;
+    QPlainTextEdit *Memo1;
+    QPushButton *Button1;
+
+    void Label2Click();
+    void Button1Click();
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override;
+};

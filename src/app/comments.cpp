@@ -1,0 +1,29 @@
+#include "comments.h"
+
+#include "windows.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TComments_form::TComments_form(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Comments_form"));
+    setWindowTitle(QStringLiteral("Comments"));
+    app::paintSkyBlue(this);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    CloseBt = new QPushButton(QStringLiteral("Close"), this);
+    CloseBt->setObjectName(QStringLiteral("CloseBt"));
+    connect(CloseBt, &QPushButton::clicked, this, &TComments_form::CloseBtClick);
+    auto *l = new QVBoxLayout(this);
+    l->addWidget(Memo1, 1);
+    l->addWidget(CloseBt, 0, Qt::AlignCenter);
+    setFixedSize(594, 338);
+}
+
+void TComments_form::CloseBtClick() { close(); }

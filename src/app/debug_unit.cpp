@@ -1,0 +1,115 @@
+#include "debug_unit.h"
+
+#include "dialogs.h"
+#include "exec/memo_lines.h"
+#include "platform/platform.h"
+#include "session.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TDebug_win::TDebug_win(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("Debug_win"));
+    setWindowTitle(QStringLiteral("Debug Window"));
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto *l = new QVBoxLayout(this);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->addWidget(Memo1);
+    dock();
+}
+
+void TDebug_win::dock()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect r = screen->availableGeometry();
+    setGeometry(r.left(), r.bottom() + 1 - 95, r.width(), 95);
+}
+
+void TDebug_win::showEvent(QShowEvent *e)
+{
+    dock();
+    QWidget::showEvent(e);
+    FormActivate();
+}
+
+void TDebug_win::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QWidget::changeEvent(e);
+}
+
+void TDebug_win::FormActivate()
+{
+    if (app::Win9xMode) {
+        platform::setCurrentDir(platform::spindleFolder());
+        m_debugFile.bind(app::kDebugFile);
+    }
+}
+
+bool TDebug_win::Memo1Change(QString *error)
+{
+    bool ok = true;
+    if (app::Win9xMode) {
+        // A change before the first activation binds the file at once, so
+        // the overflow rule holds for the drive scan's hidden writes too.
+        if (!m_debugFile.isBound())
+            m_debugFile.bind(platform::spindleFolder() + app::kDebugFile);
+        QString why;
+        if (m_debugFile.spillIfOver(exec::memo::textLength(Memo1), [this] { return Memo1->toPlainText(); }, &why))
+            Memo1->clear();
+        else if (!why.isEmpty()) {
+            ok = false;
+            if (error)
+                *error = why;
+        }
+    }
+    exec::memo::pageDown(Memo1);
+    return ok;
+}
+
+void TDebug_win::addText(const QString &text)
+{
+    exec::memo::appendText(Memo1, text);
+    QString error;
+    if (!Memo1Change(&error))
+        app::dialogs().error(this, error);
+}
+
+void TDebug_win::addEntry(const QString &text)
+{
+    addText(QStringLiteral("\r\n*****  ") + text + QStringLiteral("\r\n"));
+}
+
+void TDebug_win::saveLog()
+{
+    const QStringList kept = app::linesWithout(exec::memo::lines(Memo1), QStringLiteral("ddr"));
+    Memo1->setPlainText(kept.join(QLatin1Char('\n')));
+    app::FileDialogOptions o;
+    o.defaultExt = QStringLiteral("log");
+    o.fileName = QStringLiteral("debug");
+    o.filter = QStringLiteral("Log File|*.log");
+    o.overwritePrompt = true;
+    const QString path = app::dialogs().saveFile(this, o);
+    if (path.isEmpty())
+        return;
+    QByteArray data;
+    for (const QString &l : kept)
+        data += l.toUtf8() + '\n';
+    QString reason;
+    if (!platform::writeFileAtomic(path, data, &reason))
+        app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+}

@@ -1,0 +1,95 @@
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace app {
+
+namespace {
+
+class QtDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text, const QString &title, Icon icon) override
+    {
+        QMessageBox box(icon == Icon::Information ? QMessageBox::Information
+                        : icon == Icon::Error     ? QMessageBox::Critical
+                                                  : QMessageBox::NoIcon,
+                        title.isEmpty() ? QApplication::applicationName() : title, text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+    bool confirm(QWidget *parent, const QString &text) override
+    {
+        return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               == QMessageBox::Yes;
+    }
+    void error(QWidget *parent, const QString &text) override
+    {
+        message(parent, text, QApplication::applicationName(), Icon::Error);
+    }
+    QString openFile(QWidget *parent, const FileDialogOptions &o) override
+    {
+        return run(parent, o, QFileDialog::AcceptOpen);
+    }
+    QString saveFile(QWidget *parent, const FileDialogOptions &o) override
+    {
+        return run(parent, o, QFileDialog::AcceptSave);
+    }
+    void openDocument(const QString &target) override
+    {
+        const QUrl url = target.contains(QLatin1String("://"))
+                             ? QUrl(target)
+                             : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
+        QDesktopServices::openUrl(url);
+    }
+
+private:
+    static QString run(QWidget *parent, const FileDialogOptions &o, QFileDialog::AcceptMode mode)
+    {
+        QFileDialog d(parent, o.caption);
+        d.setAcceptMode(mode);
+        d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                      : QFileDialog::AnyFile);
+        const QStringList filters = qtFilter(o.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+        d.setNameFilters(filters);
+        if (o.filterIndex >= 1 && o.filterIndex <= filters.size())
+            d.selectNameFilter(filters.at(o.filterIndex - 1));
+        d.setDefaultSuffix(o.defaultExt);
+        if (!o.overwritePrompt)
+            d.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!o.fileName.isEmpty())
+            d.selectFile(o.fileName);
+        if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+            return QString();
+        return QFileInfo(d.selectedFiles().first()).absoluteFilePath();
+    }
+};
+
+QtDialogs g_qt;
+Dialogs *g_current = nullptr;
+
+} // namespace
+
+Dialogs &dialogs() { return g_current ? *g_current : g_qt; }
+void setDialogs(Dialogs *d) { g_current = d; }
+
+QString qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString text = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(text, patterns);
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+} // namespace app

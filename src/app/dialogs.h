@@ -1,0 +1,55 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+namespace app {
+
+// What a file dialog is asked for. `filter` uses the "Text|pattern|Text|
+// pattern" form; `filterIndex` counts from 1.
+struct FileDialogOptions
+{
+    QString caption;
+    QString filter;
+    int filterIndex = 1;
+    QString defaultExt;
+    QString fileName;
+    bool overwritePrompt = false;
+};
+
+// Every message box, file dialog and desktop hand-off goes through here, so
+// tests can answer them and check their texts and order.
+class Dialogs
+{
+public:
+    enum class Icon { None, Information, Error };
+    virtual ~Dialogs() = default;
+    // A box with an OK button. An empty title means the application's.
+    virtual void message(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
+    // A confirmation with Yes and No; true for Yes.
+    virtual bool confirm(QWidget *parent, const QString &text) = 0;
+    // The application's standard error box.
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    // Returns the chosen file's full path, or empty when cancelled.
+    virtual QString openFile(QWidget *parent, const FileDialogOptions &o) = 0;
+    virtual QString saveFile(QWidget *parent, const FileDialogOptions &o) = 0;
+    // Asks the desktop to open a document or address; failures are ignored.
+    virtual void openDocument(const QString &target) = 0;
+
+    // Shorthands for the two kinds of box the windows use.
+    void plain(QWidget *parent, const QString &text) { message(parent, text, QString(), Icon::None); }
+    void info(QWidget *parent, const QString &text, const QString &title = QStringLiteral("Information"))
+    {
+        message(parent, text, title, Icon::Information);
+    }
+};
+
+// The program-wide instance (the Qt implementation unless replaced).
+Dialogs &dialogs();
+// Replaces it; pass nullptr to go back to the Qt implementation.
+void setDialogs(Dialogs *d);
+
+// Turns "Text|*.a;*.b|All|*.*" into Qt's "Text (*.a *.b);;All (*.*)".
+QString qtFilter(const QString &filter);
+
+} // namespace app

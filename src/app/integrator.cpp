@@ -1,0 +1,192 @@
+#include "integrator.h"
+
+#include "about.h"
+#include "debug_unit.h"
+#include "dialogs.h"
+#include "exec/tools.h"
+#include "platform/platform.h"
+#include "session.h"
+#include "windows.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+QToolButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QString &hint)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setAutoRaise(true); // flat
+    QFont f = b->font();
+    f.setBold(true);
+    b->setFont(f);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    if (!hint.isEmpty()) {
+        b->setToolTip(hint);
+        b->setCursor(Qt::PointingHandCursor);
+    }
+    return b;
+}
+} // namespace
+
+TIntegrator::TIntegrator(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Integrator"));
+    setWindowTitle(QStringLiteral("Spindle v2"));
+    app::paintSkyBlue(this);
+    m_args = QCoreApplication::arguments().mid(1);
+
+    SpeedButton1 = makeButton(this, "SpeedButton1", QStringLiteral("Case and Attributes"),
+                              QStringLiteral("Case and Attributes"));
+    SpeedButton3 = makeButton(this, "SpeedButton3", QStringLiteral("Layout Sorter"),
+                              QStringLiteral("Layout Sorter"));
+    SpeedButton5 = makeButton(this, "SpeedButton5", QStringLiteral("Make ISO"), QStringLiteral("Make ISO"));
+    SpeedButton6 = makeButton(this, "SpeedButton6", QStringLiteral("CD operations"), QStringLiteral("Burn CD"));
+    SpeedButton2 = makeButton(this, "SpeedButton2", QStringLiteral("Other"), QString());
+    SpeedButton4 = makeButton(this, "SpeedButton4", QStringLiteral("Help"), QStringLiteral("Help"));
+    SpeedButton8 = makeButton(this, "SpeedButton8", QStringLiteral("About"), QStringLiteral("About"));
+    SpeedButton7 = makeButton(this, "SpeedButton7", QStringLiteral("Exit"), QStringLiteral("Exit"));
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    cbDebug = new QCheckBox(QStringLiteral("Debug this session"), this);
+    cbDebug->setObjectName(QStringLiteral("cbDebug"));
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(SpeedButton1, 0, 0);
+    grid->addWidget(SpeedButton3, 0, 1);
+    grid->addWidget(SpeedButton5, 0, 2);
+    grid->addWidget(SpeedButton6, 0, 3);
+    grid->addWidget(SpeedButton2, 1, 0);
+    grid->addWidget(SpeedButton4, 1, 1);
+    grid->addWidget(SpeedButton8, 1, 2);
+    grid->addWidget(SpeedButton7, 1, 3);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Label1, 1);
+    bottom->addWidget(cbDebug);
+    auto *v = new QVBoxLayout(this);
+    v->addLayout(grid, 1);
+    v->addLayout(bottom);
+    setFixedSize(570, 161);
+
+    connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
+    connect(SpeedButton7, &QToolButton::clicked, this, &TIntegrator::SpeedButton7Click);
+    connect(SpeedButton8, &QToolButton::clicked, this, &TIntegrator::SpeedButton8Click);
+    connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
+
+    // Windows that later releases add; their buttons wait for them.
+    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6, SpeedButton2, SpeedButton5})
+        b->setEnabled(false);
+}
+
+void TIntegrator::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (!m_started)
+        QTimer::singleShot(0, this, &TIntegrator::FormActivate);
+}
+
+bool TIntegrator::createScratchFiles()
+{
+    for (const QString &name : {app::kCaptureFile, app::kDebugFile}) {
+        platform::setCurrentDir(platform::spindleFolder());
+        QString reason;
+        if (!platform::createEmptyFile(platform::spindleFolder() + name, &reason)) {
+            app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2")
+                                           .arg(platform::spindleFolder() + name, reason));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TIntegrator::FormActivate()
+{
+    if (m_started)
+        return;
+    m_started = true;
+
+    const app::SwitchEffect e = app::interpretSwitch(m_args);
+    if (e.createScratchFiles && !createScratchFiles())
+        return; // the rest of the start-up is skipped; the window stays open
+    app::DebugMode = e.debugMode;
+    app::Win9xMode = e.win9xMode;
+    if (e.checkDebugBox)
+        cbDebug->setChecked(true);
+    Label1->setText(e.label);
+
+    bool missing = false;
+    for (const QString &tool : exec::toolNames())
+        if (exec::findTool(tool).isEmpty())
+            missing = true; // every tool is searched, even after a miss
+    if (missing) {
+        app::dialogs().plain(this, QStringLiteral("Needed file is missing. Please read help file about how to install Spindle"));
+        SpeedButton4Click();
+        close();
+    }
+}
+
+void TIntegrator::cbDebugClick()
+{
+    TDebug_win *dbg = app::windows().Debug_win;
+    if (cbDebug->isChecked()) {
+        app::DebugMode = true;
+        if (dbg) {
+            dbg->Memo1->clear();
+            dbg->show();
+        }
+    } else {
+        app::DebugMode = false;
+        if (dbg)
+            dbg->hide();
+    }
+}
+
+bool TIntegrator::FormCloseQuery()
+{
+    platform::setCurrentDir(platform::spindleFolder());
+    TDebug_win *dbg = app::windows().Debug_win;
+    if (cbDebug->isChecked()
+        && app::dialogs().confirm(this, QStringLiteral("Debug session was selected, do you want to save the log file? "))) {
+        if (dbg)
+            dbg->saveLog();
+    }
+    platform::setCurrentDir(platform::spindleFolder());
+    if (platform::fileExists(app::kCaptureFile))
+        platform::removeFile(app::kCaptureFile);
+    platform::setCurrentDir(platform::spindleFolder());
+    if (platform::fileExists(app::kDebugFile))
+        platform::removeFile(app::kDebugFile);
+    return true;
+}
+
+void TIntegrator::closeEvent(QCloseEvent *e)
+{
+    if (FormCloseQuery()) {
+        e->accept();
+        emit closed();
+    } else {
+        e->ignore();
+    }
+}
+
+void TIntegrator::SpeedButton4Click() { app::dialogs().openDocument(QStringLiteral("help.chm")); }
+
+void TIntegrator::SpeedButton7Click() { close(); }
+
+void TIntegrator::SpeedButton8Click()
+{
+    if (TAbout_form *about = app::windows().About_form)
+        about->exec();
+}

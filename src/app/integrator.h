@@ -1,0 +1,52 @@
+#pragma once
+#include <QStringList>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QToolButton;
+
+// The main window: a launcher with one button per tool window.
+class TIntegrator : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TIntegrator(QWidget *parent = nullptr);
+
+    QToolButton *SpeedButton1; // Case and Attributes
+    QToolButton *SpeedButton3; // Layout Sorter
+    QToolButton *SpeedButton5; // Make ISO
+    QToolButton *SpeedButton6; // CD operations
+    QToolButton *SpeedButton2; // Other
+    QToolButton *SpeedButton4; // Help
+    QToolButton *SpeedButton8; // About
+    QToolButton *SpeedButton7; // Exit
+    QLabel *Label1;
+    QCheckBox *cbDebug;
+
+    // The program's arguments without its name; defaults to the real ones.
+    void setArguments(const QStringList &args) { m_args = args; }
+
+    // Start-up sequence; runs once, at the first activation.
+    void FormActivate();
+    void cbDebugClick();
+    // Exit sequence; never refuses.
+    bool FormCloseQuery();
+
+    void SpeedButton4Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+
+signals:
+    // After the exit sequence: the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    bool createScratchFiles();
+    QStringList m_args;
+    bool m_started = false;
+};

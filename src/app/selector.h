@@ -1,0 +1,32 @@
+#pragma once
+#include <QDialog>
+
+class QFileSystemModel;
+class QPushButton;
+class QTreeView;
+
+// Picks a folder from a tree rooted at the file system's root. There is no
+// cancel: the folder selected when the dialog closes is taken.
+class TSelectForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TSelectForm(QWidget *parent = nullptr);
+
+    QTreeView *ShellTreeView1;
+    QPushButton *SelectBt;
+
+    void SelectBtClick();
+    // The selected folder's path; empty when nothing is selected.
+    QString selectedPath() const;
+    void selectPath(const QString &path);
+
+private:
+    QFileSystemModel *m_model;
+};
+
+namespace app {
+// Shows the dialog modally and returns its selection with a trailing
+// separator (a lone separator when nothing was selected).
+QString pickFolder(QWidget *parent);
+} // namespace app

@@ -1,0 +1,59 @@
+#include "spill_file.h"
+
+#include "session.h"
+
+#include <QFileInfo>
+
+namespace app {
+
+void SpillFile::bind(const QString &path)
+{
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    if (abs != m_path && m_file.isOpen())
+        m_file.close();
+    m_path = abs;
+}
+
+bool SpillFile::ensureOpen(QString *error)
+{
+    if (m_file.isOpen())
+        return true;
+    m_file.setFileName(m_path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (error)
+            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, m_file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool SpillFile::spillIfOver(qsizetype length, const std::function<QString()> &text, QString *error)
+{
+    if (!isBound() || length <= kMemoOverflowLimit)
+        return false;
+    if (!ensureOpen(error))
+        return false;
+    const QByteArray bytes = text().toUtf8() + '\n';
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
+        if (error)
+            *error = m_file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool SpillFile::appendAndClose(const QString &text, QString *error)
+{
+    if (!isBound())
+        return true;
+    if (!ensureOpen(error))
+        return false;
+    const QByteArray bytes = text.toUtf8() + '\n';
+    const bool ok = m_file.write(bytes) == bytes.size() && m_file.flush();
+    if (!ok && error)
+        *error = m_file.errorString();
+    m_file.close();
+    return ok;
+}
+
+} // namespace app

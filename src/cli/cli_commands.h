@@ -1,0 +1,8 @@
+#pragma once
+#include <QStringList>
+
+namespace cli {
+int tools();
+int exec(const QStringList &args);
+int runBat(const QStringList &args);
+} // namespace cli

@@ -1,0 +1,36 @@
+// spindle-cli: Spindle's logic from a terminal, for scripts and for
+// reproducing exactly what a window runs.
+#include "cli_commands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+static int usage()
+{
+    std::fputs("usage: spindle-cli COMMAND [ARGS]\n"
+               "  tools                       where each console tool is found\n"
+               "  exec [--events] [--max-time S] [--max-silence S] COMMANDLINE\n"
+               "                              run a command line as Spindle runs it\n"
+               "  run-bat FILE                run a batch file with Spindle's interpreter\n"
+               ,
+               stderr);
+    return 2;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    const QString cmd = args.takeFirst();
+    if (cmd == QLatin1String("tools"))
+        return cli::tools();
+    if (cmd == QLatin1String("exec"))
+        return cli::exec(args);
+    if (cmd == QLatin1String("run-bat"))
+        return cli::runBat(args);
+    return usage();
+}

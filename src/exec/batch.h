@@ -1,0 +1,14 @@
+#pragma once
+#include <QString>
+
+namespace exec {
+
+// Runs a batch file line by line, as a command processor does for the
+// subset Spindle writes: "@" prefix, echo off / echo on, echo TEXT, rem,
+// pause, and any other line as a program run directly (split and searched
+// the way the runner does), waited for, its output passed through.
+// Returns the exit code of the last program run (0 when none ran), or 1
+// when the file cannot be read.
+int runBatchFile(const QString &path);
+
+} // namespace exec

@@ -1,0 +1,107 @@
+#pragma once
+#include "line_splitter.h"
+#include "output_lines.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QProcess;
+class QTimer;
+
+namespace exec {
+
+enum TShowWindow {
+    swHIDE = 0, swMAXIMIZE = 3, swMINIMIZE = 6, swRESTORE = 9, swSHOW = 5, swSHOWDEFAULT = 10,
+    swSHOWMAXIMIZED = 3, swSHOWMINIMIZED = 2, swSHOWMINNOACTIVE = 7, swSHOWNA = 8,
+    swSHOWNOACTIVATE = 4, swSHOWNORMAL = 1
+};
+
+enum TCreationFlag : unsigned {
+    fCREATE_DEFAULT_ERROR_MODE = 0x04000000, fCREATE_NEW_CONSOLE = 0x00000010,
+    fCREATE_NEW_PROCESS_GROUP = 0x00000200, fCREATE_SEPARATE_WOW_VDM = 0x00000800,
+    fCREATE_SHARED_WOW_VDM = 0x00001000, fCREATE_SUSPENDED = 0x00000004,
+    fCREATE_UNICODE_ENVIRONMENT = 0x00000400, fDEBUG_PROCESS = 0x00000001,
+    fDEBUG_ONLY_THIS_PROCESS = 0x00000002, fDETACHED_PROCESS = 0x00000008
+};
+
+class TDosCommand;
+using TNewLineEvent = std::function<void(TDosCommand *Sender, const QString &NewLine, TOutputType OutputType)>;
+using TTerminateEvent = std::function<void(TDosCommand *Sender, quint32 ExitCode)>;
+
+// Exit code reported for a run that Spindle ended (Stop, a time limit):
+// the value Windows reports for a process still active.
+constexpr quint32 kStillActive = 259;
+// Exit code reported when the program could not be started.
+constexpr quint32 kNotStarted = 127;
+
+// Runs one console program with its output and errors captured as one
+// stream, turning the bytes into line events on the caller's thread.
+// The child starts in a process group of its own, so Stop and the time
+// limits end everything it started.
+class TDosCommand : public QObject
+{
+    Q_OBJECT
+public:
+    enum class RunEnd { None, Exited, Stopped, TimedOut, NotStarted };
+
+    explicit TDosCommand(QObject *parent = nullptr);
+    ~TDosCommand() override;
+
+    // Published settings. ShowWindow and CreationFlag are kept for what the
+    // windows set; on this platform children never get a window of their own.
+    QString CommandLine;
+    TNewLineEvent OnNewLine;
+    TTerminateEvent OnTerminated;
+    bool InputToOutput = false;
+    qint32 MaxTimeAfterBeginning = 0;
+    qint32 MaxTimeAfterLastOutput = 0;
+    TShowWindow ShowWindow = swHIDE;
+    TCreationFlag CreationFlag = fCREATE_NEW_CONSOLE;
+    TReturnCode ReturnCode = rcCRLF;
+    TReturnCode OutputReturnCode() const { return m_outputReturnCode; }
+
+    void setOutputLines(OutputLines *lines) { m_outputLines = lines; }
+    OutputLines *outputLines() const { return m_outputLines; }
+    const QStringList &Lines() const { return m_lines; }
+
+    void Execute();
+    void Stop();
+    void SendLine(const QString &text, bool addLineEnd);
+
+    bool isRunning() const { return bool(m_run); }
+    // How the last finished run ended (for command-line callers).
+    RunEnd lastRunEnd() const { return m_lastRunEnd; }
+
+    // Where start failures are reported (the " doesn't exist." text).
+    // Default: standard error. The user interface routes it to its error box.
+    static void setErrorReporter(std::function<void(const QString &)> reporter);
+
+    // Resolves the program of a split command line: batch files run through
+    // Spindle's own interpreter. Returns {program, arguments}; the program
+    // is empty when nothing runnable was found.
+    static std::pair<QString, QStringList> resolve(const QStringList &words);
+
+private:
+    struct Run;
+    void startRun();
+    void drain();
+    void emitText(Run &run, const QString &text, TOutputType type);
+    void emitBytes(Run &run, QByteArrayView bytes, TOutputType type);
+    void flushInput();
+    void tick();
+    void finishRun(quint32 exitCode, RunEnd how);
+    void killGroup(Run &run);
+
+    std::unique_ptr<Run> m_run;
+    QStringList m_lines;
+    OutputLines *m_outputLines = nullptr;
+    TReturnCode m_outputReturnCode = rcCRLF;
+    RunEnd m_lastRunEnd = RunEnd::None;
+};
+
+} // namespace exec

@@ -1,0 +1,25 @@
+#include "tools.h"
+
+#include "platform/platform.h"
+
+#include <QDir>
+
+namespace exec {
+
+QStringList toolNames()
+{
+    QStringList names;
+    for (const char *base : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
+        names << platform::exeName(QLatin1String(base));
+    return names;
+}
+
+QString findTool(const QString &fileName)
+{
+    if (platform::fileExists(fileName))
+        return QDir::current().absoluteFilePath(fileName);
+    const QString inFolder = platform::spindleFolder() + fileName;
+    return platform::fileExists(inFolder) ? inFolder : QString();
+}
+
+} // namespace exec

@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace exec {
+
+// The five console tools, in the order the start-up check searches them.
+QStringList toolNames();
+// Looks for a tool file: the bare name relative to the current directory,
+// then in Spindle's folder. Returns the path found, or empty.
+QString findTool(const QString &fileName);
+
+} // namespace exec

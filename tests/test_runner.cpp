@@ -1,0 +1,273 @@
+#include "exec/dos_command.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace exec;
+
+namespace {
+QString child(const QString &args) { return QStringLiteral("\"%1\" %2").arg(testChild(), args); }
+
+// Records every event of a runner.
+struct Recorder
+{
+    QStringList events; // "E:text:rc", "B:text", "T:code"
+    QStringList errors;
+    int terminated = 0;
+    quint32 code = 0;
+    void attach(TDosCommand &c)
+    {
+        c.OnNewLine = [this](TDosCommand *s, const QString &line, TOutputType t) {
+            events << (t == otEntireLine ? QStringLiteral("E:%1:%2").arg(line, s->OutputReturnCode() == rcCRLF ? "crlf" : "lf")
+                                         : QStringLiteral("B:") + line);
+        };
+        c.OnTerminated = [this](TDosCommand *, quint32 exitCode) {
+            events << QStringLiteral("T:%1").arg(exitCode);
+            ++terminated;
+            code = exitCode;
+        };
+        TDosCommand::setErrorReporter([this](const QString &m) { events << QStringLiteral("error:") + m; });
+    }
+};
+
+} // namespace
+
+class TestRunner : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineEventsAndReturnCodes()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("write a\\r\\nb\\n");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.events, (QStringList{"E:a:crlf", "E:b:lf", "T:0"}));
+        QCOMPARE(c.Lines(), (QStringList{"a", "b"}));
+    }
+
+    void beginningUpdatedInPlace()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        StringListLines out;
+        out.add("old"); // the caller clears its list; a stale one shows how add works
+        out.clear();
+        c.setOutputLines(&out);
+        c.CommandLine = child("write abc @300 def\\n\\x20second @300 third");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.events, (QStringList{"B:abc", "E:abcdef:lf", "B: second", "B: secondthird",
+                                        "B: secondthird", "T:0"}));
+        QCOMPARE(out.lines(), (QStringList{"abcdef", " secondthird"}));
+        QCOMPARE(c.Lines(), (QStringList{"abc", "abcdef", " second", " secondthird", " secondthird"}));
+    }
+
+    void exitCodes()
+    {
+        // Exit codes are 8 bits here, so no child can claim the "still
+        // active" value; the end comes from the process itself in any case.
+        for (int code : {0, 3, 255}) {
+            TDosCommand c;
+            Recorder r;
+            r.attach(c);
+            c.CommandLine = child(QStringLiteral("exit %1").arg(code));
+            c.Execute();
+            QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+            QCOMPARE(r.code, quint32(code));
+            QCOMPARE(c.lastRunEnd(), TDosCommand::RunEnd::Exited);
+        }
+    }
+
+    void emptyCommandLineDoesNothing()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("write x\\n");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        c.CommandLine.clear();
+        c.Execute();
+        QTest::qWait(100);
+        QCOMPARE(r.terminated, 1);
+        QCOMPARE(c.Lines(), QStringList{"x"});
+        c.Stop(); // after a run that ended by itself: nothing
+        QTest::qWait(50);
+        QCOMPARE(r.terminated, 1);
+    }
+
+    void sendLine()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.SendLine("before", true); // no run: dropped
+        c.CommandLine = child("echo");
+        c.Execute();
+        c.SendLine("", true); // CR LF answers a pause
+        QTRY_VERIFY_WITH_TIMEOUT(r.events.contains("E:in:0d0a:lf"), 10000);
+        c.ReturnCode = rcLF;
+        c.SendLine("q", true);
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.events, (QStringList{"E:in:0d0a:lf", "E:in:710a:lf", "T:0"}));
+        c.SendLine("after", true); // ended: dropped, nothing happens
+        QTest::qWait(50);
+        QCOMPARE(r.terminated, 1);
+    }
+
+    void inputEcho()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.InputToOutput = true;
+        StringListLines out;
+        c.setOutputLines(&out);
+        c.CommandLine = child("echo");
+        c.Execute();
+        c.SendLine("q", true);
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.events.first(), QStringLiteral("E:q\r\n:crlf"));
+        QVERIFY(r.events.contains("E:in:710d0a:lf"));
+    }
+
+    void silenceLimit()
+    {
+        // Prints every 300 ms: a 1-second silence limit never fires.
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.MaxTimeAfterLastOutput = 1;
+        c.CommandLine = child("ticks 8 300");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 15000);
+        QCOMPARE(r.code, 0u);
+        QCOMPARE(c.Lines().size(), 8);
+
+        // Silent: killed once the counter passes the limit (strictly).
+        QElapsedTimer t;
+        t.start();
+        c.CommandLine = child("sleep 20000");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 2, 15000);
+        QCOMPARE(r.code, kStillActive);
+        QCOMPARE(c.lastRunEnd(), TDosCommand::RunEnd::TimedOut);
+        QVERIFY2(t.elapsed() >= 1900 && t.elapsed() < 4000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void totalTimeLimit()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.MaxTimeAfterBeginning = 2;
+        QElapsedTimer t;
+        t.start();
+        c.CommandLine = child("ticks 100 200");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 15000);
+        QCOMPARE(r.code, kStillActive);
+        QVERIFY2(t.elapsed() >= 2900 && t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void stopKillsGrandchild()
+    {
+        QTemporaryDir dir;
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        const QString pidFile = dir.filePath("pid");
+        c.CommandLine = child("grandchild " + pidFile);
+        c.Execute();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.Lines().isEmpty(), 10000);
+        const qint64 grandchild = readAll(pidFile).trimmed().toLongLong();
+        QVERIFY(grandchild > 0);
+        QVERIFY(!processGone(grandchild));
+        c.Stop();
+        QVERIFY(!c.isRunning());
+        QCOMPARE(r.terminated, 0); // reported later, never inside Stop
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 5000);
+        QCOMPARE(r.code, kStillActive);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 5000);
+    }
+
+    void executeDuringRun()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("write first\\n @20000");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(c.Lines(), QStringList{"first"}, 10000);
+        c.CommandLine = child("write second\\n");
+        c.Execute();
+        QVERIFY(c.Lines().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 2, 10000);
+        QCOMPARE(r.events, (QStringList{"E:first:lf", "T:259", "E:second:lf", "T:0"}));
+        QCOMPARE(c.Lines(), QStringList{"second"});
+    }
+
+    void missingProgram()
+    {
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = "no-such-program-xyz -a \"b c\"";
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 5000);
+        QCOMPARE(r.events, (QStringList{"T:127", "error:no-such-program-xyz -a \"b c\" doesn't exist."}));
+        QCOMPARE(c.lastRunEnd(), TDosCommand::RunEnd::NotStarted);
+    }
+
+    // Nothing reaches a shell: operators, substitutions, variables and
+    // wildcards arrive as literal argument text, and nothing else runs.
+    void noShell()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        writeAll(dir.filePath("a.iso"), "x");
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child(R"x(args "x;touch pwned" "a|b" "$(touch pwned2)" "`touch pwned3`" && "%PATH%" "*.iso" ; touch pwned4)x");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(c.Lines(), (QStringList{"[x;touch pwned]", "[a|b]", "[$(touch pwned2)]", "[`touch pwned3`]",
+                                         "[&&]", "[%PATH%]", "[*.iso]", "[;]", "[touch]", "[pwned4]"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.iso"});
+    }
+
+    void batchFileThroughInterpreter()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        const QByteArray bat = "@echo off\r\necho hello there\r\n@echo on\r\n\"" + testChild().toUtf8()
+                               + "\" args \"one two\"\r\n@echo off\r\nrem ---\r\npause\r\n";
+        writeAll(dir.filePath("build.bat"), bat);
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        StringListLines out;
+        c.setOutputLines(&out);
+        c.CommandLine = dir.path() + "/build.bat";
+        c.Execute();
+        c.SendLine("", true);
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        const QString prompt = QFileInfo(dir.path()).canonicalFilePath() + ">\"" + testChild() + "\" args \"one two\"";
+        QCOMPARE(out.lines(), (QStringList{"hello there", "", prompt, "[one two]",
+                                           "Press any key to continue . . . "}));
+        QCOMPARE(r.code, 0u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunner)
+#include "test_runner.moc"

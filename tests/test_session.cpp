@@ -1,0 +1,85 @@
+#include "app/session.h"
+#include "app/spill_file.h"
+#include "testutil.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void switchTable_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("scratch");
+        QTest::addColumn<bool>("debug");
+        QTest::addColumn<bool>("win9x");
+        QTest::addColumn<bool>("check");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("none") << QStringList{} << false << false << false << false << "Running in normal mode";
+        QTest::newRow("-win98") << QStringList{"-win98"} << true << false << true << false << "Running in Win9x mode";
+        QTest::newRow("-debug") << QStringList{"-debug"} << false << true << false << true << "Running in debug mode";
+        QTest::newRow("-win98debug") << QStringList{"-win98debug"} << true << true << true << true
+                                     << "Running in Win98 debug mode";
+        QTest::newRow("capitals") << QStringList{"-WIN98"} << false << false << false << false
+                                  << "Unknown switch, running in normal mode";
+        QTest::newRow("second argument ignored") << QStringList{"-debug", "extra"} << false << true << false
+                                                 << true << "Running in debug mode";
+        QTest::newRow("only the first counts") << QStringList{"x", "-debug"} << false << false << false << false
+                                               << "Unknown switch, running in normal mode";
+        QTest::newRow("empty argument") << QStringList{""} << false << false << false << false
+                                        << "Unknown switch, running in normal mode";
+    }
+    void switchTable()
+    {
+        QFETCH(QStringList, args);
+        const app::SwitchEffect e = app::interpretSwitch(args);
+        QTEST(e.createScratchFiles, "scratch");
+        QTEST(e.debugMode, "debug");
+        QTEST(e.win9xMode, "win9x");
+        QTEST(e.checkDebugBox, "check");
+        QTEST(e.label, "label");
+    }
+
+    void ddrLinesRemovedWherever()
+    {
+        const QStringList in{"ddr first", "keep", "has ddr inside", "DDR upper stays", "", "end ddr"};
+        QCOMPARE(app::linesWithout(in, "ddr"), (QStringList{"keep", "DDR upper stays", ""}));
+    }
+
+    // The spill moves text strictly longer than the limit, with a line end.
+    void spillThreshold()
+    {
+        QTemporaryDir dir;
+        app::SpillFile f;
+        f.bind(dir.filePath("debug.tmp"));
+        const QString at(64000, 'a');
+        QVERIFY(!f.spillIfOver(at.size(), [&] { return at; }, nullptr));
+        QVERIFY(!QFile::exists(dir.filePath("debug.tmp")));
+        const QString over(64001, 'b');
+        QVERIFY(f.spillIfOver(over.size(), [&] { return over; }, nullptr));
+        QVERIFY(f.appendAndClose("rest", nullptr));
+        QCOMPARE(readAll(dir.filePath("debug.tmp")), over.toUtf8() + "\nrest\n");
+    }
+
+    void spillUnbound()
+    {
+        app::SpillFile f;
+        bool built = false;
+        QVERIFY(!f.spillIfOver(100000, [&] { built = true; return QString(); }, nullptr));
+        QVERIFY(!built);
+    }
+
+    void spillUnwritable()
+    {
+        app::SpillFile f;
+        f.bind("/nonexistent-dir/debug.tmp");
+        QString error;
+        QVERIFY(!f.spillIfOver(64001, [] { return QString(64001, 'x'); }, &error));
+        QVERIFY(error.startsWith("Cannot open file"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "test_session.moc"

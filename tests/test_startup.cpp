@@ -1,0 +1,220 @@
+#define SPINDLE_UI_TESTS
+#include "app/debug_unit.h"
+#include "app/integrator.h"
+#include "app/session.h"
+#include "app/windows.h"
+#include "exec/memo_lines.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir *m_folder = nullptr; // Spindle's folder
+    QTemporaryDir *m_cwd = nullptr;
+    FakeDialogs *m_dialogs = nullptr;
+
+    QString inFolder(const QString &name) const { return m_folder->filePath(name); }
+    TIntegrator *main() const { return app::windows().Integrator; }
+    TDebug_win *debugWin() const { return app::windows().Debug_win; }
+    void start(const QStringList &args)
+    {
+        main()->setArguments(args);
+        main()->FormActivate();
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = new QTemporaryDir;
+        m_cwd = new QTemporaryDir;
+        QDir::setCurrent(m_cwd->path());
+        platform::setSpindleFolder(m_folder->path());
+        for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
+            writeAll(inFolder(tool), "");
+        m_dialogs = new FakeDialogs;
+        app::setDialogs(m_dialogs);
+        app::DebugMode = app::Win9xMode = false;
+        app::createWindows();
+    }
+    void cleanup()
+    {
+        app::destroyWindows();
+        app::setDialogs(nullptr);
+        delete m_dialogs;
+        QDir::setCurrent(QDir::tempPath());
+        delete m_cwd;
+        delete m_folder;
+    }
+
+    void windowsInCreationOrder()
+    {
+        const app::Windows &w = app::windows();
+        QCOMPARE(w.Integrator->windowTitle(), QStringLiteral("Spindle v2"));
+        QCOMPARE(w.Debug_win->windowTitle(), QStringLiteral("Debug Window"));
+        QVERIFY(!w.Debug_win->isVisible());
+        QCOMPARE(main()->findChild<QCheckBox *>("cbDebug")->text(), QStringLiteral("Debug this session"));
+    }
+
+    void normalMode()
+    {
+        start({});
+        QCOMPARE(main()->Label1->text(), QStringLiteral("Running in normal mode"));
+        QVERIFY(!main()->cbDebug->isChecked());
+        QVERIFY(!QFile::exists(inFolder("capture.tmp")));
+        QVERIFY(!QFile::exists(inFolder("debug.tmp")));
+        QVERIFY(m_dialogs->log.isEmpty());
+    }
+
+    void win98debug()
+    {
+        start({"-win98debug"});
+        QCOMPARE(main()->Label1->text(), QStringLiteral("Running in Win98 debug mode"));
+        QVERIFY(app::DebugMode && app::Win9xMode);
+        QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
+        QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
+        QVERIFY(main()->cbDebug->isChecked());
+        QVERIFY(debugWin()->isVisible());
+        QVERIFY(debugWin()->Memo1->toPlainText().isEmpty());
+    }
+
+    void scratchFilesTruncated()
+    {
+        writeAll(inFolder("capture.tmp"), "old text");
+        start({"-win98"});
+        QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
+        QVERIFY(app::Win9xMode && !app::DebugMode);
+        QVERIFY(!main()->cbDebug->isChecked());
+    }
+
+    void unknownSwitches()
+    {
+        start({"-WIN98"});
+        QCOMPARE(main()->Label1->text(), QStringLiteral("Unknown switch, running in normal mode"));
+        QVERIFY(!app::Win9xMode);
+        QVERIFY(!QFile::exists(inFolder("capture.tmp")));
+    }
+
+    void startsOnce()
+    {
+        start({"-debug", "extra"});
+        QCOMPARE(main()->Label1->text(), QStringLiteral("Running in debug mode"));
+        main()->cbDebug->setChecked(false);
+        main()->FormActivate(); // a later activation runs nothing
+        QVERIFY(!main()->cbDebug->isChecked());
+    }
+
+    // A scratch file that cannot be created: the error box, and nothing
+    // after it runs (no flags, no tool check).
+    void scratchFileFails()
+    {
+        QDir(m_folder->path()).mkdir("debug.tmp"); // a folder in the way
+        QFile::remove(inFolder("bbie"));
+        start({"-win98debug"});
+        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY(m_dialogs->log.first().startsWith("error:Cannot create file \"" + inFolder("debug.tmp") + "\". "));
+        QVERIFY(!app::DebugMode && !app::Win9xMode);
+        QVERIFY(main()->Label1->text().isEmpty());
+    }
+
+    void missingToolUnderDebug()
+    {
+        QFile::remove(inFolder("cdrecord"));
+        QSignalSpy closed(main(), &TIntegrator::closed);
+        m_dialogs->confirmAnswers << false;
+        main()->show();
+        start({"-debug"});
+        QCOMPARE(m_dialogs->log,
+                 (QStringList{"message::Needed file is missing. Please read help file about how to install Spindle",
+                              "document:help.chm",
+                              "confirm:Debug session was selected, do you want to save the log file? "}));
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void toolInCurrentDirectoryCounts()
+    {
+        QFile::rename(inFolder("bbie"), m_cwd->filePath("bbie"));
+        start({});
+        QVERIFY(m_dialogs->log.isEmpty());
+    }
+
+    void exitSavesLogWithoutDdrLines()
+    {
+        start({"-win98debug"});
+        debugWin()->addText("ddr first line\nkeep me\nan address ddr here\nlast");
+        const QString log = m_cwd->filePath("session.log");
+        m_dialogs->confirmAnswers << true;
+        m_dialogs->fileAnswers << log;
+        QVERIFY(main()->FormCloseQuery());
+        QCOMPARE(readAll(log), QByteArray("keep me\nlast\n"));
+        QCOMPARE(m_dialogs->fileOptions.first().filter, QStringLiteral("Log File|*.log"));
+        QCOMPARE(m_dialogs->fileOptions.first().defaultExt, QStringLiteral("log"));
+        QCOMPARE(m_dialogs->fileOptions.first().fileName, QStringLiteral("debug"));
+        QVERIFY(!QFile::exists(inFolder("capture.tmp")));
+        QVERIFY(!QFile::exists(inFolder("debug.tmp")));
+    }
+
+    void exitWithCancelledDialogWritesNothing()
+    {
+        start({"-debug"});
+        debugWin()->addEntry("entering Make ISO module");
+        m_dialogs->confirmAnswers << true;
+        QVERIFY(main()->FormCloseQuery());
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("save:Log File|*.log"));
+        QVERIFY(QDir(m_cwd->path()).entryList(QDir::Files).isEmpty());
+        QVERIFY(QDir(m_folder->path()).entryList({"*.log"}).isEmpty());
+    }
+
+    void exitWithUnwritableLog()
+    {
+        start({"-debug"});
+        m_dialogs->confirmAnswers << true;
+        m_dialogs->fileAnswers << "/nonexistent-dir/x.log";
+        QVERIFY(main()->FormCloseQuery());
+        QVERIFY(m_dialogs->log.last().startsWith("error:Cannot create file \"/nonexistent-dir/x.log\". "));
+    }
+
+    void exitInNormalModeAsksNothing()
+    {
+        start({});
+        QVERIFY(main()->FormCloseQuery());
+        QVERIFY(m_dialogs->log.isEmpty());
+    }
+
+    void debugBoxClearsAndHides()
+    {
+        start({});
+        main()->cbDebug->setChecked(true);
+        QVERIFY(app::DebugMode && debugWin()->isVisible());
+        debugWin()->addEntry("entering Make ISO module");
+        QCOMPARE(debugWin()->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
+        main()->cbDebug->setChecked(false);
+        QVERIFY(!app::DebugMode && !debugWin()->isVisible());
+        QVERIFY(!debugWin()->Memo1->toPlainText().isEmpty()); // hidden, kept
+        main()->cbDebug->setChecked(true);
+        QVERIFY(debugWin()->Memo1->toPlainText().isEmpty()); // a new log
+    }
+
+    void debugOverflowInWin9x()
+    {
+        start({"-win98debug"});
+        TDebug_win *d = debugWin();
+        d->addText(QString(63999, 'a'));
+        d->addText("b"); // exactly 64000: stays
+        QCOMPARE(exec::memo::textLength(d->Memo1), 64000);
+        QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
+        d->addText("c"); // 64001: moves out
+        QVERIFY(d->Memo1->toPlainText().isEmpty());
+        QCOMPARE(readAll(inFolder("debug.tmp")), QByteArray(63999, 'a') + "bc\n");
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

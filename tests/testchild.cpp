@@ -1,0 +1,130 @@
+// A child program for the runner tests: writes given bytes with pauses,
+// echoes its input, exits with a given code, starts a sleeping grandchild.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+static std::string unescape(const char *s)
+{
+    std::string out;
+    for (; *s; ++s) {
+        if (*s != '\\' || !s[1]) {
+            out += *s;
+            continue;
+        }
+        ++s;
+        switch (*s) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case '0': out += '\0'; break;
+        case 'x': {
+            char hex[3] = {s[1], s[2], 0};
+            out += char(std::strtol(hex, nullptr, 16));
+            s += 2;
+            break;
+        }
+        default: out += *s;
+        }
+    }
+    return out;
+}
+
+static void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return 2;
+    const std::string mode = argv[1];
+    if (mode == "write") {
+        // Arguments: byte strings (with \r \n \0 \xHH), "@MS" pauses, "=CODE" the exit code.
+        int code = 0;
+        for (int i = 2; i < argc; ++i) {
+            if (argv[i][0] == '@')
+                sleepMs(std::atol(argv[i] + 1));
+            else if (argv[i][0] == '=')
+                code = std::atoi(argv[i] + 1);
+            else {
+                const std::string b = unescape(argv[i]);
+                (void)!write(1, b.data(), b.size());
+            }
+        }
+        return code;
+    }
+    if (mode == "exit")
+        return std::atoi(argv[2]);
+    if (mode == "args") {
+        for (int i = 2; i < argc; ++i)
+            std::printf("[%s]\n", argv[i]);
+        return 0;
+    }
+    if (mode == "echo") {
+        // Each byte read from standard input is reported in hex, one read a line.
+        char buf[256];
+        ssize_t n;
+        while ((n = read(0, buf, sizeof buf)) > 0) {
+            std::string line = "in:";
+            for (ssize_t i = 0; i < n; ++i) {
+                char h[4];
+                std::snprintf(h, sizeof h, "%02x", (unsigned char)buf[i]);
+                line += h;
+            }
+            line += '\n';
+            (void)!write(1, line.data(), line.size());
+            if (std::memchr(buf, 'q', size_t(n)))
+                break;
+        }
+        return 0;
+    }
+    if (mode == "lines") {
+        // N short lines as fast as possible.
+        const long n = std::atol(argv[2]);
+        std::string out;
+        char line[32];
+        for (long i = 0; i < n; ++i) {
+            int len = std::snprintf(line, sizeof line, "line %ld\n", i);
+            out.append(line, size_t(len));
+            if (out.size() > 60000) {
+                (void)!write(1, out.data(), out.size());
+                out.clear();
+            }
+        }
+        (void)!write(1, out.data(), out.size());
+        return 0;
+    }
+    if (mode == "ticks") {
+        // N lines, one every MS milliseconds.
+        const long n = std::atol(argv[2]), ms = std::atol(argv[3]);
+        for (long i = 0; i < n; ++i) {
+            std::printf("tick %ld\n", i);
+            std::fflush(stdout);
+            sleepMs(ms);
+        }
+        return 0;
+    }
+    if (mode == "sleep") {
+        sleepMs(std::atol(argv[2]));
+        return 0;
+    }
+    if (mode == "grandchild") {
+        // Starts a grandchild that sleeps; writes its pid to the file named.
+        pid_t pid = fork();
+        if (pid == 0) {
+            sleepMs(60000);
+            _exit(0);
+        }
+        if (FILE *f = std::fopen(argv[2], "w")) {
+            std::fprintf(f, "%d\n", int(pid));
+            std::fclose(f);
+        }
+        std::printf("started %d\n", int(pid));
+        std::fflush(stdout);
+        sleepMs(60000);
+        return 0;
+    }
+    return 2;
+}
