@@ -17,15 +17,9 @@ TSelectForm::TSelectForm(QWidget *parent)
     setObjectName(QStringLiteral("SelectForm"));
     setWindowTitle(QStringLiteral("Select Folder"));
     app::paintSkyBlue(this);
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
-    m_model->setRootPath(QDir::rootPath());
     ShellTreeView1 = new QTreeView(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
-    ShellTreeView1->setModel(m_model);
     ShellTreeView1->setHeaderHidden(true);
-    for (int c = 1; c < m_model->columnCount(); ++c)
-        ShellTreeView1->hideColumn(c);
     SelectBt = new QPushButton(QStringLiteral("OK"), this);
     SelectBt->setObjectName(QStringLiteral("SelectBt"));
     connect(SelectBt, &QPushButton::clicked, this, &TSelectForm::SelectBtClick);
@@ -35,16 +29,35 @@ TSelectForm::TSelectForm(QWidget *parent)
     setFixedSize(330, 409);
 }
 
+void TSelectForm::ensureModel()
+{
+    if (m_model)
+        return;
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
+    m_model->setRootPath(QDir::rootPath());
+    ShellTreeView1->setModel(m_model);
+    for (int c = 1; c < m_model->columnCount(); ++c)
+        ShellTreeView1->hideColumn(c);
+}
+
+void TSelectForm::showEvent(QShowEvent *e)
+{
+    ensureModel();
+    QDialog::showEvent(e);
+}
+
 void TSelectForm::SelectBtClick() { accept(); }
 
 QString TSelectForm::selectedPath() const
 {
     const QModelIndex i = ShellTreeView1->currentIndex();
-    return i.isValid() ? m_model->filePath(i) : QString();
+    return i.isValid() && m_model ? m_model->filePath(i) : QString();
 }
 
 void TSelectForm::selectPath(const QString &path)
 {
+    ensureModel();
     const QModelIndex i = m_model->index(path);
     ShellTreeView1->setCurrentIndex(i);
     ShellTreeView1->scrollTo(i);

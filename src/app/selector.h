@@ -21,8 +21,13 @@ public:
     QString selectedPath() const;
     void selectPath(const QString &path);
 
+protected:
+    void showEvent(QShowEvent *e) override;
+
 private:
-    QFileSystemModel *m_model;
+    // Built at first showing: watching the file system costs start-up time.
+    void ensureModel();
+    QFileSystemModel *m_model = nullptr;
 };
 
 namespace app {

@@ -49,14 +49,19 @@ void Tconsole::Memo1Change()
 {
     if (app::Win9xMode) {
         // Errors here happen inside a line event and are dropped with it.
-        if (m_captureFile.spillIfOver(exec::memo::textLength(Memo1), [this] { return Memo1->toPlainText(); }, nullptr))
-            Memo1->clear();
+        auto wholeText = [this] {
+            m_lines.flush();
+            return Memo1->toPlainText();
+        };
+        if (m_captureFile.spillIfOver(m_lines.textLength(), wholeText, nullptr))
+            m_lines.clear();
     }
-    exec::memo::pageDown(Memo1);
+    m_lines.pageDown();
 }
 
 void Tconsole::DosCommand1Terminated(exec::TDosCommand *, quint32)
 {
+    m_lines.flush();
     app::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
                            app::Dialogs::Icon::Information);
     close();
@@ -64,6 +69,7 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *, quint32)
 
 void Tconsole::FormCloseQuery()
 {
+    m_lines.flush();
     if (app::Win9xMode) {
         QString error;
         if (!m_captureFile.appendAndClose(Memo1->toPlainText(), &error))
@@ -83,7 +89,7 @@ void Tconsole::done(int r)
 
 void Tconsole::run(const QString &commandLine, const QStringList &input)
 {
-    Memo1->clear();
+    m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     DosCommand1->CommandLine = commandLine;
     DosCommand1->Execute();

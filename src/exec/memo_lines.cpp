@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace exec {
 
@@ -31,32 +32,90 @@ MemoLines::MemoLines(QPlainTextEdit *memo, std::function<void()> changed)
 qsizetype MemoLines::count() const
 {
     const QTextDocument *d = m_memo->document();
-    return isEmptyMemo(d) ? 0 : d->blockCount();
+    return (isEmptyMemo(d) ? 0 : d->blockCount()) + m_pending.size();
+}
+
+qsizetype MemoLines::textLength() const
+{
+    const qsizetype shown = memo::textLength(m_memo);
+    if (m_pending.isEmpty())
+        return shown;
+    // Each gathered line adds its text and, but for the very first line
+    // of an empty memo, a line break before it.
+    return shown + m_pendingChars + m_pending.size() - (shown == 0 && isEmptyMemo(m_memo->document()) ? 1 : 0);
 }
 
 void MemoLines::add(const QString &line)
 {
-    QTextDocument *d = m_memo->document();
-    QTextCursor c(d);
-    c.movePosition(QTextCursor::End);
-    if (!isEmptyMemo(d))
-        c.insertBlock();
-    c.insertText(line);
+    m_pending.append(line);
+    m_pendingChars += line.size();
+    scheduleFlush();
 }
 
 void MemoLines::replaceLast(const QString &line)
 {
+    if (!m_pending.isEmpty()) {
+        m_pendingChars += line.size() - m_pending.last().size();
+        m_pending.last() = line;
+        return;
+    }
     QTextCursor c(m_memo->document()->lastBlock());
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     c.insertText(line);
 }
 
-void MemoLines::setText(const QString &text) { m_memo->setPlainText(normalised(text)); }
+void MemoLines::setText(const QString &text)
+{
+    m_pending.clear();
+    m_pendingChars = 0;
+    m_memo->setPlainText(normalised(text));
+}
 
 void MemoLines::endUpdate()
 {
     if (m_changed)
         m_changed();
+}
+
+void MemoLines::scheduleFlush()
+{
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QTimer::singleShot(0, this, &MemoLines::flush);
+}
+
+void MemoLines::pageDown()
+{
+    ++m_pagesDown;
+    scheduleFlush();
+}
+
+void MemoLines::flush()
+{
+    m_flushQueued = false;
+    if (!m_pending.isEmpty()) {
+        QTextDocument *d = m_memo->document();
+        QString text = m_pending.join(QLatin1Char('\n'));
+        if (!isEmptyMemo(d))
+            text.prepend(QLatin1Char('\n'));
+        QTextCursor c(d);
+        c.movePosition(QTextCursor::End);
+        c.insertText(text);
+        m_pending.clear();
+        m_pendingChars = 0;
+    }
+    if (m_pagesDown) {
+        memo::pageDown(m_memo, m_pagesDown);
+        m_pagesDown = 0;
+    }
+}
+
+void MemoLines::clear()
+{
+    m_pending.clear();
+    m_pendingChars = 0;
+    m_memo->clear();
 }
 
 namespace memo {
@@ -70,9 +129,11 @@ void appendText(QPlainTextEdit *memo, const QString &text)
     c.insertText(normalised(text));
 }
 
-void pageDown(QPlainTextEdit *memo)
+void pageDown(QPlainTextEdit *memo, int times)
 {
-    memo->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QScrollBar *bar = memo->verticalScrollBar();
+    const qint64 target = qint64(bar->value()) + qint64(times) * bar->pageStep();
+    bar->setValue(int(qMin<qint64>(target, bar->maximum())));
 }
 
 QStringList lines(const QPlainTextEdit *memo)
