@@ -1,0 +1,75 @@
+#pragma once
+// El Torito boot catalog reading: the boot record volume descriptor, the
+// validation entry, the initial entry and every section that follows.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace eltorito {
+
+constexpr uint64_t kSector = 2048;
+
+// Random access to an image file or a block device.
+class Source
+{
+public:
+    virtual ~Source() = default;
+    virtual uint64_t size() const = 0;
+    // Reads exactly n bytes at off; false with a reason otherwise.
+    virtual bool read(uint64_t off, void *buf, size_t n, std::string *error) const = 0;
+};
+
+// An in-memory source (tests and fuzzing).
+class MemorySource : public Source
+{
+public:
+    MemorySource(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+    uint64_t size() const override { return m_size; }
+    bool read(uint64_t off, void *buf, size_t n, std::string *error) const override;
+
+private:
+    const uint8_t *m_data;
+    size_t m_size;
+};
+
+enum class Media : uint8_t { NoEmulation = 0, Floppy12 = 1, Floppy144 = 2, Floppy288 = 3, HardDisk = 4 };
+
+struct BootEntry
+{
+    uint8_t platform = 0;   // of its section (the validation entry's for the initial entry)
+    bool bootable = false;  // boot indicator 0x88
+    uint8_t media = 0;      // low four bits of the media byte
+    uint16_t loadSegment = 0;
+    uint8_t systemType = 0;
+    uint16_t sectorCount = 0;
+    uint32_t loadRba = 0;
+};
+
+enum class Status { Ok, NotIso, NoBootRecord, BadCatalog, ReadError };
+
+struct Catalog
+{
+    Status status = Status::Ok;
+    std::string message;   // what failed, for anything but Ok
+    uint32_t sector = 0;   // where the catalog lies
+    std::vector<BootEntry> entries;
+    std::vector<std::string> warnings; // the catalog ended early, and why
+};
+
+Catalog readCatalog(const Source &src);
+
+// Where an entry's image lies and how long it is, cut at the source's end.
+struct Extent
+{
+    uint64_t offset = 0;
+    uint64_t size = 0;     // bytes to copy, never past the end of the source
+    uint64_t wanted = 0;   // what the entry describes
+    bool truncated = false;
+    bool outside = false;  // starts at or past the end of the source
+};
+Extent imageExtent(const Source &src, const BootEntry &e);
+
+std::string platformName(uint8_t platform);
+std::string mediaName(uint8_t media);
+
+} // namespace eltorito

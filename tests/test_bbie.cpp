@@ -1,0 +1,257 @@
+#include "testutil.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Run
+{
+    int code = -1;
+    QByteArray out, err;
+};
+
+Run run(const QString &program, const QStringList &args, const QString &cwd)
+{
+    QProcess p;
+    p.setWorkingDirectory(cwd);
+    p.start(program, args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QByteArray randomBytes(int n, quint32 seed)
+{
+    QRandomGenerator g(seed);
+    QByteArray b(n, 0);
+    for (int i = 0; i < n; ++i)
+        b[i] = char(g.bounded(256));
+    return b;
+}
+
+// A small FAT boot sector image of `sectors` 512-byte sectors.
+QByteArray fatImage(int sectors)
+{
+    QByteArray b = randomBytes(sectors * 512, 7);
+    b[11] = 0; b[12] = 2;          // 512 bytes per sector
+    b[13] = 1;                     // sectors per cluster
+    b[19] = char(sectors & 0xff);  // total sectors (16-bit)
+    b[20] = char(sectors >> 8);
+    b[510] = char(0x55); b[511] = char(0xAA);
+    return b;
+}
+
+// A hard-disk image: an MBR whose first partition covers the rest.
+QByteArray hardDiskImage(int sectors)
+{
+    QByteArray b = randomBytes(sectors * 512, 9);
+    b.replace(446, 64, QByteArray(64, 0));
+    char *p = b.data() + 446;
+    p[0] = char(0x80);
+    p[1] = 1; p[2] = 1; p[3] = 0;   // CHS of the first sector
+    p[4] = 0x06;                    // FAT16
+    p[5] = 1; p[6] = char(0x3f); p[7] = 0;
+    const quint32 start = 1, count = quint32(sectors - 1);
+    for (int i = 0; i < 4; ++i) {
+        p[8 + i] = char((start >> (8 * i)) & 0xff);
+        p[12 + i] = char((count >> (8 * i)) & 0xff);
+    }
+    b[510] = char(0x55); b[511] = char(0xAA);
+    return b;
+}
+} // namespace
+
+class TestBbie : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString bbie() const { return binDir() + "/bbie"; }
+    QString path(const QString &n) const { return m_dir.filePath(n); }
+
+    // Builds an image from the tree "root" with the given mkisofs options.
+    QString makeIso(const QString &name, const QStringList &opts, bool xorriso = false)
+    {
+        const QString iso = path(name);
+        QStringList args;
+        QString program = "genisoimage";
+        if (xorriso) {
+            program = "xorriso";
+            args << "-as" << "mkisofs";
+        }
+        args << "-quiet" << opts << "-o" << iso << path("root");
+        const Run r = run(program, args, m_dir.path());
+        if (r.code != 0)
+            qWarning() << program << args << r.err;
+        return r.code == 0 ? iso : QString();
+    }
+
+    Run extract(const QString &iso, const QString &out)
+    {
+        QDir().mkpath(out);
+        return run(bbie(), {iso}, out);
+    }
+
+    QByteArray patched(const QString &iso, const std::function<void(QByteArray &, qsizetype catalog)> &f)
+    {
+        QByteArray data = readAll(iso);
+        const uchar *p = reinterpret_cast<const uchar *>(data.constData()) + 17 * 2048 + 0x47;
+        const qsizetype catalog = qsizetype(p[0] | p[1] << 8 | p[2] << 16 | quint32(p[3]) << 24) * 2048;
+        f(data, catalog);
+        return data;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir().mkpath(path("root/boot"));
+        writeAll(path("root/readme.txt"), "hello");
+        writeAll(path("root/boot/loader.bin"), randomBytes(5000, 1));
+        writeAll(path("root/boot/floppy.img"), randomBytes(1474560, 2));
+        writeAll(path("root/boot/hd.img"), hardDiskImage(200));
+        writeAll(path("root/boot/efi.img"), fatImage(128));
+    }
+
+    void noEmulationFourSectors()
+    {
+        const QString iso = makeIso("noemul.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat",
+                                                   "-no-emul-boot", "-boot-load-size", "4"});
+        QVERIFY(!iso.isEmpty());
+        const Run r = extract(iso, path("out1"));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(readAll(path("out1/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
+        QVERIFY(r.out.contains("Image 1: image1.bin"));
+        QVERIFY(r.out.contains("Emulation:     no emulation"));
+        QVERIFY(r.out.contains("Sector count:  4"));
+        QVERIFY(r.out.contains("Bytes written: 2048\n"));
+        QCOMPARE(QDir(path("out1")).entryList(QDir::Files | QDir::Hidden), QStringList{"image1.bin"});
+    }
+
+    void floppyEmulation()
+    {
+        const QString iso = makeIso("floppy.iso", {"-b", "boot/floppy.img", "-c", "boot/boot.cat"});
+        QVERIFY(!iso.isEmpty());
+        const Run r = extract(iso, path("out2"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Emulation:     1.44M diskette"));
+        QCOMPARE(readAll(path("out2/image1.bin")), readAll(path("root/boot/floppy.img")));
+    }
+
+    void hardDiskEmulation()
+    {
+        const QString iso = makeIso("hd.iso", {"-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat"});
+        QVERIFY(!iso.isEmpty());
+        const Run r = extract(iso, path("out3"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Emulation:     hard disk"));
+        QCOMPARE(readAll(path("out3/image1.bin")), readAll(path("root/boot/hd.img")));
+    }
+
+    void biosAndEfiSections()
+    {
+        const QString iso = makeIso("efi.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat", "-no-emul-boot",
+                                                "-boot-load-size", "4", "-eltorito-alt-boot", "-e", "boot/efi.img",
+                                                "-no-emul-boot"},
+                                    true);
+        QVERIFY(!iso.isEmpty());
+        const Run r = extract(iso, path("out4"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Image 2: image2.bin\n  Platform:      EFI"));
+        QCOMPARE(readAll(path("out4/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
+        QCOMPARE(readAll(path("out4/image2.bin")), readAll(path("root/boot/efi.img")));
+    }
+
+    void corruptedCatalogs_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("bad checksum") << 0 << QByteArray("bbie: invalid boot catalog: validation entry checksum does not add up to zero\n");
+        QTest::newRow("missing key bytes") << 1 << QByteArray("bbie: invalid boot catalog: validation entry key bytes are 0x00 0xAA, not 0x55 0xAA\n");
+        QTest::newRow("entry beyond the end") << 2 << QByteArray("bbie: image 1 starts at sector 4000000000, beyond the end of the source\n");
+        QTest::newRow("truncated catalog") << 3 << QByteArray("lies beyond the end of the source\n");
+        QTest::newRow("bad header id") << 4 << QByteArray("bbie: invalid boot catalog: validation entry header id is 0x02, not 0x01\n");
+    }
+    void corruptedCatalogs()
+    {
+        QFETCH(int, variant);
+        QFETCH(QByteArray, message);
+        const QString iso = path("noemul.iso");
+        QVERIFY(QFile::exists(iso));
+        const QByteArray data = patched(iso, [&](QByteArray &d, qsizetype cat) {
+            switch (variant) {
+            case 0: d[cat + 4] = char(d[cat + 4] ^ 0x5a); break;
+            case 1: d[cat + 30] = 0; break;
+            case 2: d[cat + 40] = 0; d[cat + 41] = char(0x28); d[cat + 42] = char(0x6b); d[cat + 43] = char(0xee); break;
+            case 3: d.truncate(cat + 40); break;
+            case 4: d[cat] = 2; break;
+            }
+        });
+        const QString bad = path(QStringLiteral("bad%1.iso").arg(variant));
+        writeAll(bad, data);
+        const QString out = path(QStringLiteral("bad%1").arg(variant));
+        const Run r = extract(bad, out);
+        QVERIFY(r.code != 0);
+        QVERIFY2(r.err.endsWith(message), r.err.constData());
+        QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void sourceErrors()
+    {
+        writeAll(path("plain.bin"), randomBytes(100000, 3));
+        Run r = extract(path("plain.bin"), path("e1"));
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.startsWith("bbie: " + path("plain.bin").toUtf8() + " is not an ISO 9660 image"));
+
+        const QString noboot = makeIso("noboot.iso", {});
+        r = extract(noboot, path("e2"));
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, "bbie: " + noboot.toUtf8() + " has no El Torito boot record\n");
+
+        r = extract(path("missing.iso"), path("e3"));
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, "bbie: cannot open " + path("missing.iso").toUtf8() + ": No such file or directory\n");
+    }
+
+    // An image that runs past the end of the source is cut there, and said so.
+    void truncatedImage()
+    {
+        const QByteArray data = readAll(path("floppy.iso"));
+        const QByteArray cut = patched(path("floppy.iso"), [&](QByteArray &d, qsizetype cat) {
+            const uchar *p = reinterpret_cast<const uchar *>(d.constData()) + cat + 32 + 8;
+            const qsizetype start = qsizetype(p[0] | p[1] << 8 | p[2] << 16) * 2048;
+            d.truncate(start + 1000);
+        });
+        Q_UNUSED(data);
+        writeAll(path("cut.iso"), cut);
+        const Run r = extract(path("cut.iso"), path("out5"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Bytes written: 1000 (cut at the end of the source)"));
+        QCOMPARE(readAll(path("out5/image1.bin")), readAll(path("root/boot/floppy.img")).left(1000));
+    }
+
+    void staysInCurrentDirectory()
+    {
+        // An existing image is replaced whole, never half-written.
+        QDir().mkpath(path("out6"));
+        writeAll(path("out6/image1.bin"), "old");
+        const Run r = extract(path("noemul.iso"), path("out6"));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QFileInfo(path("out6/image1.bin")).size(), 2048);
+    }
+
+    void unwritableFolder()
+    {
+        // A regular file in place of the output name's folder cannot be
+        // written even by root: make the image name a directory.
+        QDir().mkpath(path("out7/image1.bin"));
+        const Run r = extract(path("noemul.iso"), path("out7"));
+        QVERIFY(r.code != 0);
+        QVERIFY2(r.err.startsWith("bbie: cannot write image1.bin: "), r.err.constData());
+        QCOMPARE(QDir(path("out7")).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBbie)
+#include "test_bbie.moc"
