@@ -5,4 +5,5 @@ namespace cli {
 int tools();
 int exec(const QStringList &args);
 int runBat(const QStringList &args);
+int batch(const QStringList &args);
 } // namespace cli

@@ -14,6 +14,8 @@ static int usage()
                "  exec [--events] [--max-time S] [--max-silence S] COMMANDLINE\n"
                "                              run a command line as Spindle runs it\n"
                "  run-bat FILE                run a batch file with Spindle's interpreter\n"
+               "  batch TEMPLATE.mkiso [--mkisofs PATH] [--write FOLDER]\n"
+               "                              print the image command line of a template\n"
                ,
                stderr);
     return 2;
@@ -32,5 +34,7 @@ int main(int argc, char **argv)
         return cli::exec(args);
     if (cmd == QLatin1String("run-bat"))
         return cli::runBat(args);
+    if (cmd == QLatin1String("batch"))
+        return cli::batch(args);
     return usage();
 }

@@ -1,0 +1,70 @@
+#include "cli_commands.h"
+
+#include "iso/command_builder.h"
+#include "iso/template_file.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace cli {
+
+int batch(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    QString templatePath, mkisofs, writeFolder;
+    bool haveMkisofs = false;
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--mkisofs") && !args.isEmpty()) {
+            mkisofs = args.takeFirst();
+            haveMkisofs = true;
+        } else if (a == QLatin1String("--write") && !args.isEmpty()) {
+            writeFolder = args.takeFirst();
+        } else if (templatePath.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+            templatePath = a;
+        } else {
+            templatePath.clear();
+            break;
+        }
+    }
+    if (templatePath.isEmpty()) {
+        std::fputs("usage: spindle-cli batch TEMPLATE.mkiso [--mkisofs PATH] [--write FOLDER]\n", stderr);
+        return 2;
+    }
+    if (!QFileInfo::exists(templatePath)) {
+        std::fprintf(stderr, "Cannot open file \"%s\". No such file or directory\n", templatePath.toUtf8().constData());
+        return 1;
+    }
+
+    iso::IsoOptions options;
+    QString error;
+    switch (iso::loadTemplate(templatePath, options, &error)) {
+    case iso::LoadResult::Loaded: break;
+    case iso::LoadResult::WrongVersion:
+        std::fputs("Wrong file version\n", stderr);
+        return 1;
+    case iso::LoadResult::Unreadable:
+        std::fprintf(stderr, "Cannot open file \"%s\". %s\n", templatePath.toUtf8().constData(), error.toUtf8().constData());
+        return 1;
+    }
+    if (haveMkisofs)
+        options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
+
+    const iso::BuiltCommand built = iso::buildCommandLine(options);
+    std::printf("%s\n", built.commandLine.toUtf8().constData());
+    for (const QString &m : built.messages)
+        std::fprintf(stderr, "%s\n", m.toUtf8().constData());
+    if (!writeFolder.isEmpty()) {
+        const QString path = QDir(writeFolder).filePath(QStringLiteral("build.bat"));
+        if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &error)) {
+            std::fprintf(stderr, "Cannot create file \"%s\". %s\n", path.toUtf8().constData(), error.toUtf8().constData());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace cli

@@ -1,0 +1,151 @@
+#include "profile_file.h"
+
+#include "platform/platform.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace iso {
+
+namespace {
+bool isSectionLine(const QByteArray &trimmed) { return trimmed.startsWith('[') && trimmed.contains(']'); }
+
+QString sectionName(const QByteArray &trimmed)
+{
+    return QString::fromUtf8(trimmed.mid(1, trimmed.indexOf(']') - 1)).trimmed();
+}
+
+// The key of a "key=value" line, or empty.
+QString keyOf(const QByteArray &line)
+{
+    const qsizetype eq = line.indexOf('=');
+    return eq <= 0 ? QString() : QString::fromUtf8(line.left(eq)).trimmed();
+}
+
+bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// Windows-1252 bytes 0x80..0x9F; the rest are Latin-1.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+} // namespace
+
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString s = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return s;
+    QString out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const uchar u = uchar(c);
+        out += (u >= 0x80 && u < 0xA0) ? QChar(kCp1252High[u - 0x80]) : QChar(u);
+    }
+    return out;
+}
+
+bool ProfileFile::load(const QString &path, QString *error)
+{
+    m_lines.clear();
+    QFile f(path);
+    if (!f.exists())
+        return true;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    const QByteArray all = f.readAll();
+    if (all.isEmpty())
+        return true;
+    m_lines = all.split('\n');
+    if (m_lines.last().isEmpty())
+        m_lines.removeLast();
+    for (QByteArray &l : m_lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    return true;
+}
+
+QByteArray ProfileFile::text() const
+{
+    QByteArray out;
+    for (const QByteArray &l : m_lines)
+        out += l + "\r\n";
+    return out;
+}
+
+bool ProfileFile::save(const QString &path, QString *error) const
+{
+    return platform::writeFileAtomic(path, text(), error);
+}
+
+qsizetype ProfileFile::sectionLine(const QString &section) const
+{
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const QByteArray t = m_lines[i].trimmed();
+        if (isSectionLine(t) && same(sectionName(t), section))
+            return i;
+    }
+    return -1;
+}
+
+qsizetype ProfileFile::keyLine(qsizetype sectionAt, const QString &key) const
+{
+    for (qsizetype i = sectionAt + 1; i < m_lines.size(); ++i) {
+        const QByteArray t = m_lines[i].trimmed();
+        if (isSectionLine(t))
+            break;
+        if (same(keyOf(m_lines[i]), key))
+            return i;
+    }
+    return -1;
+}
+
+QByteArray ProfileFile::value(const QString &section, const QString &key, bool *found) const
+{
+    if (found)
+        *found = false;
+    const qsizetype s = sectionLine(section);
+    if (s < 0)
+        return {};
+    const qsizetype k = keyLine(s, key);
+    if (k < 0)
+        return {};
+    if (found)
+        *found = true;
+    const QByteArray &line = m_lines[k];
+    QByteArray v = line.mid(line.indexOf('=') + 1).trimmed();
+    if (v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) || (v.startsWith('\'') && v.endsWith('\''))))
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+
+void ProfileFile::setValue(const QString &section, const QString &key, const QByteArray &value)
+{
+    const QByteArray line = key.toUtf8() + '=' + value;
+    qsizetype s = sectionLine(section);
+    if (s < 0) {
+        m_lines << '[' + section.toUtf8() + ']' << line;
+        return;
+    }
+    const qsizetype k = keyLine(s, key);
+    if (k >= 0) {
+        m_lines[k] = line;
+        return;
+    }
+    // After the section's last key (blank lines that close it stay after).
+    qsizetype at = s + 1;
+    for (qsizetype i = s + 1; i < m_lines.size(); ++i) {
+        const QByteArray t = m_lines[i].trimmed();
+        if (isSectionLine(t))
+            break;
+        if (!t.isEmpty())
+            at = i + 1;
+    }
+    m_lines.insert(at, line);
+}
+
+} // namespace iso

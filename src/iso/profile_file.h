@@ -1,0 +1,38 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace iso {
+
+// An INI text file with the semantics templates rely on: section and key
+// names matched without regard to case; a key updated in place; a new key
+// appended at the end of its section; a new section at the end of the file;
+// every other line kept as it was. Values are raw bytes: the caller decodes.
+class ProfileFile
+{
+public:
+    // Loads a file; a missing file is an empty profile. False with the
+    // system's reason when it exists but cannot be read.
+    bool load(const QString &path, QString *error);
+    // Writes it whole through a temporary file and a rename.
+    bool save(const QString &path, QString *error) const;
+
+    // The value of the first matching key, blanks around it and quotes
+    // enclosing it dropped; `found` tells whether the key exists.
+    QByteArray value(const QString &section, const QString &key, bool *found = nullptr) const;
+    void setValue(const QString &section, const QString &key, const QByteArray &value);
+
+    QByteArray text() const;
+
+private:
+    qsizetype sectionLine(const QString &section) const;
+    qsizetype keyLine(qsizetype sectionAt, const QString &key) const;
+    QList<QByteArray> m_lines;
+};
+
+// Decodes a value: UTF-8 when valid, else Windows-1252 (templates made on
+// Windows keep their accents).
+QString decodeText(const QByteArray &bytes);
+
+} // namespace iso

@@ -1,0 +1,122 @@
+#include "template_file.h"
+
+#include "profile_file.h"
+
+namespace iso {
+
+namespace {
+const QString kVersionSection = QStringLiteral("Make_ISO template file");
+const QString kCommentKey = QStringLiteral("comment_1");
+} // namespace
+
+bool parseProfileInt(const QByteArray &raw, qint64 *value)
+{
+    QByteArray t = raw.trimmed();
+    bool negative = false;
+    if (t.startsWith('-') || t.startsWith('+')) {
+        negative = t.startsWith('-');
+        t = t.mid(1);
+    }
+    bool ok = false;
+    qint64 v = 0;
+    if (t.startsWith('$'))
+        v = t.mid(1).toLongLong(&ok, 16);
+    else if (t.startsWith("0x") || t.startsWith("0X"))
+        v = t.mid(2).toLongLong(&ok, 16);
+    else if (!t.isEmpty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        v = t.toLongLong(&ok, 10);
+    if (!ok)
+        return false;
+    *value = negative ? -v : v;
+    return true;
+}
+
+QByteArray escapeComment(const QString &text)
+{
+    // The memo's lines are kept with CR LF breaks, as templates from
+    // Windows store them: each break becomes the two bytes 0xFD 0xFE.
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    QByteArray b = t.toUtf8();
+    b.replace('\n', '\xFE');
+    b.replace('\r', '\xFD');
+    return b;
+}
+
+QString unescapeComment(const QByteArray &bytes)
+{
+    QByteArray b = bytes;
+    b.replace('\xFE', '\n');
+    b.replace('\xFD', '\r');
+    QString t = decodeText(b);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
+{
+    ProfileFile f;
+    if (!f.load(path, error))
+        return LoadResult::Unreadable;
+    bool found = false;
+    const QByteArray version = f.value(kVersionSection, QStringLiteral("version"), &found);
+    if (!found || version != "2")
+        return LoadResult::WrongVersion;
+    for (const OptionDef &d : optionTable()) {
+        const QString key = QLatin1String(d.key);
+        const QByteArray raw = f.value(QLatin1String(d.section), key, &found);
+        switch (d.kind) {
+        case OptionKind::Check: {
+            qint64 v = 0;
+            if (!found || !parseProfileInt(raw, &v))
+                v = QByteArray(d.readDefault).toLongLong();
+            o.setCheck(key, v != 0);
+            break;
+        }
+        case OptionKind::Integer: {
+            qint64 v = 0;
+            if (!found || !parseProfileInt(raw, &v))
+                v = QByteArray(d.readDefault).toLongLong();
+            o.setIsoLevel(int(qBound(qint64(1), v, qint64(3))));
+            break;
+        }
+        case OptionKind::Text:
+            if (key == kCommentKey)
+                o.setComments(found ? unescapeComment(raw) : QString());
+            else
+                o.setText(key, found ? decodeText(raw) : QString::fromLatin1(d.readDefault));
+            break;
+        }
+    }
+    return LoadResult::Loaded;
+}
+
+bool saveTemplate(const QString &path, const IsoOptions &o, QString *error)
+{
+    ProfileFile f;
+    QString ignored;
+    // A file that cannot be read is replaced; the write reports any failure.
+    f.load(path, &ignored);
+    f.setValue(kVersionSection, QStringLiteral("version"), "2");
+    for (const OptionDef &d : optionTable()) {
+        const QString key = QLatin1String(d.key);
+        QByteArray v;
+        switch (d.kind) {
+        case OptionKind::Check: v = o.check(key) ? "1" : "0"; break;
+        case OptionKind::Integer: v = QByteArray::number(o.isoLevel()); break;
+        case OptionKind::Text: v = key == kCommentKey ? escapeComment(o.comments()) : o.text(key).toUtf8(); break;
+        }
+        f.setValue(QLatin1String(d.section), key, v);
+    }
+    QString reason;
+    if (!f.save(path, &reason)) {
+        if (error)
+            *error = QStringLiteral("Unable to write to %1").arg(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace iso
