@@ -1,0 +1,183 @@
+#include "iso/command_builder.h"
+#include "iso/profile_file.h"
+#include "iso/template_file.h"
+#include "testutil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace iso;
+
+class TestTemplate : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString &n) const { return m_dir.filePath(n); }
+
+private slots:
+    void roundTrip()
+    {
+        IsoOptions a;
+        a.setText("mkisofs_folder", "/opt/mkisofs");
+        a.setCheck("Joliet", true);
+        a.setCheck("max_ISO", true);
+        a.setCheck("ISO_level", true);
+        a.setIsoLevel(3);
+        a.setCheck("bootable", true);
+        a.setText("root_folder", "/tree/");
+        a.setText("boot_image", "/tree/isolinux/isolinux.bin");
+        a.setCheck("boot_load_size", true);
+        a.setText("blsize_value", "8");
+        a.setText("volume_ID", "Caf\u00e9 \"vol\"");
+        a.setCheck("duplicates_once", true);
+        a.setComments("first line\nsecond line \u00fd\u00fe");
+        QString error;
+        QVERIFY(saveTemplate(path("a.mkiso"), a, &error));
+
+        IsoOptions b;
+        b.clearAll();
+        QCOMPARE(loadTemplate(path("a.mkiso"), b, &error), LoadResult::Loaded);
+        QCOMPARE(buildCommandLine(b).commandLine, buildCommandLine(a).commandLine);
+        QCOMPARE(b.text("boot_image"), QStringLiteral("isolinux/isolinux.bin"));
+        QCOMPARE(b.isoLevel(), 3);
+        QCOMPARE(b.comments(), a.comments());
+        QCOMPARE(b.text("volume_ID"), a.text("volume_ID"));
+        for (const OptionDef &d : optionTable()) {
+            if (d.kind == OptionKind::Check)
+                QVERIFY2(a.check(d.key) == b.check(d.key), d.key);
+            else if (d.kind == OptionKind::Text && QByteArray(d.key) != "comment_1")
+                QVERIFY2(a.text(d.key) == b.text(d.key), d.key);
+        }
+        const QByteArray raw = readAll(path("a.mkiso"));
+        QVERIFY(raw.startsWith("[Make_ISO template file]\r\nversion=2\r\n[File]\r\nJoliet=1\r\n"));
+        QVERIFY(raw.contains("comment_1=first line\xFD\xFEsecond line \xC3\xBD\xC3\xBE\r\n"));
+        QCOMPARE(raw.count("\r\n"), 46 + 10);
+    }
+
+    void versionOnlyFile()
+    {
+        writeAll(path("v.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n");
+        IsoOptions o;
+        QString error;
+        QCOMPARE(loadTemplate(path("v.mkiso"), o, &error), LoadResult::Loaded);
+        for (const char *k : {"Joliet", "Joliet_long", "full_ISO", "RRRidge", "ISO9660:1999", "Omit_ver_nr", "Verbose",
+                              "boot_cat", "joliet_boot_cat"})
+            QVERIFY2(o.check(k), k);
+        QVERIFY(!o.check("max_ISO") && !o.check("ISO_level"));
+        QVERIFY(!o.isEnabled("boot_cat"));
+        QCOMPARE(o.text("blsegment_value"), QStringLiteral("0x7C0"));
+        QCOMPARE(o.text("blsize_value"), QStringLiteral("4"));
+        QVERIFY(o.text("root_folder").isEmpty());
+    }
+
+    void wrongVersions()
+    {
+        QString error;
+        for (const QByteArray &text : {QByteArray("[Make_ISO template file]\r\nversion=3\r\n"),
+                                       QByteArray("[Other]\r\nversion=2\r\n"), QByteArray("")}) {
+            writeAll(path("w.mkiso"), text + "[File]\r\nJoliet=1\r\n");
+            IsoOptions o;
+            QCOMPARE(loadTemplate(path("w.mkiso"), o, &error), LoadResult::WrongVersion);
+            QVERIFY(!o.check("Joliet"));
+        }
+        IsoOptions o;
+        QCOMPARE(loadTemplate(path("missing.mkiso"), o, &error), LoadResult::WrongVersion);
+    }
+
+    void pairsLevelsAndNumbers()
+    {
+        writeAll(path("p.mkiso"), "[make_iso TEMPLATE FILE]\nVERSION = \"2\" \n[file]\nfull_ISO=1\nmax_ISO=1\n"
+                                  "ISO_level=1\nISO9660:1999=$1\nISO_level_value=9\nJoliet=0x0\nRRRidge=yes\n"
+                                  "[Advanced]\nVerbose=-1\nOmit_ver_nr=0\n");
+        IsoOptions o;
+        QString error;
+        QCOMPARE(loadTemplate(path("p.mkiso"), o, &error), LoadResult::Loaded);
+        QVERIFY(o.check("max_ISO") && !o.check("full_ISO"));
+        QVERIFY(o.check("ISO9660:1999") && !o.check("ISO_level"));
+        QVERIFY(!o.isEnabled("ISO_level_value"));
+        QCOMPARE(o.isoLevel(), 3);
+        QVERIFY(!o.check("Joliet"));
+        QVERIFY(o.check("RRRidge")); // not a number: the default
+        QVERIFY(o.check("Verbose") && !o.check("Omit_ver_nr"));
+        writeAll(path("p0.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[File]\r\nISO_level_value=0\r\n");
+        QCOMPARE(loadTemplate(path("p0.mkiso"), o, &error), LoadResult::Loaded);
+        QCOMPARE(o.isoLevel(), 1);
+    }
+
+    // Templates from Windows: Windows-1252 text, comments with 0xFD 0xFE.
+    void windowsTemplate()
+    {
+        writeAll(path("win.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[Info]\r\npreparer=Jos\xE9\r\n"
+                                    "[Comments]\r\ncomment_1=one\xFD\xFEtwo\xFDthree\xFE\xFD\r\n");
+        IsoOptions o;
+        QString error;
+        QCOMPARE(loadTemplate(path("win.mkiso"), o, &error), LoadResult::Loaded);
+        QCOMPARE(o.text("preparer"), QStringLiteral("Jos\u00e9"));
+        QCOMPARE(o.comments(), QStringLiteral("one\ntwo\nthree\n\n"));
+    }
+
+    void savingKeepsForeignLines()
+    {
+        writeAll(path("k.mkiso"), "; my notes\r\n[Mine]\r\nx=1\r\n\r\n[File]\r\nJoliet=0\r\nextra=keep\r\n\r\n[Tail]\r\ny=2\r\n");
+        IsoOptions o;
+        o.setCheck("Joliet", true);
+        QString error;
+        QVERIFY(saveTemplate(path("k.mkiso"), o, &error));
+        const QByteArray raw = readAll(path("k.mkiso"));
+        QVERIFY(raw.startsWith("; my notes\r\n[Mine]\r\nx=1\r\n\r\n[File]\r\nJoliet=1\r\nextra=keep\r\nJoliet_long=0\r\n"));
+        QVERIFY(raw.contains("\r\n[Tail]\r\ny=2\r\n"));
+        QVERIFY(raw.contains("[Make_ISO template file]\r\nversion=2\r\n"));
+        QCOMPARE(raw.count("Joliet="), 1);
+    }
+
+    void unwritableTarget()
+    {
+        QDir().mkpath(path("dir.mkiso"));
+        IsoOptions o;
+        QString error;
+        QVERIFY(!saveTemplate(path("dir.mkiso"), o, &error));
+        QCOMPARE(error, "Unable to write to " + path("dir.mkiso"));
+        QVERIFY(!saveTemplate(path("no/such/dir/t.mkiso"), o, &error));
+        QCOMPARE(error, "Unable to write to " + path("no/such/dir/t.mkiso"));
+    }
+
+    void profileIntegers()
+    {
+        qint64 v = 0;
+        QVERIFY(parseProfileInt("12", &v) && v == 12);
+        QVERIFY(parseProfileInt("-3", &v) && v == -3);
+        QVERIFY(parseProfileInt("$ff", &v) && v == 255);
+        QVERIFY(parseProfileInt("0X10", &v) && v == 16);
+        QVERIFY(!parseProfileInt("", &v));
+        QVERIFY(!parseProfileInt("1a", &v));
+        QVERIFY(!parseProfileInt("true", &v));
+    }
+
+    void cliBatch()
+    {
+        IsoOptions o;
+        o.setText("mkisofs_folder", "/from/template");
+        o.setCheck("Joliet", true);
+        o.setText("root_folder", "/r/");
+        QString error;
+        QVERIFY(saveTemplate(path("cli.mkiso"), o, &error));
+        QDir().mkpath(path("bat"));
+        QProcess p;
+        p.start(binDir() + "/spindle-cli", {"batch", path("cli.mkiso"), "--mkisofs", "/usr/bin/mk", "--write", path("bat")});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("\"/usr/bin/mk\" -J \"/r/\"\n"));
+        QCOMPARE(p.readAllStandardError(), QByteArray("Output folder or file name isn't specified\n"));
+        QVERIFY(readAll(path("bat/build.bat")).contains("\r\n\"/usr/bin/mk\" -J \"/r/\"\r\n"));
+
+        writeAll(path("bad.mkiso"), "[Make_ISO template file]\r\nversion=1\r\n");
+        p.start(binDir() + "/spindle-cli", {"batch", path("bad.mkiso")});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitCode() != 0);
+        QCOMPARE(p.readAllStandardError(), QByteArray("Wrong file version\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTemplate)
+#include "test_template.moc"
