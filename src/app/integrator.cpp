@@ -4,6 +4,7 @@
 #include "debug_unit.h"
 #include "dialogs.h"
 #include "exec/tools.h"
+#include "iso/mkiso_form.h"
 #include "platform/platform.h"
 #include "session.h"
 #include "windows.h"
@@ -81,12 +82,13 @@ TIntegrator::TIntegrator(QWidget *parent)
     setFixedSize(570, 161);
 
     connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &TIntegrator::SpeedButton5Click);
     connect(SpeedButton7, &QToolButton::clicked, this, &TIntegrator::SpeedButton7Click);
     connect(SpeedButton8, &QToolButton::clicked, this, &TIntegrator::SpeedButton8Click);
     connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
 
     // Windows that later releases add; their buttons wait for them.
-    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6, SpeedButton2, SpeedButton5})
+    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6, SpeedButton2})
         b->setEnabled(false);
 }
 
@@ -182,6 +184,12 @@ void TIntegrator::closeEvent(QCloseEvent *e)
 }
 
 void TIntegrator::SpeedButton4Click() { app::dialogs().openDocument(QStringLiteral("help.chm")); }
+
+void TIntegrator::SpeedButton5Click()
+{
+    if (TMkisofs_form *f = app::windows().Mkisofs_form)
+        f->exec();
+}
 
 void TIntegrator::SpeedButton7Click() { close(); }
 

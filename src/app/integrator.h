@@ -34,6 +34,7 @@ public:
     bool FormCloseQuery();
 
     void SpeedButton4Click();
+    void SpeedButton5Click();
     void SpeedButton7Click();
     void SpeedButton8Click();
 

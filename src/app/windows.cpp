@@ -5,6 +5,7 @@
 #include "debug_unit.h"
 #include "exec/console_capture.h"
 #include "integrator.h"
+#include "iso/mkiso_form.h"
 #include "selector.h"
 
 #include <QPalette>
@@ -21,6 +22,7 @@ void createWindows()
 {
     Windows &w = windows();
     w.Integrator = new TIntegrator;
+    w.Mkisofs_form = new TMkisofs_form;
     w.SelectForm = new TSelectForm;
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
@@ -36,6 +38,7 @@ void destroyWindows()
     delete w.Comments_form;
     delete w.About_form;
     delete w.SelectForm;
+    delete w.Mkisofs_form;
     delete w.Integrator;
     w = Windows{};
 }

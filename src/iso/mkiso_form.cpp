@@ -1,0 +1,527 @@
+#include "mkiso_form.h"
+
+#include "app/comments.h"
+#include "app/debug_unit.h"
+#include "app/dialogs.h"
+#include "app/selector.h"
+#include "app/session.h"
+#include "app/windows.h"
+#include "command_builder.h"
+#include "exec/console_capture.h"
+#include "platform/platform.h"
+#include "template_file.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTemplateFilter = QStringLiteral("Make_ISO templates (*.mkiso)|*.mkiso");
+} // namespace
+
+TMkisofs_form::TMkisofs_form(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Mkisofs_form"));
+    setWindowTitle(QStringLiteral("Make ISO"));
+    app::paintSkyBlue(this);
+
+    CheckBox1 = check("CheckBox1", QStringLiteral("Joliet (-J) "), "Joliet");
+    CheckBox3 = check("CheckBox3", QStringLiteral("Joliet-long [103 Unicode chars]"), "Joliet_long");
+    CheckBox7 = check("CheckBox7", QStringLiteral("Full ISO9660 filenames (-l) [31 char]"), "full_ISO");
+    CheckBox6 = check("CheckBox6", QStringLiteral("Max ISO9660 filenames [37 char]"), "max_ISO");
+    CheckBox4 = check("CheckBox4", QStringLiteral("Rationalized RockRidge (-r)"), "RRRidge");
+    CheckBox5 = check("CheckBox5", QStringLiteral("Set ISO level"), "ISO_level");
+    SpinEdit1 = new QSpinBox(this);
+    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
+    SpinEdit1->setRange(1, 3);
+    SpinEdit1->setEnabled(false);
+    m_keyOf.insert(SpinEdit1, QStringLiteral("ISO_level_value"));
+    CheckBox20 = check("CheckBox20", QStringLiteral("ISO9660:1999"), "ISO9660:1999");
+
+    CheckBox8 = check("CheckBox8", QStringLiteral("Omit version number (-N)"), "Omit_ver_nr");
+    CheckBox9 = check("CheckBox9", QStringLiteral("Verbose (-v)"), "Verbose");
+    CheckBox26 = check("CheckBox26", QStringLiteral("Duplicates once"), "duplicates_once");
+    CheckBox12 = check("CheckBox12", QStringLiteral("Allow multidot"), "multidot");
+    CheckBox21 = check("CheckBox21", QStringLiteral("Omit period (-d)"), "omit_period");
+    CheckBox22 = check("CheckBox22", QStringLiteral("Allow lowercase"), "allow_lowercase");
+    CheckBox24 = check("CheckBox24", QStringLiteral("No ISO translate"), "no_iso_translate");
+    CheckBox25 = check("CheckBox25", QStringLiteral("Relaxed filenames"), "relaxed_filenames");
+    CheckBox16 = check("CheckBox16", QStringLiteral("Output Charset"), "charset");
+    Edit14 = edit("Edit14", "charset_value");
+
+    CheckBox14 = check("CheckBox14", QStringLiteral("boot.catalog"), "boot_cat");
+    CheckBox15 = check("CheckBox15", QStringLiteral("Joliet boot.catalog"), "joliet_boot_cat");
+
+    CheckBox2 = check("CheckBox2", QStringLiteral("Sort"), "sorting");
+    Edit17 = edit("Edit17", "sorting_list");
+    Button5 = button("Button5", QStringLiteral("..."));
+    OtherParam = check("OtherParam", QStringLiteral("Other Parameters"), "other_param");
+    Edit6 = edit("Edit6", "other_param_value");
+    CheckBox23 = check("CheckBox23", QStringLiteral("Other Parameters 2"), "other_param_2");
+    Edit16 = edit("Edit16", "other_param_value_2");
+
+    Edit7 = edit("Edit7", "root_folder");
+    Edit8 = edit("Edit8", "output_folder");
+    Edit13 = edit("Edit13", "output_filename");
+    Edit9 = edit("Edit9", "batch_folder");
+    Edit12 = edit("Edit12", "mkisofs_folder");
+    Button1 = button("Button1", QStringLiteral("..."));
+    Button2 = button("Button2", QStringLiteral("..."));
+    Button3 = button("Button3", QStringLiteral("..."));
+    Button4 = button("Button4", QStringLiteral("..."));
+
+    CheckBoot = check("CheckBoot", QStringLiteral("Bootable CD"), "bootable");
+    Edit5 = edit("Edit5", "boot_image");
+    BTopenBimg = button("BTopenBimg", QStringLiteral("..."));
+    NoEmulBox = check("NoEmulBox", QStringLiteral("No emulation mode"), "no_emulation");
+    CheckBox17 = check("CheckBox17", QStringLiteral("Boot info table"), "boot_info_table");
+    CheckBox18 = check("CheckBox18", QStringLiteral("Boot load segment"), "boot_load_segment");
+    Edit10 = edit("Edit10", "blsegment_value");
+    CheckBox19 = check("CheckBox19", QStringLiteral("Boot load size"), "boot_load_size");
+    Edit11 = edit("Edit11", "blsize_value");
+
+    Edit1 = edit("Edit1", "preparer");
+    Edit2 = edit("Edit2", "volume_ID");
+    Edit3 = edit("Edit3", "app_ID");
+    Edit4 = edit("Edit4", "publisher_ID");
+    Edit15 = edit("Edit15", "sys_ID");
+
+    ClearBT = button("ClearBT", QStringLiteral("Clear All"));
+    OpenTemplate = button("OpenTemplate", QStringLiteral("OpenTemplate"));
+    SaveTemplate = button("SaveTemplate", QStringLiteral("SaveTemplate"));
+    Button6 = button("Button6", QStringLiteral("Comments"));
+    MkBatBT = button("MkBatBT", QStringLiteral("Make Batch"));
+    RunBatBT = button("RunBatBT", QStringLiteral("Run Batch"));
+    Quit = button("Quit", QStringLiteral("Close"));
+
+    // The browse buttons follow their fields.
+    m_keyOf.insert(Button5, QStringLiteral("sorting_list"));
+    m_keyOf.insert(BTopenBimg, QStringLiteral("boot_image"));
+
+    // Boxes with a handler of their own; the others only pass their state on.
+    bindHandler(CheckBoot, &TMkisofs_form::CheckBootClick);
+    bindHandler(CheckBox18, &TMkisofs_form::CheckBox18Click);
+    bindHandler(CheckBox19, &TMkisofs_form::CheckBox19Click);
+    bindHandler(CheckBox16, &TMkisofs_form::CheckBox16Click);
+    bindHandler(OtherParam, &TMkisofs_form::OtherParamClick);
+    bindHandler(CheckBox23, &TMkisofs_form::CheckBox23Click);
+    bindHandler(CheckBox2, &TMkisofs_form::CheckBox2Click);
+    bindHandler(CheckBox5, &TMkisofs_form::CheckBox5Click);
+    bindHandler(CheckBox20, &TMkisofs_form::CheckBox20Click);
+    bindHandler(CheckBox6, &TMkisofs_form::CheckBox6Click);
+    bindHandler(CheckBox7, &TMkisofs_form::CheckBox7Click);
+    for (QCheckBox *box : std::as_const(m_checks))
+        if (!box->property("hasHandler").toBool())
+            connect(box, &QCheckBox::toggled, this, [this, box] { setCheckFromBox(box); });
+    connect(Edit5, &QLineEdit::textChanged, this, &TMkisofs_form::Edit5Change);
+    connect(Edit7, &QLineEdit::textChanged, this, &TMkisofs_form::Edit7Change);
+    connect(Edit8, &QLineEdit::textChanged, this, &TMkisofs_form::Edit8Change);
+    for (QLineEdit *e : std::as_const(m_edits))
+        if (e != Edit5 && e != Edit7 && e != Edit8)
+            connect(e, &QLineEdit::textChanged, this, [this, e] { setTextFromEdit(e); });
+    connect(SpinEdit1, &QSpinBox::valueChanged, &m_options, &iso::IsoOptions::setIsoLevel);
+
+    connect(Button1, &QPushButton::clicked, this, &TMkisofs_form::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TMkisofs_form::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TMkisofs_form::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TMkisofs_form::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TMkisofs_form::Button5Click);
+    connect(BTopenBimg, &QPushButton::clicked, this, &TMkisofs_form::BTopenBimgClick);
+    connect(Button6, &QPushButton::clicked, this, &TMkisofs_form::Button6Click);
+    connect(ClearBT, &QPushButton::clicked, this, &TMkisofs_form::ClearBTClick);
+    connect(Quit, &QPushButton::clicked, this, &TMkisofs_form::QuitClick);
+    connect(OpenTemplate, &QPushButton::clicked, this, &TMkisofs_form::OpenTemplateClick);
+    connect(SaveTemplate, &QPushButton::clicked, this, &TMkisofs_form::SaveTemplateClick);
+    connect(MkBatBT, &QPushButton::clicked, this, &TMkisofs_form::MkBatBTClick);
+    connect(RunBatBT, &QPushButton::clicked, this, &TMkisofs_form::RunBatBTClick);
+
+    connect(&m_options, &iso::IsoOptions::valueChanged, this, &TMkisofs_form::showValue);
+    connect(&m_options, &iso::IsoOptions::enabledChanged, this, &TMkisofs_form::showEnabled);
+    for (auto it = m_keyOf.cbegin(); it != m_keyOf.cend(); ++it)
+        qobject_cast<QWidget *>(it.key())->setEnabled(m_options.isEnabled(it.value()));
+    for (const QString &key : m_edits.keys())
+        showValue(key);
+
+    // Focus coming back from the Comments or debug window re-runs activation.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        if (now && old && now->window() == this && old->window() != this)
+            activatedFrom(old->window());
+    });
+
+    buildLayout();
+}
+
+QCheckBox *TMkisofs_form::check(const char *name, const QString &caption, const char *key)
+{
+    auto *b = new QCheckBox(caption, this);
+    b->setObjectName(QLatin1String(name));
+    m_checks.insert(QLatin1String(key), b);
+    m_keyOf.insert(b, QLatin1String(key));
+    return b;
+}
+
+QLineEdit *TMkisofs_form::edit(const char *name, const char *key)
+{
+    auto *e = new QLineEdit(this);
+    e->setObjectName(QLatin1String(name));
+    m_edits.insert(QLatin1String(key), e);
+    m_keyOf.insert(e, QLatin1String(key));
+    return e;
+}
+
+QPushButton *TMkisofs_form::button(const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    if (caption == QLatin1String("..."))
+        b->setFixedWidth(28);
+    return b;
+}
+
+void TMkisofs_form::bindHandler(QCheckBox *box, void (TMkisofs_form::*handler)())
+{
+    box->setProperty("hasHandler", true);
+    connect(box, &QCheckBox::toggled, this, handler);
+}
+
+void TMkisofs_form::setCheckFromBox(QCheckBox *box) { m_options.setCheck(m_keyOf.value(box), box->isChecked()); }
+
+void TMkisofs_form::setTextFromEdit(QLineEdit *e) { m_options.setText(m_keyOf.value(e), e->text()); }
+
+void TMkisofs_form::showValue(const QString &key)
+{
+    if (QCheckBox *b = m_checks.value(key)) {
+        const QSignalBlocker block(b);
+        b->setChecked(m_options.check(key));
+    } else if (QLineEdit *e = m_edits.value(key)) {
+        const QString v = m_options.text(key);
+        if (e->text() != v) {
+            const QSignalBlocker block(e);
+            const int pos = e->cursorPosition() - (e->text().size() - v.size());
+            e->setText(v);
+            e->setCursorPosition(qBound(0, pos, int(v.size())));
+        }
+    } else if (key == QLatin1String("ISO_level_value")) {
+        const QSignalBlocker block(SpinEdit1);
+        SpinEdit1->setValue(m_options.isoLevel());
+    } else if (key == QLatin1String("comment_1")) {
+        if (TComments_form *c = app::windows().Comments_form) {
+            if (c->Memo1->toPlainText() != m_options.comments())
+                c->Memo1->setPlainText(m_options.comments());
+        }
+    }
+}
+
+void TMkisofs_form::showEnabled(const QString &key, bool on)
+{
+    for (auto it = m_keyOf.cbegin(); it != m_keyOf.cend(); ++it)
+        if (it.value() == key)
+            qobject_cast<QWidget *>(it.key())->setEnabled(on);
+}
+
+void TMkisofs_form::pullComments()
+{
+    if (TComments_form *c = app::windows().Comments_form)
+        m_options.setComments(c->Memo1->toPlainText());
+}
+
+void TMkisofs_form::buildLayout()
+{
+    auto vbox = [](QGroupBox *g, std::initializer_list<QWidget *> ws) {
+        auto *l = new QVBoxLayout(g);
+        for (QWidget *w : ws)
+            l->addWidget(w);
+        l->addStretch();
+    };
+    auto row = [](std::initializer_list<QWidget *> ws) {
+        auto *l = new QHBoxLayout;
+        for (QWidget *w : ws)
+            l->addWidget(w);
+        return l;
+    };
+
+    GroupFS = new QGroupBox(QStringLiteral("File system options"), this);
+    GroupFS->setObjectName(QStringLiteral("GroupFS"));
+    {
+        auto *l = new QVBoxLayout(GroupFS);
+        for (QWidget *w : {CheckBox1, CheckBox3, CheckBox7, CheckBox6, CheckBox4})
+            l->addWidget(w);
+        l->addLayout(row({CheckBox5, SpinEdit1}));
+        l->addWidget(CheckBox20);
+    }
+    HideGroup = new QGroupBox(QStringLiteral("Hide"), this);
+    HideGroup->setObjectName(QStringLiteral("HideGroup"));
+    vbox(HideGroup, {CheckBox14, CheckBox15});
+
+    GroupOptions = new QGroupBox(QStringLiteral("Advanced options"), this);
+    GroupOptions->setObjectName(QStringLiteral("GroupOptions"));
+    vbox(GroupOptions, {CheckBox8, CheckBox9, CheckBox26, CheckBox12, CheckBox21, CheckBox22, CheckBox24, CheckBox25,
+                        CheckBox16, Edit14});
+
+    FolderBox = new QGroupBox(QStringLiteral("Folders"), this);
+    FolderBox->setObjectName(QStringLiteral("FolderBox"));
+    {
+        auto *g = new QGridLayout(FolderBox);
+        const std::tuple<const char *, QPushButton *, QLineEdit *> rows[] = {
+            {"Root of CD", Button1, Edit7}, {"Output folder", Button2, Edit8}, {"Output file name", nullptr, Edit13},
+            {"Batch folder", Button3, Edit9}, {"Mkisofs.exe location", Button4, Edit12}};
+        int r = 0;
+        for (const auto &[label, b, e] : rows) {
+            const QString text = QLatin1String(label) == QLatin1String("Mkisofs.exe location")
+                                     ? iso::mkisofsFileName() + QStringLiteral(" location")
+                                     : QLatin1String(label);
+            g->addWidget(new QLabel(text, FolderBox), r, 0);
+            if (b)
+                g->addWidget(b, r, 1);
+            g->addWidget(e, r, 2);
+            ++r;
+        }
+    }
+    GroupBoot = new QGroupBox(QStringLiteral("Bootable CD Options"), this);
+    GroupBoot->setObjectName(QStringLiteral("GroupBoot"));
+    {
+        auto *l = new QVBoxLayout(GroupBoot);
+        l->addWidget(CheckBoot);
+        auto *img = new QHBoxLayout;
+        img->addWidget(new QLabel(QStringLiteral("Boot image"), GroupBoot));
+        img->addWidget(BTopenBimg);
+        img->addWidget(Edit5);
+        l->addLayout(img);
+        l->addWidget(NoEmulBox);
+        l->addWidget(CheckBox17);
+        l->addLayout(row({CheckBox18, Edit10}));
+        l->addLayout(row({CheckBox19, Edit11}));
+    }
+    GroupInfo = new QGroupBox(QStringLiteral("Info section"), this);
+    GroupInfo->setObjectName(QStringLiteral("GroupInfo"));
+    {
+        auto *g = new QGridLayout(GroupInfo);
+        const std::pair<const char *, QLineEdit *> rows[] = {
+            {"Preparer", Edit1}, {"Volume ID", Edit2}, {"Application ID", Edit3}, {"Publisher ID", Edit4}, {"Sys ID", Edit15}};
+        int r = 0;
+        for (const auto &[label, e] : rows) {
+            g->addWidget(new QLabel(QLatin1String(label), GroupInfo), r, 0);
+            g->addWidget(e, r++, 1);
+        }
+    }
+    Edit10->setMaximumWidth(70);
+    Edit11->setMaximumWidth(70);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(GroupFS);
+    left->addWidget(HideGroup);
+    left->addLayout(row({CheckBox2, Button5, Edit17}));
+    left->addWidget(OtherParam);
+    left->addWidget(Edit6);
+    left->addWidget(CheckBox23);
+    left->addWidget(Edit16);
+    left->addStretch();
+    auto *middle = new QVBoxLayout;
+    middle->addWidget(GroupOptions);
+    middle->addStretch();
+    auto *right = new QVBoxLayout;
+    right->addWidget(FolderBox);
+    right->addWidget(GroupBoot);
+    right->addWidget(GroupInfo);
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(left, 3);
+    columns->addLayout(middle, 2);
+    columns->addLayout(right, 4);
+    auto *bottom = new QHBoxLayout;
+    for (QWidget *w : {ClearBT, OpenTemplate, SaveTemplate, Button6})
+        bottom->addWidget(w);
+    bottom->addStretch();
+    for (QWidget *w : {MkBatBT, RunBatBT, Quit})
+        bottom->addWidget(w);
+    auto *all = new QVBoxLayout(this);
+    all->addLayout(columns, 1);
+    all->addLayout(bottom);
+    setFixedSize(809, 553);
+}
+
+void TMkisofs_form::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    // After the window is on screen, so a message of step 3 comes on top.
+    QTimer::singleShot(0, this, &TMkisofs_form::FormActivate);
+}
+
+void TMkisofs_form::activatedFrom(QWidget *previous)
+{
+    const app::Windows &w = app::windows();
+    if (previous && (previous == reinterpret_cast<QWidget *>(w.Comments_form) || previous == reinterpret_cast<QWidget *>(w.Debug_win)))
+        FormActivate();
+}
+
+void TMkisofs_form::FormActivate()
+{
+    if (app::DebugMode && app::windows().Debug_win)
+        app::windows().Debug_win->addEntry(QStringLiteral("entering Make ISO module"));
+    platform::setCurrentDir(platform::spindleFolder());
+    const QString mkisofs = platform::spindleFolder() + iso::mkisofsFileName();
+    if (platform::fileExists(mkisofs)) {
+        m_options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
+    } else {
+        app::dialogs().plain(this, iso::missingMkisofsMessage());
+        m_runBatchLocked = true;
+        RunBatBT->setEnabled(false);
+    }
+}
+
+void TMkisofs_form::CheckBootClick() { setCheckFromBox(CheckBoot); }
+void TMkisofs_form::CheckBox18Click() { setCheckFromBox(CheckBox18); }
+void TMkisofs_form::CheckBox19Click() { setCheckFromBox(CheckBox19); }
+void TMkisofs_form::CheckBox16Click() { setCheckFromBox(CheckBox16); }
+void TMkisofs_form::OtherParamClick() { setCheckFromBox(OtherParam); }
+void TMkisofs_form::CheckBox23Click() { setCheckFromBox(CheckBox23); }
+void TMkisofs_form::CheckBox2Click() { setCheckFromBox(CheckBox2); }
+void TMkisofs_form::CheckBox5Click() { setCheckFromBox(CheckBox5); }
+void TMkisofs_form::CheckBox20Click() { setCheckFromBox(CheckBox20); }
+void TMkisofs_form::CheckBox6Click() { setCheckFromBox(CheckBox6); }
+void TMkisofs_form::CheckBox7Click() { setCheckFromBox(CheckBox7); }
+void TMkisofs_form::Edit5Change() { setTextFromEdit(Edit5); }
+void TMkisofs_form::Edit7Change() { setTextFromEdit(Edit7); }
+void TMkisofs_form::Edit8Change() { setTextFromEdit(Edit8); }
+
+void TMkisofs_form::Button1Click() { m_options.setText(QStringLiteral("root_folder"), app::pickFolder(this)); }
+void TMkisofs_form::Button2Click() { m_options.setText(QStringLiteral("output_folder"), app::pickFolder(this)); }
+void TMkisofs_form::Button3Click() { m_options.setText(QStringLiteral("batch_folder"), app::pickFolder(this)); }
+
+void TMkisofs_form::Button4Click()
+{
+    app::FileDialogOptions o;
+    const QString name = iso::mkisofsFileName();
+    o.filter = platform::exeSuffix().isEmpty() ? QStringLiteral("%1|%1|All files|*").arg(name)
+                                               : QStringLiteral("%1|%1|EXE files|*.exe").arg(name);
+    const QString path = app::dialogs().openFile(this, o);
+    if (!path.isEmpty())
+        m_options.setText(QStringLiteral("mkisofs_folder"), path);
+}
+
+void TMkisofs_form::Button5Click()
+{
+    app::FileDialogOptions o;
+    o.filter = QStringLiteral("List Files (*.lst)|*.lst|All Files|*.*");
+    o.defaultExt = QStringLiteral("lst");
+    const QString path = app::dialogs().openFile(this, o);
+    if (path.isEmpty())
+        return;
+    m_options.setText(QStringLiteral("sorting_list"), path);
+    m_options.setText(QStringLiteral("sorting_list"), iso::slashForm(m_options.text(QStringLiteral("sorting_list"))));
+}
+
+void TMkisofs_form::BTopenBimgClick()
+{
+    app::FileDialogOptions o;
+    o.filter = QStringLiteral("Boot sectors (*.bin)|*.bin|Image Files (*.img)|*.img|WinImage files (*.ima)|*.ima|"
+                              "All recognized files|*.bin;*.img;*.ima|All files|*.*");
+    o.filterIndex = 4;
+    const QString path = app::dialogs().openFile(this, o);
+    if (!path.isEmpty())
+        m_options.setText(QStringLiteral("boot_image"), path);
+}
+
+void TMkisofs_form::Button6Click()
+{
+    TComments_form *c = app::windows().Comments_form;
+    if (!c)
+        return;
+    // A window of this modal one, so it stays usable beside it.
+    if (c->parentWidget() != this)
+        c->setParent(this, c->windowFlags());
+    c->show();
+    c->raise();
+    c->activateWindow();
+}
+
+void TMkisofs_form::ClearBTClick()
+{
+    if (!app::dialogs().confirm(this, QStringLiteral("Are you sure ? ")))
+        return;
+    pullComments();
+    m_options.clearAll();
+}
+
+void TMkisofs_form::QuitClick() { close(); }
+
+void TMkisofs_form::OpenTemplateClick()
+{
+    app::FileDialogOptions o;
+    o.filter = kTemplateFilter;
+    const QString path = app::dialogs().openFile(this, o);
+    if (path.isEmpty())
+        return;
+    pullComments();
+    QString error;
+    switch (iso::loadTemplate(path, m_options, &error)) {
+    case iso::LoadResult::WrongVersion:
+        app::dialogs().info(this, QStringLiteral("Wrong file version"));
+        return;
+    case iso::LoadResult::Unreadable:
+        app::dialogs().error(this, QStringLiteral("Cannot open file \"%1\". %2").arg(path, error));
+        return;
+    case iso::LoadResult::Loaded:
+        break;
+    }
+    if (!m_options.comments().isEmpty()
+        && app::dialogs().confirm(this, QStringLiteral("This template contains comments. Show comments ? ")))
+        Button6Click();
+}
+
+void TMkisofs_form::SaveTemplateClick()
+{
+    app::FileDialogOptions o;
+    o.filter = kTemplateFilter;
+    o.defaultExt = QStringLiteral("mkiso");
+    o.overwritePrompt = true;
+    const QString path = app::dialogs().saveFile(this, o);
+    if (path.isEmpty())
+        return;
+    pullComments();
+    QString error;
+    if (!iso::saveTemplate(path, m_options, &error))
+        app::dialogs().error(this, error);
+}
+
+void TMkisofs_form::MkBatBTClick()
+{
+    const iso::BuiltCommand built = iso::buildCommandLine(m_options);
+    for (const QString &m : built.messages)
+        app::dialogs().info(this, m);
+    platform::setCurrentDir(m_options.text(QStringLiteral("batch_folder"))); // a failure leaves it as it was
+    const QString path = QDir::current().absoluteFilePath(QStringLiteral("build.bat"));
+    QString reason;
+    if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &reason))
+        app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+}
+
+void TMkisofs_form::RunBatBTClick()
+{
+    if (m_runBatchLocked)
+        return;
+    const QString folder = m_options.text(QStringLiteral("batch_folder"));
+    if (folder.isEmpty()) {
+        app::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
+        return;
+    }
+    platform::setCurrentDir(folder);
+    Tconsole *console = app::windows().console;
+    const QString commandLine = folder + QStringLiteral("build.bat");
+    console->run(commandLine, {QString()}); // the empty line answers the closing "pause"
+    if (app::DebugMode && app::windows().Debug_win) {
+        app::windows().Debug_win->addEntry(commandLine);
+        app::windows().Debug_win->addText(console->Memo1->toPlainText());
+    }
+}

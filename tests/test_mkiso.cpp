@@ -1,0 +1,315 @@
+#define SPINDLE_UI_TESTS
+#include "app/comments.h"
+#include "app/debug_unit.h"
+#include "app/selector.h"
+#include "app/session.h"
+#include "app/windows.h"
+#include "exec/console_capture.h"
+#include "exec/dos_command.h"
+#include "iso/mkiso_form.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestMkiso : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir *m_folder = nullptr; // Spindle's folder
+    QTemporaryDir *m_work = nullptr;
+    FakeDialogs *m_dialogs = nullptr;
+    TMkisofs_form *f = nullptr;
+
+    QString work(const QString &n) const { return m_work->filePath(n); }
+    QString mkisofsPath() const { return m_folder->filePath("mkisofs"); }
+
+    static QByteArray isoinfo(const QStringList &args)
+    {
+        QProcess p;
+        p.start("isoinfo", args);
+        p.waitForFinished(30000);
+        return p.readAllStandardOutput();
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = new QTemporaryDir;
+        m_work = new QTemporaryDir;
+        platform::setSpindleFolder(m_folder->path());
+        QFile::link(binDir() + "/mkisofs", mkisofsPath()); // the staged stand-in
+        m_dialogs = new FakeDialogs;
+        app::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { app::dialogs().error(nullptr, m); });
+        app::DebugMode = app::Win9xMode = false;
+        app::createWindows();
+        f = app::windows().Mkisofs_form;
+    }
+    void cleanup()
+    {
+        app::destroyWindows();
+        app::setDialogs(nullptr);
+        delete m_dialogs;
+        QDir::setCurrent(QDir::tempPath());
+        delete m_work;
+        delete m_folder;
+    }
+
+    void initialControls()
+    {
+        QCOMPARE(f->windowTitle(), QStringLiteral("Make ISO"));
+        QCOMPARE(f->CheckBox1->text(), QStringLiteral("Joliet (-J) "));
+        QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
+        QCOMPARE(f->Edit11->text(), QStringLiteral("4"));
+        QVERIFY(!f->SpinEdit1->isEnabled() && !f->Edit10->isEnabled() && !f->Edit5->isEnabled());
+        QVERIFY(!f->BTopenBimg->isEnabled() && !f->Button5->isEnabled() && !f->CheckBox14->isEnabled());
+        QCOMPARE(f->findChild<QPushButton *>("MkBatBT")->text(), QStringLiteral("Make Batch"));
+    }
+
+    void activation()
+    {
+        app::DebugMode = true;
+        f->Edit12->setText("/typed/by/user");
+        f->FormActivate();
+        QCOMPARE(f->Edit12->text(), mkisofsPath());
+        QCOMPARE(QDir::currentPath() + "/", platform::spindleFolder());
+        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
+        // Back from the Comments dialog: again; from anything else: not.
+        f->activatedFrom(app::windows().Comments_form);
+        f->activatedFrom(nullptr);
+        f->activatedFrom(app::windows().console);
+        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText().count("entering"), 2);
+        QVERIFY(m_dialogs->log.isEmpty());
+    }
+
+    void missingMkisofsLocksRunBatch()
+    {
+        QFile::remove(mkisofsPath());
+        f->FormActivate();
+        QCOMPARE(m_dialogs->log, QStringList{"message::Couldn't find mkisofs . Please put mkisofs in Spindle folder"});
+        QVERIFY(!f->RunBatBT->isEnabled());
+        m_dialogs->fileAnswers << "/usr/bin/genisoimage";
+        f->Button4Click();
+        QCOMPARE(f->Edit12->text(), QStringLiteral("/usr/bin/genisoimage"));
+        QVERIFY(!f->RunBatBT->isEnabled());
+        QVERIFY(f->MkBatBT->isEnabled());
+    }
+
+    void rulesThroughControls()
+    {
+        f->CheckBox20->setChecked(true);
+        f->CheckBox5->setChecked(true);
+        QVERIFY(!f->CheckBox20->isChecked() && f->SpinEdit1->isEnabled());
+        f->CheckBox20->setChecked(true);
+        QVERIFY(!f->CheckBox5->isChecked() && !f->SpinEdit1->isEnabled());
+        f->CheckBox7->setChecked(true);
+        f->CheckBox6->setChecked(true);
+        QVERIFY(!f->CheckBox7->isChecked());
+        f->CheckBoot->setChecked(true);
+        f->CheckBox18->setChecked(true);
+        QVERIFY(f->Edit10->isEnabled() && f->BTopenBimg->isEnabled());
+        f->CheckBoot->setChecked(false);
+        QVERIFY(!f->CheckBox18->isEnabled() && f->CheckBox18->isChecked() && f->Edit10->isEnabled());
+        f->CheckBox2->setChecked(true);
+        QVERIFY(f->Button5->isEnabled() && f->Edit17->isEnabled());
+    }
+
+    void typedBackslashes()
+    {
+        f->Edit7->setFocus();
+        QTest::keyClicks(f->Edit7, "C:\\cd\\");
+        QCOMPARE(f->Edit7->text(), QStringLiteral("C:/cd/"));
+        f->CheckBoot->setChecked(true);
+        QTest::keyClicks(f->Edit5, "C:\\cd\\boot\\x.bin");
+        QCOMPARE(f->Edit5->text(), QStringLiteral("boot/x.bin"));
+        QTest::keyClicks(f->Edit9, "C:\\bat\\");
+        QCOMPARE(f->Edit9->text(), QStringLiteral("C:\\bat\\"));
+    }
+
+    void browseButtons()
+    {
+        app::windows().SelectForm->selectPath(m_work->path());
+        QTimer::singleShot(0, [] { app::windows().SelectForm->close(); });
+        f->Button1Click();
+        QCOMPARE(f->Edit7->text(), m_work->path() + "/");
+        m_dialogs->fileAnswers << m_work->path() + "/isolinux/isolinux.bin" << QString() << "/x/y.lst";
+        f->CheckBoot->setChecked(true);
+        f->BTopenBimgClick();
+        QCOMPARE(f->Edit5->text(), QStringLiteral("isolinux/isolinux.bin"));
+        QCOMPARE(m_dialogs->fileOptions.last().filterIndex, 4);
+        f->BTopenBimgClick(); // cancelled: nothing changes
+        QCOMPARE(f->Edit5->text(), QStringLiteral("isolinux/isolinux.bin"));
+        f->Button5Click();
+        QCOMPARE(f->Edit17->text(), QStringLiteral("/x/y.lst"));
+        QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("lst"));
+    }
+
+    void clearAll()
+    {
+        f->FormActivate();
+        f->CheckBox1->setChecked(true);
+        f->CheckBox26->setChecked(true);
+        f->Edit10->setText("0x1000");
+        app::windows().Comments_form->Memo1->setPlainText("notes");
+        m_dialogs->confirmAnswers << false << true;
+        f->ClearBTClick();
+        QVERIFY(f->CheckBox1->isChecked());
+        f->ClearBTClick();
+        QCOMPARE(m_dialogs->log, (QStringList{"confirm:Are you sure ? ", "confirm:Are you sure ? "}));
+        QVERIFY(!f->CheckBox1->isChecked());
+        QVERIFY(f->CheckBox26->isChecked());
+        QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
+        QVERIFY(f->Edit12->text().isEmpty());
+        QVERIFY(app::windows().Comments_form->Memo1->toPlainText().isEmpty());
+    }
+
+    void makeBatchOfEmptyForm()
+    {
+        QDir::setCurrent(m_work->path());
+        f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log, (QStringList{"message:Information:Path to mkisofs isn't specified",
+                                              "message:Information:Output folder or file name isn't specified",
+                                              "message:Information:Root of CD tree isn't specified"}));
+        QVERIFY(readAll(work("build.bat")).contains("@echo on\r\n\r\n@echo off\r\n"));
+        m_dialogs->log.clear();
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"message:Information:Batch folder isn't specified"});
+    }
+
+    void unwritableBatchFolder()
+    {
+        QDir().mkpath(work("bat/build.bat")); // a folder in the way
+        f->Edit9->setText(work("bat/"));
+        f->FormActivate();
+        m_dialogs->log.clear();
+        f->MkBatBTClick();
+        QVERIFY2(m_dialogs->log.last().startsWith("error:Cannot create file \"" + work("bat/build.bat") + "\". "),
+                 qPrintable(m_dialogs->log.last()));
+    }
+
+    void templateRoundTripThroughWindow()
+    {
+        f->FormActivate();
+        f->CheckBox1->setChecked(true);
+        f->CheckBox5->setChecked(true);
+        f->SpinEdit1->setValue(2);
+        f->Edit7->setText("/tree/");
+        f->CheckBoot->setChecked(true);
+        f->Edit5->setText("/tree/b.bin");
+        f->Edit2->setText("VOL");
+        app::windows().Comments_form->Memo1->setPlainText("two\nlines");
+        const QString t = work("t.mkiso");
+        m_dialogs->fileAnswers << t;
+        f->SaveTemplateClick();
+        QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("mkiso"));
+        QVERIFY(m_dialogs->fileOptions.last().overwritePrompt);
+        m_dialogs->confirmAnswers << true;
+        f->ClearBTClick();
+        m_dialogs->fileAnswers << t;
+        m_dialogs->confirmAnswers << true;
+        f->OpenTemplateClick();
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("confirm:This template contains comments. Show comments ? "));
+        QVERIFY(app::windows().Comments_form->isVisible());
+        QCOMPARE(app::windows().Comments_form->Memo1->toPlainText(), QStringLiteral("two\nlines"));
+        QVERIFY(f->CheckBox1->isChecked() && f->CheckBox5->isChecked() && f->SpinEdit1->isEnabled());
+        QCOMPARE(f->SpinEdit1->value(), 2);
+        QCOMPARE(f->Edit5->text(), QStringLiteral("b.bin"));
+        QCOMPARE(f->Edit12->text(), mkisofsPath());
+    }
+
+    void templateErrors()
+    {
+        writeAll(work("old.mkiso"), "[Make_ISO template file]\r\nversion=1\r\n[File]\r\nJoliet=1\r\n");
+        m_dialogs->fileAnswers << work("old.mkiso");
+        f->OpenTemplateClick();
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("message:Information:Wrong file version"));
+        QVERIFY(!f->CheckBox1->isChecked());
+        QDir().mkpath(work("ro.mkiso"));
+        m_dialogs->fileAnswers << work("ro.mkiso");
+        f->SaveTemplateClick();
+        QCOMPARE(m_dialogs->log.last(), "error:Unable to write to " + work("ro.mkiso"));
+    }
+
+    // The whole road: controls, Make Batch, Run Batch in the console with
+    // the staged mkisofs, and the image checked with isoinfo.
+    void imageThroughTheWindow()
+    {
+        QDir().mkpath(work("tree/boot"));
+        QDir().mkpath(work("out"));
+        QDir().mkpath(work("bat"));
+        const QByteArray loader = QByteArray(4096, '\x90');
+        writeAll(work("tree/boot/loader.bin"), loader);
+        for (int i = 1; i <= 3; ++i)
+            writeAll(work(QStringLiteral("tree/file%1.dat").arg(i)), QByteArray(5000, char('a' + i)));
+        writeAll(work("tree/Mixed Case Long Name.txt"), "x");
+        writeAll(work("order.lst"), (work("tree/file3.dat") + " 300\n" + work("tree/file1.dat") + " 100\n" +
+                                     work("tree/file2.dat") + " 200\n").toUtf8());
+        app::DebugMode = true;
+        f->FormActivate();
+        f->CheckBox1->setChecked(true);
+        f->CheckBox4->setChecked(true);
+        QTest::keyClicks(f->Edit7, work("tree/"));
+        f->Edit8->setText(work("out/"));
+        f->Edit13->setText("cd.iso");
+        f->Edit9->setText(work("bat/"));
+        f->Edit1->setText("PREP");
+        f->Edit2->setText("MYVOL");
+        f->Edit3->setText("MYAPP");
+        f->Edit4->setText("MYPUB");
+        f->Edit15->setText("MYSYS");
+        f->CheckBox2->setChecked(true);
+        f->Edit17->setText(work("order.lst"));
+        f->CheckBoot->setChecked(true);
+        f->Edit5->setText(work("tree/boot/loader.bin"));
+        QCOMPARE(f->Edit5->text(), QStringLiteral("boot/loader.bin"));
+        f->NoEmulBox->setChecked(true);
+        f->CheckBox17->setChecked(true);
+        f->CheckBox19->setChecked(true);
+        f->CheckBox14->setChecked(true);
+        f->MkBatBTClick();
+        QVERIFY(m_dialogs->log.isEmpty());
+        const QByteArray bat = readAll(work("bat/build.bat"));
+        QVERIFY(bat.contains("\" -J -r -sort \""));
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        const QString console = app::windows().console->Memo1->toPlainText();
+        QVERIFY2(console.contains("Press any key to continue"), qPrintable(console));
+        const QString debug = app::windows().Debug_win->Memo1->toPlainText();
+        QVERIFY(debug.contains("*****  " + work("bat/build.bat") + "\n"));
+        QVERIFY(debug.endsWith(console));
+
+        const QString iso = work("out/cd.iso");
+        QVERIFY2(QFile::exists(iso), qPrintable(console));
+        const QByteArray d = isoinfo({"-d", "-i", iso});
+        for (const char *want : {"Volume id: MYVOL", "Application id: MYAPP", "Publisher id: MYPUB",
+                                 "Data preparer id: PREP", "System id: MYSYS", "Joliet with UCS level",
+                                 "Rock Ridge signatures", "Boot media 0 (No Emulation Boot)", "Nsect 4"})
+            QVERIFY2(d.contains(want), want);
+        const QByteArray joliet = isoinfo({"-J", "-f", "-i", iso});
+        QVERIFY(joliet.contains("/Mixed Case Long Name.txt"));
+        const QByteArray listing = isoinfo({"-f", "-i", iso});
+        QVERIFY2(!listing.contains("BOOT.CAT"), listing.constData());
+        // File order follows the weights: heavier first.
+        const QByteArray l = isoinfo({"-l", "-i", iso});
+        auto extent = [&](const char *name) {
+            const int at = l.indexOf(name);
+            const int open = l.lastIndexOf('[', at);
+            return l.mid(open + 1, l.indexOf(' ', open + 7) - open - 1).trimmed().toInt();
+        };
+        QVERIFY(extent("FILE3.DAT") < extent("FILE2.DAT"));
+        QVERIFY(extent("FILE2.DAT") < extent("FILE1.DAT"));
+        // -boot-info-table patched the loader in the tree, as mkisofs does.
+        QVERIFY(readAll(work("tree/boot/loader.bin")) != loader);
+    }
+};
+
+QTEST_MAIN(TestMkiso)
+#include "test_mkiso.moc"
