@@ -3,6 +3,7 @@
 #include "app/integrator.h"
 #include "app/session.h"
 #include "app/windows.h"
+#include "exec/dos_command.h"
 #include "exec/memo_lines.h"
 #include "platform/platform.h"
 #include "testutil.h"
@@ -200,6 +201,22 @@ private slots:
         QVERIFY(!debugWin()->Memo1->toPlainText().isEmpty()); // hidden, kept
         main()->cbDebug->setChecked(true);
         QVERIFY(debugWin()->Memo1->toPlainText().isEmpty()); // a new log
+    }
+
+    // A runner writing straight into the log, as the drive scan does.
+    void runnerIntoDebugMemo()
+    {
+        start({"-debug"});
+        debugWin()->addEntry("scan");
+        exec::TDosCommand c;
+        bool done = false;
+        c.OnTerminated = [&](exec::TDosCommand *, quint32) { done = true; };
+        c.setOutputLines(debugWin()->memoLines());
+        c.CommandLine = '"' + testChild() + "\" write one\\n two\\n";
+        c.Execute();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        debugWin()->addEntry("after");
+        QCOMPARE(debugWin()->Memo1->toPlainText(), QStringLiteral("\n*****  scan\n\none\ntwo\n*****  after\n"));
     }
 
     void debugOverflowInWin9x()

@@ -23,6 +23,8 @@ TDebug_win::TDebug_win(QWidget *parent)
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_lines = new exec::MemoLines(Memo1, [this] { Memo1Change(); });
+    m_lines->setParent(this);
     auto *l = new QVBoxLayout(this);
     l->setContentsMargins(0, 0, 0, 0);
     l->addWidget(Memo1);
@@ -69,20 +71,25 @@ bool TDebug_win::Memo1Change(QString *error)
         if (!m_debugFile.isBound())
             m_debugFile.bind(platform::spindleFolder() + app::kDebugFile);
         QString why;
-        if (m_debugFile.spillIfOver(exec::memo::textLength(Memo1), [this] { return Memo1->toPlainText(); }, &why))
-            Memo1->clear();
+        auto wholeText = [this] {
+            m_lines->flush();
+            return Memo1->toPlainText();
+        };
+        if (m_debugFile.spillIfOver(m_lines->textLength(), wholeText, &why))
+            m_lines->clear();
         else if (!why.isEmpty()) {
             ok = false;
             if (error)
                 *error = why;
         }
     }
-    exec::memo::pageDown(Memo1);
+    m_lines->pageDown();
     return ok;
 }
 
 void TDebug_win::addText(const QString &text)
 {
+    m_lines->flush(); // lines a runner gathered come first
     exec::memo::appendText(Memo1, text);
     QString error;
     if (!Memo1Change(&error))
@@ -96,6 +103,7 @@ void TDebug_win::addEntry(const QString &text)
 
 void TDebug_win::saveLog()
 {
+    m_lines->flush();
     const QStringList kept = app::linesWithout(exec::memo::lines(Memo1), QStringLiteral("ddr"));
     Memo1->setPlainText(kept.join(QLatin1Char('\n')));
     app::FileDialogOptions o;

@@ -1,4 +1,5 @@
 #pragma once
+#include "exec/memo_lines.h"
 #include "spill_file.h"
 
 #include <QWidget>
@@ -26,6 +27,9 @@ public:
     void addText(const QString &text);
     // Removes the "ddr" lines, then asks for a file and writes the log.
     void saveLog();
+    // The memo's lines, for a runner whose output goes straight into the
+    // log; errors on the debug file are dropped with the line event.
+    exec::MemoLines *memoLines() { return m_lines; }
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -34,4 +38,5 @@ protected:
 private:
     void dock();
     app::SpillFile m_debugFile;
+    exec::MemoLines *m_lines;
 };

@@ -145,7 +145,7 @@ void TIntegrator::cbDebugClick()
     if (cbDebug->isChecked()) {
         app::DebugMode = true;
         if (dbg) {
-            dbg->Memo1->clear();
+            dbg->memoLines()->clear();
             dbg->show();
         }
     } else {

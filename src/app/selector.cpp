@@ -39,6 +39,7 @@ void TSelectForm::ensureModel()
     ShellTreeView1->setModel(m_model);
     for (int c = 1; c < m_model->columnCount(); ++c)
         ShellTreeView1->hideColumn(c);
+    ShellTreeView1->expand(m_model->index(QDir::rootPath()));
 }
 
 void TSelectForm::showEvent(QShowEvent *e)

@@ -279,9 +279,11 @@ void TMkisofs_form::buildLayout()
             {"Batch folder", Button3, Edit9}, {"Mkisofs.exe location", Button4, Edit12}};
         int r = 0;
         for (const auto &[label, b, e] : rows) {
-            const QString text = QLatin1String(label) == QLatin1String("Mkisofs.exe location")
-                                     ? iso::mkisofsFileName() + QStringLiteral(" location")
-                                     : QLatin1String(label);
+            QString text = QLatin1String(label);
+            if (text == QLatin1String("Mkisofs.exe location")) {
+                const QString file = iso::mkisofsFileName();
+                text = file.left(1).toUpper() + file.mid(1) + QStringLiteral(" location");
+            }
             g->addWidget(new QLabel(text, FolderBox), r, 0);
             if (b)
                 g->addWidget(b, r, 1);
