@@ -34,13 +34,9 @@ QString TAbout_form::credits()
 }
 
 TAbout_form::TAbout_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
 {
-    setObjectName(QStringLiteral("About_form"));
-    setWindowTitle(QStringLiteral("About"));
-    app::paintSkyBlue(this);
+    app::setUpWindow(this, "About_form", QStringLiteral("About"));
     Label1 = new QLabel(QStringLiteral("Spindle v2"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);

@@ -7,13 +7,9 @@
 #include <QVBoxLayout>
 
 TComments_form::TComments_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
 {
-    setObjectName(QStringLiteral("Comments_form"));
-    setWindowTitle(QStringLiteral("Comments"));
-    app::paintSkyBlue(this);
+    app::setUpWindow(this, "Comments_form", QStringLiteral("Comments"));
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

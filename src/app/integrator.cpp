@@ -40,13 +40,9 @@ QToolButton *makeButton(QWidget *parent, const char *name, const QString &captio
 } // namespace
 
 TIntegrator::TIntegrator(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window | app::kToolWindowFlags)
 {
-    setObjectName(QStringLiteral("Integrator"));
-    setWindowTitle(QStringLiteral("Spindle v2"));
-    app::paintSkyBlue(this);
+    app::setUpWindow(this, "Integrator", QStringLiteral("Spindle v2"));
     m_args = QCoreApplication::arguments().mid(1);
 
     SpeedButton1 = makeButton(this, "SpeedButton1", QStringLiteral("Case and Attributes"),

@@ -10,13 +10,9 @@
 #include <QVBoxLayout>
 
 TSelectForm::TSelectForm(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
 {
-    setObjectName(QStringLiteral("SelectForm"));
-    setWindowTitle(QStringLiteral("Select Folder"));
-    app::paintSkyBlue(this);
+    app::setUpWindow(this, "SelectForm", QStringLiteral("Select Folder"));
     ShellTreeView1 = new QTreeView(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
     ShellTreeView1->setHeaderHidden(true);

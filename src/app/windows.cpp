@@ -43,6 +43,13 @@ void destroyWindows()
     w = Windows{};
 }
 
+void setUpWindow(QWidget *w, const char *objectName, const QString &caption)
+{
+    w->setObjectName(QLatin1String(objectName));
+    w->setWindowTitle(caption);
+    paintSkyBlue(w);
+}
+
 void paintSkyBlue(QWidget *w)
 {
     QPalette p = w->palette();

@@ -10,6 +10,8 @@ class Tconsole;
 class TDebug_win;
 class QWidget;
 class QColor;
+class QString;
+#include <Qt>
 
 namespace app {
 
@@ -32,5 +34,13 @@ void destroyWindows();
 
 // The sky-blue background of Spindle's windows.
 void paintSkyBlue(QWidget *w);
+
+// A fixed window with a title bar, system menu and minimise button (plus
+// the close box), as the tool windows and small dialogs have.
+constexpr Qt::WindowFlags kToolWindowFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                             | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                             | Qt::WindowCloseButtonHint;
+// Names a window and gives it its caption and background.
+void setUpWindow(QWidget *w, const char *objectName, const QString &caption);
 
 } // namespace app

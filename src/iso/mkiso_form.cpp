@@ -29,12 +29,9 @@ const QString kTemplateFilter = QStringLiteral("Make_ISO templates (*.mkiso)|*.m
 } // namespace
 
 TMkisofs_form::TMkisofs_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
 {
-    setObjectName(QStringLiteral("Mkisofs_form"));
-    setWindowTitle(QStringLiteral("Make ISO"));
-    app::paintSkyBlue(this);
+    app::setUpWindow(this, "Mkisofs_form", QStringLiteral("Make ISO"));
 
     CheckBox1 = check("CheckBox1", QStringLiteral("Joliet (-J) "), "Joliet");
     CheckBox3 = check("CheckBox3", QStringLiteral("Joliet-long [103 Unicode chars]"), "Joliet_long");
