@@ -1,4 +1,5 @@
 # The two set-up commands: `make run` and `make test`.
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the staged tools need.

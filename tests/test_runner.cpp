@@ -59,8 +59,6 @@ private slots:
         Recorder r;
         r.attach(c);
         StringListLines out;
-        out.add("old"); // the caller clears its list; a stale one shows how add works
-        out.clear();
         c.setOutputLines(&out);
         c.CommandLine = child("write abc @300 def\\n\\x20second @300 third");
         c.Execute();

@@ -16,6 +16,13 @@ TSelectForm::TSelectForm(QWidget *parent)
     ShellTreeView1 = new QTreeView(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
     ShellTreeView1->setHeaderHidden(true);
+    // A right click selects too.
+    ShellTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ShellTreeView1, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
+        const QModelIndex i = ShellTreeView1->indexAt(p);
+        if (i.isValid())
+            ShellTreeView1->setCurrentIndex(i);
+    });
     SelectBt = new QPushButton(QStringLiteral("OK"), this);
     SelectBt->setObjectName(QStringLiteral("SelectBt"));
     connect(SelectBt, &QPushButton::clicked, this, &TSelectForm::SelectBtClick);
