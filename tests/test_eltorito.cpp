@@ -17,7 +17,7 @@ struct Image
         bytes[16 * kSector] = 1;
         std::memcpy(&bytes[16 * kSector + 1], "CD001", 5);
         std::memcpy(&bytes[17 * kSector + 1], "CD001", 5);
-        std::memcpy(&bytes[17 * kSector + 7], "EL TORITO SPECIFICATION", 23);
+        std::memcpy(&bytes[17 * kSector + 7], eltorito::kBootSystemId, sizeof eltorito::kBootSystemId - 1);
         bytes[17 * kSector + 0x47] = 18;
         uint8_t *v = cat();
         v[0] = 1;

@@ -23,10 +23,6 @@ struct OptionDef
 // Every option in template order (the version key and the comments aside).
 const QList<OptionDef> &optionTable();
 
-// Keys of the controls that only enable or disable (browse buttons share
-// their field's key).
-inline const QString kBootable = QStringLiteral("bootable");
-
 // The Make ISO option set and its rules: enabling, exclusions and path
 // normalisation run on every change, whoever makes it (a user, Clear All,
 // a template), and never on a non-change.

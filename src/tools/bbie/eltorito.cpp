@@ -69,8 +69,8 @@ Catalog readCatalog(const Source &src)
         return fail(Status::NotIso, "no volume descriptor at sector 16");
     if (!src.read(17 * kSector, vd, kSector, &err))
         return fail(Status::ReadError, err);
-    static const char kId[] = "EL TORITO SPECIFICATION";
-    if (vd[0] != 0 || std::memcmp(vd + 1, "CD001", 5) != 0 || std::memcmp(vd + 7, kId, sizeof kId - 1) != 0)
+    if (vd[0] != 0 || std::memcmp(vd + 1, "CD001", 5) != 0
+        || std::memcmp(vd + 7, kBootSystemId, sizeof kBootSystemId - 1) != 0)
         return fail(Status::NoBootRecord, "no El Torito boot record at sector 17");
 
     Catalog cat;

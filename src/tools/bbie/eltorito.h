@@ -8,6 +8,8 @@
 namespace eltorito {
 
 constexpr uint64_t kSector = 2048;
+// The system identifier of the boot record volume descriptor.
+constexpr char kBootSystemId[] = "EL TORITO SPECIFICATION";
 
 // Random access to an image file or a block device.
 class Source

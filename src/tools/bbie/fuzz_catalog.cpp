@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     img[16 * 2048] = 1;
     std::memcpy(&img[16 * 2048 + 1], "CD001", 5);
     std::memcpy(&img[17 * 2048 + 1], "CD001", 5);
-    std::memcpy(&img[17 * 2048 + 7], "EL TORITO SPECIFICATION", 23);
+    std::memcpy(&img[17 * 2048 + 7], eltorito::kBootSystemId, sizeof eltorito::kBootSystemId - 1);
     img[17 * 2048 + 0x47] = 18;
     img.insert(img.end(), data, data + size);
     eltorito::MemorySource src(img.data(), img.size());
