@@ -231,6 +231,21 @@ private slots:
         QCOMPARE(readAll(path("out5/image1.bin")), readAll(path("root/boot/floppy.img")).left(1000));
     }
 
+    // One image beyond the end, one good: the good one is written and the
+    // run counts as a success.
+    void oneOfTwoImages()
+    {
+        const QByteArray data = patched(path("efi.iso"), [&](QByteArray &d, qsizetype cat) {
+            d[cat + 32 + 8] = 0; d[cat + 32 + 9] = 0; d[cat + 32 + 10] = char(0x6b); d[cat + 32 + 11] = char(0xee);
+        });
+        writeAll(path("half.iso"), data);
+        const Run r = extract(path("half.iso"), path("out8"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.contains("bbie: image 1 starts at sector"));
+        QCOMPARE(QDir(path("out8")).entryList(QDir::Files | QDir::Hidden), QStringList{"image2.bin"});
+        QCOMPARE(readAll(path("out8/image2.bin")), readAll(path("root/boot/efi.img")));
+    }
+
     void staysInCurrentDirectory()
     {
         // An existing image is replaced whole, never half-written.
