@@ -119,5 +119,5 @@ void TDebug_win::saveLog()
         data += l.toUtf8() + '\n';
     QString reason;
     if (!platform::writeFileAtomic(path, data, &reason))
-        app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+        app::dialogs().error(this, platform::cannotCreateText(path, reason));
 }

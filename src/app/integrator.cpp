@@ -101,8 +101,7 @@ bool TIntegrator::createScratchFiles()
         platform::setCurrentDir(platform::spindleFolder());
         QString reason;
         if (!platform::createEmptyFile(platform::spindleFolder() + name, &reason)) {
-            app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2")
-                                           .arg(platform::spindleFolder() + name, reason));
+            app::dialogs().error(this, platform::cannotCreateText(platform::spindleFolder() + name, reason));
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "spill_file.h"
 
+#include "platform/platform.h"
 #include "session.h"
 
 #include <QFileInfo>
@@ -21,7 +22,7 @@ bool SpillFile::ensureOpen(QString *error)
     m_file.setFileName(m_path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         if (error)
-            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, m_file.errorString());
+            *error = platform::cannotOpenText(m_path, m_file.errorString());
         return false;
     }
     return true;

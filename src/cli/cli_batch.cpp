@@ -35,7 +35,7 @@ int batch(const QStringList &argsIn)
         return 2;
     }
     if (!QFileInfo::exists(templatePath)) {
-        std::fprintf(stderr, "Cannot open file \"%s\". No such file or directory\n", templatePath.toUtf8().constData());
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
         return 1;
     }
 
@@ -47,7 +47,7 @@ int batch(const QStringList &argsIn)
         std::fputs("Wrong file version\n", stderr);
         return 1;
     case iso::LoadResult::Unreadable:
-        std::fprintf(stderr, "Cannot open file \"%s\". %s\n", templatePath.toUtf8().constData(), error.toUtf8().constData());
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
         return 1;
     }
     if (haveMkisofs)
@@ -60,7 +60,7 @@ int batch(const QStringList &argsIn)
     if (!writeFolder.isEmpty()) {
         const QString path = QDir(writeFolder).filePath(QStringLiteral("build.bat"));
         if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &error)) {
-            std::fprintf(stderr, "Cannot create file \"%s\". %s\n", path.toUtf8().constData(), error.toUtf8().constData());
+            std::fprintf(stderr, "%s\n", platform::cannotCreateText(path, error).toUtf8().constData());
             return 1;
         }
     }

@@ -469,7 +469,7 @@ void TMkisofs_form::OpenTemplateClick()
         app::dialogs().info(this, QStringLiteral("Wrong file version"));
         return;
     case iso::LoadResult::Unreadable:
-        app::dialogs().error(this, QStringLiteral("Cannot open file \"%1\". %2").arg(path, error));
+        app::dialogs().error(this, platform::cannotOpenText(path, error));
         return;
     case iso::LoadResult::Loaded:
         break;
@@ -503,7 +503,7 @@ void TMkisofs_form::MkBatBTClick()
     const QString path = QDir::current().absoluteFilePath(QStringLiteral("build.bat"));
     QString reason;
     if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &reason))
-        app::dialogs().error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+        app::dialogs().error(this, platform::cannotCreateText(path, reason));
 }
 
 void TMkisofs_form::RunBatBTClick()

@@ -122,6 +122,16 @@ static QString search(const QString &name, bool (*accept)(const QString &))
 QString findProgram(const QString &name) { return search(name, isRunnable); }
 QString findFile(const QString &name) { return search(name, isPlainFile); }
 
+QString cannotOpenText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+}
+
+QString cannotCreateText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
+}
+
 QString lastErrorText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 } // namespace platform

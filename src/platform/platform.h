@@ -39,6 +39,11 @@ QString findProgram(const QString &name);
 // The same search for a file that need not be executable (batch files).
 QString findFile(const QString &name);
 
+// The standard texts of a file that cannot be opened or created, with the
+// system's reason.
+QString cannotOpenText(const QString &path, const QString &reason);
+QString cannotCreateText(const QString &path, const QString &reason);
+
 // Text of the last system error (errno), as the system words it.
 QString lastErrorText();
 
