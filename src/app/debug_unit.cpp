@@ -70,18 +70,7 @@ bool TDebug_win::Memo1Change(QString *error)
         // the overflow rule holds for the drive scan's hidden writes too.
         if (!m_debugFile.isBound())
             m_debugFile.bind(platform::spindleFolder() + app::kDebugFile);
-        QString why;
-        auto wholeText = [this] {
-            m_lines->flush();
-            return Memo1->toPlainText();
-        };
-        if (m_debugFile.spillIfOver(m_lines->textLength(), wholeText, &why))
-            m_lines->clear();
-        else if (!why.isEmpty()) {
-            ok = false;
-            if (error)
-                *error = why;
-        }
+        ok = m_lines->spillInto(m_debugFile, error);
     }
     m_lines->pageDown();
     return ok;

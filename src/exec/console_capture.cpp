@@ -49,12 +49,7 @@ void Tconsole::Memo1Change()
 {
     if (app::Win9xMode) {
         // Errors here happen inside a line event and are dropped with it.
-        auto wholeText = [this] {
-            m_lines.flush();
-            return Memo1->toPlainText();
-        };
-        if (m_captureFile.spillIfOver(m_lines.textLength(), wholeText, nullptr))
-            m_lines.clear();
+        m_lines.spillInto(m_captureFile, nullptr);
     }
     m_lines.pageDown();
 }

@@ -1,5 +1,7 @@
 #include "memo_lines.h"
 
+#include "app/spill_file.h"
+
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -109,6 +111,24 @@ void MemoLines::flush()
         memo::pageDown(m_memo, m_pagesDown);
         m_pagesDown = 0;
     }
+}
+
+bool MemoLines::spillInto(app::SpillFile &file, QString *error)
+{
+    QString why;
+    auto wholeText = [this] {
+        flush();
+        return m_memo->toPlainText();
+    };
+    if (file.spillIfOver(textLength(), wholeText, &why)) {
+        clear();
+        return true;
+    }
+    if (why.isEmpty())
+        return true;
+    if (error)
+        *error = why;
+    return false;
 }
 
 void MemoLines::clear()

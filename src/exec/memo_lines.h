@@ -8,6 +8,10 @@
 
 class QPlainTextEdit;
 
+namespace app {
+class SpillFile;
+}
+
 namespace exec {
 
 // The lines of a memo as a runner's output target. New lines are gathered
@@ -33,6 +37,10 @@ public:
     void clear();
     // The page-down scroll, done with the next flush.
     void pageDown();
+    // Moves the whole text, gathered lines included, into `file` and empties
+    // the memo once it has grown past the limit. False with the reason when
+    // the file could not be written (the memo then keeps its text).
+    bool spillInto(app::SpillFile &file, QString *error);
 
 private:
     void scheduleFlush();
