@@ -6,7 +6,7 @@
 //  3. a child silent for 10 s: CPU time Spindle's process used meanwhile.
 #include "bench_util.h"
 #include "exec/dos_command.h"
-#include "exec/memo_lines.h"
+#include "base/memo_lines.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -64,7 +64,7 @@ int main(int argc, char **argv)
         p.waitForFinished(-1);
     });
     exec::TDosCommand c;
-    exec::StringListLines list;
+    base::StringListLines list;
     c.setOutputLines(&list);
     const double toList = timeMedian(3, [&] {
         list.clear();
@@ -78,8 +78,8 @@ int main(int argc, char **argv)
     }
 
     QPlainTextEdit memo;
-    exec::MemoLines *ml = nullptr;
-    exec::MemoLines memoLines(&memo, [&] { ml->pageDown(); }); // as the console's change handler
+    base::MemoLines *ml = nullptr;
+    base::MemoLines memoLines(&memo, [&] { ml->pageDown(); }); // as the console's change handler
     ml = &memoLines;
     c.setOutputLines(ml);
     double worstTurn = 0;

@@ -2,9 +2,10 @@
 // window, each measured in fresh processes in the same run. A second
 // baseline adds one label to the bare window: the first text a process
 // draws loads the font database, which no window with a caption avoids.
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "app/integrator.h"
 #include "app/windows.h"
+#include "base/windows.h"
 #include "bench_util.h"
 
 #include <QApplication>
@@ -17,13 +18,13 @@
 
 namespace {
 // The start-up check may ask something; the benchmark answers nothing.
-class Silent : public app::Dialogs
+class Silent : public base::Dialogs
 {
     void message(QWidget *, const QString &, const QString &, Icon) override {}
     bool confirm(QWidget *, const QString &) override { return false; }
     void error(QWidget *, const QString &) override {}
-    QString openFile(QWidget *, const app::FileDialogOptions &) override { return {}; }
-    QString saveFile(QWidget *, const app::FileDialogOptions &) override { return {}; }
+    QString openFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
+    QString saveFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
     void openDocument(const QString &) override {}
 };
 
@@ -38,9 +39,9 @@ int measure(int argc, char **argv, Mode mode)
     Silent silent;
     if (mode == Mode::Spindle) {
         QApplication::setApplicationName(QStringLiteral("Spindle"));
-        app::setDialogs(&silent);
+        base::setDialogs(&silent);
         app::createWindows();
-        shown = app::windows().Integrator;
+        shown = base::windows().Integrator;
     } else {
         shown = new QWidget;
         shown->resize(570, 161);

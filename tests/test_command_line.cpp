@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using exec::quoteArgument;
+using exec::quoteProgram;
 using exec::splitCommandLine;
 
 class TestCommandLine : public QObject
@@ -37,6 +39,59 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QStringList, words);
         QCOMPARE(splitCommandLine(line), words);
+    }
+
+    // Quoting is the exact inverse of splitting, alone and between others.
+    void quoteRoundTrip_data()
+    {
+        QTest::addColumn<QString>("value");
+        const char *const values[] = {"", " ", "plain", "two words", "\"", "\"\"", "a\"b", "My \"Disc\"",
+                                      "tail\\", "tail\\\\", "\\", "\\\\\\", "a\\\"b", "a\\\\\"b",
+                                      "\\\"", "C:\\dir\\", "%PATH%", "100%", "\t tab", "dir/ \"x\" \\",
+                                      "\"\"\"", "a\"\"b", "\\a\\"};
+        for (const char *v : values)
+            QTest::newRow(v) << QString::fromUtf8(v);
+        QTest::newRow("non-ASCII") << QStringLiteral("Grüße \u00e9t\u00e9 \u65e5\u672c\\");
+    }
+    void quoteRoundTrip()
+    {
+        QFETCH(QString, value);
+        const QString line = QStringLiteral("prog ") + quoteArgument(value) + QStringLiteral(" next ")
+                             + quoteArgument(value) + QStringLiteral(" -x");
+        QCOMPARE(splitCommandLine(line), (QStringList{"prog", value, "next", value, "-x"}));
+        QCOMPARE(splitCommandLine(QStringLiteral("prog -o=") + quoteArgument(value)),
+                 (QStringList{"prog", "-o=" + value}));
+    }
+
+    void quoteRoundTripGenerated()
+    {
+        // Every string of length 1..5 over the characters that matter.
+        const QString alphabet = QStringLiteral("a\\\" ");
+        QList<QString> level{QString()};
+        for (int len = 1; len <= 5; ++len) {
+            QList<QString> next;
+            for (const QString &s : level)
+                for (QChar c : alphabet)
+                    next << s + c;
+            for (const QString &v : next)
+                QCOMPARE(splitCommandLine(QStringLiteral("p ") + quoteArgument(v)), (QStringList{"p", v}));
+            level = next;
+        }
+    }
+
+    void quoteKeepsPlainValues()
+    {
+        QCOMPARE(quoteArgument(QStringLiteral("D:/iso/cd.iso")), QStringLiteral("\"D:/iso/cd.iso\""));
+        QCOMPARE(quoteArgument(QStringLiteral("C:\\a\\b.iso")), QStringLiteral("\"C:\\a\\b.iso\""));
+        QCOMPARE(quoteArgument(QStringLiteral("My Disc")), QStringLiteral("\"My Disc\""));
+    }
+
+    void quoteProgramWord()
+    {
+        for (const QString &p : {QStringLiteral("/opt/my tools/mkisofs"), QStringLiteral("C:\\tools\\"),
+                                 QStringLiteral("/a\\b c")})
+            QCOMPARE(splitCommandLine(quoteProgram(p) + QStringLiteral(" -x")), (QStringList{p, "-x"}));
+        QVERIFY(quoteProgram(QStringLiteral("/a\"b")).isEmpty());
     }
 };
 

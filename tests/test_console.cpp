@@ -1,5 +1,5 @@
 #define SPINDLE_UI_TESTS
-#include "app/session.h"
+#include "base/session.h"
 #include "exec/console_capture.h"
 #include "platform/platform.h"
 #include "testutil.h"
@@ -24,18 +24,18 @@ private slots:
         m_folder = new QTemporaryDir;
         platform::setSpindleFolder(m_folder->path());
         m_dialogs = new FakeDialogs;
-        app::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([this](const QString &m) { app::dialogs().error(nullptr, m); });
-        app::Win9xMode = false;
+        base::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([this](const QString &m) { base::dialogs().error(nullptr, m); });
+        base::Win9xMode = false;
         m_console = new Tconsole;
     }
     void cleanup()
     {
         delete m_console;
-        app::setDialogs(nullptr);
+        base::setDialogs(nullptr);
         delete m_dialogs;
         delete m_folder;
-        app::Win9xMode = false;
+        base::Win9xMode = false;
     }
 
     void runShowsOutputAndCloses()
@@ -81,7 +81,7 @@ private slots:
 
     void win9xOverflow()
     {
-        app::Win9xMode = true;
+        base::Win9xMode = true;
         // 70 lines of 999 characters and a line end: 70000 characters.
         const QString line(999, 'x');
         m_console->run(child("write " + QString("%1\\n").arg(line).repeated(70)));
@@ -99,7 +99,7 @@ private slots:
 
     void win9xShortOutputWrittenAtClose()
     {
-        app::Win9xMode = true;
+        base::Win9xMode = true;
         m_console->run(child("write short\\n"));
         QCOMPARE(readAll(m_folder->filePath("capture.tmp")), QByteArray("short\n"));
         QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("short"));

@@ -1,3 +1,4 @@
+#include "exec/command_line.h"
 #include "iso/command_builder.h"
 #include "iso/iso_options.h"
 
@@ -202,9 +203,37 @@ private slots:
                                 "-allow-lowercase -no-iso-translate -relaxed-filenames -duplicates-once -a -b -c "
                                 "-sort \"/s.lst\" -boot-info-table -boot-load-seg 0x7C0 -boot-load-size 4 "
                                 "-output-charset iso8859-1 -hide boot.catalog -hide-joliet boot.catalog "
-                                "-o \"/ox.iso\" -b \"b\"q.bin\" -no-emul-boot -p \"pr\" -volid \"vo\" -appid \"ap\" "
+                                "-o \"/ox.iso\" -b \"b\\\"q.bin\" -no-emul-boot -p \"pr\" -volid \"vo\" -appid \"ap\" "
                                 "-P \"pu\" -sysid \"sy\" \"/r/\""));
         QVERIFY(b.messages.isEmpty());
+    }
+
+    // Every quoted value reaches the program whole, whatever it holds.
+    void valuesWithQuotesAndBackslashesSurvive()
+    {
+        IsoOptions o;
+        o.setText("mkisofs_folder", "/opt/my tools/mkisofs");
+        o.setText("output_folder", "/out dir/");
+        o.setText("output_filename", "a\"b.iso");
+        o.setText("preparer", "tail\\");
+        o.setText("volume_ID", "My \"Disc\"");
+        o.setText("root_folder", "/src dir/");
+        const iso::BuiltCommand b = iso::buildCommandLine(o);
+        QVERIFY(b.messages.isEmpty());
+        QCOMPARE(exec::splitCommandLine(b.commandLine),
+                 (QStringList{"/opt/my tools/mkisofs", "-o", "/out dir/a\"b.iso", "-p", "tail\\", "-volid",
+                              "My \"Disc\"", "/src dir/"}));
+    }
+
+    void programPathWithQuoteIsRefused()
+    {
+        IsoOptions o;
+        o.setText("mkisofs_folder", "/opt/a\"b/mkisofs");
+        o.setText("output_folder", "/o/");
+        o.setText("output_filename", "x.iso");
+        o.setText("root_folder", "/r/");
+        const iso::BuiltCommand b = iso::buildCommandLine(o);
+        QCOMPARE(b.messages, QStringList{"Path to mkisofs can't hold a double quote"});
     }
 
     void disabledBootSwitchesLeftOut()

@@ -1,9 +1,10 @@
 #define SPINDLE_UI_TESTS
-#include "app/comments.h"
-#include "app/debug_unit.h"
-#include "app/selector.h"
-#include "app/session.h"
+#include "base/comments.h"
+#include "base/debug_unit.h"
+#include "base/selector.h"
+#include "base/session.h"
 #include "app/windows.h"
+#include "base/windows.h"
 #include "exec/console_capture.h"
 #include "exec/dos_command.h"
 #include "iso/mkiso_form.h"
@@ -47,16 +48,16 @@ private slots:
         platform::setSpindleFolder(m_folder->path());
         QFile::link(binDir() + "/mkisofs", mkisofsPath()); // the staged stand-in
         m_dialogs = new FakeDialogs;
-        app::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { app::dialogs().error(nullptr, m); });
-        app::DebugMode = app::Win9xMode = false;
+        base::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+        base::DebugMode = base::Win9xMode = false;
         app::createWindows();
-        f = app::windows().Mkisofs_form;
+        f = base::windows().Mkisofs_form;
     }
     void cleanup()
     {
         app::destroyWindows();
-        app::setDialogs(nullptr);
+        base::setDialogs(nullptr);
         delete m_dialogs;
         QDir::setCurrent(QDir::tempPath());
         delete m_work;
@@ -76,17 +77,17 @@ private slots:
 
     void activation()
     {
-        app::DebugMode = true;
+        base::DebugMode = true;
         f->Edit12->setText("/typed/by/user");
         f->FormActivate();
         QCOMPARE(f->Edit12->text(), mkisofsPath());
         QCOMPARE(QDir::currentPath() + "/", platform::spindleFolder());
-        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
+        QCOMPARE(base::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
         // Back from the Comments dialog: again; from anything else: not.
-        f->activatedFrom(app::windows().Comments_form);
+        f->activatedFrom(base::windows().Comments_form);
         f->activatedFrom(nullptr);
-        f->activatedFrom(app::windows().console);
-        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText().count("entering"), 2);
+        f->activatedFrom(base::windows().console);
+        QCOMPARE(base::windows().Debug_win->Memo1->toPlainText().count("entering"), 2);
         QVERIFY(m_dialogs->log.isEmpty());
     }
 
@@ -136,8 +137,8 @@ private slots:
 
     void browseButtons()
     {
-        app::windows().SelectForm->selectPath(m_work->path());
-        QTimer::singleShot(0, [] { app::windows().SelectForm->close(); });
+        base::windows().SelectForm->selectPath(m_work->path());
+        QTimer::singleShot(0, [] { base::windows().SelectForm->close(); });
         f->Button1Click();
         QCOMPARE(f->Edit7->text(), m_work->path() + "/");
         m_dialogs->fileAnswers << m_work->path() + "/isolinux/isolinux.bin" << QString() << "/x/y.lst";
@@ -158,7 +159,7 @@ private slots:
         f->CheckBox1->setChecked(true);
         f->CheckBox26->setChecked(true);
         f->Edit10->setText("0x1000");
-        app::windows().Comments_form->Memo1->setPlainText("notes");
+        base::windows().Comments_form->Memo1->setPlainText("notes");
         m_dialogs->confirmAnswers << false << true;
         f->ClearBTClick();
         QVERIFY(f->CheckBox1->isChecked());
@@ -168,7 +169,7 @@ private slots:
         QVERIFY(f->CheckBox26->isChecked());
         QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
         QVERIFY(f->Edit12->text().isEmpty());
-        QVERIFY(app::windows().Comments_form->Memo1->toPlainText().isEmpty());
+        QVERIFY(base::windows().Comments_form->Memo1->toPlainText().isEmpty());
     }
 
     void makeBatchOfEmptyForm()
@@ -205,7 +206,7 @@ private slots:
         f->CheckBoot->setChecked(true);
         f->Edit5->setText("/tree/b.bin");
         f->Edit2->setText("VOL");
-        app::windows().Comments_form->Memo1->setPlainText("two\nlines");
+        base::windows().Comments_form->Memo1->setPlainText("two\nlines");
         const QString t = work("t.mkiso");
         m_dialogs->fileAnswers << t;
         f->SaveTemplateClick();
@@ -217,8 +218,8 @@ private slots:
         m_dialogs->confirmAnswers << true;
         f->OpenTemplateClick();
         QCOMPARE(m_dialogs->log.last(), QStringLiteral("confirm:This template contains comments. Show comments ? "));
-        QVERIFY(app::windows().Comments_form->isVisible());
-        QCOMPARE(app::windows().Comments_form->Memo1->toPlainText(), QStringLiteral("two\nlines"));
+        QVERIFY(base::windows().Comments_form->isVisible());
+        QCOMPARE(base::windows().Comments_form->Memo1->toPlainText(), QStringLiteral("two\nlines"));
         QVERIFY(f->CheckBox1->isChecked() && f->CheckBox5->isChecked() && f->SpinEdit1->isEnabled());
         QCOMPARE(f->SpinEdit1->value(), 2);
         QCOMPARE(f->Edit5->text(), QStringLiteral("b.bin"));
@@ -252,7 +253,7 @@ private slots:
         writeAll(work("tree/Mixed Case Long Name.txt"), "x");
         writeAll(work("order.lst"), (work("tree/file3.dat") + " 300\n" + work("tree/file1.dat") + " 100\n" +
                                      work("tree/file2.dat") + " 200\n").toUtf8());
-        app::DebugMode = true;
+        base::DebugMode = true;
         f->FormActivate();
         f->CheckBox1->setChecked(true);
         f->CheckBox4->setChecked(true);
@@ -280,9 +281,9 @@ private slots:
         QVERIFY(bat.contains("\" -J -r -sort \""));
         f->RunBatBTClick();
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
-        const QString console = app::windows().console->Memo1->toPlainText();
+        const QString console = base::windows().console->Memo1->toPlainText();
         QVERIFY2(console.contains("Press any key to continue"), qPrintable(console));
-        const QString debug = app::windows().Debug_win->Memo1->toPlainText();
+        const QString debug = base::windows().Debug_win->Memo1->toPlainText();
         QVERIFY(debug.contains("*****  " + work("bat/build.bat") + "\n"));
         QVERIFY(debug.endsWith(console));
 

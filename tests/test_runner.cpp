@@ -9,6 +9,7 @@
 #include <csignal>
 
 using namespace exec;
+using base::StringListLines;
 
 namespace {
 QString child(const QString &args) { return QStringLiteral("\"%1\" %2").arg(testChild(), args); }

@@ -1,5 +1,5 @@
-#include "app/session.h"
-#include "app/spill_file.h"
+#include "base/session.h"
+#include "base/spill_file.h"
 #include "testutil.h"
 
 #include <QTemporaryDir>
@@ -34,7 +34,7 @@ private slots:
     void switchTable()
     {
         QFETCH(QStringList, args);
-        const app::SwitchEffect e = app::interpretSwitch(args);
+        const base::SwitchEffect e = base::interpretSwitch(args);
         QTEST(e.createScratchFiles, "scratch");
         QTEST(e.debugMode, "debug");
         QTEST(e.win9xMode, "win9x");
@@ -45,14 +45,14 @@ private slots:
     void ddrLinesRemovedWherever()
     {
         const QStringList in{"ddr first", "keep", "has ddr inside", "DDR upper stays", "", "end ddr"};
-        QCOMPARE(app::linesWithout(in, "ddr"), (QStringList{"keep", "DDR upper stays", ""}));
+        QCOMPARE(base::linesWithout(in, "ddr"), (QStringList{"keep", "DDR upper stays", ""}));
     }
 
     // The spill moves text strictly longer than the limit, with a line end.
     void spillThreshold()
     {
         QTemporaryDir dir;
-        app::SpillFile f;
+        base::SpillFile f;
         f.bind(dir.filePath("debug.tmp"));
         const QString at(64000, 'a');
         QVERIFY(!f.spillIfOver(at.size(), [&] { return at; }, nullptr));
@@ -65,7 +65,7 @@ private slots:
 
     void spillUnbound()
     {
-        app::SpillFile f;
+        base::SpillFile f;
         bool built = false;
         QVERIFY(!f.spillIfOver(100000, [&] { built = true; return QString(); }, nullptr));
         QVERIFY(!built);
@@ -73,7 +73,7 @@ private slots:
 
     void spillUnwritable()
     {
-        app::SpillFile f;
+        base::SpillFile f;
         f.bind("/nonexistent-dir/debug.tmp");
         QString error;
         QVERIFY(!f.spillIfOver(64001, [] { return QString(64001, 'x'); }, &error));

@@ -1,10 +1,11 @@
 #define SPINDLE_UI_TESTS
-#include "app/debug_unit.h"
+#include "base/debug_unit.h"
 #include "app/integrator.h"
-#include "app/session.h"
+#include "base/session.h"
 #include "app/windows.h"
+#include "base/windows.h"
 #include "exec/dos_command.h"
-#include "exec/memo_lines.h"
+#include "base/memo_lines.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -23,8 +24,8 @@ class TestStartup : public QObject
     FakeDialogs *m_dialogs = nullptr;
 
     QString inFolder(const QString &name) const { return m_folder->filePath(name); }
-    TIntegrator *main() const { return app::windows().Integrator; }
-    TDebug_win *debugWin() const { return app::windows().Debug_win; }
+    TIntegrator *main() const { return base::windows().Integrator; }
+    TDebug_win *debugWin() const { return base::windows().Debug_win; }
     void start(const QStringList &args)
     {
         main()->setArguments(args);
@@ -41,14 +42,14 @@ private slots:
         for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        app::setDialogs(m_dialogs);
-        app::DebugMode = app::Win9xMode = false;
+        base::setDialogs(m_dialogs);
+        base::DebugMode = base::Win9xMode = false;
         app::createWindows();
     }
     void cleanup()
     {
         app::destroyWindows();
-        app::setDialogs(nullptr);
+        base::setDialogs(nullptr);
         delete m_dialogs;
         QDir::setCurrent(QDir::tempPath());
         delete m_cwd;
@@ -57,7 +58,7 @@ private slots:
 
     void windowsInCreationOrder()
     {
-        const app::Windows &w = app::windows();
+        const base::Windows &w = base::windows();
         QCOMPARE(w.Integrator->windowTitle(), QStringLiteral("Spindle v2"));
         QCOMPARE(w.Debug_win->windowTitle(), QStringLiteral("Debug Window"));
         QVERIFY(!w.Debug_win->isVisible());
@@ -78,7 +79,7 @@ private slots:
     {
         start({"-win98debug"});
         QCOMPARE(main()->Label1->text(), QStringLiteral("Running in Win98 debug mode"));
-        QVERIFY(app::DebugMode && app::Win9xMode);
+        QVERIFY(base::DebugMode && base::Win9xMode);
         QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
         QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
         QVERIFY(main()->cbDebug->isChecked());
@@ -91,7 +92,7 @@ private slots:
         writeAll(inFolder("capture.tmp"), "old text");
         start({"-win98"});
         QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
-        QVERIFY(app::Win9xMode && !app::DebugMode);
+        QVERIFY(base::Win9xMode && !base::DebugMode);
         QVERIFY(!main()->cbDebug->isChecked());
     }
 
@@ -99,7 +100,7 @@ private slots:
     {
         start({"-WIN98"});
         QCOMPARE(main()->Label1->text(), QStringLiteral("Unknown switch, running in normal mode"));
-        QVERIFY(!app::Win9xMode);
+        QVERIFY(!base::Win9xMode);
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
     }
 
@@ -121,7 +122,7 @@ private slots:
         start({"-win98debug"});
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY(m_dialogs->log.first().startsWith("error:Cannot create file \"" + inFolder("debug.tmp") + "\". "));
-        QVERIFY(!app::DebugMode && !app::Win9xMode);
+        QVERIFY(!base::DebugMode && !base::Win9xMode);
         QVERIFY(main()->Label1->text().isEmpty());
     }
 
@@ -193,11 +194,11 @@ private slots:
     {
         start({});
         main()->cbDebug->setChecked(true);
-        QVERIFY(app::DebugMode && debugWin()->isVisible());
+        QVERIFY(base::DebugMode && debugWin()->isVisible());
         debugWin()->addEntry("entering Make ISO module");
         QCOMPARE(debugWin()->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
         main()->cbDebug->setChecked(false);
-        QVERIFY(!app::DebugMode && !debugWin()->isVisible());
+        QVERIFY(!base::DebugMode && !debugWin()->isVisible());
         QVERIFY(!debugWin()->Memo1->toPlainText().isEmpty()); // hidden, kept
         main()->cbDebug->setChecked(true);
         QVERIFY(debugWin()->Memo1->toPlainText().isEmpty()); // a new log
@@ -225,7 +226,7 @@ private slots:
         TDebug_win *d = debugWin();
         d->addText(QString(63999, 'a'));
         d->addText("b"); // exactly 64000: stays
-        QCOMPARE(exec::memo::textLength(d->Memo1), 64000);
+        QCOMPARE(base::memo::textLength(d->Memo1), 64000);
         QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
         d->addText("c"); // 64001: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());

@@ -9,20 +9,20 @@
 #include <csignal>
 
 #ifdef SPINDLE_UI_TESTS
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include <QQueue>
 #include <functional>
 
 // Answers every dialog from queues and records what was asked, in order:
 // "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
 // "save:FILTER", "document:TARGET".
-class FakeDialogs : public app::Dialogs
+class FakeDialogs : public base::Dialogs
 {
 public:
     QStringList log;
     QList<bool> confirmAnswers;  // default when empty: No
     QList<QString> fileAnswers;  // default when empty: cancelled
-    QList<app::FileDialogOptions> fileOptions;
+    QList<base::FileDialogOptions> fileOptions;
     std::function<void(const QString &)> onMessage;
 
     void message(QWidget *, const QString &text, const QString &title, Icon) override
@@ -37,13 +37,13 @@ public:
         return confirmAnswers.isEmpty() ? false : confirmAnswers.takeFirst();
     }
     void error(QWidget *, const QString &text) override { log << QStringLiteral("error:") + text; }
-    QString openFile(QWidget *, const app::FileDialogOptions &o) override
+    QString openFile(QWidget *, const base::FileDialogOptions &o) override
     {
         log << QStringLiteral("open:") + o.filter;
         fileOptions << o;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString saveFile(QWidget *, const app::FileDialogOptions &o) override
+    QString saveFile(QWidget *, const base::FileDialogOptions &o) override
     {
         log << QStringLiteral("save:") + o.filter;
         fileOptions << o;

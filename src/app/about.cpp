@@ -1,7 +1,8 @@
 #include "about.h"
 
-#include "dialogs.h"
-#include "windows.h"
+#include "base/dialogs.h"
+#include "app/windows.h"
+#include "base/windows.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -34,9 +35,9 @@ QString TAbout_form::credits()
 }
 
 TAbout_form::TAbout_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
+    : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
 {
-    app::setUpWindow(this, "About_form", QStringLiteral("About"));
+    base::setUpWindow(this, "About_form", QStringLiteral("About"));
     Label1 = new QLabel(QStringLiteral("Spindle v2"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);
@@ -74,6 +75,6 @@ bool TAbout_form::eventFilter(QObject *o, QEvent *e)
     return QDialog::eventFilter(o, e);
 }
 
-void TAbout_form::Label2Click() { app::dialogs().openDocument(Label2->text()); }
+void TAbout_form::Label2Click() { base::dialogs().openDocument(Label2->text()); }
 
 void TAbout_form::Button1Click() { close(); }

@@ -1,13 +1,14 @@
 #include "integrator.h"
 
 #include "about.h"
-#include "debug_unit.h"
-#include "dialogs.h"
+#include "base/debug_unit.h"
+#include "base/dialogs.h"
 #include "exec/tools.h"
 #include "iso/mkiso_form.h"
 #include "platform/platform.h"
-#include "session.h"
-#include "windows.h"
+#include "base/session.h"
+#include "app/windows.h"
+#include "base/windows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,9 +41,9 @@ QToolButton *makeButton(QWidget *parent, const char *name, const QString &captio
 } // namespace
 
 TIntegrator::TIntegrator(QWidget *parent)
-    : QWidget(parent, Qt::Window | app::kToolWindowFlags)
+    : QWidget(parent, Qt::Window | base::kToolWindowFlags)
 {
-    app::setUpWindow(this, "Integrator", QStringLiteral("Spindle v2"));
+    base::setUpWindow(this, "Integrator", QStringLiteral("Spindle v2"));
     m_args = QCoreApplication::arguments().mid(1);
 
     SpeedButton1 = makeButton(this, "SpeedButton1", QStringLiteral("Case and Attributes"),
@@ -97,11 +98,11 @@ void TIntegrator::showEvent(QShowEvent *e)
 
 bool TIntegrator::createScratchFiles()
 {
-    for (const QString &name : {app::kCaptureFile, app::kDebugFile}) {
+    for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
         platform::setCurrentDir(platform::spindleFolder());
         QString reason;
         if (!platform::createEmptyFile(platform::spindleFolder() + name, &reason)) {
-            app::dialogs().error(this, platform::cannotCreateText(platform::spindleFolder() + name, reason));
+            base::dialogs().error(this, platform::cannotCreateText(platform::spindleFolder() + name, reason));
             return false;
         }
     }
@@ -114,11 +115,11 @@ void TIntegrator::FormActivate()
         return;
     m_started = true;
 
-    const app::SwitchEffect e = app::interpretSwitch(m_args);
+    const base::SwitchEffect e = base::interpretSwitch(m_args);
     if (e.createScratchFiles && !createScratchFiles())
         return; // the rest of the start-up is skipped; the window stays open
-    app::DebugMode = e.debugMode;
-    app::Win9xMode = e.win9xMode;
+    base::DebugMode = e.debugMode;
+    base::Win9xMode = e.win9xMode;
     if (e.checkDebugBox)
         cbDebug->setChecked(true);
     Label1->setText(e.label);
@@ -128,7 +129,7 @@ void TIntegrator::FormActivate()
         if (exec::findTool(tool).isEmpty())
             missing = true; // every tool is searched, even after a miss
     if (missing) {
-        app::dialogs().plain(this, QStringLiteral("Needed file is missing. Please read help file about how to install Spindle"));
+        base::dialogs().plain(this, QStringLiteral("Needed file is missing. Please read help file about how to install Spindle"));
         SpeedButton4Click();
         close();
     }
@@ -136,15 +137,15 @@ void TIntegrator::FormActivate()
 
 void TIntegrator::cbDebugClick()
 {
-    TDebug_win *dbg = app::windows().Debug_win;
+    TDebug_win *dbg = base::windows().Debug_win;
     if (cbDebug->isChecked()) {
-        app::DebugMode = true;
+        base::DebugMode = true;
         if (dbg) {
             dbg->memoLines()->clear();
             dbg->show();
         }
     } else {
-        app::DebugMode = false;
+        base::DebugMode = false;
         if (dbg)
             dbg->hide();
     }
@@ -153,18 +154,18 @@ void TIntegrator::cbDebugClick()
 bool TIntegrator::FormCloseQuery()
 {
     platform::setCurrentDir(platform::spindleFolder());
-    TDebug_win *dbg = app::windows().Debug_win;
+    TDebug_win *dbg = base::windows().Debug_win;
     if (cbDebug->isChecked()
-        && app::dialogs().confirm(this, QStringLiteral("Debug session was selected, do you want to save the log file? "))) {
+        && base::dialogs().confirm(this, QStringLiteral("Debug session was selected, do you want to save the log file? "))) {
         if (dbg)
             dbg->saveLog();
     }
     platform::setCurrentDir(platform::spindleFolder());
-    if (platform::fileExists(app::kCaptureFile))
-        platform::removeFile(app::kCaptureFile);
+    if (platform::fileExists(base::kCaptureFile))
+        platform::removeFile(base::kCaptureFile);
     platform::setCurrentDir(platform::spindleFolder());
-    if (platform::fileExists(app::kDebugFile))
-        platform::removeFile(app::kDebugFile);
+    if (platform::fileExists(base::kDebugFile))
+        platform::removeFile(base::kDebugFile);
     return true;
 }
 
@@ -178,11 +179,11 @@ void TIntegrator::closeEvent(QCloseEvent *e)
     }
 }
 
-void TIntegrator::SpeedButton4Click() { app::dialogs().openDocument(QStringLiteral("help.chm")); }
+void TIntegrator::SpeedButton4Click() { base::dialogs().openDocument(QStringLiteral("help.chm")); }
 
 void TIntegrator::SpeedButton5Click()
 {
-    if (TMkisofs_form *f = app::windows().Mkisofs_form)
+    if (TMkisofs_form *f = base::windows().Mkisofs_form)
         f->exec();
 }
 
@@ -190,6 +191,6 @@ void TIntegrator::SpeedButton7Click() { close(); }
 
 void TIntegrator::SpeedButton8Click()
 {
-    if (TAbout_form *about = app::windows().About_form)
+    if (TAbout_form *about = base::windows().About_form)
         about->exec();
 }

@@ -1,7 +1,8 @@
-#include "dialogs.h"
+#include "base/dialogs.h"
 #include "exec/dos_command.h"
 #include "integrator.h"
-#include "windows.h"
+#include "app/windows.h"
+#include "base/windows.h"
 
 #include <QApplication>
 
@@ -12,10 +13,10 @@ int main(int argc, char **argv)
     // The debug window is a top-level window too; the program ends with the
     // main window alone.
     QApplication::setQuitOnLastWindowClosed(false);
-    exec::TDosCommand::setErrorReporter([](const QString &msg) { app::dialogs().error(nullptr, msg); });
+    exec::TDosCommand::setErrorReporter([](const QString &msg) { base::dialogs().error(nullptr, msg); });
 
     app::createWindows();
-    TIntegrator *main = app::windows().Integrator;
+    TIntegrator *main = base::windows().Integrator;
     QObject::connect(main, &TIntegrator::closed, &a, &QApplication::quit, Qt::QueuedConnection);
     main->show();
     const int rc = QApplication::exec();

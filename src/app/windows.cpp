@@ -1,26 +1,19 @@
 #include "windows.h"
 
 #include "about.h"
-#include "comments.h"
-#include "debug_unit.h"
+#include "base/comments.h"
+#include "base/debug_unit.h"
+#include "base/selector.h"
+#include "base/windows.h"
 #include "exec/console_capture.h"
 #include "integrator.h"
 #include "iso/mkiso_form.h"
-#include "selector.h"
-
-#include <QPalette>
 
 namespace app {
 
-Windows &windows()
-{
-    static Windows w;
-    return w;
-}
-
 void createWindows()
 {
-    Windows &w = windows();
+    base::Windows &w = base::windows();
     w.Integrator = new TIntegrator;
     w.Mkisofs_form = new TMkisofs_form;
     w.SelectForm = new TSelectForm;
@@ -32,7 +25,7 @@ void createWindows()
 
 void destroyWindows()
 {
-    Windows &w = windows();
+    base::Windows &w = base::windows();
     delete w.Debug_win;
     delete w.console;
     delete w.Comments_form;
@@ -40,22 +33,7 @@ void destroyWindows()
     delete w.SelectForm;
     delete w.Mkisofs_form;
     delete w.Integrator;
-    w = Windows{};
-}
-
-void setUpWindow(QWidget *w, const char *objectName, const QString &caption)
-{
-    w->setObjectName(QLatin1String(objectName));
-    w->setWindowTitle(caption);
-    paintSkyBlue(w);
-}
-
-void paintSkyBlue(QWidget *w)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, QColor(166, 202, 240));
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
+    w = base::Windows{};
 }
 
 } // namespace app

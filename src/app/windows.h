@@ -1,46 +1,10 @@
 #pragma once
-// The program-wide window instances, created once at start in a fixed order
-// and reachable from every window.
-class TIntegrator;
-class TMkisofs_form;
-class TSelectForm;
-class TAbout_form;
-class TComments_form;
-class Tconsole;
-class TDebug_win;
-class QWidget;
-class QColor;
-class QString;
-#include <Qt>
-
+// Creation and destruction of the program-wide windows.
 namespace app {
 
-struct Windows
-{
-    TIntegrator *Integrator = nullptr;
-    TMkisofs_form *Mkisofs_form = nullptr;
-    TSelectForm *SelectForm = nullptr;
-    TAbout_form *About_form = nullptr;
-    TComments_form *Comments_form = nullptr;
-    Tconsole *console = nullptr;
-    TDebug_win *Debug_win = nullptr;
-};
-
-Windows &windows();
 // Creates every window in the creation order; the main window first.
 void createWindows();
 // Destroys them in reverse order.
 void destroyWindows();
-
-// The sky-blue background of Spindle's windows.
-void paintSkyBlue(QWidget *w);
-
-// A fixed window with a title bar, system menu and minimise button (plus
-// the close box), as the tool windows and small dialogs have.
-constexpr Qt::WindowFlags kToolWindowFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                             | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                                             | Qt::WindowCloseButtonHint;
-// Names a window and gives it its caption and background.
-void setUpWindow(QWidget *w, const char *objectName, const QString &caption);
 
 } // namespace app

@@ -76,4 +76,35 @@ QStringList splitCommandLine(const QString &cl)
     return out;
 }
 
+QString quoteArgument(const QString &value)
+{
+    QString out;
+    out.reserve(value.size() + 2);
+    out += QLatin1Char('"');
+    qsizetype slashes = 0;
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\')) {
+            ++slashes;
+        } else if (c == QLatin1Char('"')) {
+            // n backslashes before a literal quote: 2n+1 of them, then the quote
+            out += QString(slashes + 1, QLatin1Char('\\'));
+            slashes = 0;
+        } else {
+            slashes = 0;
+        }
+        out += c;
+    }
+    // Trailing backslashes precede the closing quote: double them.
+    out += QString(slashes, QLatin1Char('\\'));
+    out += QLatin1Char('"');
+    return out;
+}
+
+QString quoteProgram(const QString &path)
+{
+    if (path.contains(QLatin1Char('"')))
+        return QString();
+    return QLatin1Char('"') + path + QLatin1Char('"');
+}
+
 } // namespace exec

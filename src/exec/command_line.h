@@ -12,4 +12,16 @@ namespace exec {
 // no globbing, no operators: text stays text.
 QStringList splitCommandLine(const QString &commandLine);
 
+// The one way a value goes between double quotes on a command line: the
+// exact inverse of splitCommandLine for an argument word. A quote becomes
+// \" and the backslashes right before a quote (or before the closing
+// quote) are doubled; nothing else changes, so a value with neither quotes
+// nor trailing backslashes comes out as "value".
+QString quoteArgument(const QString &value);
+
+// The program word follows simpler rules (quotes toggle, backslashes are
+// literal), so a program path can hold anything but a double quote. Returns
+// the path between quotes, or an empty string when it holds a quote.
+QString quoteProgram(const QString &path);
+
 } // namespace exec

@@ -1,7 +1,7 @@
 #include "console_capture.h"
 
-#include "app/dialogs.h"
-#include "app/session.h"
+#include "base/dialogs.h"
+#include "base/session.h"
 #include "platform/platform.h"
 
 #include <QPlainTextEdit>
@@ -39,15 +39,15 @@ void Tconsole::showEvent(QShowEvent *e)
 
 void Tconsole::FormActivate()
 {
-    if (app::Win9xMode) {
+    if (base::Win9xMode) {
         platform::setCurrentDir(platform::spindleFolder());
-        m_captureFile.bind(app::kCaptureFile);
+        m_captureFile.bind(base::kCaptureFile);
     }
 }
 
 void Tconsole::Memo1Change()
 {
-    if (app::Win9xMode) {
+    if (base::Win9xMode) {
         // Errors here happen inside a line event and are dropped with it.
         m_lines.spillInto(m_captureFile, nullptr);
     }
@@ -57,18 +57,18 @@ void Tconsole::Memo1Change()
 void Tconsole::DosCommand1Terminated(exec::TDosCommand *, quint32)
 {
     m_lines.flush();
-    app::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
-                           app::Dialogs::Icon::Information);
+    base::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
+                           base::Dialogs::Icon::Information);
     close();
 }
 
 void Tconsole::FormCloseQuery()
 {
     m_lines.flush();
-    if (app::Win9xMode) {
+    if (base::Win9xMode) {
         QString error;
         if (!m_captureFile.appendAndClose(Memo1->toPlainText(), &error))
-            app::dialogs().error(this, error);
+            base::dialogs().error(this, error);
     }
     DosCommand1->Stop();
 }

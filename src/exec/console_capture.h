@@ -1,7 +1,7 @@
 #pragma once
-#include "app/spill_file.h"
+#include "base/spill_file.h"
 #include "dos_command.h"
-#include "memo_lines.h"
+#include "base/memo_lines.h"
 
 #include <QDialog>
 
@@ -18,7 +18,7 @@ public:
     QPlainTextEdit *Memo1;
     exec::TDosCommand *DosCommand1;
     // The memo's lines, for callers to hand to DosCommand1.
-    exec::MemoLines *memoLines() { return &m_lines; }
+    base::MemoLines *memoLines() { return &m_lines; }
 
     void FormActivate();
     void Memo1Change();
@@ -34,6 +34,6 @@ protected:
     void done(int r) override;
 
 private:
-    exec::MemoLines m_lines;
-    app::SpillFile m_captureFile;
+    base::MemoLines m_lines;
+    base::SpillFile m_captureFile;
 };

@@ -159,7 +159,7 @@ void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
     m_lines.append(text);
     run.secondsSinceOutput = 0;
     try {
-        if (OutputLines *out = m_outputLines) {
+        if (base::OutputLines *out = m_outputLines) {
             out->beginUpdate();
             if (out->count() == 0) {
                 if (type == otEntireLine)

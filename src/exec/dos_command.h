@@ -1,6 +1,6 @@
 #pragma once
 #include "line_splitter.h"
-#include "output_lines.h"
+#include "base/output_lines.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -65,8 +65,8 @@ public:
     TReturnCode ReturnCode = rcCRLF;
     TReturnCode OutputReturnCode() const { return m_outputReturnCode; }
 
-    void setOutputLines(OutputLines *lines) { m_outputLines = lines; }
-    OutputLines *outputLines() const { return m_outputLines; }
+    void setOutputLines(base::OutputLines *lines) { m_outputLines = lines; }
+    base::OutputLines *outputLines() const { return m_outputLines; }
     const QStringList &Lines() const { return m_lines; }
 
     void Execute();
@@ -99,7 +99,7 @@ private:
 
     std::unique_ptr<Run> m_run;
     QStringList m_lines;
-    OutputLines *m_outputLines = nullptr;
+    base::OutputLines *m_outputLines = nullptr;
     TReturnCode m_outputReturnCode = rcCRLF;
     RunEnd m_lastRunEnd = RunEnd::None;
 };

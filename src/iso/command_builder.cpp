@@ -1,5 +1,6 @@
 #include "command_builder.h"
 
+#include "exec/command_line.h"
 #include "platform/platform.h"
 
 namespace iso {
@@ -18,15 +19,19 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
     auto on = [&](const char *k) { return o.check(QLatin1String(k)); };
     auto onAndEnabled = [&](const char *k) { return on(k) && o.isEnabled(QLatin1String(k)); };
     auto text = [&](const char *k) { return o.text(QLatin1String(k)); };
-    auto quoted = [](const QString &v) { return QLatin1Char('"') + v + QLatin1Char('"'); };
+    auto quoted = [](const QString &v) { return exec::quoteArgument(v); };
     auto flag = [&](const char *k, const char *piece) {
         if (on(k))
             cl += QLatin1String(piece);
     };
 
-    if (!text("mkisofs_folder").isEmpty())
-        cl += quoted(text("mkisofs_folder"));
-    else
+    if (!text("mkisofs_folder").isEmpty()) {
+        // The program word cannot carry a double quote.
+        const QString program = exec::quoteProgram(text("mkisofs_folder"));
+        if (program.isEmpty())
+            b.messages << QStringLiteral("Path to %1 can't hold a double quote").arg(mkisofsFileName());
+        cl += program;
+    } else
         b.messages << QStringLiteral("Path to %1 isn't specified").arg(mkisofsFileName());
     flag("Joliet", " -J");
     flag("Joliet_long", " -joliet-long");

@@ -1,11 +1,11 @@
 #include "mkiso_form.h"
 
-#include "app/comments.h"
-#include "app/debug_unit.h"
-#include "app/dialogs.h"
-#include "app/selector.h"
-#include "app/session.h"
-#include "app/windows.h"
+#include "base/comments.h"
+#include "base/debug_unit.h"
+#include "base/dialogs.h"
+#include "base/selector.h"
+#include "base/session.h"
+#include "base/windows.h"
 #include "command_builder.h"
 #include "exec/console_capture.h"
 #include "platform/platform.h"
@@ -29,9 +29,9 @@ const QString kTemplateFilter = QStringLiteral("Make_ISO templates (*.mkiso)|*.m
 } // namespace
 
 TMkisofs_form::TMkisofs_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
+    : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
 {
-    app::setUpWindow(this, "Mkisofs_form", QStringLiteral("Make ISO"));
+    base::setUpWindow(this, "Mkisofs_form", QStringLiteral("Make ISO"));
 
     CheckBox1 = check("CheckBox1", QStringLiteral("Joliet (-J) "), "Joliet");
     CheckBox3 = check("CheckBox3", QStringLiteral("Joliet-long [103 Unicode chars]"), "Joliet_long");
@@ -214,7 +214,7 @@ void TMkisofs_form::showValue(const QString &key)
         const QSignalBlocker block(SpinEdit1);
         SpinEdit1->setValue(m_options.isoLevel());
     } else if (key == QLatin1String("comment_1")) {
-        if (TComments_form *c = app::windows().Comments_form) {
+        if (TComments_form *c = base::windows().Comments_form) {
             if (c->Memo1->toPlainText() != m_options.comments())
                 c->Memo1->setPlainText(m_options.comments());
         }
@@ -230,7 +230,7 @@ void TMkisofs_form::showEnabled(const QString &key, bool on)
 
 void TMkisofs_form::pullComments()
 {
-    if (TComments_form *c = app::windows().Comments_form)
+    if (TComments_form *c = base::windows().Comments_form)
         m_options.setComments(c->Memo1->toPlainText());
 }
 
@@ -359,21 +359,21 @@ void TMkisofs_form::showEvent(QShowEvent *e)
 
 void TMkisofs_form::activatedFrom(QWidget *previous)
 {
-    const app::Windows &w = app::windows();
+    const base::Windows &w = base::windows();
     if (previous && (previous == reinterpret_cast<QWidget *>(w.Comments_form) || previous == reinterpret_cast<QWidget *>(w.Debug_win)))
         FormActivate();
 }
 
 void TMkisofs_form::FormActivate()
 {
-    if (app::DebugMode && app::windows().Debug_win)
-        app::windows().Debug_win->addEntry(QStringLiteral("entering Make ISO module"));
+    if (base::DebugMode && base::windows().Debug_win)
+        base::windows().Debug_win->addEntry(QStringLiteral("entering Make ISO module"));
     platform::setCurrentDir(platform::spindleFolder());
     const QString mkisofs = platform::spindleFolder() + iso::mkisofsFileName();
     if (platform::fileExists(mkisofs)) {
         m_options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
     } else {
-        app::dialogs().plain(this, iso::missingMkisofsMessage());
+        base::dialogs().plain(this, iso::missingMkisofsMessage());
         m_runBatchLocked = true;
         RunBatBT->setEnabled(false);
     }
@@ -394,27 +394,27 @@ void TMkisofs_form::Edit5Change() { setTextFromEdit(Edit5); }
 void TMkisofs_form::Edit7Change() { setTextFromEdit(Edit7); }
 void TMkisofs_form::Edit8Change() { setTextFromEdit(Edit8); }
 
-void TMkisofs_form::Button1Click() { m_options.setText(QStringLiteral("root_folder"), app::pickFolder(this)); }
-void TMkisofs_form::Button2Click() { m_options.setText(QStringLiteral("output_folder"), app::pickFolder(this)); }
-void TMkisofs_form::Button3Click() { m_options.setText(QStringLiteral("batch_folder"), app::pickFolder(this)); }
+void TMkisofs_form::Button1Click() { m_options.setText(QStringLiteral("root_folder"), base::pickFolder(this)); }
+void TMkisofs_form::Button2Click() { m_options.setText(QStringLiteral("output_folder"), base::pickFolder(this)); }
+void TMkisofs_form::Button3Click() { m_options.setText(QStringLiteral("batch_folder"), base::pickFolder(this)); }
 
 void TMkisofs_form::Button4Click()
 {
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     const QString name = iso::mkisofsFileName();
     o.filter = platform::exeSuffix().isEmpty() ? QStringLiteral("%1|%1|All files|*").arg(name)
                                                : QStringLiteral("%1|%1|EXE files|*.exe").arg(name);
-    const QString path = app::dialogs().openFile(this, o);
+    const QString path = base::dialogs().openFile(this, o);
     if (!path.isEmpty())
         m_options.setText(QStringLiteral("mkisofs_folder"), path);
 }
 
 void TMkisofs_form::Button5Click()
 {
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     o.filter = QStringLiteral("List Files (*.lst)|*.lst|All Files|*.*");
     o.defaultExt = QStringLiteral("lst");
-    const QString path = app::dialogs().openFile(this, o);
+    const QString path = base::dialogs().openFile(this, o);
     if (path.isEmpty())
         return;
     m_options.setText(QStringLiteral("sorting_list"), path);
@@ -423,18 +423,18 @@ void TMkisofs_form::Button5Click()
 
 void TMkisofs_form::BTopenBimgClick()
 {
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     o.filter = QStringLiteral("Boot sectors (*.bin)|*.bin|Image Files (*.img)|*.img|WinImage files (*.ima)|*.ima|"
                               "All recognized files|*.bin;*.img;*.ima|All files|*.*");
     o.filterIndex = 4;
-    const QString path = app::dialogs().openFile(this, o);
+    const QString path = base::dialogs().openFile(this, o);
     if (!path.isEmpty())
         m_options.setText(QStringLiteral("boot_image"), path);
 }
 
 void TMkisofs_form::Button6Click()
 {
-    TComments_form *c = app::windows().Comments_form;
+    TComments_form *c = base::windows().Comments_form;
     if (!c)
         return;
     // A window of this modal one, so it stays usable beside it.
@@ -447,7 +447,7 @@ void TMkisofs_form::Button6Click()
 
 void TMkisofs_form::ClearBTClick()
 {
-    if (!app::dialogs().confirm(this, QStringLiteral("Are you sure ? ")))
+    if (!base::dialogs().confirm(this, QStringLiteral("Are you sure ? ")))
         return;
     pullComments();
     m_options.clearAll();
@@ -457,53 +457,53 @@ void TMkisofs_form::QuitClick() { close(); }
 
 void TMkisofs_form::OpenTemplateClick()
 {
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     o.filter = kTemplateFilter;
-    const QString path = app::dialogs().openFile(this, o);
+    const QString path = base::dialogs().openFile(this, o);
     if (path.isEmpty())
         return;
     pullComments();
     QString error;
     switch (iso::loadTemplate(path, m_options, &error)) {
     case iso::LoadResult::WrongVersion:
-        app::dialogs().info(this, QStringLiteral("Wrong file version"));
+        base::dialogs().info(this, QStringLiteral("Wrong file version"));
         return;
     case iso::LoadResult::Unreadable:
-        app::dialogs().error(this, platform::cannotOpenText(path, error));
+        base::dialogs().error(this, platform::cannotOpenText(path, error));
         return;
     case iso::LoadResult::Loaded:
         break;
     }
     if (!m_options.comments().isEmpty()
-        && app::dialogs().confirm(this, QStringLiteral("This template contains comments. Show comments ? ")))
+        && base::dialogs().confirm(this, QStringLiteral("This template contains comments. Show comments ? ")))
         Button6Click();
 }
 
 void TMkisofs_form::SaveTemplateClick()
 {
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     o.filter = kTemplateFilter;
     o.defaultExt = QStringLiteral("mkiso");
     o.overwritePrompt = true;
-    const QString path = app::dialogs().saveFile(this, o);
+    const QString path = base::dialogs().saveFile(this, o);
     if (path.isEmpty())
         return;
     pullComments();
     QString error;
     if (!iso::saveTemplate(path, m_options, &error))
-        app::dialogs().error(this, error);
+        base::dialogs().error(this, error);
 }
 
 void TMkisofs_form::MkBatBTClick()
 {
     const iso::BuiltCommand built = iso::buildCommandLine(m_options);
     for (const QString &m : built.messages)
-        app::dialogs().info(this, m);
+        base::dialogs().info(this, m);
     platform::setCurrentDir(m_options.text(QStringLiteral("batch_folder"))); // a failure leaves it as it was
     const QString path = QDir::current().absoluteFilePath(QStringLiteral("build.bat"));
     QString reason;
     if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &reason))
-        app::dialogs().error(this, platform::cannotCreateText(path, reason));
+        base::dialogs().error(this, platform::cannotCreateText(path, reason));
 }
 
 void TMkisofs_form::RunBatBTClick()
@@ -512,15 +512,15 @@ void TMkisofs_form::RunBatBTClick()
         return;
     const QString folder = m_options.text(QStringLiteral("batch_folder"));
     if (folder.isEmpty()) {
-        app::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
+        base::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
         return;
     }
     platform::setCurrentDir(folder);
-    Tconsole *console = app::windows().console;
+    Tconsole *console = base::windows().console;
     const QString commandLine = folder + QStringLiteral("build.bat");
     console->run(commandLine, {QString()}); // the empty line answers the closing "pause"
-    if (app::DebugMode && app::windows().Debug_win) {
-        app::windows().Debug_win->addEntry(commandLine);
-        app::windows().Debug_win->addText(console->Memo1->toPlainText());
+    if (base::DebugMode && base::windows().Debug_win) {
+        base::windows().Debug_win->addEntry(commandLine);
+        base::windows().Debug_win->addText(console->Memo1->toPlainText());
     }
 }

@@ -8,11 +8,9 @@
 
 class QPlainTextEdit;
 
-namespace app {
-class SpillFile;
-}
+namespace base {
 
-namespace exec {
+class SpillFile;
 
 // The lines of a memo as a runner's output target. New lines are gathered
 // and put into the memo once per event-loop turn: a flood of output then
@@ -40,7 +38,7 @@ public:
     // Moves the whole text, gathered lines included, into `file` and empties
     // the memo once it has grown past the limit. False with the reason when
     // the file could not be written (the memo then keeps its text).
-    bool spillInto(app::SpillFile &file, QString *error);
+    bool spillInto(base::SpillFile &file, QString *error);
 
 private:
     void scheduleFlush();
@@ -64,4 +62,4 @@ void pageDown(QPlainTextEdit *memo, int times = 1);
 QStringList lines(const QPlainTextEdit *memo);
 } // namespace memo
 
-} // namespace exec
+} // namespace base

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace exec {
+namespace base {
 
 // A caller-owned list of lines that a runner mirrors its output into.
 class OutputLines
@@ -36,4 +36,4 @@ private:
 // a final line break does not start an extra empty line.
 QStringList splitTextLines(const QString &text);
 
-} // namespace exec
+} // namespace base

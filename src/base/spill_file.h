@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace app {
+namespace base {
 
 // The Win9x-mode scratch file a memo moves its text into when the text grows
 // too long. Kept open for appending once bound.
@@ -30,4 +30,4 @@ private:
     QFile m_file;
 };
 
-} // namespace app
+} // namespace base

@@ -1,6 +1,6 @@
 #include "session.h"
 
-namespace app {
+namespace base {
 
 bool DebugMode = false;
 bool Win9xMode = false;
@@ -43,4 +43,4 @@ QStringList linesWithout(const QStringList &lines, const QString &needle)
     return kept;
 }
 
-} // namespace app
+} // namespace base

@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 TSelectForm::TSelectForm(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
+    : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
 {
-    app::setUpWindow(this, "SelectForm", QStringLiteral("Select Folder"));
+    base::setUpWindow(this, "SelectForm", QStringLiteral("Select Folder"));
     ShellTreeView1 = new QTreeView(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
     ShellTreeView1->setHeaderHidden(true);
@@ -67,7 +67,7 @@ void TSelectForm::selectPath(const QString &path)
     ShellTreeView1->scrollTo(i);
 }
 
-namespace app {
+namespace base {
 QString pickFolder(QWidget *)
 {
     TSelectForm *f = windows().SelectForm;
@@ -77,4 +77,4 @@ QString pickFolder(QWidget *)
         path += QLatin1Char('/');
     return path;
 }
-} // namespace app
+} // namespace base

@@ -30,8 +30,8 @@ private:
     QFileSystemModel *m_model = nullptr;
 };
 
-namespace app {
+namespace base {
 // Shows the dialog modally and returns its selection with a trailing
 // separator (a lone separator when nothing was selected).
 QString pickFolder(QWidget *parent);
-} // namespace app
+} // namespace base

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace app {
+namespace base {
 
 // Process-wide session flags, set at start-up from the switch.
 extern bool DebugMode;
@@ -31,4 +31,4 @@ SwitchEffect interpretSwitch(const QStringList &args);
 // The lines of a log to save: those without `needle` (case-sensitive).
 QStringList linesWithout(const QStringList &lines, const QString &needle);
 
-} // namespace app
+} // namespace base

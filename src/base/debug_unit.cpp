@@ -1,7 +1,7 @@
 #include "debug_unit.h"
 
 #include "dialogs.h"
-#include "exec/memo_lines.h"
+#include "base/memo_lines.h"
 #include "platform/platform.h"
 #include "session.h"
 
@@ -23,7 +23,7 @@ TDebug_win::TDebug_win(QWidget *parent)
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_lines = new exec::MemoLines(Memo1, [this] { Memo1Change(); });
+    m_lines = new base::MemoLines(Memo1, [this] { Memo1Change(); });
     m_lines->setParent(this);
     auto *l = new QVBoxLayout(this);
     l->setContentsMargins(0, 0, 0, 0);
@@ -56,20 +56,20 @@ void TDebug_win::changeEvent(QEvent *e)
 
 void TDebug_win::FormActivate()
 {
-    if (app::Win9xMode) {
+    if (base::Win9xMode) {
         platform::setCurrentDir(platform::spindleFolder());
-        m_debugFile.bind(app::kDebugFile);
+        m_debugFile.bind(base::kDebugFile);
     }
 }
 
 bool TDebug_win::Memo1Change(QString *error)
 {
     bool ok = true;
-    if (app::Win9xMode) {
+    if (base::Win9xMode) {
         // A change before the first activation binds the file at once, so
         // the overflow rule holds for the drive scan's hidden writes too.
         if (!m_debugFile.isBound())
-            m_debugFile.bind(platform::spindleFolder() + app::kDebugFile);
+            m_debugFile.bind(platform::spindleFolder() + base::kDebugFile);
         ok = m_lines->spillInto(m_debugFile, error);
     }
     m_lines->pageDown();
@@ -79,10 +79,10 @@ bool TDebug_win::Memo1Change(QString *error)
 void TDebug_win::addText(const QString &text)
 {
     m_lines->flush(); // lines a runner gathered come first
-    exec::memo::appendText(Memo1, text);
+    base::memo::appendText(Memo1, text);
     QString error;
     if (!Memo1Change(&error))
-        app::dialogs().error(this, error);
+        base::dialogs().error(this, error);
 }
 
 void TDebug_win::addEntry(const QString &text)
@@ -93,14 +93,14 @@ void TDebug_win::addEntry(const QString &text)
 void TDebug_win::saveLog()
 {
     m_lines->flush();
-    const QStringList kept = app::linesWithout(exec::memo::lines(Memo1), QStringLiteral("ddr"));
+    const QStringList kept = base::linesWithout(base::memo::lines(Memo1), QStringLiteral("ddr"));
     Memo1->setPlainText(kept.join(QLatin1Char('\n')));
-    app::FileDialogOptions o;
+    base::FileDialogOptions o;
     o.defaultExt = QStringLiteral("log");
     o.fileName = QStringLiteral("debug");
     o.filter = QStringLiteral("Log File|*.log");
     o.overwritePrompt = true;
-    const QString path = app::dialogs().saveFile(this, o);
+    const QString path = base::dialogs().saveFile(this, o);
     if (path.isEmpty())
         return;
     QByteArray data;
@@ -108,5 +108,5 @@ void TDebug_win::saveLog()
         data += l.toUtf8() + '\n';
     QString reason;
     if (!platform::writeFileAtomic(path, data, &reason))
-        app::dialogs().error(this, platform::cannotCreateText(path, reason));
+        base::dialogs().error(this, platform::cannotCreateText(path, reason));
 }

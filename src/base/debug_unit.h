@@ -1,5 +1,5 @@
 #pragma once
-#include "exec/memo_lines.h"
+#include "base/memo_lines.h"
 #include "spill_file.h"
 
 #include <QWidget>
@@ -29,7 +29,7 @@ public:
     void saveLog();
     // The memo's lines, for a runner whose output goes straight into the
     // log; errors on the debug file are dropped with the line event.
-    exec::MemoLines *memoLines() { return m_lines; }
+    base::MemoLines *memoLines() { return m_lines; }
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -37,6 +37,6 @@ protected:
 
 private:
     void dock();
-    app::SpillFile m_debugFile;
-    exec::MemoLines *m_lines;
+    base::SpillFile m_debugFile;
+    base::MemoLines *m_lines;
 };

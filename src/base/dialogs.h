@@ -3,7 +3,7 @@
 
 class QWidget;
 
-namespace app {
+namespace base {
 
 // What a file dialog is asked for. `filter` uses the "Text|pattern|Text|
 // pattern" form; `filterIndex` counts from 1.
@@ -52,4 +52,4 @@ void setDialogs(Dialogs *d);
 // Turns "Text|*.a;*.b|All|*.*" into Qt's "Text (*.a *.b);;All (*.*)".
 QString qtFilter(const QString &filter);
 
-} // namespace app
+} // namespace base

@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-namespace app {
+namespace base {
 
 namespace {
 
@@ -92,4 +92,4 @@ QString qtFilter(const QString &filter)
     return out.join(QStringLiteral(";;"));
 }
 
-} // namespace app
+} // namespace base

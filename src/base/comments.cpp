@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 
 TComments_form::TComments_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | app::kToolWindowFlags)
+    : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
 {
-    app::setUpWindow(this, "Comments_form", QStringLiteral("Comments"));
+    base::setUpWindow(this, "Comments_form", QStringLiteral("Comments"));
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -1,6 +1,6 @@
 #include "memo_lines.h"
 
-#include "app/spill_file.h"
+#include "base/spill_file.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
-namespace exec {
+namespace base {
 
 namespace {
 bool isEmptyMemo(const QTextDocument *d)
@@ -113,7 +113,7 @@ void MemoLines::flush()
     }
 }
 
-bool MemoLines::spillInto(app::SpillFile &file, QString *error)
+bool MemoLines::spillInto(base::SpillFile &file, QString *error)
 {
     QString why;
     auto wholeText = [this] {
@@ -168,4 +168,4 @@ QStringList lines(const QPlainTextEdit *memo)
 }
 
 } // namespace memo
-} // namespace exec
+} // namespace base

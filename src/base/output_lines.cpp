@@ -1,6 +1,6 @@
 #include "output_lines.h"
 
-namespace exec {
+namespace base {
 
 QStringList splitTextLines(const QString &text)
 {
@@ -23,4 +23,4 @@ QStringList splitTextLines(const QString &text)
 
 void StringListLines::setText(const QString &text) { m_lines = splitTextLines(text); }
 
-} // namespace exec
+} // namespace base

@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 
-namespace app {
+namespace base {
 
 void SpillFile::bind(const QString &path)
 {
@@ -57,4 +57,4 @@ bool SpillFile::appendAndClose(const QString &text, QString *error)
     return ok;
 }
 
-} // namespace app
+} // namespace base

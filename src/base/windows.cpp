@@ -1,0 +1,29 @@
+#include "windows.h"
+
+#include <QPalette>
+#include <QWidget>
+
+namespace base {
+
+Windows &windows()
+{
+    static Windows w;
+    return w;
+}
+
+void setUpWindow(QWidget *w, const char *objectName, const QString &caption)
+{
+    w->setObjectName(QLatin1String(objectName));
+    w->setWindowTitle(caption);
+    paintSkyBlue(w);
+}
+
+void paintSkyBlue(QWidget *w)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, QColor(166, 202, 240));
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace base
