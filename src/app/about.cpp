@@ -1,6 +1,7 @@
 #include "about.h"
 
 #include "base/dialogs.h"
+#include "base/session.h"
 #include "app/windows.h"
 #include "base/windows.h"
 
@@ -10,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-QString TAbout_form::homePage() { return QStringLiteral("https://spindle.example.org/"); }
+QString TAbout_form::homePage() { return base::kHomePage; }
 
 QString TAbout_form::credits()
 {

@@ -5,6 +5,7 @@
 #include "base/dialogs.h"
 #include "exec/tools.h"
 #include "iso/mkiso_form.h"
+#include "tools/other_form.h"
 #include "platform/platform.h"
 #include "base/session.h"
 #include "app/windows.h"
@@ -80,12 +81,13 @@ TIntegrator::TIntegrator(QWidget *parent)
 
     connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TIntegrator::SpeedButton5Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TIntegrator::SpeedButton2Click);
     connect(SpeedButton7, &QToolButton::clicked, this, &TIntegrator::SpeedButton7Click);
     connect(SpeedButton8, &QToolButton::clicked, this, &TIntegrator::SpeedButton8Click);
     connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
 
     // Windows that later releases add; their buttons wait for them.
-    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6, SpeedButton2})
+    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6})
         b->setEnabled(false);
 }
 
@@ -184,6 +186,12 @@ void TIntegrator::SpeedButton4Click() { base::dialogs().openDocument(QStringLite
 void TIntegrator::SpeedButton5Click()
 {
     if (TMkisofs_form *f = base::windows().Mkisofs_form)
+        f->exec();
+}
+
+void TIntegrator::SpeedButton2Click()
+{
+    if (Tother_form *f = base::windows().other_form)
         f->exec();
 }
 

@@ -33,6 +33,7 @@ public:
     // Exit sequence; never refuses.
     bool FormCloseQuery();
 
+    void SpeedButton2Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
     void SpeedButton7Click();

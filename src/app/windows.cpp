@@ -8,6 +8,7 @@
 #include "exec/console_capture.h"
 #include "integrator.h"
 #include "iso/mkiso_form.h"
+#include "tools/other_form.h"
 
 namespace app {
 
@@ -21,11 +22,13 @@ void createWindows()
     w.Comments_form = new TComments_form;
     w.console = new Tconsole;
     w.Debug_win = new TDebug_win;
+    w.other_form = new Tother_form;
 }
 
 void destroyWindows()
 {
     base::Windows &w = base::windows();
+    delete w.other_form;
     delete w.Debug_win;
     delete w.console;
     delete w.Comments_form;

@@ -14,6 +14,9 @@ constexpr qsizetype kMemoOverflowLimit = 64000;
 inline const QString kCaptureFile = QStringLiteral("capture.tmp");
 inline const QString kDebugFile = QStringLiteral("debug.tmp");
 
+// The project's address, shown in the About box and in download hints.
+inline const QString kHomePage = QStringLiteral("https://spindle.example.org/");
+
 // What the first start-up argument does.
 struct SwitchEffect
 {

@@ -8,6 +8,7 @@ class TAbout_form;
 class TComments_form;
 class Tconsole;
 class TDebug_win;
+class Tother_form;
 class QWidget;
 class QColor;
 class QString;
@@ -24,6 +25,7 @@ struct Windows
     TComments_form *Comments_form = nullptr;
     Tconsole *console = nullptr;
     TDebug_win *Debug_win = nullptr;
+    Tother_form *other_form = nullptr;
 };
 
 Windows &windows();

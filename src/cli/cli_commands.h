@@ -6,4 +6,5 @@ int tools();
 int exec(const QStringList &args);
 int runBat(const QStringList &args);
 int batch(const QStringList &args);
+int devices(const QStringList &args);
 } // namespace cli

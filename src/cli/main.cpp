@@ -16,6 +16,8 @@ static int usage()
                "  run-bat FILE                run a batch file with Spindle's interpreter\n"
                "  batch TEMPLATE.mkiso [--mkisofs PATH] [--write FOLDER]\n"
                "                              print the image command line of a template\n"
+               "  devices [--sysfs DIR]       the floppy/removable and CD/DVD drives, as the\n"
+               "                              Other tools window lists them\n"
                ,
                stderr);
     return 2;
@@ -36,5 +38,7 @@ int main(int argc, char **argv)
         return cli::runBat(args);
     if (cmd == QLatin1String("batch"))
         return cli::batch(args);
+    if (cmd == QLatin1String("devices"))
+        return cli::devices(args);
     return usage();
 }

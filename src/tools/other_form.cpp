@@ -1,0 +1,254 @@
+#include "other_form.h"
+
+#include "base/dialogs.h"
+#include "base/windows.h"
+#include "exec/tools.h"
+#include "other_jobs.h"
+#include "platform/platform.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+base::FileDialogOptions openDialog1()
+{
+    base::FileDialogOptions o;
+    o.filter = QStringLiteral("ISO files|*.iso|RAW files|*.raw|All Files|*.*");
+    return o;
+}
+
+base::FileDialogOptions openDialog2()
+{
+    base::FileDialogOptions o;
+    o.filter = QStringLiteral("Floppy images (*.img, *.ima, *.144)|*.img; *.ima;*.144|All Files|*.*");
+    o.defaultExt = QStringLiteral("img");
+    return o;
+}
+
+base::FileDialogOptions saveDialog(const QString &filter, const QString &ext)
+{
+    base::FileDialogOptions o;
+    o.filter = filter;
+    o.defaultExt = ext;
+    o.overwritePrompt = true;
+    return o;
+}
+
+base::FileDialogOptions saveDialog1()
+{
+    return saveDialog(QStringLiteral("Floppy images (*.img)|*.img"), QStringLiteral("img"));
+}
+
+base::FileDialogOptions saveDialog2()
+{
+    return saveDialog(QStringLiteral("ISO files (*.iso)|*.iso"), QStringLiteral("iso"));
+}
+
+QComboBox *driveList(QWidget *parent, const char *name)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(false); // choose only; typing jumps to a matching entry
+    return c;
+}
+} // namespace
+
+Tother_form::Tother_form(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      Memo1(new QPlainTextEdit(this)), DosCommand1(new exec::TDosCommand(this)),
+      m_lines(Memo1, [this] { m_lines.pageDown(); }),
+      m_driveSource([] { return platform::listDrives(); })
+{
+    base::setUpWindow(this, "other_form", QStringLiteral("Other tools"));
+
+    Label1 = new QLabel(QStringLiteral("Floppy Drives"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    cboxFloppy = driveList(this, "cboxFloppy");
+    Label2 = new QLabel(QStringLiteral("CD/DVD Drives"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    cboxCDROM = driveList(this, "cboxCDROM");
+    btExBS = button("btExBS", QStringLiteral("Extract boot sector from CD"));
+    btExBSF = button("btExBSF", QStringLiteral("Extract boot sec. from  ISO"));
+    btISO = button("btISO", QStringLiteral("Make CD image"));
+    btFIMG = button("btFIMG", QStringLiteral("Make floppy image"));
+    btWriteIMG = button("btWriteIMG", QStringLiteral("Write image to floppy"));
+    btClose = button("btClose", QStringLiteral("Close"));
+    for (QPushButton *b : {btExBS, btExBSF, btISO, btFIMG, btWriteIMG})
+        b->setEnabled(false);
+
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
+    DosCommand1->InputToOutput = false;
+    DosCommand1->MaxTimeAfterBeginning = 0;
+    DosCommand1->MaxTimeAfterLastOutput = 0;
+    DosCommand1->ShowWindow = exec::swHIDE;
+    DosCommand1->CreationFlag = exec::fCREATE_NEW_CONSOLE;
+    DosCommand1->ReturnCode = exec::rcCRLF;
+    DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
+
+    connect(btExBS, &QPushButton::clicked, this, &Tother_form::btExBSClick);
+    connect(btExBSF, &QPushButton::clicked, this, &Tother_form::btExBSFClick);
+    connect(btISO, &QPushButton::clicked, this, &Tother_form::btISOClick);
+    connect(btFIMG, &QPushButton::clicked, this, &Tother_form::btFIMGClick);
+    connect(btWriteIMG, &QPushButton::clicked, this, &Tother_form::btWriteIMGClick);
+    connect(btClose, &QPushButton::clicked, this, &Tother_form::btCloseClick);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(Label1);
+    left->addWidget(cboxFloppy);
+    left->addWidget(Label2);
+    left->addWidget(cboxCDROM);
+    left->addSpacing(8);
+    for (QPushButton *b : {btExBS, btExBSF, btISO, btFIMG, btWriteIMG})
+        left->addWidget(b);
+    left->addStretch(1);
+    left->addWidget(btClose);
+    auto *row = new QHBoxLayout(this);
+    row->addLayout(left);
+    row->addWidget(Memo1, 1);
+    setFixedSize(570, 369);
+}
+
+QPushButton *Tother_form::button(const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    b->setFixedWidth(190);
+    return b;
+}
+
+void Tother_form::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    // After the window is on screen, so the missing-tool messages come on top.
+    QTimer::singleShot(0, this, &Tother_form::FormActivate);
+}
+
+void Tother_form::FormActivate()
+{
+    cboxFloppy->clear();
+    cboxCDROM->clear();
+    const platform::DriveLists drives = m_driveSource();
+    // Each list keeps itself in drive order, whatever the source gives.
+    QStringList removable = drives.removable, cdrom = drives.cdrom;
+    platform::sortDrives(removable);
+    platform::sortDrives(cdrom);
+    cboxFloppy->addItems(removable);
+    cboxCDROM->addItems(cdrom);
+
+    platform::setCurrentDir(platform::spindleFolder());
+    const bool haveBbie = !exec::findTool(platform::exeName(QStringLiteral("bbie"))).isEmpty();
+    if (!haveBbie)
+        base::dialogs().plain(this, tools::missingBbieText());
+    const bool haveDd = !exec::findTool(platform::exeName(QStringLiteral("dd"))).isEmpty();
+    if (!haveDd)
+        base::dialogs().plain(this, tools::missingDdText());
+
+    if (cboxFloppy->count() > 0)
+        cboxFloppy->setCurrentIndex(0);
+    if (cboxCDROM->count() > 0)
+        cboxCDROM->setCurrentIndex(0);
+
+    // Activation only ever enables.
+    if (haveBbie) {
+        btExBS->setEnabled(true);
+        btExBSF->setEnabled(true);
+    }
+    if (haveDd) {
+        btISO->setEnabled(true);
+        btFIMG->setEnabled(true);
+        btWriteIMG->setEnabled(true);
+    }
+}
+
+void Tother_form::btExBSClick() { startJob(tools::extractBootFromDriveCommand(cboxCDROM->currentText())); }
+
+void Tother_form::btExBSFClick()
+{
+    const QString file = base::dialogs().openFile(this, openDialog1());
+    if (!file.isEmpty())
+        startJob(tools::extractBootFromFileCommand(file));
+}
+
+void Tother_form::btISOClick()
+{
+    const QString file = base::dialogs().saveFile(this, saveDialog2());
+    if (!file.isEmpty())
+        startJob(tools::readDriveCommand(cboxCDROM->currentText(), file));
+}
+
+void Tother_form::btFIMGClick()
+{
+    const QString file = base::dialogs().saveFile(this, saveDialog1());
+    if (!file.isEmpty())
+        startJob(tools::readDriveCommand(cboxFloppy->currentText(), file));
+}
+
+void Tother_form::btWriteIMGClick()
+{
+    const QString file = base::dialogs().openFile(this, openDialog2());
+    if (file.isEmpty())
+        return;
+    QString reason;
+    switch (tools::checkFloppyImage(file, &reason)) {
+    case tools::ImageCheck::CannotOpen:
+        base::dialogs().error(this, platform::cannotOpenText(file, reason));
+        return;
+    case tools::ImageCheck::TooLarge:
+        base::dialogs().plain(this, tools::tooLargeText());
+        return;
+    case tools::ImageCheck::Fits:
+        break;
+    }
+    // The list holds USB sticks and card readers as well as floppies:
+    // whatever is on the drive is gone after this.
+    const QString drive = cboxFloppy->currentText();
+    if (!drive.isEmpty() && !base::dialogs().confirm(this, tools::overwriteQuestion(drive)))
+        return;
+    startJob(tools::writeDriveCommand(file, drive));
+}
+
+void Tother_form::startJob(const QString &commandLine)
+{
+    platform::setCurrentDir(tools::jobFolder());
+    m_lines.clear();
+    m_lines.setText(tools::jobHeader());
+    DosCommand1->setOutputLines(&m_lines);
+    DosCommand1->CommandLine = commandLine;
+    // Disabled before the start: a run that cannot start ends at once and
+    // its end handler enables them again.
+    setJobButtonsEnabled(false);
+    emit jobStarted(commandLine);
+    DosCommand1->Execute();
+}
+
+void Tother_form::DosCommand1Terminated(exec::TDosCommand *, quint32)
+{
+    m_lines.flush();
+    setJobButtonsEnabled(true);
+    emit jobFinished();
+}
+
+void Tother_form::setJobButtonsEnabled(bool on)
+{
+    for (QPushButton *b : {btExBS, btExBSF, btFIMG, btISO, btWriteIMG, btClose})
+        b->setEnabled(on);
+}
+
+void Tother_form::btCloseClick() { close(); }
+
+void Tother_form::reject()
+{
+    // No way out while a tool runs: it would go on writing unseen.
+    if (!DosCommand1->isRunning())
+        QDialog::reject();
+}

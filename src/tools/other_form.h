@@ -1,0 +1,60 @@
+#pragma once
+#include "base/memo_lines.h"
+#include "exec/dos_command.h"
+#include "platform/drives.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+// The Other tools window: boot images from a CD or an image file with bbie,
+// CD and floppy images with dd, and an image written back to a floppy.
+// Each job is one command line whose output fills the memo.
+class Tother_form : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tother_form(QWidget *parent = nullptr);
+
+    QLabel *Label1, *Label2;
+    QComboBox *cboxFloppy, *cboxCDROM;
+    QPushButton *btExBS, *btExBSF, *btISO, *btFIMG, *btWriteIMG, *btClose;
+    QPlainTextEdit *Memo1;
+    exec::TDosCommand *DosCommand1;
+
+    // Where the drive lists come from; the system's drives unless replaced.
+    void setDriveSource(std::function<platform::DriveLists()> source) { m_driveSource = std::move(source); }
+    base::MemoLines *memoLines() { return &m_lines; }
+
+    void FormActivate();
+    void btExBSClick();
+    void btExBSFClick();
+    void btISOClick();
+    void btFIMGClick();
+    void btWriteIMGClick();
+    void DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
+    void btCloseClick();
+
+signals:
+    // A job's command line has been handed to the runner.
+    void jobStarted(const QString &commandLine);
+    // The job has ended and the buttons are enabled again.
+    void jobFinished();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void reject() override;
+
+private:
+    QPushButton *button(const char *name, const QString &caption);
+    void startJob(const QString &commandLine);
+    void setJobButtonsEnabled(bool on);
+
+    base::MemoLines m_lines;
+    std::function<platform::DriveLists()> m_driveSource;
+};

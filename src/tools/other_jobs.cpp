@@ -1,0 +1,83 @@
+#include "other_jobs.h"
+
+#include "base/session.h"
+#include "exec/command_line.h"
+#include "platform/platform.h"
+
+#include <QFile>
+
+namespace tools {
+
+namespace {
+// Device paths are single words and go on the line bare; anything that
+// would split or be read as quoting goes through the quoting function.
+QString driveWord(const QString &drive)
+{
+    for (const QChar c : drive)
+        if (c.isSpace() || c == QLatin1Char('"'))
+            return exec::quoteArgument(drive);
+    return drive;
+}
+
+const QString kProgress = QStringLiteral(" status=progress");
+} // namespace
+
+QString jobFolder() { return platform::spindleFolder(); }
+
+QString jobHeader()
+{
+    return QStringLiteral("Please wait...\nWorking folder: ") + jobFolder();
+}
+
+QString extractBootFromDriveCommand(const QString &drive)
+{
+    return QStringLiteral("bbie ") + driveWord(drive);
+}
+
+QString extractBootFromFileCommand(const QString &file)
+{
+    return QStringLiteral("bbie ") + exec::quoteArgument(file);
+}
+
+QString readDriveCommand(const QString &drive, const QString &file)
+{
+    return QStringLiteral("dd if=") + driveWord(drive) + QStringLiteral(" of=") + exec::quoteArgument(file)
+           + kProgress;
+}
+
+QString writeDriveCommand(const QString &file, const QString &drive)
+{
+    return QStringLiteral("dd if=") + exec::quoteArgument(file) + QStringLiteral(" of=") + driveWord(drive)
+           + kProgress + QStringLiteral(" conv=nocreat,fsync");
+}
+
+ImageCheck checkFloppyImage(const QString &path, QString *reason)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (reason)
+            *reason = f.errorString();
+        return ImageCheck::CannotOpen;
+    }
+    return f.size() > kFloppyImageLimit ? ImageCheck::TooLarge : ImageCheck::Fits;
+}
+
+QString overwriteQuestion(const QString &drive)
+{
+    return QStringLiteral("All data on %1 will be overwritten. Continue?").arg(drive);
+}
+
+QString tooLargeText() { return QStringLiteral("File size > 1.44mb"); }
+
+QString missingBbieText()
+{
+    return QStringLiteral("Couldn't find %1 . Please download it from %2 and copy it to Spindle folder")
+        .arg(platform::exeName(QStringLiteral("bbie")), base::kHomePage);
+}
+
+QString missingDdText()
+{
+    return QStringLiteral("Couldn't find %1 . Please copy it to Spindle folder").arg(platform::exeName(QStringLiteral("dd")));
+}
+
+} // namespace tools
