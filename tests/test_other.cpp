@@ -135,6 +135,9 @@ private slots:
         for (QPushButton *b : allButtons())
             QCOMPARE(b->isEnabled(), b == f->btClose);
         QVERIFY(f->Memo1->isReadOnly() && f->Memo1->toPlainText().isEmpty());
+        // No time limit: a CD image takes minutes and dd is silent between progress lines.
+        QVERIFY(!f->DosCommand1->InputToOutput && f->DosCommand1->MaxTimeAfterBeginning == 0
+                && f->DosCommand1->MaxTimeAfterLastOutput == 0);
 
         m_drives = {{"/dev/sdb", "/dev/fd0"}, {"/dev/sr10", "/dev/sr1", "/dev/sr2"}};
         f->cboxFloppy->addItem("stale");

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -84,14 +85,12 @@ Tother_form::Tother_form(QWidget *parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The tools align their reports in columns.
+    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
+    // The runner's defaults are this window's settings: no input echo, no
+    // time limit (a CD image takes minutes), hidden, CR LF line ends.
     DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
-    DosCommand1->InputToOutput = false;
-    DosCommand1->MaxTimeAfterBeginning = 0;
-    DosCommand1->MaxTimeAfterLastOutput = 0;
-    DosCommand1->ShowWindow = exec::swHIDE;
-    DosCommand1->CreationFlag = exec::fCREATE_NEW_CONSOLE;
-    DosCommand1->ReturnCode = exec::rcCRLF;
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
 
     connect(btExBS, &QPushButton::clicked, this, &Tother_form::btExBSClick);
