@@ -129,6 +129,7 @@ private slots:
     {
         QCOMPARE(f->windowTitle(), QStringLiteral("Other tools"));
         QCOMPARE(f->size(), QSize(570, 369));
+        QVERIFY(!f->isVisible()); // created hidden with the others
         QCOMPARE(f->btExBSF->text(), QStringLiteral("Extract boot sec. from  ISO"));
         QCOMPARE(f->Label1->text(), QStringLiteral("Floppy Drives"));
         QCOMPARE(f->Label2->text(), QStringLiteral("CD/DVD Drives"));
@@ -270,6 +271,25 @@ private slots:
         QVERIFY(runJob(f->btWriteIMG));
         QVERIFY(!QFile::exists(work("fd0")));
         QVERIFY2(f->Memo1->toPlainText().contains("No such file or directory"), qPrintable(f->Memo1->toPlainText()));
+    }
+
+    void noDriveOfAKind()
+    {
+        // Empty lists: the tools run with an empty drive name and say so;
+        // the image chosen for the copy is not touched.
+        QVERIFY(writeAll(work("kept.iso"), "an earlier image"));
+        f->FormActivate();
+        QVERIFY(runJob(f->btExBS));
+        QVERIFY2(f->Memo1->toPlainText().contains("usage: bbie SOURCE"), qPrintable(f->Memo1->toPlainText()));
+        m_dialogs->fileAnswers << work("kept.iso");
+        QVERIFY(runJob(f->btISO));
+        QVERIFY2(f->Memo1->toPlainText().contains("dd: failed to open ''"), qPrintable(f->Memo1->toPlainText()));
+        QCOMPARE(readAll(work("kept.iso")), QByteArray("an earlier image"));
+        // Nothing to overwrite, so no question; dd fails on the empty name.
+        m_dialogs->fileAnswers << data("tree/boot/floppy.img");
+        QVERIFY(runJob(f->btWriteIMG));
+        QCOMPARE(m_dialogs->log.filter("confirm:").size(), 0);
+        QVERIFY(allEnabled(true));
     }
 
     void unreadableImage()
