@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <vector>
 
@@ -25,6 +26,29 @@ double timeMedian(int runs, F &&f)
         const double s = nowSeconds();
         f();
         t.push_back(nowSeconds() - s);
+    }
+    return median(t);
+}
+
+// CPU time of the calling thread, in seconds: on a loaded machine a short
+// baseline and a longer run lose different shares of wall time to other
+// processes, so ratios of short steps compare CPU time.
+inline double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Runs f() `runs` times and returns the median thread CPU time in seconds.
+template <class F>
+double cpuMedian(int runs, F &&f)
+{
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        const double s = threadCpuSeconds();
+        f();
+        t.push_back(threadCpuSeconds() - s);
     }
     return median(t);
 }

@@ -7,4 +7,6 @@ int exec(const QStringList &args);
 int runBat(const QStringList &args);
 int batch(const QStringList &args);
 int devices(const QStringList &args);
+int drives(const QStringList &args);
+int caps(const QStringList &args);
 } // namespace cli

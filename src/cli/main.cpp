@@ -18,6 +18,8 @@ static int usage()
                "                              print the image command line of a template\n"
                "  devices [--sysfs DIR]       the floppy/removable and CD/DVD drives, as the\n"
                "                              Other tools window lists them\n"
+               "  drives                      scan for CD drives, one drop-down entry a line\n"
+               "  caps ADDRESS                what the drive at bus,target,lun can write\n"
                ,
                stderr);
     return 2;
@@ -40,5 +42,9 @@ int main(int argc, char **argv)
         return cli::batch(args);
     if (cmd == QLatin1String("devices"))
         return cli::devices(args);
+    if (cmd == QLatin1String("drives"))
+        return cli::drives(args);
+    if (cmd == QLatin1String("caps"))
+        return cli::caps(args);
     return usage();
 }

@@ -22,4 +22,9 @@ QString findTool(const QString &fileName)
     return platform::fileExists(inFolder) ? inFolder : QString();
 }
 
+QString missingToolMessage(const QString &fileName)
+{
+    return QStringLiteral("Couldn't find %1 . Please put %1 in Spindle folder").arg(fileName);
+}
+
 } // namespace exec

@@ -1,6 +1,7 @@
 #include "command_builder.h"
 
 #include "exec/command_line.h"
+#include "exec/tools.h"
 #include "platform/platform.h"
 
 namespace iso {
@@ -9,7 +10,7 @@ QString mkisofsFileName() { return platform::exeName(QStringLiteral("mkisofs"));
 
 QString missingMkisofsMessage()
 {
-    return QStringLiteral("Couldn't find %1 . Please put %1 in Spindle folder").arg(mkisofsFileName());
+    return exec::missingToolMessage(mkisofsFileName());
 }
 
 BuiltCommand buildCommandLine(const IsoOptions &o)

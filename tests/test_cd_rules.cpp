@@ -1,0 +1,438 @@
+// The scan and capability rules, the command lines, and spindle-cli's
+// drives and caps run against the fake cdrecord.
+#include "disc/cd_rules.h"
+#include "exec/command_line.h"
+#include "testutil.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QStringList transcript(const QString &name)
+{
+    return QString::fromUtf8(readAll(QStringLiteral(SPINDLE_TEST_DATA "/") + name)).split(QLatin1Char('\n'));
+}
+// The name rule step by step on copies, as a reference for the one pass.
+QString referenceName(const QString &value)
+{
+    const qsizetype open = value.indexOf('\'');
+    const qsizetype close = open < 0 ? -1 : value.indexOf('\'', open + 1);
+    const QString vendor = close < 0 ? QString() : value.mid(open + 1, close - open - 1);
+    QString rest = value;
+    rest.remove("'" + vendor);
+    QString product;
+    const qsizetype q = rest.indexOf('\'');
+    if (q >= 0 && q + 3 < rest.size()) {
+        const qsizetype end = rest.indexOf('\'', q + 3);
+        product = rest.mid(q + 3, end < 0 ? -1 : end - q - 3);
+    }
+    QString name = vendor + product;
+    return name.remove(QLatin1Char(0x27));
+}
+
+QStringList entries(const QList<disc::Drive> &drives)
+{
+    QStringList out;
+    for (const disc::Drive &d : drives)
+        out << d.entry;
+    return out;
+}
+} // namespace
+
+class TestCdRules : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_folder; // a copy of Spindle's folder with the fake tools
+
+    struct Result
+    {
+        int code;
+        QByteArray out, err;
+    };
+    Result cli(const QStringList &args, const QString &scan, const QString &prcap = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("FAKECD_SCANBUS", scan);
+        env.insert("FAKECD_PRCAP", prcap);
+        env.insert("FAKECD_ARGS", m_folder.filePath("args.log"));
+        env.insert("LC_ALL", "C");
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(QDir::tempPath());
+        p.start(m_folder.filePath("spindle-cli"), args);
+        p.waitForFinished(60000);
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+    static QString data(const char *name) { return QStringLiteral(SPINDLE_TEST_DATA "/") + name; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFile::copy(binDir() + "/spindle-cli", m_folder.filePath("spindle-cli")));
+        QFile::setPermissions(m_folder.filePath("spindle-cli"), QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(QFile::link(binDir() + "/spindle-fakecd", m_folder.filePath("cdrecord")));
+    }
+
+    void lineValues()
+    {
+        QCOMPARE(disc::lineValue(u"\t1,0,0\t100) x"), QStringView(u"1,0,0\t100) x"));
+        QCOMPARE(disc::lineValue(u"dev=1,0,0 a=b"), QStringView(u"1,0,0 a=b"));
+        QCOMPARE(disc::lineValue(u""), QStringView(u""));
+        QCOMPARE(disc::lineValue(u"x"), QStringView(u""));
+        QVERIFY(disc::isDeviceLine(u"1,0,0 'A' 'B' Removable CD-ROM"));
+        QVERIFY(!disc::isDeviceLine(u"1,0,0 'A' 'B' Removable cd-rom"));
+    }
+
+    void deviceAddresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("single digits") << "1,0,0\t100) 'A'" << "1,0,0";
+        QTest::newRow("bus 10 kept whole") << "10,0,0\t1000) 'A'" << "10,0,0";
+        QTest::newRow("bus 1001 kept whole") << "1001,0,0\t100100) 'A'" << "1001,0,0";
+        QTest::newRow("target 10") << "1,10,0\t110) 'A'" << "1,10,0";
+        QTest::newRow("entry text") << "[1001,2,0] TSSTcorp" << "1001,2,0";
+        QTest::newRow("no comma: first five") << "abcdefg CD-ROM" << "abcde";
+        QTest::newRow("comma first: first five") << ",1,0 and more" << ",1,0 ";
+        QTest::newRow("short") << "ab" << "ab";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("two numbers only: five from the comma") << "x1,0 CD" << "1,0 C";
+        QTest::newRow("letters around the comma") << "ab,cd,ef" << "b,cd,";
+        QTest::newRow("comma at the end") << "12," << "2,";
+    }
+    void deviceAddresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QCOMPARE(disc::deviceAddress(text), address);
+    }
+
+    void deviceNames_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "1,0,0\t  100) 'ACME' 'CDRW52X' 'A1' Removable CD-ROM" << "ACMECDRW52X";
+        QTest::newRow("padding kept") << "1,0,0\t  100) 'ACME    ' 'CDRW 52X        ' 'A1  ' Removable CD-ROM"
+                                      << "ACME    CDRW 52X        ";
+        QTest::newRow("empty vendor") << "0,0,0\t0) '' 'CD-ROM DRIVE' '1.0' Removable CD-ROM" << "";
+        QTest::newRow("no quotes") << "abc CD-ROM" << "";
+        QTest::newRow("one quote") << "abc 'CD-ROM" << "";
+        QTest::newRow("product unterminated") << "1,0,0 'ACME' 'CDRW" << "ACMECDRW";
+        QTest::newRow("nothing after vendor") << "1,0,0 'ACME'" << "ACME";
+        // The vendor text is removed wherever a quote precedes it, also at
+        // the start of the product field.
+        QTest::newRow("product starts like vendor") << "'A' 'ABC' 'x' CD-ROM" << "AC";
+        QTest::newRow("vendor inside product") << "'A' 'x'A' 'y' CD-ROM" << "Ax";
+        QTest::newRow("vendor repeated after") << "'AB' 'CD' 'AB' CD-ROM" << "ABCD";
+    }
+    void deviceNames()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, name);
+        QCOMPARE(disc::deviceName(value), name);
+        QCOMPARE(referenceName(value), name);
+    }
+
+    void scanTranscripts_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("addresses");
+        QTest::newRow("basic") << "cd_scan_basic.txt" << QStringList{"[1,0,0] ACMECDRW52X"} << QStringList{"1,0,0"};
+        QTest::newRow("padded") << "cd_scan_padded.txt" << QStringList{"[1,0,0] ACME    CDRW 52X        "}
+                                << QStringList{"1,0,0"};
+        QTest::newRow("empty vendor") << "cd_scan_empty_vendor.txt" << QStringList{"[0,0,0] "}
+                                      << QStringList{"0,0,0"};
+        QTest::newRow("bus 10") << "cd_scan_bus10.txt" << QStringList{"[10,0,0] HL-DT-STDVDRAM GH24NS95 "}
+                                << QStringList{"10,0,0"};
+        QTest::newRow("bus 1001") << "cd_scan_bus1001.txt" << QStringList{"[1001,0,0] TSSTcorpCDDVDW SH-224DB "}
+                                  << QStringList{"1001,0,0"};
+        QTest::newRow("no CD-ROM") << "cd_scan_no_cdrom.txt" << QStringList{} << QStringList{};
+        QTest::newRow("warnings between")
+            << "cd_scan_warnings.txt"
+            << QStringList{"[1,0,0] ACME    CDRW52X         ", "[1,10,0] SONY    DVD RW DRU-880S "}
+            << QStringList{"1,0,0", "1,10,0"};
+    }
+    void scanTranscripts()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, addresses);
+        const QList<disc::Drive> drives = disc::scanDrives(transcript(file));
+        QCOMPARE(::entries(drives), entries);
+        QStringList got;
+        for (const disc::Drive &d : drives)
+            got << d.address();
+        QCOMPARE(got, addresses);
+    }
+
+    void unfinishedThenWholeLineGivesTwoEntries()
+    {
+        const QStringList lines{"\t1,0,0\t100) 'ACME' 'CDRW52X' 'A1' Removable CD-R",
+                                "\t1,0,0\t100) 'ACME' 'CDRW52X' 'A1' Removable CD-ROM",
+                                "\t1,1,0\t101) 'X' 'Y' 'Z' Removable CD-ROM"};
+        QCOMPARE(entries(disc::scanDrives(lines)), (QStringList{"[1,0,0] ACMECDRW52X", "[1,1,0] XY"}));
+        QStringList partial = lines;
+        partial[0] += "OM"; // an unfinished text that already holds the marker
+        QCOMPARE(disc::scanDrives(partial).size(), 3);
+    }
+
+    void badScans()
+    {
+        QVERIFY(disc::scanDrives({}).isEmpty());
+        QVERIFY(disc::scanDrives({QString()}).isEmpty());
+        // Binary garbage: whatever it holds, no crash, and entries only for
+        // texts that hold the marker.
+        QByteArray junk(256 * 1024, '\0');
+        QRandomGenerator rng(7);
+        for (char &c : junk)
+            c = char(rng.bounded(256));
+        junk.replace(1000, 6, "CD-ROM");
+        const QStringList lines = QString::fromUtf8(junk).split(QLatin1Char('\n'));
+        const QList<disc::Drive> drives = disc::scanDrives(lines);
+        QVERIFY(!drives.isEmpty());
+        for (const disc::Drive &d : drives)
+            QVERIFY(d.entry.startsWith('['));
+        // Names from quote-heavy garbage agree with the rule done on copies.
+        const char alphabet[] = "'' AB,1";
+        for (int i = 0; i < 20000; ++i) {
+            QString v;
+            for (int k = rng.bounded(14); k > 0; --k)
+                v += QChar(alphabet[rng.bounded(7)]);
+            QCOMPARE(disc::deviceName(v), referenceName(v));
+        }
+        // 100,000 device lines: every one an entry, in order.
+        QStringList many;
+        for (int i = 0; i < 100000; ++i)
+            many << QStringLiteral("\t%1,0,0\t%1) 'V' 'P%1' 'R' Removable CD-ROM").arg(i);
+        const QList<disc::Drive> all = disc::scanDrives(many);
+        QCOMPARE(all.size(), 100000);
+        QCOMPARE(all.last().entry, QStringLiteral("[99999,0,0] VP99999"));
+    }
+
+    void speedCuts()
+    {
+        QCOMPARE(disc::writeSpeedCut(u" Maximum write speed:  7056 kB/s (CD  40x, DVD  5x)"), QStringLiteral("40"));
+        QCOMPARE(disc::writeSpeedCut(u" Maximum write speed:  1411 kB/s (CD   8x, DVD  1x)"), QStringLiteral(" 8"));
+        QCOMPARE(disc::writeSpeedCut(u" Maximum write speed in kB/s: 1411"), QStringLiteral(" M"));
+        QCOMPARE(disc::writeSpeedCut(u"ab,cdef"), QStringLiteral("ab"));
+        QCOMPARE(disc::writeSpeedCut(u"abc,d"), QStringLiteral("ab"));
+        QCOMPARE(disc::writeSpeedCut(u"x"), QStringLiteral("x"));
+        QCOMPARE(disc::speedNumber(u" 8"), std::optional<int>(8));
+        QCOMPARE(disc::speedNumber(u"40"), std::optional<int>(40));
+        QCOMPARE(disc::speedNumber(u"4x"), std::nullopt);
+        QCOMPARE(disc::speedNumber(u"  "), std::nullopt);
+        QCOMPARE(disc::speedNumber(u""), std::nullopt);
+        QCOMPARE(disc::speedNumber(u"-4"), std::nullopt);
+        QCOMPARE(disc::speedNumber(u"12345678901"), std::nullopt);
+    }
+
+    void capabilityTranscripts_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("cdr");
+        QTest::addColumn<bool>("cdrw");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("speed"); // 0: none
+        QTest::newRow("CD-R and CD-RW") << "cd_caps_cdrw.txt" << true << true << "40" << 40;
+        QTest::newRow("CD-R only") << "cd_caps_cdr.txt" << true << false << "40" << 40;
+        QTest::newRow("reader") << "cd_caps_readonly.txt" << false << false << " 0" << 0;
+        QTest::newRow("single digit") << "cd_caps_single_digit.txt" << true << true << " 8" << 8;
+        QTest::newRow("older kB/s form") << "cd_caps_kbs.txt" << true << true << "8" << 8;
+        QTest::newRow("truncated") << "cd_caps_truncated.txt" << true << false << "" << 0;
+        QTest::newRow("no write line") << "cd_caps_no_write_line.txt" << false << false << "" << 0;
+    }
+    void capabilityTranscripts()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, cdr);
+        QFETCH(bool, cdrw);
+        QFETCH(QString, label);
+        QFETCH(int, speed);
+        const disc::Capabilities c = disc::evaluateCapabilities(transcript(file));
+        QCOMPARE(c.writesCDR, cdr);
+        QCOMPARE(c.writesCDRW, cdrw);
+        QCOMPARE(c.maxWriteSpeed, label);
+        QCOMPARE(c.speed.value_or(0), speed);
+    }
+
+    void capabilityLines()
+    {
+        using C = disc::Capabilities;
+        // Negative lines match nothing; the last speed line wins.
+        C c = disc::evaluateCapabilities({"  Does not write CD-R media", "  Does not write CD-RW media",
+                                          "  Maximum write speed:  1411 kB/s (CD   8x, DVD  1x)",
+                                          "  Maximum write speed:  4234 kB/s (CD  24x, DVD  3x)"});
+        QVERIFY(!c.writesCDR && !c.writesCDRW);
+        QCOMPARE(c.maxWriteSpeed, QStringLiteral("24"));
+        c = disc::evaluateCapabilities({"  Does write CD-RW media"});
+        QVERIFY(!c.writesCDR && c.writesCDRW);
+        // The older form: N / 176 rounded down.
+        c = disc::evaluateCapabilities({"  Does write CD-R media", "  Maximum write speed in kB/s: 7056"});
+        QCOMPARE(c.speed, std::optional<int>(40));
+        QCOMPARE(c.maxWriteSpeed, QStringLiteral("40"));
+        c = disc::evaluateCapabilities({"  Maximum write speed in kB/s: 175"});
+        QCOMPARE(c.speed, std::nullopt);
+        c = disc::evaluateCapabilities({"  Maximum write speed in kB/s: many"});
+        QCOMPARE(c.speed, std::nullopt);
+        // A line value is what follows an '=' when there is one.
+        c = disc::evaluateCapabilities({"x=Does write CD-R media"});
+        QVERIFY(c.writesCDR);
+        // 10,000 speed lines: the last one counts.
+        QStringList many{"  Does write CD-R media"};
+        for (int i = 0; i < 10000; ++i)
+            many << QStringLiteral("  Maximum write speed:  1411 kB/s (CD  %1x, DVD  1x)").arg(10 + i % 90);
+        c = disc::evaluateCapabilities(many);
+        QCOMPARE(c.speed, std::optional<int>(10 + 9999 % 90));
+        QVERIFY(!disc::evaluateCapabilities({}).writesCDR);
+    }
+
+    void offers()
+    {
+        disc::Capabilities neither, cdr, both, rwOnly, noSpeed;
+        cdr.writesCDR = both.writesCDR = noSpeed.writesCDR = true;
+        both.writesCDRW = rwOnly.writesCDRW = true;
+        cdr.maxWriteSpeed = both.maxWriteSpeed = rwOnly.maxWriteSpeed = "40";
+        cdr.speed = both.speed = rwOnly.speed = 40;
+        noSpeed.maxWriteSpeed = " M";
+
+        disc::Offers o = disc::offersFor(neither, true, true);
+        QCOMPARE(o.burnPanel, false);
+        QCOMPARE(o.rewritablePanel, false);
+        QCOMPARE(o.finalize, false);
+        QCOMPARE(o.read, true);
+        QCOMPARE(o.speedLabel, QString());
+        QCOMPARE(o.maxSpeed, std::nullopt);
+        QCOMPARE(disc::offersFor(neither, true, false).read, std::nullopt); // never disabled
+
+        o = disc::offersFor(cdr, true, true);
+        QVERIFY(*o.burnPanel && !*o.rewritablePanel && *o.finalize && *o.read);
+        QCOMPARE(o.speedLabel, QStringLiteral("40"));
+        QCOMPARE(o.maxSpeed, std::optional<int>(40));
+
+        o = disc::offersFor(both, true, true);
+        QVERIFY(*o.burnPanel && *o.rewritablePanel && *o.finalize && *o.read);
+
+        // A report of CD-RW writing alone still offers everything.
+        o = disc::offersFor(rwOnly, true, true);
+        QVERIFY(*o.burnPanel && *o.rewritablePanel && *o.finalize);
+
+        // Writes, but cdrecord went missing: nothing changes.
+        o = disc::offersFor(both, false, true);
+        QVERIFY(!o.burnPanel && !o.rewritablePanel && !o.finalize && !o.read && !o.speedLabel);
+
+        // No speed number: the evaluation finishes, the speed range stays.
+        o = disc::offersFor(noSpeed, true, true);
+        QVERIFY(*o.burnPanel && *o.finalize && *o.read);
+        QCOMPARE(o.speedLabel, QStringLiteral(" M"));
+        QCOMPARE(o.maxSpeed, std::nullopt);
+    }
+
+    void speedField()
+    {
+        QCOMPARE(disc::speedFromText(u"16"), 16);
+        QCOMPARE(disc::speedFromText(u"abc"), 1);
+        QCOMPARE(disc::speedFromText(u""), 1);
+        QCOMPARE(disc::clampSpeed(48, 40), 40);
+        QCOMPARE(disc::clampSpeed(12, 40), 12);
+        QCOMPARE(disc::clampSpeed(0, 40), 1);
+        QCOMPARE(disc::clampSpeed(48, 0), 48); // no maximum yet
+    }
+
+    void commandLines()
+    {
+        disc::BurnChoice b;
+        b.address = "1,0,0";
+        b.simulate = b.dontFinalize = b.burnFree = true;
+        b.speed = 16;
+        b.file = "C:\\img\\a.iso";
+        QCOMPARE(disc::burnCommand(b),
+                 QStringLiteral("cdrecord -eject driveropts=burnfree dev=1,0,0 -dummy  -nofix  speed=16 "
+                                "\"C:\\img\\a.iso\" gracetime=1"));
+        b.simulate = b.dontFinalize = b.burnFree = false;
+        QCOMPARE(disc::burnCommand(b), QStringLiteral("cdrecord -eject dev=1,0,0 speed=16 \"C:\\img\\a.iso\" gracetime=1"));
+        b = {};
+        b.address = "0,1,0";
+        b.speed = 8;
+        b.file = "D:\\x.iso";
+        QCOMPARE(disc::burnCommand(b),
+                 QStringLiteral("cdrecord -eject driveropts=burnfree dev=0,1,0 -dummy  speed=8 \"D:\\x.iso\" gracetime=1"));
+        QCOMPARE(disc::formatCommand("0,1,0"), QStringLiteral("cdrecord -eject dev=0,1,0 -format"));
+        QCOMPARE(disc::blankCommand("0,1,0", "fast"), QStringLiteral("cdrecord -eject dev=0,1,0 blank=fast"));
+        QCOMPARE(disc::blankCommand("0,1,0", ""), QStringLiteral("cdrecord -eject dev=0,1,0 blank="));
+        QCOMPARE(disc::readCommand("0,1,0", "C:\\out\\disc.iso"),
+                 QStringLiteral("readcd dev=0,1,0 f=\"C:\\out\\disc.iso\""));
+        QCOMPARE(disc::finalizeCommand("0,1,0"), QStringLiteral("cdrecord dev=0,1,0 -fix"));
+        QCOMPARE(disc::finalizeCommand(""), QStringLiteral("cdrecord dev= -fix"));
+        QCOMPARE(disc::capabilityCommand("1001,0,0"), QStringLiteral("cdrecord dev=1001,0,0 -prcap"));
+    }
+
+    void fileNamesReachTheToolWhole()
+    {
+        for (const QString &name : {QStringLiteral("/tmp/my disc.iso"), QStringLiteral("/tmp/say \"hi\".iso"),
+                                    QStringLiteral("/tmp/back\\slash\\"), QStringLiteral("/tmp/%PATH% x.iso")}) {
+            disc::BurnChoice b;
+            b.address = "1,0,0";
+            b.file = name;
+            QStringList words = exec::splitCommandLine(disc::burnCommand(b));
+            QCOMPARE(words.at(words.size() - 2), name);
+            QCOMPARE(words.last(), QStringLiteral("gracetime=1"));
+            words = exec::splitCommandLine(disc::readCommand("1,0,0", name));
+            QCOMPARE(words, (QStringList{"readcd", "dev=1,0,0", "f=" + name}));
+        }
+    }
+
+    void scanCommandLine()
+    {
+        QCOMPARE(disc::scanCommand("/opt/spindle/"), QStringLiteral("/opt/spindle/cdrecord -scanbus"));
+        const QString blank = "/home/me/My Tools/";
+        QCOMPARE(exec::splitCommandLine(disc::scanCommand(blank)), (QStringList{blank + "cdrecord", "-scanbus"}));
+        QCOMPARE(disc::scanCommand(blank), exec::quoteArgument(blank) + "cdrecord -scanbus");
+    }
+
+    void cliDrives()
+    {
+        Result r = cli({"drives"}, data("cd_scan_warnings.txt"));
+        QCOMPARE(r.out, QByteArray("[1,0,0] ACME    CDRW52X         \n[1,10,0] SONY    DVD RW DRU-880S \n"));
+        QCOMPARE(r.code, 0);
+        r = cli({"drives"}, data("cd_scan_bus1001.txt"));
+        QCOMPARE(r.out, QByteArray("[1001,0,0] TSSTcorpCDDVDW SH-224DB \n"));
+        r = cli({"drives"}, data("cd_scan_no_cdrom.txt"));
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.err, QByteArray("No CD-ROM devices found\n"));
+        QCOMPARE(r.code, 1);
+        QVERIFY(readAll(m_folder.filePath("args.log")).endsWith("cdrecord [-scanbus]\n"));
+    }
+
+    void cliCaps()
+    {
+        Result r = cli({"caps", "1001,0,0"}, {}, data("cd_caps_cdr.txt"));
+        QCOMPARE(r.out, QByteArray("writes CD-R: yes\nwrites CD-RW: no\nmax write speed: 40\n"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(readAll(m_folder.filePath("args.log")).endsWith("cdrecord [dev=1001,0,0] [-prcap]\n"));
+        r = cli({"caps", "1,0,0"}, {}, data("cd_caps_kbs.txt"));
+        QCOMPARE(r.out, QByteArray("writes CD-R: yes\nwrites CD-RW: yes\nmax write speed: 8\n"));
+        r = cli({"caps", "1,0,0"}, {}, data("cd_caps_truncated.txt"));
+        QCOMPARE(r.out, QByteArray("writes CD-R: yes\nwrites CD-RW: no\nmax write speed: unknown\n"));
+        r = cli({"caps", "1,0,0 -blank=all"}, {}, data("cd_caps_cdr.txt"));
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void cliWithoutCdrecord()
+    {
+        QTemporaryDir bare;
+        QVERIFY(QFile::copy(binDir() + "/spindle-cli", bare.filePath("spindle-cli")));
+        QProcess p;
+        p.setWorkingDirectory(bare.path());
+        p.start(bare.filePath("spindle-cli"), {"drives"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(p.readAllStandardError(), QByteArray("Couldn't find cdrecord . Please put cdrecord in Spindle folder\n"));
+    }
+};
+
+QTEST_MAIN(TestCdRules)
+#include "test_cd_rules.moc"
