@@ -5,9 +5,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
+
+#ifndef Q_OS_WIN
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#endif
 
 namespace platform {
 
@@ -133,5 +141,228 @@ QString cannotCreateText(const QString &path, const QString &reason)
 }
 
 QString lastErrorText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+namespace {
+constexpr char16_t kEscapeBase = 0xDC00; // U+DC80..U+DCFF stand for bytes 0x80..0xFF
+
+// Length of the valid UTF-8 sequence at p (at most n bytes), 0 when invalid.
+int utf8Sequence(const uchar *p, qsizetype n)
+{
+    const uchar c = p[0];
+    int len;
+    char32_t cp;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+        || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+} // namespace
+
+QString decodePath(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return s;
+    s.clear();
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const int len = utf8Sequence(p + i, n - i);
+        if (len == 0) {
+            s += QChar(char16_t(kEscapeBase + p[i]));
+            ++i;
+        } else {
+            s += QString::fromUtf8(reinterpret_cast<const char *>(p + i), len);
+            i += len;
+        }
+    }
+    return s;
+}
+
+QByteArray encodePath(const QString &path)
+{
+    bool escaped = false;
+    for (QChar c : path)
+        if (c.isLowSurrogate()) {
+            escaped = true;
+            break;
+        }
+    if (!escaped)
+        return path.toUtf8();
+    QByteArray out;
+    out.reserve(path.size() * 3);
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = path.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && path.at(i + 1).isLowSurrogate()) {
+            out += QStringView(path).mid(i, 2).toUtf8();
+            ++i;
+        } else if (c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF) {
+            out += char(c.unicode() - kEscapeBase);
+        } else {
+            out += QStringView(&c, 1).toUtf8();
+        }
+    }
+    return out;
+}
+
+QString slashForm(const QString &path)
+{
+#ifdef Q_OS_WIN
+    QString s = path;
+    return s.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#else
+    return path;
+#endif
+}
+
+#ifndef Q_OS_WIN
+namespace {
+// Samba keeps the DOS attributes of an entry in this extended attribute; its
+// value begins with the word as NUL-terminated hex text ("0x20").
+constexpr const char *kDosAttributeName = "user.DOSATTRIB";
+
+// The system and archive bits an entry carries in its extended attribute;
+// *unsupported turns true when the file system keeps no such attributes.
+quint16 dosAttributeBits(const char *path, bool *unsupported)
+{
+    char buf[64];
+    const ssize_t n = ::getxattr(path, kDosAttributeName, buf, sizeof buf - 1);
+    if (n < 0) {
+        if (errno == ENOTSUP && unsupported)
+            *unsupported = true;
+        return 0;
+    }
+    buf[n] = 0;
+    if (n < 3 || buf[0] != '0' || (buf[1] != 'x' && buf[1] != 'X'))
+        return 0;
+    char *end = nullptr;
+    const unsigned long v = std::strtoul(buf + 2, &end, 16);
+    if (end == buf + 2)
+        return 0;
+    return quint16(v & (kSystem | kArchive));
+}
+
+quint16 wordOf(const struct stat &st, const char *name)
+{
+    quint16 word = 0;
+    if (S_ISDIR(st.st_mode))
+        word |= kDirectory;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        word |= kReadOnly;
+    if (name[0] == '.')
+        word |= kHidden;
+    return word;
+}
+
+// An entry's word: the target's for a link, a plain entry's for a dangling
+// one. False when the entry does not exist.
+bool examine(int dirFd, const char *name, const char *fullPath, quint16 *word, struct stat *st,
+             bool *xattrUnsupported)
+{
+    if (::fstatat(dirFd, name, st, 0) != 0) {
+        if (::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        *word = name[0] == '.' ? kHidden : 0;
+        return true;
+    }
+    *word = wordOf(*st, name);
+    if (!xattrUnsupported || !*xattrUnsupported)
+        *word |= dosAttributeBits(fullPath, xattrUnsupported);
+    return true;
+}
+} // namespace
+
+bool readAttributes(const QString &path, quint16 *word, QString *error)
+{
+    QByteArray bytes = encodePath(path);
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    const qsizetype slash = bytes.lastIndexOf('/');
+    const QByteArray name = slash < 0 ? bytes : bytes.mid(slash + 1);
+    struct stat st;
+    quint16 w = 0;
+    if (bytes.isEmpty() || !examine(AT_FDCWD, bytes.constData(), bytes.constData(), &w, &st, nullptr)) {
+        if (error)
+            *error = bytes.isEmpty() ? QString::fromLocal8Bit(std::strerror(ENOENT)) : lastErrorText();
+        return false;
+    }
+    // The hidden bit goes by the entry's own name, not the whole path.
+    w &= quint16(~kHidden);
+    if (name.startsWith('.') && name != "." && name != "..")
+        w |= kHidden;
+    *word = w;
+    return true;
+}
+
+bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
+                QString *error, FolderEntry *self)
+{
+    QByteArray prefix = encodePath(folder);
+    DIR *dir = ::opendir(prefix.isEmpty() ? "/" : prefix.constData());
+    if (!dir) {
+        if (error)
+            *error = lastErrorText();
+        return false;
+    }
+    if (!prefix.endsWith('/'))
+        prefix += '/';
+    const int fd = ::dirfd(dir);
+    struct stat own;
+    if (self && ::fstat(fd, &own) == 0) {
+        self->device = quint64(own.st_dev);
+        self->inode = quint64(own.st_ino);
+        self->realFolder = true;
+    }
+    bool xattrUnsupported = false;
+    QByteArray full;
+    FolderEntry e;
+    while (const dirent *d = ::readdir(dir)) {
+        const char *name = d->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        full = prefix;
+        full += name;
+        struct stat st;
+        if (!examine(fd, name, full.constData(), &e.attributes, &st, &xattrUnsupported))
+            continue;
+        bool real = S_ISDIR(st.st_mode);
+        if (real && d->d_type != DT_DIR) {
+            struct stat own;
+            real = ::fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(own.st_mode);
+        }
+        e.name = QByteArray(name);
+        e.realFolder = real;
+        e.device = real ? quint64(st.st_dev) : 0;
+        e.inode = real ? quint64(st.st_ino) : 0;
+        each(e);
+    }
+    ::closedir(dir);
+    return true;
+}
+#endif
 
 } // namespace platform

@@ -1,8 +1,11 @@
 #pragma once
 // Operating-system services behind one thin layer, so the rest of Spindle
 // stays free of platform #ifdefs.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace platform {
 
@@ -46,5 +49,55 @@ QString cannotCreateText(const QString &path, const QString &reason);
 
 // Text of the last system error (errno), as the system words it.
 QString lastErrorText();
+
+// File names are bytes. Paths travel through Spindle as QString: valid UTF-8
+// decodes as usual, and every byte that is not part of valid UTF-8 becomes
+// the lone surrogate U+DC80..U+DCFF, so encodePath(decodePath(b)) == b for
+// any name the file system holds. Every file service below takes paths in
+// this form.
+QString decodePath(const QByteArray &bytes);
+QByteArray encodePath(const QString &path);
+
+// "Slash form" of a path: on Windows every backslash becomes "/"; elsewhere
+// "/" already is the separator and a backslash is an ordinary name
+// character, so the path is returned unchanged.
+QString slashForm(const QString &path);
+
+// Attribute bits of a file or folder. On Linux: kDirectory for a folder (also
+// reached through a symbolic link), kReadOnly when no write permission bit is
+// set (owner, group and others), kHidden for names beginning with ".", and
+// kSystem / kArchive only where the entry carries them in its
+// "user.DOSATTRIB" extended attribute (Samba's form: a NUL-terminated hex
+// text such as "0x24"). kVolumeLabel never occurs there.
+enum Attribute : quint16 {
+    kReadOnly = 0x01,
+    kHidden = 0x02,
+    kSystem = 0x04,
+    kVolumeLabel = 0x08,
+    kDirectory = 0x10,
+    kArchive = 0x20,
+    kAllAttributes = 0x3F,
+};
+
+// The attribute word of one entry (a symbolic link reads as its target; a
+// dangling link as a plain entry). False with the system's reason when the
+// entry cannot be examined.
+bool readAttributes(const QString &path, quint16 *word, QString *error);
+
+// One entry of a folder as readFolder gives it.
+struct FolderEntry
+{
+    QByteArray name;        // the raw name, never "." or ".."
+    quint16 attributes = 0; // as readAttributes gives them
+    bool realFolder = false; // a folder itself, not a link to one
+    quint64 device = 0, inode = 0; // identity of a real folder
+};
+
+// Calls `each` for every entry of `folder` in the order the file system
+// returns them. False with the system's reason when the folder cannot be
+// opened; entries that vanish while being read are left out. *self, when
+// given, receives the folder's own device and inode.
+bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
+                QString *error, FolderEntry *self = nullptr);
 
 } // namespace platform
