@@ -313,11 +313,20 @@ private slots:
         QVERIFY(!QFile::exists(work("fd0")));
     }
 
+    void toolThatCannotStart_data()
+    {
+        QTest::addColumn<bool>("executable");
+        QTest::newRow("not executable") << false;
+        QTest::newRow("executable, not a program") << true;
+    }
     void toolThatCannotStart()
     {
         // Found by the activation (the file exists) but not runnable.
+        QFETCH(bool, executable);
         QFile::remove(inFolder("bbie"));
-        QVERIFY(writeAll(inFolder("bbie"), "not a program"));
+        QVERIFY(writeAll(inFolder("bbie"), "\x7f\x01not a program"));
+        if (executable)
+            QFile::setPermissions(inFolder("bbie"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_drives.cdrom = {"/dev/sr0"};
         f->FormActivate();
         QVERIFY(runJob(f->btExBS));
