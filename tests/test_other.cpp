@@ -181,6 +181,11 @@ private slots:
         QVERIFY(runJob(f->btFIMG));
         QVERIFY(allEnabled(true));
         QCOMPARE(readAll(work("floppy copy.img")), readAll(data("tree/boot/floppy.img")));
+        // Opened again: the message again, but activation never disables.
+        m_dialogs->log.clear();
+        f->FormActivate();
+        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY(allEnabled(true));
     }
 
     void makeCdImage()
