@@ -9,4 +9,5 @@ int batch(const QStringList &args);
 int devices(const QStringList &args);
 int drives(const QStringList &args);
 int caps(const QStringList &args);
+int sortlist(const QStringList &args);
 } // namespace cli

@@ -20,6 +20,9 @@ static int usage()
                "                              Other tools window lists them\n"
                "  drives                      scan for CD drives, one drop-down entry a line\n"
                "  caps ADDRESS                what the drive at bus,target,lun can write\n"
+               "  sortlist sort IN OUT        sort a sort file by weight, highest first\n"
+               "  sortlist import IN BASE OUT paths of IN made absolute below BASE\n"
+               "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
                ,
                stderr);
     return 2;
@@ -46,5 +49,7 @@ int main(int argc, char **argv)
         return cli::drives(args);
     if (cmd == QLatin1String("caps"))
         return cli::caps(args);
+    if (cmd == QLatin1String("sortlist"))
+        return cli::sortlist(args);
     return usage();
 }

@@ -31,8 +31,4 @@ private:
     QList<QByteArray> m_lines;
 };
 
-// Decodes a value: UTF-8 when valid, else Windows-1252 (templates made on
-// Windows keep their accents).
-QString decodeText(const QByteArray &bytes);
-
 } // namespace iso

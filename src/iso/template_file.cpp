@@ -2,6 +2,8 @@
 
 #include "profile_file.h"
 
+#include "base/text_codec.h"
+
 namespace iso {
 
 namespace {
@@ -49,7 +51,7 @@ QString unescapeComment(const QByteArray &bytes)
     QByteArray b = bytes;
     b.replace('\xFE', '\n');
     b.replace('\xFD', '\r');
-    QString t = decodeText(b);
+    QString t = base::decodeText(b);
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
@@ -86,7 +88,7 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
             if (key == kCommentKey)
                 o.setComments(found ? unescapeComment(raw) : QString());
             else
-                o.setText(key, found ? decodeText(raw) : QString::fromLatin1(d.readDefault));
+                o.setText(key, found ? base::decodeText(raw) : QString::fromLatin1(d.readDefault));
             break;
         }
     }

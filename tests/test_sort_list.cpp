@@ -1,0 +1,438 @@
+#include "platform/platform.h"
+#include "testutil.h"
+#include "tree/sort_list.h"
+
+#include <QAbstractItemModelTester>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tree;
+
+namespace {
+QList<SortRow> parse(const QByteArray &text, bool slash = true)
+{
+    return SortList::parseFileText(text, slash);
+}
+
+void load(SortList &list, const QByteArray &text)
+{
+    list.clear();
+    list.insertEntries(parse(text));
+}
+
+QStringList paths(const SortList &list)
+{
+    QStringList out;
+    for (const SortRow &r : list.rows())
+        out << r.path;
+    return out;
+}
+
+QStringList weights(const SortList &list)
+{
+    QStringList out;
+    for (const SortRow &r : list.rows())
+        out << r.weight;
+    return out;
+}
+} // namespace
+
+class TestSortList : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    int cli(const QStringList &args, QByteArray *err = nullptr)
+    {
+        QProcess p;
+        p.start(binDir() + QStringLiteral("/spindle-cli"), QStringList{QStringLiteral("sortlist")} + args);
+        if (!p.waitForFinished(60000))
+            return -1;
+        if (err)
+            *err = p.readAllStandardError();
+        return p.exitCode();
+    }
+
+private slots:
+    void integers()
+    {
+        QCOMPARE(toInt32(QStringLiteral("+7")), 7);
+        QCOMPARE(toInt32(QStringLiteral("007")), 7);
+        QCOMPARE(toInt32(QStringLiteral("  -12")), -12);
+        QCOMPARE(toInt32(QStringLiteral("-2147483648")), std::numeric_limits<qint32>::min());
+        QCOMPARE(toInt64(QStringLiteral("-9223372036854775808")), std::numeric_limits<qint64>::min());
+        QCOMPARE(toInt64(QStringLiteral("9223372036854775807")), std::numeric_limits<qint64>::max());
+        for (const char *bad : {"", " ", "-", "+", "5 ", "1e3", "0x10", "2147483648", "- 1", "\t1"})
+            QVERIFY2(!toInt32(QString::fromLatin1(bad)), bad);
+        for (const char *bad : {"9223372036854775808", "-9223372036854775809", "99999999999999999999"})
+            QVERIFY2(!toInt64(QString::fromLatin1(bad)), bad);
+        QCOMPARE(toInt64(QStringLiteral("2147483648")), 2147483648LL);
+        QCOMPARE(conversionErrorText(QStringLiteral("x1")), QStringLiteral("'x1' is not a valid integer value"));
+    }
+
+    void fileFormat()
+    {
+        SortList list;
+        QCOMPARE(list.fileText(), QByteArray(" \r\n"));
+        list.insertEntry(QStringLiteral("/cd/boot/loader.bin"), QStringLiteral("100"));
+        list.insertEntry(QStringLiteral("/cd/data"), QStringLiteral("-5"));
+        list.insertBlankRow(1);
+        list.insertEntry(QStringLiteral("/cd/a b/c d.txt"), QStringLiteral("3"));
+        QCOMPARE(list.fileText(),
+                 QByteArray("/cd/boot/loader.bin 100\r\n \r\n/cd/data -5\r\n/cd/a b/c d.txt 3\r\n"));
+        // What the file gives back, line by line.
+        const QList<SortRow> rows = parse("a b 1\r\nnoblank\ntrail \r\rtab\there\t9\r\n \r\nlast 2");
+        const QList<SortRow> expected{{"a b", "1"},     {"noblank", "noblank"}, {"trail", ""}, {},
+                                      {"tab here", "9"}, {},                     {"last", "2"}};
+        QCOMPARE(rows, expected);
+        QVERIFY(parse("").isEmpty());
+        QCOMPARE(parse("\r\n"), QList<SortRow>{SortRow{}});
+        // Only the first 4096 characters of a line count.
+        const QByteArray longLine = QByteArray(4090, 'p') + " 123456789";
+        QCOMPARE(parse(longLine).first().weight, QStringLiteral("12345"));
+    }
+
+    void encodings()
+    {
+        // UTF-8 lines, and a Windows-1252 line from an older file.
+        const QList<SortRow> rows = parse("/caf\xc3\xa9 1\r\n/na\xefve \x80 2\r\n");
+        QCOMPARE(rows.at(0).path, QStringLiteral("/caf\u00e9"));
+        QCOMPARE(rows.at(1).path, QStringLiteral("/na\u00efve \u20ac"));
+        SortList list;
+        list.insertEntries(rows);
+        QCOMPARE(list.fileText(), QByteArray("/caf\xc3\xa9 1\r\n/na\xc3\xafve \xe2\x82\xac 2\r\n"));
+        // A listed name that is not UTF-8 keeps its bytes, for the image tool.
+        list.clear();
+        list.insertEntry(platform::decodePath("/odd\xff.bin"), QStringLiteral("4"));
+        QCOMPARE(list.fileText(), QByteArray("/odd\xff.bin 4\r\n"));
+    }
+
+    void loadingAndTheInsertRule()
+    {
+        SortList list;
+        QAbstractItemModelTester tester(&list);
+        // An empty first line is a blank row that the next entry fills; a
+        // later one stays until the user moves away from it.
+        load(list, "\r\n/a 1\r\n\r\n/b 2\r\n");
+        QCOMPARE(paths(list), (QStringList{"/a", "", "/b"}));
+        QCOMPARE(list.currentRow(), 0);
+        QCOMPARE(list.setCurrentRow(1), 1);
+        QCOMPARE(list.setCurrentRow(2), 1);
+        QCOMPARE(paths(list), (QStringList{"/a", "/b"}));
+        // Clear on a one-entry list leaves one blank row; an empty list stays.
+        load(list, "/only 5\r\n");
+        list.clear();
+        QVERIFY(list.isEmptyList());
+        QCOMPARE(list.fileText(), QByteArray(" \r\n"));
+        list.clear();
+        QCOMPARE(list.size(), 1);
+        // Appending does not move the current row.
+        load(list, "/a 1\r\n/b 2\r\n/c 3\r\n");
+        list.setCurrentRow(1);
+        list.insertEntry(QStringLiteral("/d"), QStringLiteral("4"));
+        QCOMPARE(list.currentRow(), 1);
+        QCOMPARE(paths(list).last(), QStringLiteral("/d"));
+    }
+
+    void deleteRow()
+    {
+        SortList list;
+        QAbstractItemModelTester tester(&list);
+        load(list, "/a 1\r\n/b 2\r\n/c 3\r\n");
+        // The first row is emptied, not removed, and then filled by the next entry.
+        list.deleteRow();
+        QCOMPARE(paths(list), (QStringList{"", "/b", "/c"}));
+        QCOMPARE(weights(list), (QStringList{"", "2", "3"}));
+        list.insertEntry(QStringLiteral("/n"), QStringLiteral("9"));
+        QCOMPARE(paths(list), (QStringList{"/n", "/b", "/c"}));
+        // Emptied again, it goes once the user moves to another row.
+        list.deleteRow();
+        QCOMPARE(list.setCurrentRow(2), 1);
+        QCOMPARE(paths(list), (QStringList{"/b", "/c"}));
+        list.deleteRow();
+        QCOMPARE(paths(list), (QStringList{"/b"}));
+        QCOMPARE(list.currentRow(), 0);
+        list.deleteRow();
+        list.deleteRow(); // a blank first row: nothing happens
+        QVERIFY(list.isEmptyList());
+        // Escape removes a blank entry, never the last row.
+        load(list, "/a 1\r\n\r\n");
+        list.setCurrentRow(1);
+        list.dropBlankCurrentRow();
+        QCOMPARE(paths(list), QStringList{"/a"});
+        list.dropBlankCurrentRow();
+        QCOMPARE(list.size(), 1);
+    }
+
+    void sorting()
+    {
+        SortList list;
+        QAbstractItemModelTester tester(&list);
+        load(list, "/b 5\r\n  /B2\t+7\r\n/a 5\r\n/A 5\r\n/z 007\r\n/big 5000000000\r\n/neg -3\r\n");
+        QString error;
+        QVERIFY(list.sort(&error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(paths(list), (QStringList{"/big", "/B2", "/z", "/a", "/A", "/b", "/neg"}));
+        QCOMPARE(weights(list), (QStringList{"5000000000", "7", "7", "5", "5", "5", "-3"}));
+        QCOMPARE(list.currentRow(), 0);
+        // A blank row or a weight that is no number: error, order unchanged.
+        load(list, "/x 1\r\n/y 2\r\n\r\n");
+        list.setCurrentRow(1);
+        QCOMPARE(list.size(), 3);
+        // (moving from row 0 keeps the blank third row)
+        QVERIFY(list.sort(&error));
+        QCOMPARE(error, conversionErrorText(QString()));
+        QCOMPARE(paths(list), (QStringList{"/x", "/y", ""}));
+        load(list, "/x 1\r\n/y two\r\n");
+        error.clear();
+        QVERIFY(list.sort(&error));
+        QCOMPARE(error, conversionErrorText(QStringLiteral("two")));
+        QCOMPARE(paths(list), (QStringList{"/x", "/y"}));
+        // The guard: the current row's weight must be a number.
+        list.setCurrentRow(1);
+        error.clear();
+        QVERIFY(!list.sort(&error));
+        QVERIFY(error.isEmpty());
+        load(list, "/one 3\r\n");
+        QVERIFY(list.sort(&error));
+        QCOMPARE(paths(list), QStringList{"/one"});
+    }
+
+    // File names are case-sensitive: A.bin and a.bin keep their own weights;
+    // rows that repeat one path exactly read and change the first one's.
+    void lookupByExactPath()
+    {
+        SortList list;
+        load(list, "/d/A.bin 10\r\n/d/a.bin 20\r\n/d/a.bin 30\r\n");
+        QCOMPARE(list.fileText(), QByteArray("/d/A.bin 10\r\n/d/a.bin 20\r\n/d/a.bin 20\r\n"));
+        list.setCurrentRow(2);
+        QVERIFY(list.stepWeight(true, 1));
+        QCOMPARE(weights(list), (QStringList{"10", "21", "30"}));
+        QVERIFY(list.negateWeight());
+        QCOMPARE(weights(list), (QStringList{"10", "-21", "30"}));
+        QCOMPARE(list.currentWeight(), QStringLiteral("-21"));
+        QString error;
+        QVERIFY(list.sort(&error));
+        QCOMPARE(list.fileText(), QByteArray("/d/A.bin 10\r\n/d/a.bin -21\r\n/d/a.bin -21\r\n"));
+        // Editing the first row's path hands the lookup to the next one.
+        list.setPath(1, QStringLiteral("/d/c.bin"));
+        QCOMPARE(list.weightOf(QStringLiteral("/d/a.bin")), QStringLiteral("-21"));
+        QCOMPARE(list.firstRowOf(QStringLiteral("/d/a.bin")), 2);
+        list.setPath(0, QStringLiteral("/d/a.bin"));
+        QCOMPARE(list.firstRowOf(QStringLiteral("/d/a.bin")), 0);
+    }
+
+    void arrowsAndNegation()
+    {
+        SortList list;
+        const QStringList steps = arrowSteps();
+        QCOMPARE(steps.size(), 9);
+        QCOMPARE(steps.last(), QStringLiteral("100000000"));
+        for (const QString &s : steps) {
+            const qint32 step = s.toInt();
+            // Less than one step from the top or bottom: clamped exactly.
+            load(list, QByteArray("/f ") + QByteArray::number(2147483647 - step + 1) + "\r\n");
+            QVERIFY(list.stepWeight(true, step));
+            QCOMPARE(list.currentWeight(), QStringLiteral("2147483647"));
+            QVERIFY(list.stepWeight(true, step));
+            QCOMPARE(list.currentWeight(), QStringLiteral("2147483647"));
+            list.setWeight(0, QString::number(-2147483647 + step - 1));
+            QVERIFY(list.stepWeight(false, step));
+            QCOMPARE(list.currentWeight(), QStringLiteral("-2147483647"));
+            list.setWeight(0, QStringLiteral("-2147483648"));
+            QVERIFY(list.stepWeight(false, step));
+            QCOMPARE(list.currentWeight(), QStringLiteral("-2147483647"));
+            // Exactly one step away still moves by the step.
+            list.setWeight(0, QString::number(2147483647 - step));
+            QVERIFY(list.stepWeight(true, step));
+            QCOMPARE(list.currentWeight(), QStringLiteral("2147483647"));
+            list.setWeight(0, QStringLiteral("5"));
+            QVERIFY(list.stepWeight(false, step));
+            QCOMPARE(list.currentWeight(), QString::number(5 - step));
+        }
+        list.setWeight(0, QStringLiteral("abc"));
+        QVERIFY(!list.stepWeight(true, 1));
+        QVERIFY(!list.negateWeight());
+        QCOMPARE(list.currentWeight(), QStringLiteral("abc"));
+        list.setWeight(0, QStringLiteral("-2147483648"));
+        QVERIFY(!list.negateWeight());
+        QCOMPARE(list.currentWeight(), QStringLiteral("-2147483648"));
+        list.setWeight(0, QStringLiteral("+12"));
+        QVERIFY(list.negateWeight());
+        QCOMPARE(list.currentWeight(), QStringLiteral("-12"));
+    }
+
+    void replaceImportExport()
+    {
+        SortList list;
+        load(list, "/cd/Sub/a 1\r\n/cd/sub/b 2\r\n/other/c 3\r\n/cd/x/cd/y 4\r\n");
+        list.replace(QStringLiteral("sub"), QStringLiteral("SUB"));
+        QCOMPARE(paths(list), (QStringList{"/cd/Sub/a", "/cd/SUB/b", "/other/c", "/cd/x/cd/y"}));
+        list.replace(QString(), QStringLiteral("z"));
+        QCOMPARE(paths(list).first(), QStringLiteral("/cd/Sub/a"));
+        // Export: relative below the base (only a leading base goes), others unchanged.
+        QCOMPARE(list.fileText(exportBase(QStringLiteral("/cd"))),
+                 QByteArray("Sub/a 1\r\nSUB/b 2\r\n/other/c 3\r\nx/cd/y 4\r\n"));
+        QCOMPARE(list.fileText(exportBase(QStringLiteral("/nowhere/"))), list.fileText());
+        QCOMPARE(list.fileText(exportBase(QString())), list.fileText());
+        // Import reads that back below the base; blank rows stay blank.
+        QCOMPARE(baseFolder(QStringLiteral("/cd")), QStringLiteral("/cd/"));
+        QCOMPARE(baseFolder(QString()), QStringLiteral("/"));
+        const QList<SortRow> back =
+            joinedTo(baseFolder(QStringLiteral("/cd")), parse(list.fileText(exportBase("/cd")) + " \r\n", false));
+        QCOMPARE(back.at(0), (SortRow{"/cd/Sub/a", "1"}));
+        QCOMPARE(back.at(3), (SortRow{"/cd/x/cd/y", "4"}));
+        QCOMPARE(back.at(2), (SortRow{"/cd//other/c", "3"}));
+        QVERIFY(back.at(4).isBlank());
+        QCOMPARE(joinedTo(baseFolder(QString()), parse("sub/file.bin 10")).first(),
+                 (SortRow{"/sub/file.bin", "10"}));
+    }
+
+    void addToListNumbering()
+    {
+        SortList list;
+        Numbering f;
+        // Empty list, empty fields: from 0, next weight left at the step.
+        QVERIFY(!addToList(list, {QStringLiteral("/d/a")}, QStringLiteral("/d"), f));
+        QCOMPARE(f.nextWeight, QStringLiteral("1"));
+        QCOMPARE(f.step, QStringLiteral("1"));
+        f = {QString(), QStringLiteral("10")};
+        QVERIFY(!addToList(list, {QStringLiteral("/d/b"), QStringLiteral("/d/c")}, QStringLiteral("/d"), f));
+        QCOMPARE(list.fileText(), QByteArray("/d/a 0\r\n/d/b 10\r\n/d/c 20\r\n"));
+        QCOMPARE(f.nextWeight, QStringLiteral("30"));
+        // No file selected: the folder; fields read strictly.
+        f = {QStringLiteral("x"), QString()};
+        QCOMPARE(addToList(list, {}, QStringLiteral("/d"), f), conversionErrorText(QStringLiteral("x")));
+        f = {QStringLiteral("100"), QStringLiteral("-5z")};
+        QCOMPARE(addToList(list, {}, QStringLiteral("/d"), f), conversionErrorText(QStringLiteral("-5z")));
+        QCOMPARE(list.size(), 3);
+        f = {QStringLiteral("100"), QStringLiteral("-5")};
+        QVERIFY(!addToList(list, {}, QStringLiteral("/d"), f));
+        QCOMPARE(list.at(3), (SortRow{"/d", "100"}));
+        QCOMPARE(f.nextWeight, QStringLiteral("95"));
+        // With files selected a field that is no number means the default.
+        f = {QStringLiteral("x"), QStringLiteral("y")};
+        QVERIFY(!addToList(list, {QStringLiteral("/d/e")}, QStringLiteral("/d"), f));
+        QCOMPARE(list.at(4), (SortRow{"/d/e", "0"}));
+        // The last row's weight continues the count, and must be a number.
+        f = {};
+        list.setWeight(4, QStringLiteral("zz"));
+        QCOMPARE(addToList(list, {QStringLiteral("/d/f")}, QString(), f), conversionErrorText("zz"));
+        QCOMPARE(list.size(), 5);
+        list.setWeight(4, QStringLiteral("41"));
+        QVERIFY(!addToList(list, {QStringLiteral("/d/f")}, QString(), f));
+        QCOMPARE(list.at(5), (SortRow{"/d/f", "42"}));
+    }
+
+    // Weight plus step never wraps: the conversion error, nothing added.
+    void weightsNeverWrap()
+    {
+        SortList list;
+        Numbering f{QStringLiteral("2147483646"), QStringLiteral("1")};
+        QCOMPARE(addToList(list, {"/a", "/b", "/c"}, QString(), f),
+                 conversionErrorText(QStringLiteral("2147483647")));
+        QVERIFY(list.isEmptyList());
+        QCOMPARE(f.nextWeight, QStringLiteral("2147483646"));
+        QVERIFY(!addToList(list, {"/a"}, QString(), f));
+        QCOMPARE(f.nextWeight, QStringLiteral("2147483647"));
+        f.nextWeight.clear();
+        QCOMPARE(addToList(list, {"/b"}, QString(), f), conversionErrorText(QStringLiteral("2147483647")));
+        list.setWeight(0, QStringLiteral("+2147483647"));
+        QCOMPARE(addToList(list, {"/b"}, QString(), f), conversionErrorText(QStringLiteral("+2147483647")));
+        f = {QStringLiteral("-2147483648"), QStringLiteral("-1")};
+        QCOMPARE(addToList(list, {}, QStringLiteral("/d"), f), conversionErrorText(QStringLiteral("-2147483648")));
+        QCOMPARE(list.size(), 1);
+        // The next-weight update.
+        list.setWeight(0, QStringLiteral("2147483647"));
+        f = {QString(), QStringLiteral("1")};
+        QCOMPARE(updateNextWeight(list, f), conversionErrorText(QStringLiteral("2147483647")));
+        QVERIFY(f.nextWeight.isEmpty());
+        f.step = QStringLiteral("-3");
+        QVERIFY(!updateNextWeight(list, f));
+        QCOMPARE(f.nextWeight, QStringLiteral("2147483644"));
+        f.step = QStringLiteral("junk");
+        list.setWeight(0, QStringLiteral("9"));
+        QVERIFY(!updateNextWeight(list, f));
+        QCOMPARE(f.nextWeight, QStringLiteral("10"));
+        list.setWeight(0, QStringLiteral("nine"));
+        QVERIFY(!updateNextWeight(list, f));
+        QCOMPARE(f.nextWeight, QStringLiteral("10"));
+    }
+
+    // The path index against a plain scan, through random edits.
+    void indexFollowsEdits()
+    {
+        SortList list;
+        QAbstractItemModelTester tester(&list);
+        QRandomGenerator rng(7);
+        auto name = [&] { return QStringLiteral("/p%1").arg(rng.bounded(6)); };
+        for (int step = 0; step < 3000; ++step) {
+            const int n = int(list.size());
+            switch (rng.bounded(8)) {
+            case 0: list.insertEntry(name(), QString::number(step)); break;
+            case 1: list.setPath(int(rng.bounded(n)), name()); break;
+            case 2: list.insertBlankRow(int(rng.bounded(n + 1))); break;
+            case 3: list.removeRowAt(int(rng.bounded(n))); break;
+            case 4: list.moveRowsTo(int(rng.bounded(n)), 1, int(rng.bounded(n + 1))); break;
+            case 5: list.setCurrentRow(int(rng.bounded(n))); break;
+            case 6: list.replace(name(), name()); break;
+            case 7: list.setWeight(int(rng.bounded(n)), QString::number(step)); break;
+            }
+            QVERIFY(list.currentRow() >= 0 && list.currentRow() < list.size());
+            for (int k = 0; k < 6; ++k) {
+                const QString p = QStringLiteral("/p%1").arg(k);
+                int first = -1;
+                for (int i = 0; i < list.size() && first < 0; ++i)
+                    if (list.at(i).path == p)
+                        first = i;
+                QCOMPARE(list.firstRowOf(p), first);
+            }
+        }
+    }
+
+    void moveKeepsTheCurrentRow()
+    {
+        SortList list;
+        load(list, "/a 1\r\n/b 2\r\n/c 3\r\n/d 4\r\n");
+        list.setCurrentRow(1);
+        QVERIFY(list.moveRowsTo(1, 1, 4));
+        QCOMPARE(paths(list), (QStringList{"/a", "/c", "/d", "/b"}));
+        QCOMPARE(list.currentRow(), 3);
+        QVERIFY(list.moveRowsTo(2, 1, 0));
+        QCOMPARE(paths(list), (QStringList{"/d", "/a", "/c", "/b"}));
+        QCOMPARE(list.currentRow(), 3);
+        QVERIFY(!list.moveRowsTo(1, 1, 2)); // onto itself
+    }
+
+    void commandLine()
+    {
+        const QString in = m_dir.filePath("in.lst"), out = m_dir.filePath("out.lst");
+        QVERIFY(writeAll(in, "/cd/b 5\r\n/cd/A 9\n/cd/a 9\r\n"));
+        QCOMPARE(cli({"sort", in, out}), 0);
+        QCOMPARE(readAll(out), QByteArray("/cd/A 9\r\n/cd/a 9\r\n/cd/b 5\r\n"));
+        QCOMPARE(cli({"export", out, "/cd", m_dir.filePath("rel.lst")}), 0);
+        QCOMPARE(readAll(m_dir.filePath("rel.lst")), QByteArray("A 9\r\na 9\r\nb 5\r\n"));
+        QCOMPARE(cli({"import", m_dir.filePath("rel.lst"), "/new", m_dir.filePath("abs.lst")}), 0);
+        QCOMPARE(readAll(m_dir.filePath("abs.lst")), QByteArray("/new/A 9\r\n/new/a 9\r\n/new/b 5\r\n"));
+        QCOMPARE(cli({"export", in, "", m_dir.filePath("same.lst")}), 0);
+        QCOMPARE(readAll(m_dir.filePath("same.lst")), QByteArray("/cd/b 5\r\n/cd/A 9\r\n/cd/a 9\r\n"));
+        // Failures write nothing.
+        QByteArray err;
+        QVERIFY(writeAll(in, "/x 1\r\n/y y\r\n"));
+        QCOMPARE(cli({"sort", in, m_dir.filePath("no1.lst")}, &err), 1);
+        QVERIFY(err.contains("'y' is not a valid integer value"));
+        QVERIFY(writeAll(in, "/x one\r\n/y 2\r\n"));
+        QCOMPARE(cli({"sort", in, m_dir.filePath("no2.lst")}, &err), 1);
+        QVERIFY(err.contains("not an integer"));
+        QCOMPARE(cli({"sort", m_dir.filePath("missing.lst"), m_dir.filePath("no3.lst")}, &err), 1);
+        QVERIFY(err.startsWith("Cannot open file \""));
+        for (const char *n : {"no1.lst", "no2.lst", "no3.lst"})
+            QVERIFY(!QFile::exists(m_dir.filePath(n)));
+        QCOMPARE(cli({"sort", in}), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSortList)
+#include "test_sort_list.moc"
