@@ -4,6 +4,7 @@
 #include "base/debug_unit.h"
 #include "base/dialogs.h"
 #include "exec/tools.h"
+#include "disc/cd_operations.h"
 #include "iso/mkiso_form.h"
 #include "tools/other_form.h"
 #include "platform/platform.h"
@@ -81,13 +82,14 @@ TIntegrator::TIntegrator(QWidget *parent)
 
     connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TIntegrator::SpeedButton5Click);
+    connect(SpeedButton6, &QToolButton::clicked, this, &TIntegrator::SpeedButton6Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TIntegrator::SpeedButton2Click);
     connect(SpeedButton7, &QToolButton::clicked, this, &TIntegrator::SpeedButton7Click);
     connect(SpeedButton8, &QToolButton::clicked, this, &TIntegrator::SpeedButton8Click);
     connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
 
     // Windows that later releases add; their buttons wait for them.
-    for (QToolButton *b : {SpeedButton1, SpeedButton3, SpeedButton6})
+    for (QToolButton *b : {SpeedButton1, SpeedButton3})
         b->setEnabled(false);
 }
 
@@ -192,6 +194,12 @@ void TIntegrator::SpeedButton5Click()
 void TIntegrator::SpeedButton2Click()
 {
     if (Tother_form *f = base::windows().other_form)
+        f->exec();
+}
+
+void TIntegrator::SpeedButton6Click()
+{
+    if (TCD_Operations *f = base::windows().CD_Operations)
         f->exec();
 }
 

@@ -36,6 +36,7 @@ public:
     void SpeedButton2Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
+    void SpeedButton6Click();
     void SpeedButton7Click();
     void SpeedButton8Click();
 

@@ -5,6 +5,7 @@
 #include "base/debug_unit.h"
 #include "base/selector.h"
 #include "base/windows.h"
+#include "disc/cd_operations.h"
 #include "exec/console_capture.h"
 #include "integrator.h"
 #include "iso/mkiso_form.h"
@@ -21,6 +22,7 @@ void createWindows()
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
     w.console = new Tconsole;
+    w.CD_Operations = new TCD_Operations;
     w.Debug_win = new TDebug_win;
     w.other_form = new Tother_form;
 }
@@ -30,6 +32,7 @@ void destroyWindows()
     base::Windows &w = base::windows();
     delete w.other_form;
     delete w.Debug_win;
+    delete w.CD_Operations;
     delete w.console;
     delete w.Comments_form;
     delete w.About_form;

@@ -7,6 +7,7 @@ class TSelectForm;
 class TAbout_form;
 class TComments_form;
 class Tconsole;
+class TCD_Operations;
 class TDebug_win;
 class Tother_form;
 class QWidget;
@@ -24,6 +25,7 @@ struct Windows
     TAbout_form *About_form = nullptr;
     TComments_form *Comments_form = nullptr;
     Tconsole *console = nullptr;
+    TCD_Operations *CD_Operations = nullptr;
     TDebug_win *Debug_win = nullptr;
     Tother_form *other_form = nullptr;
 };

@@ -1,0 +1,377 @@
+#include "cd_operations.h"
+
+#include "base/debug_unit.h"
+#include "base/dialogs.h"
+#include "base/session.h"
+#include "base/windows.h"
+#include "cd_rules.h"
+#include "exec/console_capture.h"
+#include "exec/tools.h"
+#include "platform/platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// The spin field's own upper bound; the drive's maximum is enforced on
+// leaving the field.
+constexpr int kSpeedCeiling = 99999;
+
+TDebug_win *debugWindow() { return base::windows().Debug_win; }
+
+QFrame *panel(QWidget *parent, const char *name)
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(QLatin1String(name));
+    f->setFrameShape(QFrame::Panel);
+    f->setFrameShadow(QFrame::Raised);
+    return f;
+}
+} // namespace
+
+TCD_Operations::TCD_Operations(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | base::kToolWindowFlags), Memo1(new QPlainTextEdit(this)), m_lines(Memo1)
+{
+    base::setUpWindow(this, "CD_Operations", QStringLiteral("CD Operations"));
+    auto label = [this](const char *name, const QString &caption) {
+        auto *l = new QLabel(caption, this);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    Label1 = label("Label1", QStringLiteral("Select Device"));
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(false);
+    Label4 = label("Label4", QStringLiteral("Device ID:"));
+    Label3 = label("Label3", QString());
+    Label8 = label("Label8", QStringLiteral("Max write speed:"));
+    Label5 = label("Label5", QString());
+    btRead = button("btRead", QStringLiteral("CD to ISO file"));
+    btFinalize = button("btFinalize", QStringLiteral("Finalize CD"));
+    btBurn = button("btBurn", QStringLiteral("Burn ISO file"));
+    seSpeed = new QSpinBox(this);
+    seSpeed->setObjectName(QStringLiteral("seSpeed"));
+    seSpeed->setRange(1, kSpeedCeiling);
+    seSpeed->setValue(1);
+    seSpeed->setEnabled(false);
+    seSpeed->installEventFilter(this);
+    Label6 = label("Label6", QStringLiteral("Writing speed"));
+    cbSimulate = check("cbSimulate", QStringLiteral("Simulate writing"), true);
+    cbDontFinalize = check("cbDontFinalize", QStringLiteral("Don't Finalize"), false);
+    cbBurnFree = check("cbBurnFree", QStringLiteral("BurnFree (if available)"), true);
+    btFormat = button("btFormat", QStringLiteral("Format CD-RW"));
+    btQuickFormat = button("btQuickFormat", QStringLiteral("Blank CD-RW"));
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setEditable(true);
+    ComboBox2->addItems(disc::kBlankTypes);
+    ComboBox2->setCurrentIndex(0);
+    ComboBox2->setEnabled(false);
+    btClose = button("btClose", QStringLiteral("Close"));
+    btClose->setEnabled(true);
+
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setReadOnly(true);
+    Memo1->hide();
+
+    DosCommand1 = new exec::TDosCommand(this);
+    DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
+    DosCommand2 = new exec::TDosCommand(this);
+    DosCommand2->setObjectName(QStringLiteral("DosCommand2"));
+    for (exec::TDosCommand *r : {DosCommand1, DosCommand2}) {
+        r->InputToOutput = false;
+        r->MaxTimeAfterBeginning = 0;
+        r->MaxTimeAfterLastOutput = 0;
+        r->ShowWindow = exec::swHIDE;
+        r->CreationFlag = exec::fCREATE_NEW_CONSOLE;
+        r->ReturnCode = exec::rcCRLF;
+    }
+    DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
+    DosCommand2->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand2Terminated(s, code); };
+
+    connect(ComboBox1, &QComboBox::activated, this, &TCD_Operations::ComboBox1Change);
+    connect(btClose, &QPushButton::clicked, this, &TCD_Operations::btCloseClick);
+    connect(btBurn, &QPushButton::clicked, this, &TCD_Operations::btBurnClick);
+    connect(btFormat, &QPushButton::clicked, this, &TCD_Operations::btFormatClick);
+    connect(btQuickFormat, &QPushButton::clicked, this, &TCD_Operations::btQuickFormatClick);
+    connect(btRead, &QPushButton::clicked, this, &TCD_Operations::btReadClick);
+    connect(btFinalize, &QPushButton::clicked, this, &TCD_Operations::btFinalizeClick);
+
+    buildLayout();
+    setFixedSize(458, 314);
+}
+
+QPushButton *TCD_Operations::button(const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    b->setEnabled(false);
+    return b;
+}
+
+QCheckBox *TCD_Operations::check(const char *name, const QString &caption, bool checked)
+{
+    auto *c = new QCheckBox(caption, this);
+    c->setObjectName(QLatin1String(name));
+    c->setChecked(checked);
+    c->setEnabled(false);
+    return c;
+}
+
+void TCD_Operations::buildLayout()
+{
+    DevicePanel = panel(this, "DevicePanel");
+    auto *device = new QHBoxLayout(DevicePanel);
+    device->addWidget(Label4);
+    device->addWidget(Label3, 1);
+    device->addWidget(Label8);
+    device->addWidget(Label5, 1);
+
+    ReadPanel = panel(this, "ReadPanel");
+    auto *read = new QHBoxLayout(ReadPanel);
+    read->addWidget(btRead);
+    read->addWidget(btFinalize);
+    read->addStretch();
+
+    BurnPanel = panel(this, "BurnPanel");
+    auto *burn = new QGridLayout(BurnPanel);
+    burn->addWidget(btBurn, 0, 0);
+    burn->addWidget(Label6, 0, 1, Qt::AlignRight);
+    burn->addWidget(seSpeed, 0, 2);
+    burn->addWidget(cbSimulate, 1, 0);
+    burn->addWidget(cbDontFinalize, 1, 1);
+    burn->addWidget(cbBurnFree, 1, 2);
+
+    RewritablePanel = panel(this, "RewritablePanel");
+    auto *rw = new QHBoxLayout(RewritablePanel);
+    rw->addWidget(btFormat);
+    rw->addWidget(btQuickFormat);
+    rw->addWidget(ComboBox2, 1);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(Label1);
+    top->addWidget(ComboBox1, 1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(btClose);
+
+    auto *all = new QVBoxLayout(this);
+    all->setContentsMargins(8, 6, 8, 6);
+    all->setSpacing(4);
+    all->addLayout(top);
+    for (QFrame *f : {DevicePanel, ReadPanel, BurnPanel, RewritablePanel})
+        all->addWidget(f);
+    all->addLayout(bottom);
+}
+
+void TCD_Operations::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    // After the window is on screen, so the messages come on top of it.
+    QTimer::singleShot(0, this, &TCD_Operations::FormActivate);
+}
+
+bool TCD_Operations::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == seSpeed && e->type() == QEvent::FocusOut)
+        seSpeedExit();
+    return QDialog::eventFilter(watched, e);
+}
+
+void TCD_Operations::FormActivate()
+{
+    TDebug_win *dbg = debugWindow();
+    if (base::DebugMode && dbg)
+        dbg->addEntry(QStringLiteral("entering CD operations module"));
+    platform::setCurrentDir(platform::spindleFolder());
+    CdrecordFound = ReadcdFound = false;
+    const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
+    const QString readcd = platform::exeName(QStringLiteral("readcd"));
+    if (!exec::findTool(cdrecord).isEmpty())
+        CdrecordFound = true;
+    else
+        base::dialogs().plain(this, exec::missingToolMessage(cdrecord));
+    if (!exec::findTool(readcd).isEmpty())
+        ReadcdFound = true;
+    else
+        base::dialogs().plain(this, exec::missingToolMessage(readcd));
+    if (CdrecordFound) {
+        m_lines.clear();
+        const QString commandLine = disc::scanCommand(platform::spindleFolder());
+        if (base::DebugMode && dbg)
+            dbg->addEntry(commandLine);
+        // The scan's output always lands in the debug memo.
+        DosCommand2->setOutputLines(dbg ? dbg->memoLines() : nullptr);
+        DosCommand2->CommandLine = commandLine;
+        DosCommand2->Execute();
+    }
+    if (!CdrecordFound && !ReadcdFound)
+        close();
+}
+
+void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
+{
+    if (Sender->isRunning())
+        return; // the end of a scan that a newer one replaced
+    const QList<disc::Drive> drives = disc::scanDrives(Sender->Lines());
+    QStringList entries;
+    entries.reserve(drives.size());
+    m_addresses.clear();
+    m_addresses.reserve(drives.size());
+    for (const disc::Drive &d : drives) {
+        entries << d.entry;
+        m_addresses << d.address();
+    }
+    ComboBox1->clear();
+    ComboBox1->addItems(entries);
+    ComboBox1->setCurrentIndex(-1);
+    if (ComboBox1->count() > 0)
+        Label3->setText(disc::deviceAddress(ComboBox1->currentText()));
+    else
+        base::dialogs().plain(this, disc::kNoDevices);
+    emit scanFinished();
+}
+
+void TCD_Operations::ComboBox1Change()
+{
+    const int index = ComboBox1->currentIndex();
+    if (index < 0 || index >= m_addresses.size())
+        return;
+    // The address the scan line gave, not one cut again from the entry: a
+    // drive name may hold a comma.
+    const QString address = m_addresses.at(index);
+    platform::setCurrentDir(platform::spindleFolder());
+    m_lines.clear();
+    DosCommand1->setOutputLines(&m_lines);
+    DosCommand1->CommandLine = disc::capabilityCommand(address);
+    DosCommand1->Execute();
+    Label3->setText(address);
+}
+
+void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
+{
+    if (Sender->isRunning())
+        return; // a query for another drive has started; its report decides
+    const disc::Capabilities c = disc::evaluateCapabilities(Sender->Lines());
+    WritesCDR = c.writesCDR;
+    WritesCDRW = c.writesCDRW;
+    MaxWriteSpeed = c.maxWriteSpeed;
+    const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound);
+    if (o.burnPanel)
+        for (QWidget *w : std::initializer_list<QWidget *>{btBurn, seSpeed, cbSimulate, cbDontFinalize, cbBurnFree})
+            w->setEnabled(*o.burnPanel);
+    if (o.rewritablePanel)
+        for (QWidget *w : std::initializer_list<QWidget *>{btFormat, btQuickFormat, ComboBox2})
+            w->setEnabled(*o.rewritablePanel);
+    if (o.speedLabel)
+        Label5->setText(*o.speedLabel);
+    if (o.maxSpeed) {
+        m_speedMax = std::min(*o.maxSpeed, kSpeedCeiling);
+        seSpeed->setValue(m_speedMax);
+    }
+    if (o.finalize)
+        btFinalize->setEnabled(*o.finalize);
+    if (o.read)
+        btRead->setEnabled(*o.read);
+    update();
+    emit capabilitiesEvaluated();
+}
+
+void TCD_Operations::seSpeedExit()
+{
+    const int clamped = disc::clampSpeed(disc::speedFromText(seSpeed->cleanText()), m_speedMax);
+    if (clamped != seSpeed->value() || seSpeed->cleanText() != QString::number(clamped))
+        seSpeed->setValue(clamped);
+}
+
+void TCD_Operations::btCloseClick() { close(); }
+
+void TCD_Operations::runInConsole(const QString &commandLine, bool logConsoleText)
+{
+    platform::setCurrentDir(platform::spindleFolder());
+    Tconsole *console = base::windows().console;
+    console->run(commandLine);
+    TDebug_win *dbg = debugWindow();
+    if (logConsoleText && base::DebugMode && dbg) {
+        dbg->addEntry(commandLine);
+        dbg->addText(console->Memo1->toPlainText());
+    }
+}
+
+void TCD_Operations::btBurnClick()
+{
+    base::FileDialogOptions o;
+    o.filter = disc::kImageFilter;
+    o.defaultExt = QStringLiteral("iso");
+    const QString file = base::dialogs().openFile(this, o);
+    if (file.isEmpty())
+        return;
+    disc::BurnChoice b;
+    b.address = Label3->text();
+    b.simulate = cbSimulate->isChecked();
+    b.dontFinalize = cbDontFinalize->isChecked();
+    b.burnFree = cbBurnFree->isChecked();
+    b.speed = disc::speedFromText(seSpeed->cleanText());
+    b.file = file;
+    runInConsole(disc::burnCommand(b));
+}
+
+void TCD_Operations::btFormatClick()
+{
+    if (!base::dialogs().confirm(this, disc::kPermanentChanges))
+        return;
+    runInConsole(disc::formatCommand(Label3->text()));
+}
+
+void TCD_Operations::btQuickFormatClick()
+{
+    if (!base::dialogs().confirm(this, disc::kPermanentChanges))
+        return;
+    runInConsole(disc::blankCommand(Label3->text(), ComboBox2->currentText()));
+}
+
+void TCD_Operations::btReadClick()
+{
+    base::FileDialogOptions o;
+    o.filter = disc::kImageFilter;
+    o.defaultExt = QStringLiteral("iso");
+    o.overwritePrompt = true;
+    const QString file = base::dialogs().saveFile(this, o);
+    if (file.isEmpty())
+        return;
+    const QString commandLine = disc::readCommand(Label3->text(), file);
+    runInConsole(commandLine, false);
+    TDebug_win *dbg = debugWindow();
+    if (!base::DebugMode || !dbg)
+        return;
+    // The log gets the session's whole console capture, which exists only
+    // in the Win9x modes.
+    QFile capture(base::kCaptureFile);
+    if (!capture.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        base::dialogs().error(this, platform::cannotOpenText(capture.fileName(), capture.errorString()));
+        return;
+    }
+    dbg->addEntry(commandLine);
+    QTextStream in(&capture);
+    QString text;
+    QString line;
+    while (in.readLineInto(&line))
+        text += line + QStringLiteral("\r\n");
+    dbg->addText(text);
+}
+
+void TCD_Operations::btFinalizeClick() { runInConsole(disc::finalizeCommand(Label3->text())); }

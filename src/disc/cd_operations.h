@@ -1,0 +1,76 @@
+#pragma once
+#include "base/memo_lines.h"
+#include "exec/dos_command.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+
+// The CD Operations window: picks a drive from cdrecord's scan, offers what
+// its capability report allows, and runs burn, format, blank, finalize and
+// read in the console.
+class TCD_Operations : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TCD_Operations(QWidget *parent = nullptr);
+
+    QLabel *Label1, *Label4, *Label3, *Label8, *Label5, *Label6;
+    QComboBox *ComboBox1, *ComboBox2;
+    QPushButton *btRead, *btFinalize, *btBurn, *btFormat, *btQuickFormat, *btClose;
+    QSpinBox *seSpeed;
+    QCheckBox *cbSimulate, *cbDontFinalize, *cbBurnFree;
+    QPlainTextEdit *Memo1;
+    exec::TDosCommand *DosCommand1; // capability query
+    exec::TDosCommand *DosCommand2; // drive scan
+    QFrame *DevicePanel, *ReadPanel, *BurnPanel, *RewritablePanel;
+
+    // Window state, kept for the life of the program.
+    bool CdrecordFound = false;
+    bool ReadcdFound = false;
+    bool WritesCDR = false;
+    bool WritesCDRW = false;
+    QString MaxWriteSpeed;
+
+    // The highest speed the last evaluation allowed; 0 before any.
+    int speedMaximum() const { return m_speedMax; }
+
+    void FormActivate();
+    void DosCommand2Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
+    void ComboBox1Change();
+    void DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
+    void seSpeedExit();
+    void btCloseClick();
+    void btBurnClick();
+    void btFormatClick();
+    void btQuickFormatClick();
+    void btReadClick();
+    void btFinalizeClick();
+
+signals:
+    // The scan's end has been handled (list rebuilt or message shown).
+    void scanFinished();
+    // A capability report has been evaluated.
+    void capabilitiesEvaluated();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    QPushButton *button(const char *name, const QString &caption);
+    QCheckBox *check(const char *name, const QString &caption, bool checked);
+    void buildLayout();
+    // Runs a command line in the console and logs it (the common sequence).
+    void runInConsole(const QString &commandLine, bool logConsoleText = true);
+
+    base::MemoLines m_lines;
+    QStringList m_addresses; // of ComboBox1's entries, row by row
+    int m_speedMax = 0;
+};

@@ -1,0 +1,532 @@
+// The CD Operations window driven through its controls, with a fake
+// cdrecord/readcd staged in a copy of Spindle's folder.
+#define SPINDLE_UI_TESTS
+#include "app/integrator.h"
+#include "app/windows.h"
+#include "base/debug_unit.h"
+#include "base/session.h"
+#include "base/windows.h"
+#include "disc/cd_operations.h"
+#include "exec/console_capture.h"
+#include "exec/dos_command.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+QString data(const char *name) { return QStringLiteral(SPINDLE_TEST_DATA "/") + name; }
+const char *kEnv[] = {"FAKECD_SCANBUS", "FAKECD_PRCAP", "FAKECD_OUTPUT", "FAKECD_ARGS",
+                      "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT"};
+} // namespace
+
+class TestCdOperations : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir *m_folder = nullptr; // Spindle's folder
+    QTemporaryDir *m_work = nullptr;
+    FakeDialogs *m_dialogs = nullptr;
+    TCD_Operations *f = nullptr;
+
+    QString argsLog() const { return m_folder->filePath("args.log"); }
+    // The runs the fake tools saw, one line each.
+    QStringList runs() const
+    {
+        return QString::fromUtf8(readAll(argsLog())).split('\n', Qt::SkipEmptyParts);
+    }
+    QString debugText() const { return base::windows().Debug_win->Memo1->toPlainText(); }
+
+    bool activate(const QString &scan)
+    {
+        qputenv("FAKECD_SCANBUS", scan.toUtf8());
+        QSignalSpy done(f, &TCD_Operations::scanFinished);
+        f->FormActivate();
+        return done.wait(60000);
+    }
+    bool pick(int index, const QString &report)
+    {
+        qputenv("FAKECD_PRCAP", report.toUtf8());
+        QSignalSpy done(f, &TCD_Operations::capabilitiesEvaluated);
+        f->ComboBox1->setCurrentIndex(index);
+        emit f->ComboBox1->activated(index);
+        return done.wait(60000);
+    }
+    QList<bool> enabled() const
+    {
+        QList<bool> e;
+        for (QWidget *w : std::initializer_list<QWidget *>{f->btRead, f->btFinalize, f->btBurn, f->seSpeed,
+                                                            f->cbSimulate, f->cbDontFinalize, f->cbBurnFree,
+                                                            f->btFormat, f->btQuickFormat, f->ComboBox2})
+            e << w->isEnabled();
+        return e;
+    }
+    // A cdrecord that is there but cannot be run.
+    void brokenCdrecord()
+    {
+        const QString path = m_folder->filePath("cdrecord");
+        QFile::remove(path);
+        writeAll(path, "not a program");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    void leaveSpeedField()
+    {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(f->seSpeed, &out);
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = new QTemporaryDir;
+        m_work = new QTemporaryDir;
+        platform::setSpindleFolder(m_folder->path());
+        for (const char *tool : {"cdrecord", "readcd"})
+            QVERIFY(QFile::link(binDir() + "/spindle-fakecd", m_folder->filePath(tool)));
+        for (const char *v : kEnv)
+            qunsetenv(v);
+        qputenv("FAKECD_ARGS", argsLog().toUtf8());
+        m_dialogs = new FakeDialogs;
+        base::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+        base::DebugMode = base::Win9xMode = false;
+        app::createWindows();
+        f = base::windows().CD_Operations;
+        QVERIFY(f);
+    }
+    void cleanup()
+    {
+        app::destroyWindows();
+        base::setDialogs(nullptr);
+        delete m_dialogs;
+        QDir::setCurrent(QDir::tempPath());
+        delete m_work;
+        delete m_folder;
+        base::DebugMode = base::Win9xMode = false;
+    }
+
+    void initialState()
+    {
+        QCOMPARE(f->windowTitle(), QStringLiteral("CD Operations"));
+        QCOMPARE(f->objectName(), QStringLiteral("CD_Operations"));
+        QCOMPARE(f->size(), QSize(458, 314));
+        QCOMPARE(f->Label1->text(), QStringLiteral("Select Device"));
+        QCOMPARE(f->Label4->text(), QStringLiteral("Device ID:"));
+        QCOMPARE(f->Label8->text(), QStringLiteral("Max write speed:"));
+        QCOMPARE(f->Label6->text(), QStringLiteral("Writing speed"));
+        QVERIFY(f->Label3->text().isEmpty() && f->Label5->text().isEmpty());
+        QCOMPARE(f->btRead->text(), QStringLiteral("CD to ISO file"));
+        QCOMPARE(f->btFinalize->text(), QStringLiteral("Finalize CD"));
+        QCOMPARE(f->btBurn->text(), QStringLiteral("Burn ISO file"));
+        QCOMPARE(f->btFormat->text(), QStringLiteral("Format CD-RW"));
+        QCOMPARE(f->btQuickFormat->text(), QStringLiteral("Blank CD-RW"));
+        QCOMPARE(f->cbBurnFree->text(), QStringLiteral("BurnFree (if available)"));
+        QCOMPARE(enabled(), QList<bool>(10, false));
+        QVERIFY(f->btClose->isEnabled());
+        QVERIFY(f->cbSimulate->isChecked() && !f->cbDontFinalize->isChecked() && f->cbBurnFree->isChecked());
+        QCOMPARE(f->seSpeed->value(), 1);
+        QCOMPARE(f->seSpeed->minimum(), 1);
+        QVERIFY(f->ComboBox2->isEditable() && !f->ComboBox1->isEditable());
+        QCOMPARE(f->ComboBox2->currentText(), QStringLiteral("all"));
+        QCOMPARE(f->ComboBox2->count(), 7);
+        QCOMPARE(f->ComboBox2->itemText(6), QStringLiteral("trtail"));
+        QVERIFY(f->Memo1->isHidden());
+        QCOMPARE(f->ComboBox1->count(), 0);
+    }
+
+    void mainWindowButtonShowsTheWindow()
+    {
+        TIntegrator *main = base::windows().Integrator;
+        QCOMPARE(main->SpeedButton6->text(), QStringLiteral("CD operations"));
+        QVERIFY(main->SpeedButton6->isEnabled());
+        qputenv("FAKECD_SCANBUS", data("cd_scan_basic.txt").toUtf8());
+        bool sawList = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (f->isVisible() && f->ComboBox1->count() == 1) {
+                sawList = true;
+                f->btClose->click();
+            }
+        });
+        poll.start(20);
+        main->SpeedButton6->click(); // modal: returns when the window has closed
+        QVERIFY(sawList);
+        QVERIFY(!f->isVisible());
+    }
+
+    void scanListsDrives()
+    {
+        QVERIFY(activate(data("cd_scan_warnings.txt")));
+        QCOMPARE(f->ComboBox1->count(), 2);
+        QCOMPARE(f->ComboBox1->itemText(0), QStringLiteral("[1,0,0] ACME    CDRW52X         "));
+        QCOMPARE(f->ComboBox1->itemText(1), QStringLiteral("[1,10,0] SONY    DVD RW DRU-880S "));
+        QCOMPARE(f->ComboBox1->currentIndex(), -1);
+        QVERIFY(f->Label3->text().isEmpty());
+        QVERIFY(f->CdrecordFound && f->ReadcdFound);
+        QCOMPARE(runs(), QStringList{"cdrecord [-scanbus]"});
+        QCOMPARE(QDir::currentPath() + "/", platform::spindleFolder());
+        // The scan's output goes to the debug memo even outside debug mode.
+        QTRY_VERIFY_WITH_TIMEOUT(debugText().contains("scsibus1:"), 60000);
+        QVERIFY(!debugText().contains("*****"));
+        QVERIFY(m_dialogs->log.isEmpty());
+    }
+
+    void multiDigitBusReachesTheTool()
+    {
+        QVERIFY(activate(data("cd_scan_bus1001.txt")));
+        QCOMPARE(f->ComboBox1->itemText(0), QStringLiteral("[1001,0,0] TSSTcorpCDDVDW SH-224DB "));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        QCOMPARE(f->Label3->text(), QStringLiteral("1001,0,0"));
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=1001,0,0] [-prcap]"));
+        f->btFinalize->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=1001,0,0] [-fix]"));
+    }
+
+    void labelSetBeforeTheReportArrives()
+    {
+        QVERIFY(activate(data("cd_scan_warnings.txt")));
+        qputenv("FAKECD_HOLD", "dev=1,10,0");
+        f->ComboBox1->setCurrentIndex(1);
+        emit f->ComboBox1->activated(1);
+        QCOMPARE(f->Label3->text(), QStringLiteral("1,10,0"));
+        QVERIFY(f->DosCommand1->isRunning());
+        f->DosCommand1->Stop();
+    }
+
+    void offers_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QList<bool>>("on"); // read, finalize, burn panel (5), rewritable panel (3)
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("writes neither") << data("cd_caps_readonly.txt")
+                                        << QList<bool>{true, false, false, false, false, false, false, false, false, false}
+                                        << "" << 1;
+        QTest::newRow("CD-R only") << data("cd_caps_cdr.txt")
+                                   << QList<bool>{true, true, true, true, true, true, true, false, false, false} << "40"
+                                   << 40;
+        QTest::newRow("CD-R and CD-RW") << data("cd_caps_cdrw.txt") << QList<bool>(10, true) << "40" << 40;
+        QTest::newRow("single digit") << data("cd_caps_single_digit.txt") << QList<bool>(10, true) << " 8" << 8;
+        QTest::newRow("older kB/s form") << data("cd_caps_kbs.txt") << QList<bool>(10, true) << "8" << 8;
+    }
+    void offers()
+    {
+        QFETCH(QString, report);
+        QFETCH(QList<bool>, on);
+        QFETCH(QString, label);
+        QFETCH(int, speed);
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, report));
+        QCOMPARE(enabled(), on);
+        QCOMPARE(f->Label5->text(), label);
+        QCOMPARE(f->seSpeed->value(), speed);
+        // Check boxes keep their ticks whatever their state.
+        QVERIFY(f->cbSimulate->isChecked() && f->cbBurnFree->isChecked());
+    }
+
+    void speedFieldClamps()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdr.txt")));
+        QCOMPARE(f->speedMaximum(), 40);
+        f->seSpeed->selectAll();
+        QTest::keyClicks(f->seSpeed, "48");
+        QCOMPARE(f->seSpeed->cleanText(), QStringLiteral("48"));
+        leaveSpeedField();
+        QCOMPARE(f->seSpeed->value(), 40);
+        f->seSpeed->selectAll();
+        QTest::keyClicks(f->seSpeed, "12");
+        leaveSpeedField();
+        QCOMPARE(f->seSpeed->value(), 12);
+        // A faster drive's report raises the maximum and the value with it.
+        QVERIFY(pick(0, data("cd_caps_single_digit.txt")));
+        QCOMPARE(f->seSpeed->value(), 8);
+        f->seSpeed->selectAll();
+        QTest::keyClicks(f->seSpeed, "10");
+        leaveSpeedField();
+        QCOMPARE(f->seSpeed->value(), 8);
+    }
+
+    void reportWithoutSpeedFinishesTheEvaluation()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdr.txt")));
+        QCOMPARE(f->speedMaximum(), 40);
+        QVERIFY(pick(0, data("cd_caps_readonly.txt")));
+        QVERIFY(!f->btFinalize->isEnabled());
+        // Cut off before any speed line: Finalize and Read come back, the
+        // speed range stays.
+        QVERIFY(pick(0, data("cd_caps_truncated.txt")));
+        QCOMPARE(enabled(), (QList<bool>{true, true, true, true, true, true, true, false, false, false}));
+        QCOMPARE(f->speedMaximum(), 40);
+        QVERIFY(f->Label5->text().isEmpty());
+    }
+
+    void reopening()
+    {
+        QVERIFY(activate(data("cd_scan_warnings.txt")));
+        QVERIFY(pick(1, data("cd_caps_cdrw.txt")));
+        QCOMPARE(f->Label3->text(), QStringLiteral("1,10,0"));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QCOMPARE(f->ComboBox1->count(), 1);
+        QCOMPARE(f->ComboBox1->currentIndex(), -1);
+        QVERIFY(f->Label3->text().isEmpty());
+        QCOMPARE(enabled(), QList<bool>(10, true));
+        f->btFinalize->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=] [-fix]"));
+    }
+
+    void missingTools()
+    {
+        QFile::remove(m_folder->filePath("readcd"));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QCOMPARE(m_dialogs->log, QStringList{"message::Couldn't find readcd . Please put readcd in Spindle folder"});
+        QVERIFY(f->CdrecordFound && !f->ReadcdFound);
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        QVERIFY(!f->btRead->isEnabled() && f->btBurn->isEnabled());
+
+        // Both gone: both messages, no scan, the window closes; the list stays.
+        m_dialogs->log.clear();
+        QFile::remove(m_folder->filePath("cdrecord"));
+        QFile::remove(argsLog());
+        f->show();
+        QTRY_VERIFY_WITH_TIMEOUT(m_dialogs->log.size() == 2 && !f->isVisible(), 60000);
+        QCOMPARE(m_dialogs->log, (QStringList{"message::Couldn't find cdrecord . Please put cdrecord in Spindle folder",
+                                              "message::Couldn't find readcd . Please put readcd in Spindle folder"}));
+        QVERIFY(!f->CdrecordFound && !f->ReadcdFound);
+        QCOMPARE(f->ComboBox1->count(), 1);
+        QVERIFY(runs().isEmpty());
+    }
+
+    void noDevices()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdr.txt")));
+        QVERIFY(activate(data("cd_scan_no_cdrom.txt")));
+        QCOMPARE(m_dialogs->log, QStringList{"message::No CD-ROM devices found"});
+        QCOMPARE(f->ComboBox1->count(), 0);
+        QCOMPARE(f->Label3->text(), QStringLiteral("1,0,0")); // left as it was
+        // A scan that prints nothing at all.
+        m_dialogs->log.clear();
+        QVERIFY(activate(QString()));
+        QCOMPARE(m_dialogs->log, QStringList{"message::No CD-ROM devices found"});
+    }
+
+    void badScanOutput()
+    {
+        // Binary garbage, then 100,000 lines: no crash, the window goes on.
+        QByteArray junk(200 * 1024, '\0');
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919 + (i >> 3)) & 0xff);
+        writeAll(m_work->filePath("junk"), junk);
+        QVERIFY(activate(m_work->filePath("junk")));
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "\t1," + QByteArray::number(i % 8) + ",0\t10" + QByteArray::number(i % 8) +
+                    (i % 8 ? ") *\n" : ") 'ACME' 'CDRW52X' 'A1' Removable CD-ROM\n");
+        writeAll(m_work->filePath("many"), many);
+        QVERIFY(activate(m_work->filePath("many")));
+        // A device line split across two reads comes once unfinished and
+        // once whole, and both texts may hold the marker.
+        QVERIFY(f->ComboBox1->count() >= 12500);
+        QVERIFY(pick(f->ComboBox1->count() - 1, data("cd_caps_cdr.txt")));
+        QVERIFY(f->btBurn->isEnabled());
+        // 10,000 speed lines: the last one counts.
+        QByteArray report = "  Does write CD-R media\n";
+        for (int i = 0; i < 10000; ++i)
+            report += "  Maximum write speed:  1411 kB/s (CD  " + QByteArray::number(10 + i % 80) + "x, DVD  1x)\n";
+        writeAll(m_work->filePath("report"), report);
+        QVERIFY(pick(0, m_work->filePath("report")));
+        QCOMPARE(f->seSpeed->value(), 10 + 9999 % 80);
+    }
+
+    void toolThatCannotStart()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        brokenCdrecord();
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QCOMPARE(m_dialogs->log, (QStringList{"message::No CD-ROM devices found",
+                                              "error:" + platform::spindleFolder() + "cdrecord -scanbus doesn't exist."}));
+        f->ComboBox1->addItem("[1,0,0] stale"); // as a list left from an earlier opening would be
+        m_dialogs->log.clear();
+        QSignalSpy done(f, &TCD_Operations::capabilitiesEvaluated);
+        f->Label3->clear();
+        // The choice uses the address the scan gave; an entry without one is ignored.
+        emit f->ComboBox1->activated(0);
+        QCOMPARE(done.size(), 0);
+    }
+
+    void queryThatCannotStart()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        brokenCdrecord();
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        QCOMPARE(m_dialogs->log, QStringList{"error:cdrecord dev=1,0,0 -prcap doesn't exist."});
+        QCOMPARE(enabled(), (QList<bool>{true, false, false, false, false, false, false, false, false, false}));
+    }
+
+    void drivePickedWhileQueryRuns()
+    {
+        QVERIFY(activate(data("cd_scan_warnings.txt")));
+        qputenv("FAKECD_HOLD", "dev=1,0,0");
+        qputenv("FAKECD_PRCAP", data("cd_caps_cdr.txt").toUtf8());
+        QSignalSpy done(f, &TCD_Operations::capabilitiesEvaluated);
+        f->ComboBox1->setCurrentIndex(0);
+        emit f->ComboBox1->activated(0);
+        QTRY_VERIFY_WITH_TIMEOUT(runs().size() == 2, 60000); // the held query has started
+        f->ComboBox1->setCurrentIndex(1);
+        emit f->ComboBox1->activated(1);
+        QVERIFY(done.wait(60000));
+        QCOMPARE(done.size(), 1); // the stopped query is not evaluated
+        QCOMPARE(f->Label3->text(), QStringLiteral("1,10,0"));
+        QCOMPARE(enabled(), (QList<bool>{true, true, true, true, true, true, true, false, false, false}));
+        QVERIFY(!f->DosCommand1->isRunning());
+    }
+
+    void operationsReachTheTool()
+    {
+        QVERIFY(activate(data("cd_scan_bus1001.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        const QString image = m_work->filePath("my \"best\" disc.iso");
+        writeAll(image, "image");
+        qputenv("FAKECD_PROGRESS", "5");
+
+        // Burn with the defaults: simulate and burnfree ticked.
+        m_dialogs->fileAnswers << image;
+        f->btBurn->click();
+        QCOMPARE(runs().last(), "cdrecord [-eject] [driveropts=burnfree] [dev=1001,0,0] [-dummy] [speed=40] [" +
+                                    image + "] [gracetime=1]");
+        QCOMPARE(m_dialogs->fileOptions.last().filter, QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*"));
+        QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
+        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
+        // Every box cleared, speed typed.
+        f->cbSimulate->setChecked(false);
+        f->cbBurnFree->setChecked(false);
+        f->cbDontFinalize->setChecked(true);
+        f->seSpeed->selectAll();
+        QTest::keyClicks(f->seSpeed, "16");
+        m_dialogs->fileAnswers << image;
+        f->btBurn->click();
+        QCOMPARE(runs().last(), "cdrecord [-eject] [dev=1001,0,0] [-nofix] [speed=16] [" + image + "] [gracetime=1]");
+
+        // Format and blank only after Yes.
+        const int before = runs().size();
+        m_dialogs->confirmAnswers << false;
+        f->btFormat->click();
+        m_dialogs->confirmAnswers << false;
+        f->btQuickFormat->click();
+        QCOMPARE(runs().size(), before);
+        m_dialogs->confirmAnswers << true;
+        f->btFormat->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [-eject] [dev=1001,0,0] [-format]"));
+        f->ComboBox2->setCurrentIndex(1);
+        m_dialogs->confirmAnswers << true;
+        f->btQuickFormat->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [-eject] [dev=1001,0,0] [blank=fast]"));
+        f->ComboBox2->lineEdit()->clear();
+        QTest::keyClicks(f->ComboBox2->lineEdit(), "session");
+        m_dialogs->confirmAnswers << true;
+        f->btQuickFormat->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [-eject] [dev=1001,0,0] [blank=session]"));
+        QCOMPARE(m_dialogs->log.count("confirm:This operation makes permanent changes. Are you sure you want to preceed? "), 5);
+
+        // Read: the save dialog asks before overwriting.
+        const QString out = m_work->filePath("read back.iso");
+        m_dialogs->fileAnswers << out;
+        f->btRead->click();
+        QCOMPARE(runs().last(), "readcd [dev=1001,0,0] [f=" + out + "]");
+        QVERIFY(m_dialogs->fileOptions.last().overwritePrompt);
+        QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
+
+        // Finalize asks nothing and does not eject.
+        const qsizetype asked = m_dialogs->log.size();
+        f->btFinalize->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=1001,0,0] [-fix]"));
+        QCOMPARE(m_dialogs->log.mid(asked), QStringList{"message:Info:Process finished!"});
+        QCOMPARE(m_dialogs->log.count("message:Info:Process finished!"), 7);
+        // Nothing the operations do changes the window.
+        QCOMPARE(f->Label3->text(), QStringLiteral("1001,0,0"));
+        QCOMPARE(f->ComboBox1->currentIndex(), 0);
+        QCOMPARE(enabled(), QList<bool>(10, true));
+    }
+
+    void cancelledDialogsRunNothing()
+    {
+        base::DebugMode = true;
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        const QString log = debugText();
+        const int before = runs().size();
+        f->btBurn->click();
+        f->btRead->click();
+        f->btFormat->click();
+        f->btQuickFormat->click();
+        QCOMPARE(runs().size(), before);
+        QCOMPARE(debugText(), log);
+        QVERIFY(!m_dialogs->log.contains("message:Info:Process finished!"));
+    }
+
+    void debugLogNormalMode()
+    {
+        base::DebugMode = true;
+        qputenv("FAKECD_OUTPUT", data("cd_caps_cdrw.txt").toUtf8());
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(debugText().startsWith("\n*****  entering CD operations module\n\n*****  " + platform::spindleFolder() +
+                                       "cdrecord -scanbus\n"));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        m_dialogs->confirmAnswers << true;
+        f->btFormat->click();
+        const QString console = base::windows().console->Memo1->toPlainText();
+        QVERIFY(console.contains("Does write CD-RW media"));
+        QVERIFY(debugText().endsWith("\n*****  cdrecord -eject dev=1,0,0 -format\n" + console));
+
+        // Read outside the Win9x modes: no capture file, an error after the
+        // console, no entry.
+        const QString logBefore = debugText();
+        m_dialogs->log.clear();
+        m_dialogs->fileAnswers << m_work->filePath("disc.iso");
+        f->btRead->click();
+        QCOMPARE(m_dialogs->log.size(), 3);
+        QCOMPARE(m_dialogs->log[1], QStringLiteral("message:Info:Process finished!"));
+        QVERIFY2(m_dialogs->log[2].startsWith("error:Cannot open file \"capture.tmp\"."), qPrintable(m_dialogs->log[2]));
+        QCOMPARE(debugText(), logBefore);
+    }
+
+    void debugLogWin9xMode()
+    {
+        base::DebugMode = base::Win9xMode = true;
+        writeAll(m_folder->filePath("capture.tmp"), "earlier run\r\n");
+        writeAll(m_folder->filePath("debug.tmp"), "");
+        base::windows().Debug_win->FormActivate();
+        qputenv("FAKECD_OUTPUT", data("cd_caps_cdr.txt").toUtf8());
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        m_dialogs->fileAnswers << m_work->filePath("disc.iso");
+        f->btRead->click();
+        QCOMPARE(runs().last(), "readcd [dev=1,0,0] [f=" + m_work->filePath("disc.iso") + "]");
+        // The whole capture file follows the entry, the console's memo not.
+        const QString capture = QString::fromUtf8(readAll(m_folder->filePath("capture.tmp")));
+        QVERIFY(capture.startsWith("earlier run\r\n") && capture.contains("Does write CD-R media"));
+        const QString entry = "\n*****  readcd dev=1,0,0 f=\"" + m_work->filePath("disc.iso") + "\"\n";
+        const QString log = debugText();
+        QVERIFY2(log.contains(entry + "earlier run\n"), qPrintable(log.right(400)));
+        QCOMPARE(log.count("Does write CD-R media"), 1);
+        QVERIFY(!m_dialogs->log.join('|').contains("error:"));
+    }
+};
+
+QTEST_MAIN(TestCdOperations)
+#include "test_cd_operations.moc"
