@@ -33,6 +33,39 @@ private slots:
         QCOMPARE(r.out, QByteArray("E a\nB b\nB b\nT 7\n"));
         QCOMPARE(r.code, 7);
     }
+    // "P N" follows the line that moved the whole percentage, and only then.
+    void progressEvents()
+    {
+        const QString data = QStringLiteral(SPINDLE_TEST_DATA "/");
+        Result r = cli({"exec", "--events", quoted(testChild()), "play", quoted(data + "wodim_progress.txt")});
+        QList<QByteArray> lines = r.out.split('\n');
+        const qsizetype first = lines.indexOf("P 0");
+        QVERIFY(first > 0);
+        QCOMPARE(lines[first - 1].left(20), QByteArray("E Track 01:    0 of "));
+        QList<QByteArray> percents;
+        for (const QByteArray &l : lines)
+            if (l.startsWith("P "))
+                percents << l;
+        QCOMPARE(percents, (QList<QByteArray>{"P 0", "P 1", "P 20", "P 49", "P 50", "P 74", "P 100"}));
+
+        r = cli({"exec", "--events", "--total", "300000000", quoted(testChild()), "play",
+                 quoted(data + "dd_progress.txt")});
+        // The percentage follows the line that moved it at once.
+        lines = r.out.split('\n');
+        auto after = [&](const QByteArray &text) {
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+                if (lines[i].mid(2).startsWith(text))
+                    return lines[i + 1];
+            return QByteArray();
+        };
+        QCOMPARE(after("60030976 bytes"), QByteArray("P 20"));
+        QCOMPARE(after("240058368 bytes"), QByteArray("P 80"));
+        QVERIFY(r.out.endsWith("P 100\nE 4577+1 records in\nE 4577+1 records out\n"
+                               "E 300000000 bytes (300 MB, 286 MiB) copied, 6.35686 s, 47.2 MB/s\nT 0\n"));
+        r = cli({"exec", "--events", quoted(testChild()), "play", quoted(data + "dd_progress.txt")});
+        QVERIFY(!r.out.contains("\nP "));
+        QCOMPARE(cli({"exec", "--total", "x", "true"}).code, 2);
+    }
     void plainOutput()
     {
         const Result r = cli({"exec", quoted(testChild()) + " write x\\ny"});

@@ -1,5 +1,6 @@
 // A child program for the runner tests: writes given bytes with pauses,
-// echoes its input, exits with a given code, starts a sleeping grandchild.
+// echoes its input, exits with a given code, starts a sleeping grandchild,
+// plays recorded tool output.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +106,33 @@ int main(int argc, char **argv)
             sleepMs(ms);
         }
         return 0;
+    }
+    if (mode == "play") {
+        // Arguments: FILE MS [CODE|hang]. Writes a recorded transcript one
+        // line (up to and including its CR or LF) at a time, MS apart, then
+        // exits with CODE, or hangs when asked.
+        FILE *f = std::fopen(argv[2], "rb");
+        if (!f)
+            return 2;
+        const long ms = argc > 3 ? std::atol(argv[3]) : 0;
+        std::string piece;
+        int c;
+        while ((c = std::fgetc(f)) != EOF) {
+            piece += char(c);
+            if (c == '\r' || c == '\n') {
+                (void)!write(1, piece.data(), piece.size());
+                piece.clear();
+                if (ms > 0)
+                    sleepMs(ms);
+            }
+        }
+        std::fclose(f);
+        (void)!write(1, piece.data(), piece.size());
+        if (argc > 4 && std::string(argv[4]) == "hang") {
+            sleepMs(600000);
+            return 0;
+        }
+        return argc > 4 ? std::atoi(argv[4]) : 0;
     }
     if (mode == "sleep") {
         sleepMs(std::atol(argv[2]));

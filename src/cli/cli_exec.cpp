@@ -2,6 +2,7 @@
 
 #include "exec/batch.h"
 #include "exec/dos_command.h"
+#include "exec/progress.h"
 #include "exec/tools.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,7 @@ int exec(const QStringList &argsIn)
     QStringList args = argsIn;
     bool events = false;
     qint32 maxTime = 0, maxSilence = 0;
+    qint64 totalBytes = 0;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         bool ok = true;
@@ -47,6 +49,8 @@ int exec(const QStringList &argsIn)
             maxTime = args.takeFirst().toInt(&ok);
         else if (opt == QLatin1String("--max-silence") && !args.isEmpty())
             maxSilence = args.takeFirst().toInt(&ok);
+        else if (opt == QLatin1String("--total") && !args.isEmpty())
+            totalBytes = args.takeFirst().toLongLong(&ok);
         else if (opt == QLatin1String("--"))
             break;
         else
@@ -57,7 +61,7 @@ int exec(const QStringList &argsIn)
         }
     }
     if (args.isEmpty()) {
-        std::fputs("usage: spindle-cli exec [--events] [--max-time S] [--max-silence S] COMMANDLINE\n",
+        std::fputs("usage: spindle-cli exec [--events] [--max-time S] [--max-silence S] [--total BYTES] COMMANDLINE\n",
                     stderr);
         return 2;
     }
@@ -70,11 +74,21 @@ int exec(const QStringList &argsIn)
     // Plain output prints finished lines as they arrive and an unfinished
     // last line once the run has ended.
     QString unfinished;
+    // With events, "P N" follows the line that changed the whole percentage.
+    exec::ProgressParser progress;
+    progress.setTotalBytes(totalBytes);
+    int shownPercent = -1;
     cmd.OnNewLine = [&](exec::TDosCommand *, const QString &line, exec::TOutputType t) {
-        if (events)
+        if (events) {
             std::printf("%c %s\n", t == exec::otEntireLine ? 'E' : 'B', line.toUtf8().constData());
-        else if (t == exec::otEntireLine)
+            progress.feed(line, t == exec::otEntireLine);
+            const int p = progress.percent();
+            if (p >= 0 && p != shownPercent)
+                std::printf("P %d\n", p);
+            shownPercent = p;
+        } else if (t == exec::otEntireLine) {
             std::printf("%s\n", line.toUtf8().constData());
+        }
         unfinished = t == exec::otBeginningOfLine ? line : QString();
         std::fflush(stdout);
     };

@@ -11,7 +11,7 @@ static int usage()
 {
     std::fputs("usage: spindle-cli COMMAND [ARGS]\n"
                "  tools                       where each console tool is found\n"
-               "  exec [--events] [--max-time S] [--max-silence S] COMMANDLINE\n"
+               "  exec [--events] [--max-time S] [--max-silence S] [--total BYTES] COMMANDLINE\n"
                "                              run a command line as Spindle runs it\n"
                "  run-bat FILE                run a batch file with Spindle's interpreter\n"
                "  batch TEMPLATE.mkiso [--mkisofs PATH] [--write FOLDER]\n"
