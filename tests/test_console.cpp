@@ -4,7 +4,12 @@
 #include "platform/platform.h"
 #include "testutil.h"
 
-#include <QPlainTextEdit>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +22,36 @@ class TestConsole : public QObject
     Tconsole *m_console = nullptr;
 
     QString child(const QString &args) { return '"' + testChild() + "\" " + args; }
+    static QString data(const char *name) { return QStringLiteral("\"" SPINDLE_TEST_DATA "/%1\"").arg(name); }
+
+    // After the result box of a failed or stopped run: records whether the
+    // console stayed open for reading, then closes it as the user would.
+    struct AfterFailure
+    {
+        bool open = false, closeShown = false, stopHidden = false;
+    };
+    void closeAfterResult(AfterFailure *seen)
+    {
+        m_dialogs->onMessage = [this, seen](const QString &) {
+            QTimer::singleShot(0, m_console, [this, seen] {
+                seen->open = m_console->isVisible();
+                seen->closeShown = m_console->CloseBT->isVisible();
+                seen->stopHidden = !m_console->StopBT->isVisible();
+                m_console->CloseBT->click();
+            });
+        };
+    }
+    // Runs `act` once the child printed a line starting with `text`.
+    void onLine(const QString &text, std::function<void()> act)
+    {
+        m_console->DosCommand1->OnNewLine = [this, text, act](exec::TDosCommand *, const QString &l,
+                                                               exec::TOutputType) {
+            if (l.startsWith(text)) {
+                m_console->DosCommand1->OnNewLine = nullptr;
+                QTimer::singleShot(0, m_console, act);
+            }
+        };
+    }
 
 private slots:
     void init()
@@ -25,7 +60,7 @@ private slots:
         platform::setSpindleFolder(m_folder->path());
         m_dialogs = new FakeDialogs;
         base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([this](const QString &m) { base::dialogs().error(nullptr, m); });
+        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
         base::Win9xMode = false;
         m_console = new Tconsole;
     }
@@ -45,9 +80,12 @@ private slots:
         m_dialogs->onMessage = [&](const QString &) { visibleAtEnd = m_console->isVisible(); };
         m_console->run(child("write one\\r\\ntwo\\r\\n 50%\\r 100%\\r\\n"));
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Information});
         QVERIFY(visibleAtEnd);
         QVERIFY(!m_console->isVisible());
         QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("one\ntwo\n50%\n100%"));
+        QVERIFY(m_console->resultLine().isEmpty());
+        QCOMPARE(m_console->capturedText(), m_console->Memo1->toPlainText());
         QVERIFY(!QFile::exists(m_folder->filePath("capture.tmp")));
     }
 
@@ -64,11 +102,37 @@ private slots:
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
     }
 
+    void failingToolStaysOpenWithItsOutput()
+    {
+        AfterFailure seen;
+        closeAfterResult(&seen);
+        m_console->run(child("write genisoimage:\\x20Unable\\x20to\\x20open\\x20disc\\x20image\\x20file\\n =3"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command failed with exit code 3."});
+        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Warning});
+        QVERIFY(seen.open);
+        QVERIFY(seen.closeShown);
+        QVERIFY(seen.stopHidden);
+        QVERIFY(!m_console->isVisible());
+        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("genisoimage: Unable to open disc image file"));
+        QCOMPARE(m_console->capturedText(), QStringLiteral("genisoimage: Unable to open disc image file\n"
+                                                           "The command failed with exit code 3."));
+        // The next successful run goes back to the plain flow.
+        m_dialogs->log.clear();
+        m_dialogs->onMessage = nullptr;
+        m_console->run(child("write ok\\n"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        QVERIFY(m_console->StopBT->isVisible() || !m_console->CloseBT->isVisible());
+        QVERIFY(m_console->resultLine().isEmpty());
+    }
+
     void missingProgram()
     {
+        AfterFailure seen;
+        closeAfterResult(&seen);
         m_console->run("no-such-tool-xyz -scanbus");
-        QCOMPARE(m_dialogs->log, (QStringList{"message:Info:Process finished!",
+        QCOMPARE(m_dialogs->log, (QStringList{"message:Warning:Process finished!\nThe command could not be started.",
                                               "error:no-such-tool-xyz -scanbus doesn't exist."}));
+        QVERIFY(seen.open);
     }
 
     void pauseAnsweredByQueuedLine()
@@ -105,15 +169,118 @@ private slots:
         QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("short"));
     }
 
-    void closingStopsTheRun()
+    // The Stop button, Escape and the close-window key all stop the run and
+    // everything it started, and the console stays with the stopped result.
+    void stopEndsTheGroup_data()
     {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Stop button") << "button";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("close-window key") << "close";
+    }
+    void stopEndsTheGroup()
+    {
+        QFETCH(QString, how);
         QTemporaryDir dir;
         const QString pidFile = dir.filePath("pid");
-        QTimer::singleShot(1000, m_console, [this] { m_console->close(); });
+        AfterFailure seen;
+        closeAfterResult(&seen);
+        onLine("started", [this, how] {
+            if (how == "button")
+                m_console->StopBT->click();
+            else if (how == "escape")
+                QTest::keyClick(m_console, Qt::Key_Escape);
+            else
+                m_console->close();
+        });
         m_console->run(child("grandchild " + pidFile));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command was stopped."});
+        QVERIFY(seen.open);
+        QVERIFY(m_console->Memo1->toPlainText().startsWith("started "));
         const pid_t grandchild = pid_t(readAll(pidFile).trimmed().toLongLong());
         QVERIFY(grandchild > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 10000);
+        QVERIFY(m_console->capturedText().endsWith("\nThe command was stopped."));
+    }
+
+    // A run that writes to a disc is stopped only when the user says so.
+    void stopAsksFirstWhenWritingADisc()
+    {
+        QTemporaryDir dir;
+        const QString writer = dir.filePath("cdrecord");
+        QVERIFY(QFile::link(testChild(), writer));
+        const QString pidFile = dir.filePath("pid");
+        m_dialogs->confirmAnswers = {false, true};
+        AfterFailure seen;
+        closeAfterResult(&seen);
+        bool runningAfterNo = false;
+        onLine("started", [this, &runningAfterNo] {
+            m_console->StopBT->click(); // answered No
+            runningAfterNo = m_console->DosCommand1->isRunning() && m_console->StopBT->isEnabled();
+            m_console->StopBT->click();
+        });
+        m_console->run('"' + writer + "\" grandchild " + pidFile);
+        QVERIFY(runningAfterNo);
+        QCOMPARE(m_dialogs->log, (QStringList{"confirm:Stop the running command?", "confirm:Stop the running command?",
+                                              "message:Warning:Process finished!\nThe command was stopped."}));
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid_t(readAll(pidFile).trimmed().toLongLong())), 10000);
+    }
+
+    // The bar and the title follow the tool's percentages; the run's end
+    // gives the title back.
+    void barAndTitleFollowProgress()
+    {
+        QList<int> bar;
+        QStringList titles;
+        connect(m_console->ProgressPanel1->bar, &QProgressBar::valueChanged, m_console,
+                [&](int v) { bar << v; });
+        connect(m_console, &QWidget::windowTitleChanged, m_console, [&](const QString &t) {
+            if (titles.isEmpty() || titles.last() != t)
+                titles << t;
+        });
+        m_console->run(child("play " + data("wodim_progress.txt") + " 5"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        QCOMPARE(titles, (QStringList{"0% - Console capture", "1% - Console capture", "20% - Console capture",
+                                      "49% - Console capture", "50% - Console capture", "74% - Console capture",
+                                      "100% - Console capture", "Console capture"}));
+        QCOMPARE(bar.mid(bar.indexOf(1)), (QList<int>{1, 20, 49, 50, 74, 100}));
+        QCOMPARE(m_console->ProgressPanel1->bar->value(), 100);
+        QVERIFY(m_console->ProgressPanel1->status->text().startsWith("Elapsed 0:"));
+        QVERIFY(m_console->Memo1->toPlainText().contains("Track 01:  349 of  700 MB written"));
+    }
+
+    // Without a total the bar is a busy indicator; dd's bytes against the
+    // total the caller gives make a percentage.
+    void busyWithoutTotal_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("maximumWhileRunning");
+        QTest::newRow("wodim, size unknown") << "wodim_unknown_size.txt" << qint64(0) << 0;
+        QTest::newRow("dd, no total") << "dd_progress.txt" << qint64(0) << 0;
+        QTest::newRow("dd, total given") << "dd_progress.txt" << qint64(300000000) << 100;
+    }
+    void busyWithoutTotal()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, total);
+        QFETCH(int, maximumWhileRunning);
+        // Read at the moment the line arrives (the handler runs after the
+        // memo and the bar took it).
+        int maximum = -1;
+        QString title;
+        const QString at = file.startsWith("wodim") ? "Track 01:   12 MB" : "240058368 bytes";
+        m_console->DosCommand1->OnNewLine = [&](exec::TDosCommand *, const QString &l, exec::TOutputType) {
+            if (l.startsWith(at)) {
+                maximum = m_console->ProgressPanel1->bar->maximum();
+                title = m_console->windowTitle();
+            }
+        };
+        m_console->run(child("play " + data(file.toUtf8().constData()) + " 5"), {}, total);
+        QCOMPARE(maximum, maximumWhileRunning);
+        QCOMPARE(title, maximumWhileRunning ? QStringLiteral("80% - Console capture") : QStringLiteral("Console capture"));
+        QCOMPARE(m_console->ProgressPanel1->bar->maximum(), 100);
+        QCOMPARE(m_console->ProgressPanel1->bar->value(), 100);
     }
 };
 

@@ -23,11 +23,13 @@ public:
     QList<bool> confirmAnswers;  // default when empty: No
     QList<QString> fileAnswers;  // default when empty: cancelled
     QList<base::FileDialogOptions> fileOptions;
+    QList<Icon> messageIcons; // one per message box, in order
     std::function<void(const QString &)> onMessage;
 
-    void message(QWidget *, const QString &text, const QString &title, Icon) override
+    void message(QWidget *, const QString &text, const QString &title, Icon icon) override
     {
         log << QStringLiteral("message:%1:%2").arg(title, text);
+        messageIcons << icon;
         if (onMessage)
             onMessage(text);
     }

@@ -18,6 +18,7 @@ public:
     void message(QWidget *parent, const QString &text, const QString &title, Icon icon) override
     {
         QMessageBox box(icon == Icon::Information ? QMessageBox::Information
+                        : icon == Icon::Warning   ? QMessageBox::Warning
                         : icon == Icon::Error     ? QMessageBox::Critical
                                                   : QMessageBox::NoIcon,
                         title.isEmpty() ? QApplication::applicationName() : title, text,

@@ -22,7 +22,7 @@ struct FileDialogOptions
 class Dialogs
 {
 public:
-    enum class Icon { None, Information, Error };
+    enum class Icon { None, Information, Warning, Error };
     virtual ~Dialogs() = default;
     // A box with an OK button. An empty title means the application's.
     virtual void message(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;

@@ -1,5 +1,6 @@
 #include "memo_lines.h"
 
+#include "base/log_view.h"
 #include "base/spill_file.h"
 
 #include <QPlainTextEdit>
@@ -31,14 +32,20 @@ MemoLines::MemoLines(QPlainTextEdit *memo, std::function<void()> changed)
 {
 }
 
+MemoLines::MemoLines(LogView *view, std::function<void()> changed) : m_view(view), m_changed(std::move(changed)) {}
+
 qsizetype MemoLines::count() const
 {
+    if (m_view)
+        return m_view->lineCount();
     const QTextDocument *d = m_memo->document();
     return (isEmptyMemo(d) ? 0 : d->blockCount()) + m_pending.size();
 }
 
 qsizetype MemoLines::textLength() const
 {
+    if (m_view)
+        return m_view->textLength();
     const qsizetype shown = memo::textLength(m_memo);
     if (m_pending.isEmpty())
         return shown;
@@ -49,6 +56,10 @@ qsizetype MemoLines::textLength() const
 
 void MemoLines::add(const QString &line)
 {
+    if (m_view) {
+        m_view->appendLine(line);
+        return;
+    }
     m_pending.append(line);
     m_pendingChars += line.size();
     scheduleFlush();
@@ -56,6 +67,10 @@ void MemoLines::add(const QString &line)
 
 void MemoLines::replaceLast(const QString &line)
 {
+    if (m_view) {
+        m_view->replaceLastLine(line);
+        return;
+    }
     if (!m_pending.isEmpty()) {
         m_pendingChars += line.size() - m_pending.last().size();
         m_pending.last() = line;
@@ -68,6 +83,10 @@ void MemoLines::replaceLast(const QString &line)
 
 void MemoLines::setText(const QString &text)
 {
+    if (m_view) {
+        m_view->setPlainText(text);
+        return;
+    }
     m_pending.clear();
     m_pendingChars = 0;
     m_memo->setPlainText(normalised(text));
@@ -77,6 +96,12 @@ void MemoLines::endUpdate()
 {
     if (m_changed)
         m_changed();
+}
+
+void MemoLines::delivered(const QString &text, bool entireLine)
+{
+    if (m_observer)
+        m_observer(text, entireLine);
 }
 
 void MemoLines::scheduleFlush()
@@ -89,6 +114,8 @@ void MemoLines::scheduleFlush()
 
 void MemoLines::pageDown()
 {
+    if (m_view)
+        return;
     ++m_pagesDown;
     scheduleFlush();
 }
@@ -96,6 +123,8 @@ void MemoLines::pageDown()
 void MemoLines::flush()
 {
     m_flushQueued = false;
+    if (m_view)
+        return;
     if (!m_pending.isEmpty()) {
         QTextDocument *d = m_memo->document();
         QString text = m_pending.join(QLatin1Char('\n'));
@@ -118,7 +147,7 @@ bool MemoLines::spillInto(base::SpillFile &file, QString *error)
     QString why;
     auto wholeText = [this] {
         flush();
-        return m_memo->toPlainText();
+        return m_view ? m_view->toPlainText() : m_memo->toPlainText();
     };
     if (file.spillIfOver(textLength(), wholeText, &why)) {
         clear();
@@ -135,7 +164,10 @@ void MemoLines::clear()
 {
     m_pending.clear();
     m_pendingChars = 0;
-    m_memo->clear();
+    if (m_view)
+        m_view->clear();
+    else
+        m_memo->clear();
 }
 
 namespace memo {

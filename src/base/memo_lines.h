@@ -10,21 +10,31 @@ class QPlainTextEdit;
 
 namespace base {
 
+class LogView;
 class SpillFile;
 
-// The lines of a memo as a runner's output target. New lines are gathered
-// and put into the memo once per event-loop turn: a flood of output then
-// costs one document edit per turn instead of one per line. After each
+// The lines of a memo as a runner's output target. For a plain text memo,
+// new lines are gathered and put into the memo once per event-loop turn: a
+// flood of output then costs one document edit per turn instead of one per
+// line. A log view takes each line at once at constant cost. After each
 // update it calls `changed`, the memo's change handler; clearing does not.
 class MemoLines : public QObject, public OutputLines
 {
 public:
     MemoLines(QPlainTextEdit *memo, std::function<void()> changed = {});
+    MemoLines(LogView *view, std::function<void()> changed = {});
     qsizetype count() const override;
     void add(const QString &line) override;
     void replaceLast(const QString &line) override;
     void setText(const QString &text) override;
     void endUpdate() override;
+    void delivered(const QString &text, bool entireLine) override;
+
+    // Sees every text the runner delivers, as it arrives.
+    void setObserver(std::function<void(const QString &text, bool entireLine)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
     // Length of the memo's text including lines not yet shown, one
     // character per line break; O(1).
@@ -33,7 +43,8 @@ public:
     void flush();
     // Empties the memo and drops the gathered lines.
     void clear();
-    // The page-down scroll, done with the next flush.
+    // The page-down scroll, done with the next flush. A log view needs
+    // none: it follows the end by itself while the reader is at the bottom.
     void pageDown();
     // Moves the whole text, gathered lines included, into `file` and empties
     // the memo once it has grown past the limit. False with the reason when
@@ -42,8 +53,10 @@ public:
 
 private:
     void scheduleFlush();
-    QPlainTextEdit *m_memo;
+    QPlainTextEdit *m_memo = nullptr;
+    LogView *m_view = nullptr;
     std::function<void()> m_changed;
+    std::function<void(const QString &, bool)> m_observer;
     QStringList m_pending;
     qsizetype m_pendingChars = 0;
     int m_pagesDown = 0;

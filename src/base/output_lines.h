@@ -16,6 +16,9 @@ public:
     virtual void setText(const QString &text) = 0;
     virtual void beginUpdate() {}
     virtual void endUpdate() {}
+    // After each update: the text as delivered and whether it was a
+    // finished line, for readers of the output such as a progress bar.
+    virtual void delivered(const QString &, bool) {}
 };
 
 class StringListLines : public OutputLines

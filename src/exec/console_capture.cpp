@@ -3,20 +3,33 @@
 #include "base/dialogs.h"
 #include "base/session.h"
 #include "platform/platform.h"
+#include "tools.h"
 
-#include <QPlainTextEdit>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+const QString kCaption = QStringLiteral("Console capture");
+}
 
 Tconsole::Tconsole(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      Memo1(new QPlainTextEdit(this)), DosCommand1(new exec::TDosCommand(this)),
-      m_lines(Memo1, [this] { Memo1Change(); })
+      Memo1(new base::LogView(this)), DosCommand1(new exec::TDosCommand(this)),
+      ProgressPanel1(new exec::ProgressPanel(this)), StopBT(new QPushButton(QStringLiteral("Stop"), this)),
+      CloseBT(new QPushButton(QStringLiteral("Close"), this)), m_lines(Memo1, [this] { Memo1Change(); })
 {
     setObjectName(QStringLiteral("console"));
-    setWindowTitle(QStringLiteral("Console capture"));
+    setWindowTitle(kCaption);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ProgressPanel1->setObjectName(QStringLiteral("ProgressPanel1"));
+    StopBT->setObjectName(QStringLiteral("StopBT"));
+    CloseBT->setObjectName(QStringLiteral("CloseBT"));
+    StopBT->setAutoDefault(false);
+    CloseBT->setAutoDefault(false);
+    CloseBT->hide();
     DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
     DosCommand1->InputToOutput = false;
     DosCommand1->MaxTimeAfterBeginning = 0;
@@ -25,16 +38,47 @@ Tconsole::Tconsole(QWidget *parent)
     DosCommand1->CreationFlag = exec::fCREATE_NEW_CONSOLE;
     DosCommand1->ReturnCode = exec::rcCRLF;
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
+    m_lines.setObserver([this](const QString &text, bool entire) { ProgressPanel1->feed(text, entire); });
+    connect(ProgressPanel1, &exec::ProgressPanel::percentChanged, this, &Tconsole::showPercent);
+    connect(StopBT, &QPushButton::clicked, this, &Tconsole::StopBTClick);
+    connect(CloseBT, &QPushButton::clicked, this, &Tconsole::CloseBTClick);
+
     auto *l = new QVBoxLayout(this);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->addWidget(Memo1);
-    setFixedSize(665, 297);
+    l->setContentsMargins(6, 6, 6, 6);
+    auto *top = new QHBoxLayout;
+    top->addWidget(ProgressPanel1, 1);
+    top->addWidget(StopBT);
+    top->addWidget(CloseBT);
+    l->addLayout(top);
+    l->addWidget(Memo1, 1);
+    setFixedSize(665, 360);
 }
 
 void Tconsole::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
     FormActivate(); // a modal console is active as soon as it shows
+    startWatching();
+}
+
+void Tconsole::startWatching()
+{
+    // Callers start the runner, then show the console; no output has been
+    // handed over yet, since that needs the console's own event loop.
+    m_watching = DosCommand1->isRunning();
+    m_result.clear();
+    StopBT->setVisible(true);
+    StopBT->setEnabled(m_watching);
+    CloseBT->hide();
+    if (m_watching)
+        ProgressPanel1->start(m_totalBytes);
+    m_totalBytes = 0;
+    showPercent(-1);
+}
+
+void Tconsole::showPercent(int percent)
+{
+    setWindowTitle(percent >= 0 ? QStringLiteral("%1% - ").arg(percent) + kCaption : kCaption);
 }
 
 void Tconsole::FormActivate()
@@ -51,16 +95,59 @@ void Tconsole::Memo1Change()
         // Errors here happen inside a line event and are dropped with it.
         m_lines.spillInto(m_captureFile, nullptr);
     }
-    m_lines.pageDown();
+    // The memo keeps the newest output in view while the reader is at the
+    // bottom and stays where the reader scrolled to otherwise.
 }
 
-void Tconsole::DosCommand1Terminated(exec::TDosCommand *, quint32)
+void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
-    m_lines.flush();
-    base::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
-                           base::Dialogs::Icon::Information);
-    close();
+    const bool watched = m_watching;
+    m_watching = false;
+    switch (Sender->lastRunEnd()) {
+    case exec::TDosCommand::RunEnd::Exited:
+        m_result = ExitCode == 0 ? QString() : QStringLiteral("The command failed with exit code %1.").arg(ExitCode);
+        break;
+    case exec::TDosCommand::RunEnd::NotStarted:
+        m_result = QStringLiteral("The command could not be started.");
+        break;
+    default:
+        m_result = QStringLiteral("The command was stopped.");
+        break;
+    }
+    ProgressPanel1->finish(m_result.isEmpty());
+    showPercent(-1);
+    StopBT->setEnabled(false);
+    if (m_result.isEmpty()) {
+        base::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
+                               base::Dialogs::Icon::Information);
+        close();
+        return;
+    }
+    base::dialogs().message(this, QStringLiteral("Process finished!\n") + m_result, QStringLiteral("Warning"),
+                           base::Dialogs::Icon::Warning);
+    if (!watched || !isVisible())
+        return;
+    // The output stays for the user to read and copy.
+    StopBT->hide();
+    CloseBT->show();
+    CloseBT->setDefault(true);
+    CloseBT->setFocus();
 }
+
+void Tconsole::StopBTClick()
+{
+    if (!m_watching || !DosCommand1->isRunning())
+        return;
+    if (exec::writesToDisc(DosCommand1->CommandLine)
+        && !base::dialogs().confirm(this, QStringLiteral("Stop the running command?")))
+        return;
+    if (!DosCommand1->isRunning())
+        return; // it ended while the question was open
+    StopBT->setEnabled(false);
+    DosCommand1->Stop();
+}
+
+void Tconsole::CloseBTClick() { close(); }
 
 void Tconsole::FormCloseQuery()
 {
@@ -73,16 +160,39 @@ void Tconsole::FormCloseQuery()
     DosCommand1->Stop();
 }
 
+QString Tconsole::capturedText() const
+{
+    const QString text = Memo1->toPlainText();
+    if (m_result.isEmpty())
+        return text;
+    return text.isEmpty() ? m_result : text + QLatin1Char('\n') + m_result;
+}
+
+void Tconsole::closeEvent(QCloseEvent *e)
+{
+    if (m_watching) {
+        // The close-window key stops the run, as the Stop button does.
+        e->ignore();
+        StopBTClick();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
 void Tconsole::done(int r)
 {
-    // Every way of closing (the console itself, the close-window key,
-    // Escape) passes here, so a running command is always stopped.
+    if (m_watching) {
+        // Escape during a run stops it; the console stays to show the result.
+        StopBTClick();
+        return;
+    }
+    // Every other way of closing passes here.
     if (isVisible())
         FormCloseQuery();
     QDialog::done(r);
 }
 
-void Tconsole::run(const QString &commandLine, const QStringList &input)
+void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 totalBytes)
 {
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
@@ -90,5 +200,6 @@ void Tconsole::run(const QString &commandLine, const QStringList &input)
     DosCommand1->Execute();
     for (const QString &line : input)
         DosCommand1->SendLine(line, true);
+    m_totalBytes = totalBytes;
     exec();
 }

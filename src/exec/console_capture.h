@@ -1,22 +1,29 @@
 #pragma once
+#include "base/log_view.h"
+#include "base/memo_lines.h"
 #include "base/spill_file.h"
 #include "dos_command.h"
-#include "base/memo_lines.h"
+#include "progress_panel.h"
 
 #include <QDialog>
 
-class QPlainTextEdit;
+class QPushButton;
 
-// The shared modal window in which long tool runs are watched. It closes
-// itself when the run ends, after telling the user so.
+// The shared modal window in which long tool runs are watched, with the
+// run's progress, a Stop button and an honest result. A run that succeeds
+// closes it after telling the user so; one that failed or was stopped
+// leaves it open with its output until the user closes it.
 class Tconsole : public QDialog
 {
     Q_OBJECT
 public:
     explicit Tconsole(QWidget *parent = nullptr);
 
-    QPlainTextEdit *Memo1;
+    base::LogView *Memo1;
     exec::TDosCommand *DosCommand1;
+    exec::ProgressPanel *ProgressPanel1;
+    QPushButton *StopBT;
+    QPushButton *CloseBT;
     // The memo's lines, for callers to hand to DosCommand1.
     base::MemoLines *memoLines() { return &m_lines; }
 
@@ -24,16 +31,35 @@ public:
     void Memo1Change();
     void DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
     void FormCloseQuery();
+    void StopBTClick();
+    void CloseBTClick();
 
     // The caller's whole sequence: clear the memo, point the runner at it,
     // set the command line, Execute, queue the input lines, show modally.
-    void run(const QString &commandLine, const QStringList &input = {});
+    // `totalBytes`: what a dd run copies, when the caller knows it, for the
+    // progress bar.
+    void run(const QString &commandLine, const QStringList &input = {}, qint64 totalBytes = 0);
+    // Before showing the console for a run started by hand.
+    void setProgressTotal(qint64 bytes) { m_totalBytes = bytes; }
+
+    // Empty after a run that ended with exit code 0; otherwise the line that
+    // says why it did not ("The command failed with exit code 2.").
+    const QString &resultLine() const { return m_result; }
+    // The memo's whole text and, after a run that failed or was stopped, the
+    // result line on a line of its own: what the debug log keeps of a run.
+    QString capturedText() const;
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
     void done(int r) override;
 
 private:
+    void startWatching();
+    void showPercent(int percent);
     base::MemoLines m_lines;
     base::SpillFile m_captureFile;
+    QString m_result;
+    qint64 m_totalBytes = 0;
+    bool m_watching = false; // from the show of a run to its end
 };

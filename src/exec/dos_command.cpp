@@ -172,6 +172,7 @@ void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
                 out->add(text);
             }
             out->endUpdate();
+            out->delivered(text, type == otEntireLine);
         }
         run.lastWasBeginning = type == otBeginningOfLine;
         if (run.onNewLine)

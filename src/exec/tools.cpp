@@ -1,5 +1,6 @@
 #include "tools.h"
 
+#include "command_line.h"
 #include "platform/platform.h"
 
 #include <QDir>
@@ -25,6 +26,33 @@ QString findTool(const QString &fileName)
 QString missingToolMessage(const QString &fileName)
 {
     return QStringLiteral("Couldn't find %1 . Please put %1 in Spindle folder").arg(fileName);
+}
+
+} // namespace exec
+
+namespace exec {
+
+bool writesToDisc(const QString &commandLine)
+{
+    const QStringList words = splitCommandLine(commandLine);
+    if (words.isEmpty())
+        return false;
+    const QString &first = words.first();
+    QString program = first.mid(qMax(first.lastIndexOf(QLatin1Char('/')), first.lastIndexOf(QLatin1Char('\\'))) + 1).toLower();
+    if (program.endsWith(QLatin1String(".exe")))
+        program.chop(4);
+    if (program == QLatin1String("cdrecord") || program == QLatin1String("wodim"))
+        return true;
+    if (program != QLatin1String("dd"))
+        return false;
+    for (const QString &w : words.mid(1)) {
+        if (!w.startsWith(QLatin1String("of="), Qt::CaseInsensitive))
+            continue;
+        const QString target = w.mid(3);
+        // A whole drive ("\\.\A:") or a device node.
+        return target.startsWith(QLatin1String("\\\\.\\")) || target.startsWith(QLatin1String("/dev/"));
+    }
+    return false;
 }
 
 } // namespace exec

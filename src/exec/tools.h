@@ -13,4 +13,9 @@ QString findTool(const QString &fileName);
 // file name as the platform spells it.
 QString missingToolMessage(const QString &fileName);
 
+// True when the command line writes to a disc or a drive: the disc writer,
+// or dd with a device as its output. Stopping such a run halfway can leave
+// the medium unusable, so the user is asked first.
+bool writesToDisc(const QString &commandLine);
+
 } // namespace exec

@@ -521,6 +521,6 @@ void TMkisofs_form::RunBatBTClick()
     console->run(commandLine, {QString()}); // the empty line answers the closing "pause"
     if (base::DebugMode && base::windows().Debug_win) {
         base::windows().Debug_win->addEntry(commandLine);
-        base::windows().Debug_win->addText(console->Memo1->toPlainText());
+        base::windows().Debug_win->addText(console->capturedText());
     }
 }
