@@ -83,6 +83,22 @@ private slots:
         QCOMPARE(d.removable, (QStringList{"/dev/cciss/c0d0", "/dev/fd0", "/dev/sdb"}));
     }
 
+    void deviceSizes()
+    {
+        const QString root = m_tmp.filePath("sizes");
+        addBlock(root, "sr0", {{"size", "1468800"}});
+        addBlock(root, "fd0", {{"size", "0"}}); // no disk in the drive
+        addBlock(root, "cciss!c0d0", {{"size", "4"}});
+        QCOMPARE(platform::deviceSize("/dev/sr0", root), qint64(1468800) * 512);
+        QCOMPARE(platform::deviceSize("/dev/fd0", root), 0);
+        QCOMPARE(platform::deviceSize("/dev/cciss/c0d0", root), 2048);
+        QCOMPARE(platform::deviceSize("/dev/sr9", root), 0);
+        QCOMPARE(platform::deviceSize("/dev/../sr0", root), 0);
+        const QString image = m_tmp.filePath("stand-in.img");
+        QVERIFY(writeAll(image, QByteArray(1234, 'x')));
+        QCOMPARE(platform::deviceSize(image, root), 1234);
+    }
+
     void emptyAndMissingTrees()
     {
         const QString empty = m_tmp.filePath("empty");

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -203,6 +204,9 @@ private slots:
         QCOMPARE(lines.value(1), "Working folder: " + platform::spindleFolder());
         QVERIFY2(lines.filter(QRegularExpression("^\\d+\\+0 records out$")).size() == 1, qPrintable(lines.join('|')));
         QVERIFY(allEnabled(true));
+        // dd's count against the drive's size filled the bar.
+        QCOMPARE(f->ProgressPanel1->percent(), 100);
+        QCOMPARE(f->ProgressPanel1->bar->value(), 100);
     }
 
     void extractBootFromCd()
@@ -276,6 +280,8 @@ private slots:
         QVERIFY(runJob(f->btWriteIMG));
         QVERIFY(!QFile::exists(work("fd0")));
         QVERIFY2(f->Memo1->toPlainText().contains("No such file or directory"), qPrintable(f->Memo1->toPlainText()));
+        QVERIFY(!f->ProgressPanel1->isRunning());
+        QCOMPARE(f->ProgressPanel1->bar->value(), 0); // a failed copy does not fill the bar
     }
 
     void noDriveOfAKind()

@@ -308,7 +308,7 @@ void TCD_Operations::runInConsole(const QString &commandLine, bool logConsoleTex
     TDebug_win *dbg = debugWindow();
     if (logConsoleText && base::DebugMode && dbg) {
         dbg->addEntry(commandLine);
-        dbg->addText(console->Memo1->toPlainText());
+        dbg->addText(console->capturedText());
     }
 }
 
@@ -371,6 +371,9 @@ void TCD_Operations::btReadClick()
     QString line;
     while (in.readLineInto(&line))
         text += line + QStringLiteral("\r\n");
+    const QString result = base::windows().console->resultLine();
+    if (!result.isEmpty())
+        text += result + QStringLiteral("\r\n");
     dbg->addText(text);
 }
 

@@ -68,6 +68,24 @@ int compareNatural(const QString &a, const QString &b)
 
 QString defaultSysfsRoot() { return QStringLiteral("/sys"); }
 
+qint64 deviceSize(const QString &devicePath, const QString &sysfsRoot)
+{
+    const QFileInfo fi(devicePath);
+    if (fi.isFile())
+        return fi.size(); // an image standing in for a drive
+    if (!devicePath.startsWith(QLatin1String("/dev/")))
+        return 0;
+    // Sysfs spells the slashes of a device name as "!" (cciss!c0d0).
+    QString name = devicePath.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('!'));
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return 0;
+    // The size file counts 512-byte sectors whatever the drive's own.
+    bool ok = false;
+    const qint64 sectors = readValue(sysfsRoot + QStringLiteral("/block/") + name + QStringLiteral("/size")).toLongLong(&ok);
+    return ok && sectors > 0 ? sectors * 512 : 0;
+}
+
 void sortDrives(QStringList &paths)
 {
     std::sort(paths.begin(), paths.end(),

@@ -24,6 +24,11 @@ QString defaultSysfsRoot();
 // empty lists.
 DriveLists listDrives(const QString &sysfsRoot = defaultSysfsRoot());
 
+// Size in bytes of the medium in a drive (/dev/sr0), from SYSFS/block, or
+// of an ordinary file named instead; 0 when unknown (no medium, no such
+// drive).
+qint64 deviceSize(const QString &devicePath, const QString &sysfsRoot = defaultSysfsRoot());
+
 // Orders device paths by their text with digit runs compared as numbers.
 void sortDrives(QStringList &paths);
 

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
@@ -61,7 +62,8 @@ QComboBox *driveList(QWidget *parent, const char *name)
 
 Tother_form::Tother_form(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      Memo1(new QPlainTextEdit(this)), DosCommand1(new exec::TDosCommand(this)),
+      ProgressPanel1(new exec::ProgressPanel(this)), Memo1(new QPlainTextEdit(this)),
+      DosCommand1(new exec::TDosCommand(this)),
       m_lines(Memo1, [this] { m_lines.pageDown(); }),
       m_driveSource([] { return platform::listDrives(); })
 {
@@ -90,6 +92,9 @@ Tother_form::Tother_form(QWidget *parent)
 
     // The runner's defaults are this window's settings: no input echo, no
     // time limit (a CD image takes minutes), hidden, CR LF line ends.
+    ProgressPanel1->setObjectName(QStringLiteral("ProgressPanel1"));
+    m_lines.setObserver([this](const QString &text, bool entire) { ProgressPanel1->feed(text, entire); });
+
     DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
 
@@ -110,9 +115,12 @@ Tother_form::Tother_form(QWidget *parent)
         left->addWidget(b);
     left->addStretch(1);
     left->addWidget(btClose);
+    auto *right = new QVBoxLayout;
+    right->addWidget(ProgressPanel1);
+    right->addWidget(Memo1, 1);
     auto *row = new QHBoxLayout(this);
     row->addLayout(left);
-    row->addWidget(Memo1, 1);
+    row->addLayout(right, 1);
     setFixedSize(570, 369);
 }
 
@@ -182,14 +190,16 @@ void Tother_form::btISOClick()
 {
     const QString file = base::dialogs().saveFile(this, saveDialog2());
     if (!file.isEmpty())
-        startJob(tools::readDriveCommand(cboxCDROM->currentText(), file));
+        startJob(tools::readDriveCommand(cboxCDROM->currentText(), file),
+                 platform::deviceSize(cboxCDROM->currentText()));
 }
 
 void Tother_form::btFIMGClick()
 {
     const QString file = base::dialogs().saveFile(this, saveDialog1());
     if (!file.isEmpty())
-        startJob(tools::readDriveCommand(cboxFloppy->currentText(), file));
+        startJob(tools::readDriveCommand(cboxFloppy->currentText(), file),
+                 platform::deviceSize(cboxFloppy->currentText()));
 }
 
 void Tother_form::btWriteIMGClick()
@@ -213,10 +223,10 @@ void Tother_form::btWriteIMGClick()
     const QString drive = cboxFloppy->currentText();
     if (!drive.isEmpty() && !base::dialogs().confirm(this, tools::overwriteQuestion(drive)))
         return;
-    startJob(tools::writeDriveCommand(file, drive));
+    startJob(tools::writeDriveCommand(file, drive), QFileInfo(file).size());
 }
 
-void Tother_form::startJob(const QString &commandLine)
+void Tother_form::startJob(const QString &commandLine, qint64 totalBytes)
 {
     platform::setCurrentDir(tools::jobFolder());
     m_lines.clear();
@@ -226,13 +236,15 @@ void Tother_form::startJob(const QString &commandLine)
     // Disabled before the start: a run that cannot start ends at once and
     // its end handler enables them again.
     setJobButtonsEnabled(false);
+    ProgressPanel1->start(totalBytes);
     emit jobStarted(commandLine);
     DosCommand1->Execute();
 }
 
-void Tother_form::DosCommand1Terminated(exec::TDosCommand *, quint32)
+void Tother_form::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
     m_lines.flush();
+    ProgressPanel1->finish(Sender->lastRunEnd() == exec::TDosCommand::RunEnd::Exited && ExitCode == 0);
     setJobButtonsEnabled(true);
     emit jobFinished();
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "base/memo_lines.h"
 #include "exec/dos_command.h"
+#include "exec/progress_panel.h"
 #include "platform/drives.h"
 
 #include <QDialog>
@@ -24,6 +25,7 @@ public:
     QLabel *Label1, *Label2;
     QComboBox *cboxFloppy, *cboxCDROM;
     QPushButton *btExBS, *btExBSF, *btISO, *btFIMG, *btWriteIMG, *btClose;
+    exec::ProgressPanel *ProgressPanel1;
     QPlainTextEdit *Memo1;
     exec::TDosCommand *DosCommand1;
 
@@ -52,7 +54,8 @@ protected:
 
 private:
     QPushButton *button(const char *name, const QString &caption);
-    void startJob(const QString &commandLine);
+    // `totalBytes`: what a dd job copies, when known, for the progress bar.
+    void startJob(const QString &commandLine, qint64 totalBytes = 0);
     void setJobButtonsEnabled(bool on);
 
     base::MemoLines m_lines;
