@@ -185,6 +185,35 @@ private slots:
         QCOMPARE(m_dialogs->log, QStringList{"message:Information:Batch folder isn't specified"});
     }
 
+    // A batch whose image build fails: the console stays open until closed,
+    // and the debug log's entry ends with the console's result line.
+    void failedBatchRunLogsItsResult()
+    {
+        base::DebugMode = true;
+        QDir().mkpath(work("bat"));
+        QVERIFY(writeAll(work("bat/build.bat"),
+                         "@echo off\r\nmkisofs -o " + work("missing/cd.iso").toUtf8() + " " + work("bat").toUtf8()
+                             + "\r\npause\r\n"));
+        f->Edit9->setText(work("bat/"));
+        Tconsole *console = base::windows().console;
+        bool stayedOpen = false;
+        m_dialogs->onMessage = [&](const QString &) {
+            QTimer::singleShot(0, console, [&] {
+                stayedOpen = console->isVisible();
+                console->CloseBT->click();
+            });
+        };
+        f->RunBatBTClick();
+        QVERIFY(stayedOpen);
+        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY2(m_dialogs->log[0].startsWith("message:Warning:Process finished!\nThe command failed with exit code "),
+                 qPrintable(m_dialogs->log[0]));
+        const QString debug = base::windows().Debug_win->Memo1->toPlainText();
+        QVERIFY2(debug.contains("Unable to open disc image file"), qPrintable(debug));
+        QVERIFY(debug.endsWith("\n" + console->resultLine()));
+        QVERIFY(console->resultLine().startsWith("The command failed with exit code "));
+    }
+
     void unwritableBatchFolder()
     {
         QDir().mkpath(work("bat/build.bat")); // a folder in the way
