@@ -6,7 +6,7 @@
 //     meanwhile, against the string-list sink of step 1;
 //  3. a child silent for 10 s: CPU time Spindle's process used meanwhile.
 #include "bench_util.h"
-#include "base/dialogs.h"
+#include "bench_dialogs.h"
 #include "exec/console_capture.h"
 #include "exec/dos_command.h"
 
@@ -80,15 +80,7 @@ int main(int argc, char **argv)
 
     // The console's own runner, its own flow: the box at the end is answered
     // at once, and the console closes.
-    struct Silent : base::Dialogs
-    {
-        void message(QWidget *, const QString &, const QString &, Icon) override {}
-        bool confirm(QWidget *, const QString &) override { return false; }
-        void error(QWidget *, const QString &) override {}
-        QString openFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
-        QString saveFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
-        void openDocument(const QString &) override {}
-    } silent;
+    SilentDialogs silent;
     base::setDialogs(&silent);
     Tconsole console;
     QElapsedTimer gap;

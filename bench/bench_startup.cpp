@@ -2,10 +2,10 @@
 // window, each measured in fresh processes in the same run. A second
 // baseline adds one label to the bare window: the first text a process
 // draws loads the font database, which no window with a caption avoids.
-#include "base/dialogs.h"
 #include "app/integrator.h"
 #include "app/windows.h"
 #include "base/windows.h"
+#include "bench_dialogs.h"
 #include "bench_util.h"
 
 #include <QApplication>
@@ -17,17 +17,6 @@
 #include <cstring>
 
 namespace {
-// The start-up check may ask something; the benchmark answers nothing.
-class Silent : public base::Dialogs
-{
-    void message(QWidget *, const QString &, const QString &, Icon) override {}
-    bool confirm(QWidget *, const QString &) override { return false; }
-    void error(QWidget *, const QString &) override {}
-    QString openFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
-    QString saveFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
-    void openDocument(const QString &) override {}
-};
-
 // Child mode: measure one start, print nanoseconds.
 enum class Mode { Bare, Label, Spindle };
 int measure(int argc, char **argv, Mode mode)
@@ -36,7 +25,7 @@ int measure(int argc, char **argv, Mode mode)
     t.start();
     QApplication a(argc, argv);
     QWidget *shown = nullptr;
-    Silent silent;
+    SilentDialogs silent; // the start-up check may ask something
     if (mode == Mode::Spindle) {
         QApplication::setApplicationName(QStringLiteral("Spindle"));
         base::setDialogs(&silent);

@@ -1,0 +1,14 @@
+#pragma once
+// Dialogs for benchmarks: every box is answered at once, with No.
+#include "base/dialogs.h"
+
+class SilentDialogs : public base::Dialogs
+{
+public:
+    void message(QWidget *, const QString &, const QString &, Icon) override {}
+    bool confirm(QWidget *, const QString &) override { return false; }
+    void error(QWidget *, const QString &) override {}
+    QString openFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
+    QString saveFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
+    void openDocument(const QString &) override {}
+};
