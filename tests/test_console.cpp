@@ -176,6 +176,7 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::newRow("Stop button") << "button";
         QTest::newRow("Escape") << "escape";
+        QTest::newRow("Escape in the memo") << "escape in memo";
         QTest::newRow("close-window key") << "close";
     }
     void stopEndsTheGroup()
@@ -190,6 +191,8 @@ private slots:
                 m_console->StopBT->click();
             else if (how == "escape")
                 QTest::keyClick(m_console, Qt::Key_Escape);
+            else if (how == "escape in memo")
+                QTest::keyClick(m_console->Memo1, Qt::Key_Escape);
             else
                 m_console->close();
         });
