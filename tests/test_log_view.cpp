@@ -45,6 +45,9 @@ private slots:
         QCOMPARE(m_view->lineCount(), 3);
         QCOMPARE(m_view->line(1), QStringLiteral("bc"));
         QCOMPARE(m_view->textLength(), 5);
+        m_view->replaceLastLine("d and more");
+        m_view->replaceLastLine("e"); // not a continuation
+        QCOMPARE(m_view->toPlainText(), QStringLiteral("\nbc\ne"));
         m_view->setPlainText("x\r\ny\rz\n");
         QCOMPARE(m_view->toPlainText(), QStringLiteral("x\ny\nz\n"));
         QCOMPARE(m_view->lineCount(), 4);

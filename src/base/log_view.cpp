@@ -72,8 +72,16 @@ void LogView::replaceLastLine(const QString &line)
         appendLine(line);
         return;
     }
-    m_text.truncate(m_starts.last());
-    m_text += line;
+    // An unfinished line usually grows: add only what is new, so a long
+    // line reported again and again is not copied again and again.
+    const qsizetype start = m_starts.last();
+    const qsizetype oldLength = m_text.size() - start;
+    if (line.size() >= oldLength && QStringView(m_text).mid(start, oldLength) == QStringView(line).left(oldLength)) {
+        m_text += QStringView(line).mid(oldLength);
+    } else {
+        m_text.truncate(start);
+        m_text += line;
+    }
     m_longest = qMax(m_longest, line.size());
     m_anchor = qMin(m_anchor, m_text.size());
     m_cursor = qMin(m_cursor, m_text.size());
