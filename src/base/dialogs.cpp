@@ -48,12 +48,12 @@ public:
     {
         return run(parent, o, QFileDialog::AcceptSave);
     }
-    bool openDocument(const QString &target) override
+    void openDocument(const QString &target) override
     {
         const QUrl url = target.contains(QLatin1String("://"))
                              ? QUrl(target)
                              : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
-        return QDesktopServices::openUrl(url);
+        QDesktopServices::openUrl(url);
     }
     bool canOpenDocument(const QString &path) override { return platform::hasDesktopHandler(path); }
     void showHtml(const QString &indexPath) override
@@ -106,10 +106,14 @@ void openHelp()
 {
     Dialogs &d = dialogs();
     const HelpFiles h = findHelp();
-    if (!h.chm.isEmpty() && d.canOpenDocument(h.chm) && d.openDocument(h.chm))
+    if (!h.chm.isEmpty() && d.canOpenDocument(h.chm)) {
+        d.openDocument(h.chm);
         return;
+    }
     if (!h.html.isEmpty()) {
-        if (!(d.canOpenDocument(h.html) && d.openDocument(h.html)))
+        if (d.canOpenDocument(h.html))
+            d.openDocument(h.html);
+        else
             d.showHtml(h.html);
         return;
     }

@@ -33,13 +33,12 @@ public:
     // Returns the chosen file's full path, or empty when cancelled.
     virtual QString openFile(QWidget *parent, const FileDialogOptions &o) = 0;
     virtual QString saveFile(QWidget *parent, const FileDialogOptions &o) = 0;
-    // Asks the desktop to open a document or address; false when it could
-    // not hand it to any program.
-    virtual bool openDocument(const QString &target) = 0;
+    // Asks the desktop to open a document or address; failures are ignored.
+    virtual void openDocument(const QString &target) = 0;
     // Whether the desktop has a program for this file's type.
-    virtual bool canOpenDocument(const QString &path) = 0;
+    virtual bool canOpenDocument(const QString &) { return false; }
     // Shows HTML pages in Spindle's own help window.
-    virtual void showHtml(const QString &indexPath) = 0;
+    virtual void showHtml(const QString &) {}
 
     // Shorthands for the two kinds of box the windows use.
     void plain(QWidget *parent, const QString &text) { message(parent, text, QString(), Icon::None); }
