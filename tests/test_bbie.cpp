@@ -67,6 +67,7 @@ class TestBbie : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QString m_noemul, m_floppy, m_hd, m_efi;
     QString bbie() const { return binDir() + "/bbie"; }
     QString path(const QString &n) const { return m_dir.filePath(n); }
 
@@ -112,14 +113,21 @@ private slots:
         writeAll(path("root/boot/floppy.img"), randomBytes(1474560, 2));
         writeAll(path("root/boot/hd.img"), hardDiskImage(200));
         writeAll(path("root/boot/efi.img"), fatImage(128));
+        // The images every test reads, built once so each test runs alone too.
+        m_noemul = makeIso("noemul.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat",
+                                          "-no-emul-boot", "-boot-load-size", "4"});
+        m_floppy = makeIso("floppy.iso", {"-b", "boot/floppy.img", "-c", "boot/boot.cat"});
+        m_hd = makeIso("hd.iso", {"-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat"});
+        m_efi = makeIso("efi.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat", "-no-emul-boot",
+                                    "-boot-load-size", "4", "-eltorito-alt-boot", "-e", "boot/efi.img",
+                                    "-no-emul-boot"},
+                        true);
+        QVERIFY(!m_noemul.isEmpty() && !m_floppy.isEmpty() && !m_hd.isEmpty() && !m_efi.isEmpty());
     }
 
     void noEmulationFourSectors()
     {
-        const QString iso = makeIso("noemul.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat",
-                                                   "-no-emul-boot", "-boot-load-size", "4"});
-        QVERIFY(!iso.isEmpty());
-        const Run r = extract(iso, path("out1"));
+        const Run r = extract(m_noemul, path("out1"));
         QCOMPARE(r.code, 0);
         QCOMPARE(readAll(path("out1/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
         QVERIFY(r.out.contains("Image 1: image1.bin"));
@@ -131,9 +139,7 @@ private slots:
 
     void floppyEmulation()
     {
-        const QString iso = makeIso("floppy.iso", {"-b", "boot/floppy.img", "-c", "boot/boot.cat"});
-        QVERIFY(!iso.isEmpty());
-        const Run r = extract(iso, path("out2"));
+        const Run r = extract(m_floppy, path("out2"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Emulation:     1.44M diskette"));
         QCOMPARE(readAll(path("out2/image1.bin")), readAll(path("root/boot/floppy.img")));
@@ -141,9 +147,7 @@ private slots:
 
     void hardDiskEmulation()
     {
-        const QString iso = makeIso("hd.iso", {"-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat"});
-        QVERIFY(!iso.isEmpty());
-        const Run r = extract(iso, path("out3"));
+        const Run r = extract(m_hd, path("out3"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Emulation:     hard disk"));
         QCOMPARE(readAll(path("out3/image1.bin")), readAll(path("root/boot/hd.img")));
@@ -151,12 +155,7 @@ private slots:
 
     void biosAndEfiSections()
     {
-        const QString iso = makeIso("efi.iso", {"-b", "boot/loader.bin", "-c", "boot/boot.cat", "-no-emul-boot",
-                                                "-boot-load-size", "4", "-eltorito-alt-boot", "-e", "boot/efi.img",
-                                                "-no-emul-boot"},
-                                    true);
-        QVERIFY(!iso.isEmpty());
-        const Run r = extract(iso, path("out4"));
+        const Run r = extract(m_efi, path("out4"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Image 2: image2.bin\n  Platform:      EFI"));
         QCOMPARE(readAll(path("out4/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
@@ -177,9 +176,7 @@ private slots:
     {
         QFETCH(int, variant);
         QFETCH(QByteArray, message);
-        const QString iso = path("noemul.iso");
-        QVERIFY(QFile::exists(iso));
-        const QByteArray data = patched(iso, [&](QByteArray &d, qsizetype cat) {
+        const QByteArray data = patched(m_noemul, [&](QByteArray &d, qsizetype cat) {
             switch (variant) {
             case 0: d[cat + 4] = char(d[cat + 4] ^ 0x5a); break;
             case 1: d[cat + 30] = 0; break;
@@ -217,13 +214,11 @@ private slots:
     // An image that runs past the end of the source is cut there, and said so.
     void truncatedImage()
     {
-        const QByteArray data = readAll(path("floppy.iso"));
-        const QByteArray cut = patched(path("floppy.iso"), [&](QByteArray &d, qsizetype cat) {
+        const QByteArray cut = patched(m_floppy, [&](QByteArray &d, qsizetype cat) {
             const uchar *p = reinterpret_cast<const uchar *>(d.constData()) + cat + 32 + 8;
             const qsizetype start = qsizetype(p[0] | p[1] << 8 | p[2] << 16) * 2048;
             d.truncate(start + 1000);
         });
-        Q_UNUSED(data);
         writeAll(path("cut.iso"), cut);
         const Run r = extract(path("cut.iso"), path("out5"));
         QCOMPARE(r.code, 0);
@@ -235,7 +230,7 @@ private slots:
     // run counts as a success.
     void oneOfTwoImages()
     {
-        const QByteArray data = patched(path("efi.iso"), [&](QByteArray &d, qsizetype cat) {
+        const QByteArray data = patched(m_efi, [&](QByteArray &d, qsizetype cat) {
             d[cat + 32 + 8] = 0; d[cat + 32 + 9] = 0; d[cat + 32 + 10] = char(0x6b); d[cat + 32 + 11] = char(0xee);
         });
         writeAll(path("half.iso"), data);
@@ -251,7 +246,7 @@ private slots:
         // An existing image is replaced whole, never half-written.
         QDir().mkpath(path("out6"));
         writeAll(path("out6/image1.bin"), "old");
-        const Run r = extract(path("noemul.iso"), path("out6"));
+        const Run r = extract(m_noemul, path("out6"));
         QCOMPARE(r.code, 0);
         QCOMPARE(QFileInfo(path("out6/image1.bin")).size(), 2048);
     }
@@ -261,7 +256,7 @@ private slots:
         // A regular file in place of the output name's folder cannot be
         // written even by root: make the image name a directory.
         QDir().mkpath(path("out7/image1.bin"));
-        const Run r = extract(path("noemul.iso"), path("out7"));
+        const Run r = extract(m_noemul, path("out7"));
         QVERIFY(r.code != 0);
         QVERIFY2(r.err.startsWith("bbie: cannot write image1.bin: "), r.err.constData());
         QCOMPARE(QDir(path("out7")).entryList(QDir::Files | QDir::Hidden), QStringList{});

@@ -1,6 +1,7 @@
 #include "testutil.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -77,6 +78,53 @@ private slots:
         const Result r = cli({"exec", "--events", quoted(testChild()), "echo"}, "q\n");
         QCOMPARE(r.out, QByteArray("E in:710d0a\nT 0\n"));
     }
+    // Endless input while the child exits at once: the reader belongs to the
+    // run and ends with it. Many runs, as the fault showed in about half.
+    void endlessInputAtExit()
+    {
+        for (int i = 0; i < 20; ++i) {
+            QProcess yes, cliProc;
+            yes.setStandardOutputProcess(&cliProc);
+            yes.start("yes", QStringList{});
+            cliProc.start(binDir() + "/spindle-cli", {"exec", quoted(testChild()) + " exit 0"});
+            QVERIFY(cliProc.waitForFinished(30000));
+            QCOMPARE(cliProc.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(cliProc.exitCode(), 0);
+            yes.kill();
+            yes.waitForFinished(5000);
+        }
+    }
+
+    // A child that never reads its input while input keeps coming: the run
+    // still ends normally with the child's output.
+    void inputToAChildThatNeverReads()
+    {
+        QProcess yes, cliProc;
+        yes.setStandardOutputProcess(&cliProc);
+        yes.start("yes", QStringList{});
+        cliProc.start(binDir() + "/spindle-cli", {"exec", quoted(testChild()) + " write started\\n @1500"});
+        QVERIFY(cliProc.waitForFinished(30000));
+        QCOMPARE(cliProc.exitCode(), 0);
+        QCOMPARE(cliProc.readAllStandardOutput(), QByteArray("started\n"));
+        yes.kill();
+        yes.waitForFinished(5000);
+    }
+
+    void runBatStatuses()
+    {
+        QTemporaryDir dir;
+        const QString bat = dir.filePath("t.bat");
+        writeAll(bat, "@echo off\r\nno-such-program-xyz a b\r\n");
+        Result r = cli({"run-bat", bat});
+        QCOMPARE(r.code, 127);
+        QVERIFY(r.err.startsWith("'no-such-program-xyz' is not recognized"));
+        writeAll(bat, ("@echo off\r\n\"" + testChild() + "\" exit 5\r\n").toUtf8());
+        r = cli({"run-bat", bat});
+        QCOMPARE(r.code, 5);
+        r = cli({"run-bat", dir.filePath("missing.bat")});
+        QCOMPARE(r.code, 1);
+    }
+
     void limitEndsWith124()
     {
         const Result r = cli({"exec", "--max-silence", "1", quoted(testChild()), "sleep", "20000"});

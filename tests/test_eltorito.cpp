@@ -104,6 +104,31 @@ private slots:
         QCOMPARE(c2.entries.size(), size_t(1));
     }
 
+    // A hard-disk image ends where its last partition ends, in whatever
+    // slot of the partition table that partition sits.
+    void hardDiskSizeFromAllPartitions()
+    {
+        Image img;
+        img.entry(32, 0x88, 4, 1, 20);
+        uint8_t *mbr = &img.bytes[20 * kSector];
+        auto slot = [&](int i, uint8_t type, uint32_t start, uint32_t count) {
+            uint8_t *p = mbr + 446 + 16 * i;
+            p[4] = type;
+            std::memcpy(p + 8, &start, 4);
+            std::memcpy(p + 12, &count, 4);
+        };
+        mbr[510] = 0x55;
+        mbr[511] = 0xAA;
+        slot(0, 0x06, 1, 20);  // ends at sector 21
+        slot(2, 0x83, 21, 30); // unused slot 1 between; ends at 51
+        slot(3, 0x01, 5, 4);   // a lower end later in the table
+        const MemorySource src = img.source();
+        const Extent x = imageExtent(src, readCatalog(src).entries[0]);
+        QCOMPARE(x.wanted, uint64_t(51 * 512));
+        QCOMPARE(x.size, uint64_t(51 * 512));
+        QVERIFY(!x.truncated);
+    }
+
     void extensionsAndUnusedSlots()
     {
         Image img;

@@ -40,6 +40,16 @@ class TestMkiso : public QObject
         return p.readAllStandardOutput();
     }
 
+    // The pieces without which Make Batch writes nothing.
+    void fillRequired()
+    {
+        f->FormActivate();
+        f->Edit7->setText(work("tree/"));
+        f->Edit8->setText(work("out/"));
+        f->Edit13->setText("cd.iso");
+        m_dialogs->log.clear();
+    }
+
 private slots:
     void init()
     {
@@ -172,17 +182,60 @@ private slots:
         QVERIFY(base::windows().Comments_form->Memo1->toPlainText().isEmpty());
     }
 
+    // Missing pieces: every message, then nothing written anywhere, and an
+    // earlier build.bat (in the folder or the current one) stays as it was.
     void makeBatchOfEmptyForm()
     {
+        writeAll(work("build.bat"), "another project");
         QDir::setCurrent(m_work->path());
         f->MkBatBTClick();
         QCOMPARE(m_dialogs->log, (QStringList{"message:Information:Path to mkisofs isn't specified",
                                               "message:Information:Output folder or file name isn't specified",
-                                              "message:Information:Root of CD tree isn't specified"}));
-        QVERIFY(readAll(work("build.bat")).contains("@echo on\r\n\r\n@echo off\r\n"));
+                                              "message:Information:Root of CD tree isn't specified",
+                                              "message:Information:Batch folder isn't specified"}));
+        QCOMPARE(readAll(work("build.bat")), QByteArray("another project"));
+        QVERIFY(!QFile::exists(m_folder->filePath("build.bat")));
         m_dialogs->log.clear();
         f->RunBatBTClick();
         QCOMPARE(m_dialogs->log, QStringList{"message:Information:Batch folder isn't specified"});
+
+        QDir().mkpath(work("bat"));
+        writeAll(work("bat/build.bat"), "kept");
+        f->Edit9->setText(work("bat/"));
+        m_dialogs->log.clear();
+        f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log.size(), 3);
+        QCOMPARE(readAll(work("bat/build.bat")), QByteArray("kept"));
+    }
+
+    // A batch folder that does not exist: the error names the file, and
+    // nothing lands in the current directory or Spindle's folder.
+    void makeBatchIntoMissingFolder()
+    {
+        fillRequired();
+        writeAll(work("build.bat"), "another project");
+        QDir::setCurrent(m_work->path());
+        f->Edit9->setText(work("no/such/"));
+        f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"error:Cannot create file \"" + work("no/such/build.bat")
+                                             + "\". No such file or directory"});
+        QCOMPARE(readAll(work("build.bat")), QByteArray("another project"));
+        QVERIFY(!QFile::exists(m_folder->filePath("build.bat")));
+    }
+
+    // Typed without a trailing separator: Make Batch and Run Batch agree.
+    void batchFolderWithoutSeparator()
+    {
+        fillRequired();
+        QDir().mkpath(work("my bat"));
+        f->Edit9->setText(work("my bat"));
+        f->MkBatBTClick();
+        QVERIFY(m_dialogs->log.isEmpty());
+        QVERIFY(readAll(work("my bat/build.bat")).startsWith("@echo off\r\n"));
+        writeAll(work("my bat/build.bat"), "@echo off\r\necho ran the batch\r\npause\r\n");
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        QVERIFY(base::windows().console->Memo1->toPlainText().startsWith("ran the batch\n"));
     }
 
     // A batch whose image build fails: the console stays open until closed,
@@ -217,10 +270,10 @@ private slots:
     void unwritableBatchFolder()
     {
         QDir().mkpath(work("bat/build.bat")); // a folder in the way
+        fillRequired();
         f->Edit9->setText(work("bat/"));
-        f->FormActivate();
-        m_dialogs->log.clear();
         f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY2(m_dialogs->log.last().startsWith("error:Cannot create file \"" + work("bat/build.bat") + "\". "),
                  qPrintable(m_dialogs->log.last()));
     }

@@ -135,9 +135,32 @@ private slots:
         start({"-debug"});
         QCOMPARE(m_dialogs->log,
                  (QStringList{"message::Needed file is missing. Please read help file about how to install Spindle",
-                              "document:help.chm",
+                              "document:" + inFolder("help.chm"),
                               "confirm:Debug session was selected, do you want to save the log file? "}));
         QCOMPARE(closed.count(), 1);
+    }
+
+    // Help: help.chm from the current directory, then Spindle's folder; the
+    // staged HTML pages when the desktop has no CHM viewer; Spindle's own
+    // window when it has no browser either.
+    void helpOpensWhatTheDesktopCan()
+    {
+        start({});
+        writeAll(inFolder("help.chm"), "chm");
+        QDir().mkpath(inFolder("help"));
+        writeAll(inFolder("help/index.html"), "<p>help</p>");
+        main()->SpeedButton4Click();
+        writeAll(m_cwd->filePath("help.chm"), "chm");
+        main()->SpeedButton4Click();
+        QFile::remove(m_cwd->filePath("help.chm"));
+        m_dialogs->openableSuffixes = QStringList{"html"};
+        main()->SpeedButton4Click();
+        m_dialogs->openableSuffixes.clear();
+        main()->SpeedButton4Click();
+        QCOMPARE(m_dialogs->log, (QStringList{"document:" + inFolder("help.chm"),
+                                              "document:" + m_cwd->filePath("help.chm"),
+                                              "document:" + inFolder("help/index.html"),
+                                              "html:" + inFolder("help/index.html")}));
     }
 
     void toolInCurrentDirectoryCounts()
@@ -160,6 +183,21 @@ private slots:
         QCOMPARE(m_dialogs->fileOptions.first().defaultExt, QStringLiteral("log"));
         QCOMPARE(m_dialogs->fileOptions.first().fileName, QStringLiteral("debug"));
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
+        QVERIFY(!QFile::exists(inFolder("debug.tmp")));
+    }
+
+    // Text moved into debug.tmp is part of the session: saved first.
+    void exitSavesSpilledTextFirst()
+    {
+        start({"-win98debug"});
+        debugWin()->addText(QString(64500, 'a') + "\nddr spilled");
+        QVERIFY(debugWin()->Memo1->toPlainText().isEmpty());
+        debugWin()->addText("tail\nddr gone\nend");
+        const QString log = m_cwd->filePath("session.log");
+        m_dialogs->confirmAnswers << true;
+        m_dialogs->fileAnswers << log;
+        QVERIFY(main()->FormCloseQuery());
+        QCOMPARE(readAll(log), QByteArray(64500, 'a') + "\ntail\nend\n");
         QVERIFY(!QFile::exists(inFolder("debug.tmp")));
     }
 

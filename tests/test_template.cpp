@@ -142,6 +142,30 @@ private slots:
         QCOMPARE(error, "Unable to write to " + path("no/such/dir/t.mkiso"));
     }
 
+    // A control character would cut the command line short: the template
+    // is refused, the key named, and no option changes.
+    void controlCharactersRefused()
+    {
+        for (const QByteArray &value : {QByteArray("SPIN\0DLE", 8), QByteArray("A\x01B"), QByteArray("x\x7f")}) {
+            writeAll(path("c.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[File]\r\nJoliet=0\r\n"
+                                      "[Info]\r\nvolume_ID=" + value + "\r\n");
+            IsoOptions o;
+            o.setText("volume_ID", "before");
+            o.setCheck("Joliet", true);
+            QString error;
+            QCOMPARE(loadTemplate(path("c.mkiso"), o, &error), LoadResult::Refused);
+            QVERIFY2(error.contains("volume_ID"), qPrintable(error));
+            QCOMPARE(o.text("volume_ID"), QStringLiteral("before"));
+            QVERIFY(o.check("Joliet"));
+        }
+        // A tab is text, as in a comment typed by the user.
+        writeAll(path("t.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[Info]\r\nvolume_ID=A\tB\r\n");
+        IsoOptions o;
+        QString error;
+        QCOMPARE(loadTemplate(path("t.mkiso"), o, &error), LoadResult::Loaded);
+        QCOMPARE(o.text("volume_ID"), QStringLiteral("A\tB"));
+    }
+
     void profileIntegers()
     {
         qint64 v = 0;
@@ -164,12 +188,31 @@ private slots:
         QVERIFY(saveTemplate(path("cli.mkiso"), o, &error));
         QDir().mkpath(path("bat"));
         QProcess p;
+        // Incomplete: printed with its message, never written.
+        p.start(binDir() + "/spindle-cli", {"batch", path("cli.mkiso"), "--mkisofs", "/usr/bin/mk", "--write", path("bat")});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitCode() != 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("\"/usr/bin/mk\" -J \"/r/\"\n"));
+        QCOMPARE(p.readAllStandardError(), QByteArray("Output folder or file name isn't specified\nbuild.bat not written\n"));
+        QVERIFY(!QFile::exists(path("bat/build.bat")));
+
+        o.setText("output_folder", "/o/");
+        o.setText("output_filename", "x.iso");
+        QVERIFY(saveTemplate(path("cli.mkiso"), o, &error));
         p.start(binDir() + "/spindle-cli", {"batch", path("cli.mkiso"), "--mkisofs", "/usr/bin/mk", "--write", path("bat")});
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(p.readAllStandardOutput(), QByteArray("\"/usr/bin/mk\" -J \"/r/\"\n"));
-        QCOMPARE(p.readAllStandardError(), QByteArray("Output folder or file name isn't specified\n"));
-        QVERIFY(readAll(path("bat/build.bat")).contains("\r\n\"/usr/bin/mk\" -J \"/r/\"\r\n"));
+        QCOMPARE(p.readAllStandardError(), QByteArray());
+        const QByteArray line = p.readAllStandardOutput();
+        QVERIFY(readAll(path("bat/build.bat")).contains("\r\n" + line.trimmed() + "\r\n"));
+
+        // A folder that does not exist: the error, a failure, no file.
+        p.start(binDir() + "/spindle-cli", {"batch", path("cli.mkiso"), "--write", path("none")});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitCode() != 0);
+        QCOMPARE(p.readAllStandardError(), "Cannot create file \"" + path("none/build.bat").toUtf8()
+                                               + "\". No such file or directory\n");
+        QVERIFY(!QFile::exists(path("none")));
 
         writeAll(path("bad.mkiso"), "[Make_ISO template file]\r\nversion=1\r\n");
         p.start(binDir() + "/spindle-cli", {"batch", path("bad.mkiso")});

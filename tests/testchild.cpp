@@ -97,6 +97,21 @@ int main(int argc, char **argv)
         (void)!write(1, out.data(), out.size());
         return 0;
     }
+    if (mode == "blob") {
+        // N bytes of text as fast as possible: lines of LEN bytes (the line
+        // feed included) when LEN is given, else one line without an end.
+        const long n = std::atol(argv[2]);
+        const long len = argc > 3 ? std::atol(argv[3]) : 0;
+        std::string out;
+        for (long i = 0; i < n; ++i) {
+            out += len > 0 && i % len == len - 1 ? '\n' : char('a' + i % 26);
+            if (out.size() >= 65536 || i == n - 1) {
+                (void)!write(1, out.data(), out.size());
+                out.clear();
+            }
+        }
+        return 0;
+    }
     if (mode == "ticks") {
         // N lines, one every MS milliseconds.
         const long n = std::atol(argv[2]), ms = std::atol(argv[3]);

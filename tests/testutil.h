@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +16,7 @@
 
 // Answers every dialog from queues and records what was asked, in order:
 // "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
-// "save:FILTER", "document:TARGET".
+// "save:FILTER", "document:TARGET", "html:INDEX".
 class FakeDialogs : public base::Dialogs
 {
 public:
@@ -51,9 +52,30 @@ public:
         fileOptions << o;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    // File types the fake desktop has a program for.
+    QStringList openableSuffixes{QStringLiteral("chm"), QStringLiteral("html")};
     void openDocument(const QString &target) override { log << QStringLiteral("document:") + target; }
+    bool canOpenDocument(const QString &path) override
+    {
+        return openableSuffixes.contains(QFileInfo(path).suffix());
+    }
+    void showHtml(const QString &indexPath) override { log << QStringLiteral("html:") + indexPath; }
 };
 #endif
+
+// Makes a folder current for one scope and restores the previous one.
+// Declare it after the folder it enters, so the folder outlives it.
+class CurrentDirScope
+{
+public:
+    explicit CurrentDirScope(const QString &folder) : m_saved(QDir::currentPath()) { QDir::setCurrent(folder); }
+    ~CurrentDirScope() { QDir::setCurrent(m_saved); }
+    CurrentDirScope(const CurrentDirScope &) = delete;
+    CurrentDirScope &operator=(const CurrentDirScope &) = delete;
+
+private:
+    QString m_saved;
+};
 
 inline QString binDir() { return QCoreApplication::applicationDirPath(); }
 inline QString testChild() { return binDir() + QStringLiteral("/spindle-testchild"); }
@@ -73,6 +95,20 @@ inline bool processGone(qint64 pid)
     const int close = stat.lastIndexOf(')');
     return close > 0 && stat.size() > close + 2 && stat[close + 2] == 'Z';
 }
+
+#ifdef SPINDLE_TEST_DATA
+// A recorded file from tests/data, copied into `folder` so a test can never
+// change the original. Returns the copy's path, or empty when missing.
+inline QString testDataCopy(const QString &name, const QString &folder)
+{
+    const QString copy = QDir(folder).filePath(QFileInfo(name).fileName());
+    QFile::remove(copy);
+    if (!QFile::copy(QStringLiteral(SPINDLE_TEST_DATA "/") + name, copy))
+        return QString();
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    return copy;
+}
+#endif
 
 inline bool writeAll(const QString &path, const QByteArray &data)
 {

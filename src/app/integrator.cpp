@@ -183,7 +183,7 @@ void TIntegrator::closeEvent(QCloseEvent *e)
     }
 }
 
-void TIntegrator::SpeedButton4Click() { base::dialogs().openDocument(QStringLiteral("help.chm")); }
+void TIntegrator::SpeedButton4Click() { base::openHelp(); }
 
 void TIntegrator::SpeedButton5Click()
 {

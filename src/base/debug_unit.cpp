@@ -6,6 +6,7 @@
 #include "session.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QSaveFile>
@@ -103,8 +104,23 @@ void TDebug_win::saveLog()
     const QString path = base::dialogs().saveFile(this, o);
     if (path.isEmpty())
         return;
+    // The saved log is the whole session: in Win9x mode the text already
+    // moved into the scratch file comes first, under the same rule.
+    QStringList all;
+    if (base::Win9xMode && m_debugFile.isBound()) {
+        QFile spilled(m_debugFile.path());
+        if (spilled.exists() && !spilled.open(QIODevice::ReadOnly)) {
+            base::dialogs().error(this, platform::cannotOpenText(spilled.fileName(), spilled.errorString()));
+            return;
+        }
+        QStringList lines = QString::fromUtf8(spilled.readAll()).split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast(); // the line end after the last spill
+        all = base::linesWithout(lines, QStringLiteral("ddr"));
+    }
+    all += kept;
     QByteArray data;
-    for (const QString &l : kept)
+    for (const QString &l : all)
         data += l.toUtf8() + '\n';
     QString reason;
     if (!platform::writeFileAtomic(path, data, &reason))

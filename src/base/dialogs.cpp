@@ -1,11 +1,16 @@
 #include "dialogs.h"
 
+#include "help.h"
+#include "platform/platform.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTextBrowser>
 #include <QUrl>
 
 namespace base {
@@ -50,6 +55,23 @@ public:
                              : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
         QDesktopServices::openUrl(url);
     }
+    bool canOpenDocument(const QString &path) override { return platform::hasDesktopHandler(path); }
+    void showHtml(const QString &indexPath) override
+    {
+        static QPointer<QTextBrowser> viewer;
+        if (!viewer) {
+            viewer = new QTextBrowser;
+            viewer->setObjectName(QStringLiteral("HelpViewer"));
+            viewer->setAttribute(Qt::WA_DeleteOnClose);
+            viewer->setOpenExternalLinks(true);
+            viewer->resize(720, 560);
+        }
+        viewer->setWindowTitle(QStringLiteral("Spindle Help"));
+        viewer->setSource(QUrl::fromLocalFile(indexPath));
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
+    }
 
 private:
     static QString run(QWidget *parent, const FileDialogOptions &o, QFileDialog::AcceptMode mode)
@@ -79,6 +101,25 @@ Dialogs *g_current = nullptr;
 } // namespace
 
 Dialogs &dialogs() { return g_current ? *g_current : g_qt; }
+
+void openHelp()
+{
+    Dialogs &d = dialogs();
+    const HelpFiles h = findHelp();
+    if (!h.chm.isEmpty() && d.canOpenDocument(h.chm)) {
+        d.openDocument(h.chm);
+        return;
+    }
+    if (!h.html.isEmpty()) {
+        if (d.canOpenDocument(h.html))
+            d.openDocument(h.html);
+        else
+            d.showHtml(h.html);
+        return;
+    }
+    // Neither found: the desktop says what it can about the file named.
+    d.openDocument(h.chm.isEmpty() ? platform::spindleFolder() + QStringLiteral("help.chm") : h.chm);
+}
 void setDialogs(Dialogs *d) { g_current = d; }
 
 QString qtFilter(const QString &filter)

@@ -35,6 +35,10 @@ public:
     virtual QString saveFile(QWidget *parent, const FileDialogOptions &o) = 0;
     // Asks the desktop to open a document or address; failures are ignored.
     virtual void openDocument(const QString &target) = 0;
+    // Whether the desktop has a program for this file's type.
+    virtual bool canOpenDocument(const QString &) { return false; }
+    // Shows HTML pages in Spindle's own help window.
+    virtual void showHtml(const QString &) {}
 
     // Shorthands for the two kinds of box the windows use.
     void plain(QWidget *parent, const QString &text) { message(parent, text, QString(), Icon::None); }
@@ -43,6 +47,10 @@ public:
         message(parent, text, title, Icon::Information);
     }
 };
+
+// Opens the help: help.chm with the desktop's viewer, else the HTML pages
+// with the desktop's browser, else in Spindle's own help window.
+void openHelp();
 
 // The program-wide instance (the Qt implementation unless replaced).
 Dialogs &dialogs();

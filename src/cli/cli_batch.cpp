@@ -4,7 +4,6 @@
 #include "iso/template_file.h"
 #include "platform/platform.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -49,6 +48,9 @@ int batch(const QStringList &argsIn)
     case iso::LoadResult::Unreadable:
         std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
         return 1;
+    case iso::LoadResult::Refused:
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 1;
     }
     if (haveMkisofs)
         options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
@@ -58,9 +60,13 @@ int batch(const QStringList &argsIn)
     for (const QString &m : built.messages)
         std::fprintf(stderr, "%s\n", m.toUtf8().constData());
     if (!writeFolder.isEmpty()) {
-        const QString path = QDir(writeFolder).filePath(QStringLiteral("build.bat"));
-        if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &error)) {
-            std::fprintf(stderr, "%s\n", platform::cannotCreateText(path, error).toUtf8().constData());
+        // An incomplete command line is never written.
+        if (!built.messages.isEmpty()) {
+            std::fputs("build.bat not written\n", stderr);
+            return 1;
+        }
+        if (!iso::writeBatchFile(writeFolder, built.commandLine, &error)) {
+            std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return 1;
         }
     }

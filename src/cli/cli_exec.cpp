@@ -7,11 +7,13 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
-#include <string>
-#include <thread>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace cli {
 
@@ -31,8 +33,71 @@ int runBat(const QStringList &args)
         std::fputs("usage: spindle-cli run-bat FILE\n", stderr);
         return 2;
     }
-    return exec::runBatchFile(args.first());
+    // Exit statuses are 8 bits: a program that cannot be started gives 127,
+    // as for exec, not its error level cut short.
+    const int level = exec::runBatchFile(args.first());
+    return level == exec::kUnknownCommand ? 127 : level;
 }
+
+namespace {
+
+// Feeds this process's standard input to a runner, line by line, from the
+// event loop. Reading pauses while much input waits for the child, so a
+// child that never reads cannot make Spindle hold all of it.
+class StdinLines
+{
+public:
+    explicit StdinLines(exec::TDosCommand &cmd) : m_cmd(cmd)
+    {
+        if (::fcntl(0, F_GETFD) < 0)
+            return; // no standard input at all
+        m_notifier = std::make_unique<QSocketNotifier>(0, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSome(); });
+        m_resume.setSingleShot(true);
+        m_resume.setInterval(20);
+        QObject::connect(&m_resume, &QTimer::timeout, [this] { readSome(); });
+    }
+
+private:
+    static constexpr qint64 kMaxWaiting = 1 << 20;
+
+    void readSome()
+    {
+        if (!m_notifier)
+            return;
+        if (m_cmd.pendingInputBytes() > kMaxWaiting) {
+            m_notifier->setEnabled(false);
+            m_resume.start();
+            return;
+        }
+        char buf[64 * 1024];
+        const ssize_t n = ::read(0, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            m_notifier->setEnabled(true);
+            return;
+        }
+        if (n <= 0) { // end of input or an error: nothing more comes
+            if (!m_partial.isEmpty())
+                m_cmd.SendLine(QString::fromUtf8(m_partial), true);
+            m_partial.clear();
+            m_notifier.reset();
+            return;
+        }
+        m_partial.append(buf, n);
+        qsizetype start = 0;
+        for (qsizetype nl; (nl = m_partial.indexOf('\n', start)) >= 0; start = nl + 1)
+            m_cmd.SendLine(QString::fromUtf8(m_partial.constData() + start, nl - start), true);
+        m_partial.remove(0, start);
+        m_notifier->setEnabled(true);
+    }
+
+    exec::TDosCommand &m_cmd;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_resume;
+    QByteArray m_partial;
+};
+
+} // namespace
 
 int exec(const QStringList &argsIn)
 {
@@ -105,16 +170,9 @@ int exec(const QStringList &argsIn)
         std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
     });
 
-    // Standard input, line by line, goes to the child.
-    std::thread([&cmd] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            const QString text = QString::fromStdString(line);
-            QMetaObject::invokeMethod(&cmd, [&cmd, text] { cmd.SendLine(text, true); },
-                                      Qt::QueuedConnection);
-        }
-    }).detach();
-
+    // Standard input, line by line, goes to the child. The reader belongs
+    // to this run and ends with it, before the runner does.
+    StdinLines input(cmd);
     cmd.Execute();
     QCoreApplication::exec();
     switch (cmd.lastRunEnd()) {

@@ -3,17 +3,13 @@
 #include "command_line.h"
 #include "dos_command.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
 #include <cstring>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace exec {
 
@@ -23,28 +19,6 @@ void out(const QByteArray &text)
 {
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
-}
-
-// Starts a program with this process's standard handles and waits for it.
-int runInheriting(const QString &program, const QStringList &args)
-{
-    std::vector<QByteArray> store;
-    store.push_back(QFile::encodeName(program));
-    for (const QString &a : args)
-        store.push_back(a.toUtf8());
-    std::vector<char *> argv;
-    for (QByteArray &b : store)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return 9009; // what a command processor sets for an unknown command
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return 1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 bool startsWithWord(const QString &line, const char *word)
@@ -102,16 +76,15 @@ int runBatchFile(const QString &path)
                 out("\n");
             continue;
         }
-        const auto [program, args] = TDosCommand::resolve(splitCommandLine(line));
-        if (program.isEmpty()) {
-            const QString name = splitCommandLine(line).value(0);
+        const QStringList words = splitCommandLine(line);
+        const auto [program, args] = TDosCommand::resolve(words);
+        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args);
+        if (last == platform::kNotStartable) {
             std::fprintf(stderr, "'%s' is not recognized as an internal or external command,\n"
                                  "operable program or batch file.\n",
-                         name.toUtf8().constData());
-            last = 9009;
-            continue;
+                         words.value(0).toUtf8().constData());
+            last = kUnknownCommand;
         }
-        last = runInheriting(program, args);
     }
     return last;
 }

@@ -11,4 +11,8 @@ namespace exec {
 // when the file cannot be read.
 int runBatchFile(const QString &path);
 
+// Error level of a line whose program cannot be found or started, as a
+// command processor sets it.
+constexpr int kUnknownCommand = 9009;
+
 } // namespace exec

@@ -2,15 +2,14 @@
 
 #include "command_line.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
-#include <sys/types.h>
-#include <unistd.h>
 
 namespace exec {
 
@@ -27,6 +26,16 @@ std::function<void(const QString &)> &errorReporter()
 // the user interface responsive.
 constexpr qint64 kTurnBudgetMs = 20;
 constexpr qint64 kReadChunk = 16 * 1024;
+// An unfinished line up to this size is re-reported every turn that adds to
+// it. A longer one (binary output, a tool that never ends its line) only
+// when it has doubled since its last report or after kLongLineReportMs, so
+// the reports cost time linear in the bytes, not quadratic.
+constexpr qsizetype kShortLine = 64 * 1024;
+constexpr qint64 kLongLineReportMs = 250;
+
+// A limit of N seconds ends the run once N whole seconds have passed, that
+// is at N + 1 seconds: the comparisons are strict.
+qint64 limitMs(qint32 seconds) { return (qint64(seconds) + 1) * 1000; }
 } // namespace
 
 // One run: the child, its line state and copies of the settings taken at
@@ -35,17 +44,26 @@ struct TDosCommand::Run : QObject
 {
     explicit Run(QObject *parent) : QObject(parent) {}
     QProcess *proc = nullptr;
-    QTimer *timer = nullptr;
+    // Fires at the nearest time limit; the limits themselves are measured
+    // on the monotonic clocks below, so an early tick never ends a run.
+    QTimer *limitTimer = nullptr;
+    // Shows a long unfinished line whose report was held back.
+    QTimer *pendingTimer = nullptr;
+    QElapsedTimer sinceStart;
+    QElapsedTimer sinceOutput;
+    QElapsedTimer sinceReport;
     LineSplitter splitter;
     QString commandLine;
     TNewLineEvent onNewLine;
     TTerminateEvent onTerminated;
     qint32 maxAfterBeginning = 0;
     qint32 maxAfterLastOutput = 0;
-    qint32 secondsSinceStart = 0;
-    qint32 secondsSinceOutput = 0;
-    qint64 pgid = 0;
+    qint64 group = 0;
     QStringList input;
+    qint64 inputChars = 0; // total size of `input`
+    bool flushQueued = false;
+    qsizetype reportedSize = 0; // size of the unfinished line at its last report
+    bool pendingChanged = false;
     bool lastWasBeginning = false;
     bool finished = false;
     bool draining = false;
@@ -105,9 +123,16 @@ void TDosCommand::startRun()
     run->maxAfterBeginning = MaxTimeAfterBeginning;
     run->maxAfterLastOutput = MaxTimeAfterLastOutput;
 
-    run->timer = new QTimer(run);
-    run->timer->setInterval(1000);
-    connect(run->timer, &QTimer::timeout, this, &TDosCommand::tick);
+    run->limitTimer = new QTimer(run);
+    run->limitTimer->setSingleShot(true);
+    run->limitTimer->setTimerType(Qt::PreciseTimer);
+    connect(run->limitTimer, &QTimer::timeout, this, &TDosCommand::checkLimits);
+    run->pendingTimer = new QTimer(run);
+    run->pendingTimer->setSingleShot(true);
+    connect(run->pendingTimer, &QTimer::timeout, this, [this, run] {
+        if (m_run.get() == run)
+            reportPending(*run, true);
+    });
 
     const auto [program, args] = resolve(splitCommandLine(CommandLine));
     if (program.isEmpty()) {
@@ -118,8 +143,6 @@ void TDosCommand::startRun()
     run->proc->setProcessChannelMode(QProcess::MergedChannels);
     run->proc->setProgram(program);
     run->proc->setArguments(args);
-    // A group of its own, so that ending the run ends all it started.
-    run->proc->setChildProcessModifier([] { ::setpgid(0, 0); });
     connect(run->proc, &QProcess::readyReadStandardOutput, this, &TDosCommand::drain);
     connect(run->proc, &QProcess::finished, this, [this, run](int code, QProcess::ExitStatus st) {
         if (m_run.get() != run)
@@ -132,32 +155,67 @@ void TDosCommand::startRun()
         if (e == QProcess::FailedToStart && m_run.get() == run)
             finishRun(kNotStarted, RunEnd::NotStarted);
     });
-    run->proc->start(QIODevice::ReadWrite);
+    run->sinceStart.start();
+    run->sinceOutput.start();
+    run->sinceReport.start();
+    const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite);
     if (m_run.get() != run)
         return; // failed synchronously
-    run->pgid = run->proc->processId();
-    if (run->pgid > 0)
-        ::setpgid(pid_t(run->pgid), pid_t(run->pgid)); // closes the race with the child's own call
-    run->timer->start();
+    run->group = group;
+    armLimits(*run);
+}
+
+void TDosCommand::armLimits(Run &run)
+{
+    qint64 wait = -1;
+    if (run.maxAfterBeginning > 0)
+        wait = limitMs(run.maxAfterBeginning) - run.sinceStart.elapsed();
+    if (run.maxAfterLastOutput > 0) {
+        const qint64 silence = limitMs(run.maxAfterLastOutput) - run.sinceOutput.elapsed();
+        wait = wait < 0 ? silence : std::min(wait, silence);
+    }
+    if (run.maxAfterBeginning > 0 || run.maxAfterLastOutput > 0)
+        run.limitTimer->start(int(std::clamp<qint64>(wait, 0, 24 * 3600 * 1000)));
+}
+
+void TDosCommand::checkLimits()
+{
+    Run *run = m_run.get();
+    if (!run)
+        return;
+    const bool total = run->maxAfterBeginning > 0
+                       && run->sinceStart.elapsed() >= limitMs(run->maxAfterBeginning);
+    const bool silent = run->maxAfterLastOutput > 0
+                        && run->sinceOutput.elapsed() >= limitMs(run->maxAfterLastOutput);
+    if (!total && !silent) {
+        armLimits(*run); // output came meanwhile, or the timer fired early
+        return;
+    }
+    killGroup(*run);
+    finishRun(kStillActive, RunEnd::TimedOut);
 }
 
 void TDosCommand::killGroup(Run &run)
 {
-    run.timer->stop();
-    if (run.pgid > 0) {
-        ::kill(-pid_t(run.pgid), SIGKILL);
-        ::kill(pid_t(run.pgid), SIGKILL);
-    }
+    run.limitTimer->stop();
+    run.pendingTimer->stop();
+    platform::killGroup(run.group);
     if (run.proc) {
         run.proc->disconnect(this);
-        run.proc->waitForFinished(2000); // reaps at once after SIGKILL
+        run.proc->waitForFinished(2000); // reaps at once after the kill
     }
 }
 
 void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
 {
-    m_lines.append(text);
-    run.secondsSinceOutput = 0;
+    // A growing unfinished line keeps one item, its latest text.
+    if (run.lastWasBeginning && type == otBeginningOfLine && !m_lines.isEmpty())
+        m_lines.last() = text;
+    else
+        m_lines.append(text);
+    run.sinceOutput.restart();
+    if (type == otEntireLine)
+        run.reportedSize = 0;
     try {
         if (base::OutputLines *out = m_outputLines) {
             out->beginUpdate();
@@ -204,20 +262,51 @@ void TDosCommand::drain()
         const QByteArray chunk = run->proc->read(kReadChunk);
         if (chunk.isEmpty())
             break;
-        run->splitter.feed(chunk.constData(), chunk.size(), emitter);
+        run->pendingChanged = true;
+        run->splitter.feedLines(chunk.constData(), chunk.size(), emitter);
         if (clock.elapsed() >= kTurnBudgetMs && run->proc->bytesAvailable() > 0) {
             run->draining = false;
-            QMetaObject::invokeMethod(this, &TDosCommand::drain, Qt::QueuedConnection);
+            if (m_run.get() == run)
+                reportPending(*run, false);
+            if (m_run.get() == run)
+                QMetaObject::invokeMethod(this, &TDosCommand::drain, Qt::QueuedConnection);
             return;
         }
     }
     if (m_run.get() != run)
         return; // a handler stopped or restarted the runner; `run` is gone
     run->draining = false;
-    if (run->finished)
+    reportPending(*run, run->finished);
+    if (m_run.get() != run)
+        return;
+    if (run->finished) {
         finishRun(run->exitCode, RunEnd::Exited);
-    else if (!run->input.isEmpty())
+        return;
+    }
+    if (m_run.get() == run && !run->input.isEmpty())
         flushInput();
+}
+
+void TDosCommand::reportPending(Run &run, bool force)
+{
+    if (!run.pendingChanged)
+        return;
+    const qsizetype size = run.splitter.pending().size();
+    if (size == 0) {
+        run.pendingChanged = false;
+        return;
+    }
+    if (!force && size > kShortLine && size < 2 * run.reportedSize
+        && run.sinceReport.elapsed() < kLongLineReportMs) {
+        if (!run.pendingTimer->isActive())
+            run.pendingTimer->start(int(kLongLineReportMs - run.sinceReport.elapsed()));
+        return;
+    }
+    run.pendingChanged = false;
+    run.pendingTimer->stop();
+    run.reportedSize = size;
+    run.sinceReport.restart();
+    emitBytes(run, run.splitter.pending(), otBeginningOfLine);
 }
 
 void TDosCommand::SendLine(const QString &text, bool addLineEnd)
@@ -229,13 +318,28 @@ void TDosCommand::SendLine(const QString &text, bool addLineEnd)
     if (addLineEnd)
         line += ReturnCode == rcLF ? QStringLiteral("\n") : QStringLiteral("\r\n");
     run->input.append(line);
-    QMetaObject::invokeMethod(this, &TDosCommand::flushInput, Qt::QueuedConnection);
+    run->inputChars += line.size();
+    if (!run->flushQueued) {
+        run->flushQueued = true;
+        QMetaObject::invokeMethod(this, &TDosCommand::flushInput, Qt::QueuedConnection);
+    }
+}
+
+qint64 TDosCommand::pendingInputBytes() const
+{
+    const Run *run = m_run.get();
+    if (!run)
+        return 0;
+    return run->inputChars + (run->proc ? run->proc->bytesToWrite() : 0);
 }
 
 void TDosCommand::flushInput()
 {
     Run *run = m_run.get();
-    if (!run || !run->proc)
+    if (!run)
+        return;
+    run->flushQueued = false;
+    if (!run->proc)
         return;
     while (m_run.get() == run && !run->input.isEmpty()) {
         const QString line = run->input.first();
@@ -259,22 +363,10 @@ void TDosCommand::flushInput()
                 emitBytes(*run, pending, otBeginningOfLine);
             }
         }
-        if (m_run.get() == run)
+        if (m_run.get() == run) {
+            run->inputChars -= run->input.first().size();
             run->input.removeFirst();
-    }
-}
-
-void TDosCommand::tick()
-{
-    Run *run = m_run.get();
-    if (!run)
-        return;
-    ++run->secondsSinceStart;
-    ++run->secondsSinceOutput;
-    if ((run->maxAfterBeginning > 0 && run->secondsSinceStart > run->maxAfterBeginning)
-        || (run->maxAfterLastOutput > 0 && run->secondsSinceOutput > run->maxAfterLastOutput)) {
-        killGroup(*run);
-        finishRun(kStillActive, RunEnd::TimedOut);
+        }
     }
 }
 
@@ -283,7 +375,8 @@ void TDosCommand::finishRun(quint32 exitCode, RunEnd how)
     Run *run = m_run.release();
     if (!run)
         return;
-    run->timer->stop();
+    run->limitTimer->stop();
+    run->pendingTimer->stop();
     run->splitter.finish([this, run](QByteArrayView v, TOutputType t) { emitBytes(*run, v, t); });
     m_lastRunEnd = how;
     if (run->onTerminated) {

@@ -72,6 +72,8 @@ public:
     void Execute();
     void Stop();
     void SendLine(const QString &text, bool addLineEnd);
+    // Input sent but not yet taken by the child, in characters and bytes.
+    qint64 pendingInputBytes() const;
 
     bool isRunning() const { return bool(m_run); }
     // How the last finished run ended (for command-line callers).
@@ -92,8 +94,10 @@ private:
     void drain();
     void emitText(Run &run, const QString &text, TOutputType type);
     void emitBytes(Run &run, QByteArrayView bytes, TOutputType type);
+    void reportPending(Run &run, bool force);
     void flushInput();
-    void tick();
+    void armLimits(Run &run);
+    void checkLimits();
     void finishRun(quint32 exitCode, RunEnd how);
     void killGroup(Run &run);
 

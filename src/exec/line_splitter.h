@@ -10,22 +10,40 @@ enum TReturnCode { rcCRLF, rcLF };
 // Cuts a child's output bytes into lines. Each fed chunk is one read: a CR LF
 // pair inside a chunk ends a line (rcCRLF); any other CR or LF ends a line
 // (rcLF); an LF that opens a chunk after a chunk that ended in CR is skipped;
-// zero bytes are dropped. After each chunk the unfinished text is reported as
-// a beginning; finish() reports it once more. An unfinished line is never
-// reported as an entire line.
+// zero bytes are dropped. After each chunk fed with feed() the unfinished
+// text is reported as a beginning; feedLines() leaves that report to the
+// caller (reportPending), which may gather several chunks first. finish()
+// reports it once more. An unfinished line is never reported as an entire
+// line.
 class LineSplitter
 {
 public:
     // sink(QByteArrayView text, TOutputType type). The view is valid only
     // during the call.
     template <class Emit>
-    void feed(const char *data, qsizetype n, Emit &&sink);
+    void feed(const char *data, qsizetype n, Emit &&sink)
+    {
+        if (n <= 0)
+            return;
+        feedLines(data, n, sink);
+        reportPending(sink);
+    }
+
+    // Reports the finished lines of one chunk and keeps the rest.
+    template <class Emit>
+    void feedLines(const char *data, qsizetype n, Emit &&sink);
+
+    template <class Emit>
+    void reportPending(Emit &&sink)
+    {
+        if (!m_pending.isEmpty())
+            sink(QByteArrayView(m_pending), otBeginningOfLine);
+    }
 
     template <class Emit>
     void finish(Emit &&sink)
     {
-        if (!m_pending.isEmpty())
-            sink(QByteArrayView(m_pending), otBeginningOfLine);
+        reportPending(sink);
     }
 
     TReturnCode outputReturnCode() const { return m_returnCode; }
@@ -49,7 +67,7 @@ private:
 };
 
 template <class Emit>
-void LineSplitter::feed(const char *p, qsizetype n, Emit &&sink)
+void LineSplitter::feedLines(const char *p, qsizetype n, Emit &&sink)
 {
     if (n <= 0)
         return;
@@ -87,8 +105,6 @@ void LineSplitter::feed(const char *p, qsizetype n, Emit &&sink)
     }
     m_pending.append(p + start, n - start);
     m_prevEndedWithCR = p[n - 1] == '\r';
-    if (!m_pending.isEmpty())
-        sink(QByteArrayView(m_pending), otBeginningOfLine);
 }
 
 } // namespace exec

@@ -4,7 +4,47 @@
 #include "exec/tools.h"
 #include "platform/platform.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
 namespace iso {
+
+namespace {
+const QString kBatchName = QStringLiteral("build.bat");
+} // namespace
+
+QString batchFilePath(const QString &folder)
+{
+    return QDir(QFileInfo(folder).absoluteFilePath()).filePath(kBatchName);
+}
+
+bool writeBatchFile(const QString &folder, const QString &commandLine, QString *error)
+{
+    const QString path = batchFilePath(folder);
+    QString reason;
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        reason = platform::errorText(ENOENT);
+    else if (platform::writeFileAtomic(path, batchFile(commandLine), &reason))
+        return true;
+    if (error)
+        *error = platform::cannotCreateText(path, reason);
+    return false;
+}
+
+QString batchCommandLine(const QString &folder)
+{
+    const QString path = batchFilePath(folder);
+    // The runner splits its command line: a path with blanks goes between
+    // quotes, any other as it stands.
+    if (path.contains(QLatin1Char(' ')) || path.contains(QLatin1Char('\t'))) {
+        const QString quoted = exec::quoteProgram(path);
+        if (!quoted.isEmpty())
+            return quoted;
+    }
+    return path;
+}
 
 QString mkisofsFileName() { return platform::exeName(QStringLiteral("mkisofs")); }
 

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -471,6 +472,9 @@ void TMkisofs_form::OpenTemplateClick()
     case iso::LoadResult::Unreadable:
         base::dialogs().error(this, platform::cannotOpenText(path, error));
         return;
+    case iso::LoadResult::Refused:
+        base::dialogs().error(this, error);
+        return;
     case iso::LoadResult::Loaded:
         break;
     }
@@ -499,11 +503,19 @@ void TMkisofs_form::MkBatBTClick()
     const iso::BuiltCommand built = iso::buildCommandLine(m_options);
     for (const QString &m : built.messages)
         base::dialogs().info(this, m);
-    platform::setCurrentDir(m_options.text(QStringLiteral("batch_folder"))); // a failure leaves it as it was
-    const QString path = QDir::current().absoluteFilePath(QStringLiteral("build.bat"));
-    QString reason;
-    if (!platform::writeFileAtomic(path, iso::batchFile(built.commandLine), &reason))
-        base::dialogs().error(this, platform::cannotCreateText(path, reason));
+    const QString folder = m_options.text(QStringLiteral("batch_folder"));
+    if (folder.isEmpty())
+        base::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
+    // An incomplete command line, or no folder to put it in: nothing is
+    // written, so no earlier build.bat is replaced by a broken one.
+    if (!built.messages.isEmpty() || folder.isEmpty())
+        return;
+    QString error;
+    if (!iso::writeBatchFile(folder, built.commandLine, &error)) {
+        base::dialogs().error(this, error);
+        return;
+    }
+    platform::setCurrentDir(QFileInfo(iso::batchFilePath(folder)).absolutePath());
 }
 
 void TMkisofs_form::RunBatBTClick()
@@ -515,9 +527,9 @@ void TMkisofs_form::RunBatBTClick()
         base::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
         return;
     }
-    platform::setCurrentDir(folder);
+    const QString commandLine = iso::batchCommandLine(folder);
+    platform::setCurrentDir(QFileInfo(iso::batchFilePath(folder)).absolutePath());
     Tconsole *console = base::windows().console;
-    const QString commandLine = folder + QStringLiteral("build.bat");
     console->run(commandLine, {QString()}); // the empty line answers the closing "pause"
     if (base::DebugMode && base::windows().Debug_win) {
         base::windows().Debug_win->addEntry(commandLine);

@@ -4,6 +4,8 @@
 
 #include "base/text_codec.h"
 
+#include <algorithm>
+
 namespace iso {
 
 namespace {
@@ -66,6 +68,19 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
     const QByteArray version = f.value(kVersionSection, QStringLiteral("version"), &found);
     if (!found || version != "2")
         return LoadResult::WrongVersion;
+    for (const OptionDef &d : optionTable()) {
+        const QByteArray raw = f.value(QLatin1String(d.section), QLatin1String(d.key), &found);
+        const bool control = std::any_of(raw.begin(), raw.end(), [](char c) {
+            return (uchar(c) < 0x20 && c != '\t') || uchar(c) == 0x7f;
+        });
+        if (control) {
+            if (error)
+                *error = QStringLiteral("The value of %1 in the template holds a control character; "
+                                        "the template was not loaded.")
+                             .arg(QLatin1String(d.key));
+            return LoadResult::Refused;
+        }
+    }
     for (const OptionDef &d : optionTable()) {
         const QString key = QLatin1String(d.key);
         const QByteArray raw = f.value(QLatin1String(d.section), key, &found);

@@ -5,10 +5,13 @@
 
 namespace iso {
 
-enum class LoadResult { Loaded, WrongVersion, Unreadable };
+enum class LoadResult { Loaded, WrongVersion, Unreadable, Refused };
 
 // Reads a template into the option set in table order, so every rule runs
-// as each value lands. Nothing changes unless the version is "2".
+// as each value lands. Nothing changes unless the version is "2" and every
+// value is clean: a value holding a control character (a tab aside) would
+// be cut or garbled on the command line, so the template is refused and
+// *error names the key (Refused).
 LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error);
 
 // Writes every key in table order over the file, keeping its other lines.

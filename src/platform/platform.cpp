@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -140,7 +143,27 @@ QString cannotCreateText(const QString &path, const QString &reason)
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }
 
-QString lastErrorText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+bool hasDesktopHandler(const QString &path)
+{
+    // The desktop's own registry of default programs; without it (no
+    // desktop integration installed) nothing can be handed over.
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty())
+        return false;
+    QProcess p;
+    p.start(query, {QStringLiteral("query"), QStringLiteral("default"),
+                    QMimeDatabase().mimeTypeForFile(path).name()});
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return false;
+    }
+    return p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
+}
+
+QString lastErrorText() { return errorText(errno); }
+
+QString errorText(int errnum) { return QString::fromLocal8Bit(std::strerror(errnum)); }
 
 namespace {
 constexpr char16_t kEscapeBase = 0xDC00; // U+DC80..U+DCFF stand for bytes 0x80..0xFF

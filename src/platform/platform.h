@@ -47,8 +47,13 @@ QString findFile(const QString &name);
 QString cannotOpenText(const QString &path, const QString &reason);
 QString cannotCreateText(const QString &path, const QString &reason);
 
+// Whether the desktop has a default program for the file's type.
+bool hasDesktopHandler(const QString &path);
+
 // Text of the last system error (errno), as the system words it.
 QString lastErrorText();
+// Text of a given system error number.
+QString errorText(int errnum);
 
 // File names are bytes. Paths travel through Spindle as QString: valid UTF-8
 // decodes as usual, and every byte that is not part of valid UTF-8 becomes

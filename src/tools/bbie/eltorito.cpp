@@ -147,18 +147,20 @@ static uint64_t fatSize(const Source &src, uint64_t at)
     return total * bytesPerSector;
 }
 
-static uint64_t firstPartitionEnd(const Source &src, uint64_t at)
+// The disk ends where its last partition ends, whichever slot holds it.
+static uint64_t partitionsEnd(const Source &src, uint64_t at)
 {
     uint8_t mbr[512];
     if (!src.read(at, mbr, sizeof mbr, nullptr) || mbr[510] != 0x55 || mbr[511] != 0xAA)
         return 0;
+    uint64_t end = 0;
     for (int i = 0; i < 4; ++i) {
         const uint8_t *p = mbr + 446 + 16 * i;
         if (p[4] == 0) // an unused slot
             continue;
-        return (uint64_t(le32(p + 8)) + le32(p + 12)) * kVirtualSector;
+        end = std::max(end, (uint64_t(le32(p + 8)) + le32(p + 12)) * kVirtualSector);
     }
-    return 0;
+    return end;
 }
 
 Extent imageExtent(const Source &src, const BootEntry &e)
@@ -175,7 +177,7 @@ Extent imageExtent(const Source &src, const BootEntry &e)
     case uint8_t(Media::Floppy144): x.wanted = 1474560; break;
     case uint8_t(Media::Floppy288): x.wanted = 2949120; break;
     case uint8_t(Media::HardDisk): {
-        const uint64_t end = firstPartitionEnd(src, x.offset);
+        const uint64_t end = partitionsEnd(src, x.offset);
         x.wanted = end ? end : counted;
         break;
     }
