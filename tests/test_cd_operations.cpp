@@ -182,6 +182,22 @@ private slots:
         QVERIFY(m_dialogs->log.isEmpty());
     }
 
+    void spindleFolderWithBlankOrQuote()
+    {
+        for (const QString &name : {QStringLiteral("My Tools"), QStringLiteral("say \"hi\" x")}) {
+            const QString folder = m_work->filePath(name);
+            QVERIFY(QDir().mkpath(folder));
+            for (const char *tool : {"cdrecord", "readcd"})
+                QVERIFY(QFile::link(binDir() + "/spindle-fakecd", folder + "/" + tool));
+            platform::setSpindleFolder(folder);
+            QFile::remove(argsLog());
+            QVERIFY(activate(data("cd_scan_basic.txt")));
+            QCOMPARE(f->ComboBox1->count(), 1);
+            QCOMPARE(runs(), QStringList{"cdrecord [-scanbus]"});
+            QVERIFY(m_dialogs->log.isEmpty());
+        }
+    }
+
     void multiDigitBusReachesTheTool()
     {
         QVERIFY(activate(data("cd_scan_bus1001.txt")));

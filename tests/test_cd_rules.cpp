@@ -390,6 +390,7 @@ private slots:
         const QString blank = "/home/me/My Tools/";
         QCOMPARE(exec::splitCommandLine(disc::scanCommand(blank)), (QStringList{blank + "cdrecord", "-scanbus"}));
         QCOMPARE(disc::scanCommand(blank), exec::quoteArgument(blank) + "cdrecord -scanbus");
+        QCOMPARE(exec::splitCommandLine(disc::scanCommand("/say \"hi\"/")), (QStringList{"cdrecord", "-scanbus"}));
     }
 
     void cliDrives()

@@ -312,9 +312,13 @@ int clampSpeed(int value, int maximum)
 
 QString scanCommand(const QString &spindleFolder)
 {
-    const bool split = spindleFolder.contains(QLatin1Char(' ')) || spindleFolder.contains(QLatin1Char('\t'))
-                       || spindleFolder.contains(QLatin1Char('"'));
-    return (split ? exec::quoteArgument(spindleFolder) : spindleFolder) + QStringLiteral("cdrecord -scanbus");
+    const QString scan = QStringLiteral("cdrecord -scanbus");
+    // The program word cannot hold a double quote (quotes only toggle
+    // there); the bare name is looked for in Spindle's folder first.
+    if (spindleFolder.contains(QLatin1Char('"')))
+        return scan;
+    const bool split = spindleFolder.contains(QLatin1Char(' ')) || spindleFolder.contains(QLatin1Char('\t'));
+    return (split ? exec::quoteArgument(spindleFolder) : spindleFolder) + scan;
 }
 
 QString capabilityCommand(const QString &address)

@@ -69,6 +69,8 @@ int speedFromText(QStringView text);
 int clampSpeed(int value, int maximum);
 
 // Command lines.
+// Spindle's folder followed by "cdrecord -scanbus", the folder quoted when
+// it holds a blank; a folder holding a quote gives the bare tool name.
 QString scanCommand(const QString &spindleFolder);
 QString capabilityCommand(const QString &address);
 struct BurnChoice
