@@ -17,19 +17,6 @@ inline double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// Runs f() `runs` times and returns the median wall time in seconds.
-template <class F>
-double timeMedian(int runs, F &&f)
-{
-    std::vector<double> t;
-    for (int i = 0; i < runs; ++i) {
-        const double s = nowSeconds();
-        f();
-        t.push_back(nowSeconds() - s);
-    }
-    return median(t);
-}
-
 // CPU time of the calling thread, in seconds: on a loaded machine a short
 // baseline and a longer run lose different shares of wall time to other
 // processes, so ratios of short steps compare CPU time.
@@ -40,15 +27,29 @@ inline double threadCpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-// Runs f() `runs` times and returns the median thread CPU time in seconds.
-template <class F>
-double cpuMedian(int runs, F &&f)
+// Runs f() `runs` times and returns the median of the times `clock` gives.
+template <class Clock, class F>
+double medianTime(int runs, Clock &&clock, F &&f)
 {
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
-        const double s = threadCpuSeconds();
+        const double s = clock();
         f();
-        t.push_back(threadCpuSeconds() - s);
+        t.push_back(clock() - s);
     }
     return median(t);
+}
+
+// The median wall time in seconds.
+template <class F>
+double timeMedian(int runs, F &&f)
+{
+    return medianTime(runs, nowSeconds, f);
+}
+
+// The median thread CPU time in seconds.
+template <class F>
+double cpuMedian(int runs, F &&f)
+{
+    return medianTime(runs, threadCpuSeconds, f);
 }

@@ -98,19 +98,14 @@ private slots:
             qunsetenv(v);
         qputenv("FAKECD_ARGS", argsLog().toUtf8());
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
         base::DebugMode = base::Win9xMode = false;
-        app::createWindows();
+        createWindowsWith(m_dialogs);
         f = base::windows().CD_Operations;
         QVERIFY(f);
     }
     void cleanup()
     {
-        app::destroyWindows();
-        base::setDialogs(nullptr);
-        delete m_dialogs;
-        QDir::setCurrent(QDir::tempPath());
+        destroyWindowsOf(m_dialogs);
         delete m_work;
         delete m_folder;
         base::DebugMode = base::Win9xMode = false;

@@ -58,18 +58,13 @@ private slots:
         platform::setSpindleFolder(m_folder->path());
         QFile::link(binDir() + "/mkisofs", mkisofsPath()); // the staged stand-in
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
         base::DebugMode = base::Win9xMode = false;
-        app::createWindows();
+        createWindowsWith(m_dialogs);
         f = base::windows().Mkisofs_form;
     }
     void cleanup()
     {
-        app::destroyWindows();
-        base::setDialogs(nullptr);
-        delete m_dialogs;
-        QDir::setCurrent(QDir::tempPath());
+        destroyWindowsOf(m_dialogs);
         delete m_work;
         delete m_folder;
     }

@@ -10,7 +10,9 @@
 #include <csignal>
 
 #ifdef SPINDLE_UI_TESTS
+#include "app/windows.h"
 #include "base/dialogs.h"
+#include "exec/dos_command.h"
 #include <QQueue>
 #include <functional>
 
@@ -61,6 +63,23 @@ public:
     }
     void showHtml(const QString &indexPath) override { log << QStringLiteral("html:") + indexPath; }
 };
+
+// Creates the program's windows with `d` answering every dialog; the
+// runner's start errors go to its error box.
+inline void createWindowsWith(FakeDialogs *d)
+{
+    base::setDialogs(d);
+    exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+    app::createWindows();
+}
+// Undoes createWindowsWith and leaves the working folder.
+inline void destroyWindowsOf(FakeDialogs *d)
+{
+    app::destroyWindows();
+    base::setDialogs(nullptr);
+    delete d;
+    QDir::setCurrent(QDir::tempPath());
+}
 #endif
 
 // Makes a folder current for one scope and restores the previous one.

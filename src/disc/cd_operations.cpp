@@ -87,18 +87,12 @@ TCD_Operations::TCD_Operations(QWidget *parent)
     Memo1->setReadOnly(true);
     Memo1->hide();
 
+    // Both runners keep the runner's defaults: no input echo, no time limit,
+    // hidden, CR LF line ends.
     DosCommand1 = new exec::TDosCommand(this);
     DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
     DosCommand2 = new exec::TDosCommand(this);
     DosCommand2->setObjectName(QStringLiteral("DosCommand2"));
-    for (exec::TDosCommand *r : {DosCommand1, DosCommand2}) {
-        r->InputToOutput = false;
-        r->MaxTimeAfterBeginning = 0;
-        r->MaxTimeAfterLastOutput = 0;
-        r->ShowWindow = exec::swHIDE;
-        r->CreationFlag = exec::fCREATE_NEW_CONSOLE;
-        r->ReturnCode = exec::rcCRLF;
-    }
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
     DosCommand2->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand2Terminated(s, code); };
 
