@@ -472,6 +472,8 @@ private slots:
         QCOMPARE(f->Label3->text(), QStringLiteral("1001,0,0"));
         QCOMPARE(f->ComboBox1->currentIndex(), 0);
         QCOMPARE(enabled(), QList<bool>(10, true));
+        // Outside debug mode nothing is logged.
+        QVERIFY(!debugText().contains("*****"));
     }
 
     void cancelledDialogsRunNothing()
@@ -536,6 +538,11 @@ private slots:
         QVERIFY2(log.contains(entry + "earlier run\n"), qPrintable(log.right(400)));
         QCOMPARE(log.count("Does write CD-R media"), 1);
         QVERIFY(!m_dialogs->log.join('|').contains("error:"));
+        // The other operations log their command and what the console memo
+        // still holds.
+        f->btFinalize->click();
+        QVERIFY(debugText().endsWith("\n*****  cdrecord dev=1,0,0 -fix\n" +
+                                     base::windows().console->Memo1->toPlainText()));
     }
 };
 

@@ -108,6 +108,13 @@ TCD_Operations::TCD_Operations(QWidget *parent)
     setFixedSize(458, 314);
 }
 
+TCD_Operations::~TCD_Operations()
+{
+    // The runners end their runs before the memo lines they write to go.
+    delete DosCommand1;
+    delete DosCommand2;
+}
+
 QPushButton *TCD_Operations::button(const char *name, const QString &caption)
 {
     auto *b = new QPushButton(caption, this);

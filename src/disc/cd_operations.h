@@ -20,6 +20,7 @@ class TCD_Operations : public QDialog
     Q_OBJECT
 public:
     explicit TCD_Operations(QWidget *parent = nullptr);
+    ~TCD_Operations() override;
 
     QLabel *Label1, *Label4, *Label3, *Label8, *Label5, *Label6;
     QComboBox *ComboBox1, *ComboBox2;
