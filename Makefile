@@ -1,13 +1,16 @@
-# The two set-up commands: `make run` and `make test`.
+# The two set-up commands: `make run` and `make test`; `make package` builds
+# the Debian package, `make install` installs into PREFIX (DESTDIR honoured).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
+PREFIX ?= /usr/local
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the staged tools need.
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev qt6-qpa-plugins \
            fp-utils genisoimage wodim xorriso \
-           qemu-system-x86 syslinux syslinux-common mtools
+           qemu-system-x86 syslinux syslinux-common mtools \
+           dpkg-dev file desktop-file-utils appstream
 
-.PHONY: deps configure build run test bench fuzz clean
+.PHONY: deps configure build run test bench fuzz package install clean
 
 deps:
 	@bash scripts/install-deps.sh $(PACKAGES)
@@ -32,6 +35,13 @@ test: build
 # The benchmarks alone, with their reports (make test runs them quietly).
 bench: build
 	@cd $(BUILD)/bin && for b in bench_*; do QT_QPA_PLATFORM=offscreen ./$$b 2>/dev/null || exit 1; done
+
+package: build
+	@cd $(BUILD) && cpack
+	@ls $(BUILD)/spindle_*.deb
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 fuzz: deps
 	@bash scripts/install-deps.sh clang libclang-rt-14-dev

@@ -104,9 +104,10 @@ bool TIntegrator::createScratchFiles()
 {
     for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
         platform::setCurrentDir(platform::spindleFolder());
+        const QString path = platform::workFolder() + name;
         QString reason;
-        if (!platform::createEmptyFile(platform::spindleFolder() + name, &reason)) {
-            base::dialogs().error(this, platform::cannotCreateText(platform::spindleFolder() + name, reason));
+        if (!platform::createEmptyFile(path, &reason)) {
+            base::dialogs().error(this, platform::cannotCreateText(path, reason));
             return false;
         }
     }
@@ -164,12 +165,12 @@ bool TIntegrator::FormCloseQuery()
         if (dbg)
             dbg->saveLog();
     }
-    platform::setCurrentDir(platform::spindleFolder());
-    if (platform::fileExists(base::kCaptureFile))
-        platform::removeFile(base::kCaptureFile);
-    platform::setCurrentDir(platform::spindleFolder());
-    if (platform::fileExists(base::kDebugFile))
-        platform::removeFile(base::kDebugFile);
+    for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
+        platform::setCurrentDir(platform::spindleFolder());
+        const QString path = platform::workFolder() + name;
+        if (platform::fileExists(path))
+            platform::removeFile(path);
+    }
     return true;
 }
 

@@ -5,11 +5,23 @@
 #include "base/windows.h"
 
 #include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
+    // Answered before any window exists, so it works without a display.
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Spindle %s\n", SPINDLE_VERSION);
+        return 0;
+    }
     QApplication a(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Spindle"));
+    // The menu entry's identity and icon (found once Spindle is installed).
+    QGuiApplication::setDesktopFileName(QStringLiteral(SPINDLE_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(SPINDLE_APP_ID)));
     // The debug window is a top-level window too; the program ends with the
     // main window alone.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-static int usage()
+static int usage(std::FILE *to = stderr)
 {
     std::fputs("usage: spindle-cli COMMAND [ARGS]\n"
                "  tools                       where each console tool is found\n"
@@ -23,9 +23,11 @@ static int usage()
                "  sortlist sort IN OUT        sort a sort file by weight, highest first\n"
                "  sortlist import IN BASE OUT paths of IN made absolute below BASE\n"
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
+               "  --version                   print the version\n"
+               "  --help                      print this list\n"
                ,
-               stderr);
-    return 2;
+               to);
+    return to == stderr ? 2 : 0;
 }
 
 int main(int argc, char **argv)
@@ -35,6 +37,12 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
+    if (cmd == QLatin1String("--version")) {
+        std::printf("spindle-cli %s\n", SPINDLE_VERSION);
+        return 0;
+    }
+    if (cmd == QLatin1String("--help"))
+        return usage(stdout);
     if (cmd == QLatin1String("tools"))
         return cli::tools();
     if (cmd == QLatin1String("exec"))

@@ -85,7 +85,7 @@ void Tconsole::FormActivate()
 {
     if (base::Win9xMode) {
         platform::setCurrentDir(platform::spindleFolder());
-        m_captureFile.bind(base::kCaptureFile);
+        m_captureFile.bind(platform::workFolder() + base::kCaptureFile);
     }
 }
 

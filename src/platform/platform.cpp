@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -55,6 +56,18 @@ QString spindleFolder()
 }
 
 void setSpindleFolder(const QString &folder) { g_spindleFolder = withSeparator(folder); }
+
+QString workFolder()
+{
+    const QString folder = spindleFolder();
+    if (QFileInfo(folder).isWritable())
+        return folder;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Without a home there is nowhere better: the writes fail and say so.
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return folder;
+    return withSeparator(data);
+}
 
 bool setCurrentDir(const QString &folder)
 {

@@ -20,6 +20,10 @@ QString executableFolder();
 // executable's folder; tests point it elsewhere.
 QString spindleFolder();
 void setSpindleFolder(const QString &folder);
+// Where Spindle writes its own scratch files: Spindle's folder while it can
+// be written, otherwise (an installed, read-only program folder) the user's
+// data folder, created when needed. With a trailing separator.
+QString workFolder();
 
 // Makes `folder` the process's current directory; false when that fails.
 bool setCurrentDir(const QString &folder);

@@ -22,7 +22,8 @@ QString driveWord(const QString &drive)
 const QString kProgress = QStringLiteral(" status=progress");
 } // namespace
 
-QString jobFolder() { return platform::spindleFolder(); }
+// Spindle's folder, or the user's data folder when Spindle's folder is read-only.
+QString jobFolder() { return platform::workFolder(); }
 
 QString jobHeader()
 {

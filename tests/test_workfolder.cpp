@@ -1,0 +1,154 @@
+// An installed Spindle's folder cannot be written: its scratch files go to
+// the user's data folder instead, while the tools are still found there.
+#define SPINDLE_UI_TESTS
+#include "app/integrator.h"
+#include "app/windows.h"
+#include "base/debug_unit.h"
+#include "base/session.h"
+#include "base/windows.h"
+#include "exec/console_capture.h"
+#include "exec/tools.h"
+#include "tools/other_jobs.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+class TestWorkFolder : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_data; // the user's data home
+    QTemporaryDir *m_folder = nullptr; // Spindle's folder
+    QTemporaryDir *m_cwd = nullptr;
+    FakeDialogs *m_dialogs = nullptr;
+
+    QString inFolder(const QString &name) const { return m_folder->filePath(name); }
+    QString dataFolder() const
+    {
+        return m_data.filePath(QCoreApplication::applicationName()) + QLatin1Char('/');
+    }
+    void makeReadOnly()
+    {
+        QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
+                                                    | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    }
+    QStringList entries(const QString &dir) const
+    {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    TIntegrator *main() const { return base::windows().Integrator; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_data.isValid());
+        qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+    }
+    void init()
+    {
+        m_folder = new QTemporaryDir;
+        m_cwd = new QTemporaryDir;
+        QDir::setCurrent(m_cwd->path());
+        platform::setSpindleFolder(m_folder->path());
+        for (const QString &tool : exec::toolNames())
+            writeAll(inFolder(tool), "");
+        m_dialogs = new FakeDialogs;
+        base::setDialogs(m_dialogs);
+        base::DebugMode = base::Win9xMode = false;
+    }
+    void cleanup()
+    {
+        base::setDialogs(nullptr);
+        delete m_dialogs;
+        QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir::setCurrent(QDir::tempPath());
+        delete m_cwd;
+        delete m_folder;
+        QDir(dataFolder()).removeRecursively();
+        base::DebugMode = base::Win9xMode = false;
+    }
+
+    void writableFolderIsTheWorkFolder()
+    {
+        QCOMPARE(platform::workFolder(), m_folder->path() + '/');
+        QVERIFY(!QFile::exists(dataFolder())); // not even created
+    }
+
+    void readOnlyFolderFallsBackToDataFolder()
+    {
+        makeReadOnly();
+        QCOMPARE(platform::workFolder(), dataFolder());
+        QVERIFY(QFileInfo(dataFolder()).isDir());
+        // The Other tools jobs run there too, and say so.
+        QCOMPARE(tools::jobFolder(), dataFolder());
+        QCOMPARE(tools::jobHeader(), "Please wait...\nWorking folder: " + dataFolder());
+    }
+
+    // The whole session in a read-only folder: no error, the tools are found
+    // in Spindle's folder, the scratch files live and die in the data folder.
+    void sessionInReadOnlyFolder()
+    {
+        makeReadOnly();
+        const QStringList before = entries(m_folder->path());
+        app::createWindows();
+        main()->setArguments({"-win98debug"});
+        main()->FormActivate();
+        QCOMPARE(m_dialogs->log, QStringList());
+        QVERIFY(base::DebugMode && base::Win9xMode);
+        QCOMPARE(QFileInfo(dataFolder() + "capture.tmp").size(), 0);
+        QCOMPARE(QFileInfo(dataFolder() + "debug.tmp").size(), 0);
+
+        TDebug_win *d = base::windows().Debug_win;
+        d->addText(QString(64001, 'a')); // beyond the limit: moves out
+        QVERIFY(d->Memo1->toPlainText().isEmpty());
+        QCOMPARE(readAll(dataFolder() + "debug.tmp"), QByteArray(64001, 'a') + "\n");
+
+        QVERIFY(main()->FormCloseQuery()); // the save question: No
+        QVERIFY(!QFile::exists(dataFolder() + "capture.tmp"));
+        QVERIFY(!QFile::exists(dataFolder() + "debug.tmp"));
+        QCOMPARE(entries(m_folder->path()), before);
+        app::destroyWindows();
+    }
+
+    void consoleSpillsIntoDataFolder()
+    {
+        makeReadOnly();
+        base::Win9xMode = true;
+        Tconsole console;
+        console.run('"' + testChild() + "\" write short\\n");
+        QCOMPARE(readAll(dataFolder() + "capture.tmp"), QByteArray("short\n"));
+        QVERIFY(!QFile::exists(inFolder("capture.tmp")));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Root may write into any folder, so the read-only case runs as nobody.
+    if (::geteuid() == 0) {
+        char self[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n <= 0)
+            return 1;
+        self[n] = '\0';
+        std::vector<char *> args{const_cast<char *>("setpriv"), const_cast<char *>("--reuid=65534"),
+                                 const_cast<char *>("--regid=65534"), const_cast<char *>("--clear-groups"),
+                                 self};
+        for (int i = 1; i < argc; ++i)
+            args.push_back(argv[i]);
+        args.push_back(nullptr);
+        ::execvp("setpriv", args.data());
+        std::perror("setpriv");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    TestWorkFolder t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_workfolder.moc"
