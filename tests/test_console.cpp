@@ -135,6 +135,41 @@ private slots:
         QVERIFY(seen.open);
     }
 
+    // A file that is executable but no program fails at its start.
+    void executableThatIsNoProgram()
+    {
+        QTemporaryDir dir;
+        const QString fake = dir.filePath("mkisofs");
+        QVERIFY(writeAll(fake, QByteArray("\x7f" "ELF garbage", 12)));
+        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        AfterFailure seen;
+        closeAfterResult(&seen);
+        m_console->run('"' + fake + "\" -o x.iso .");
+        QCOMPARE(m_dialogs->log.value(0).section('\n', 0, 0), QStringLiteral("message:Warning:Process finished!"));
+        QVERIFY(!m_console->resultLine().isEmpty());
+        QVERIFY(seen.open);
+        QVERIFY(seen.closeShown);
+    }
+
+    // Shown only after its run failed: the result and the Close button.
+    void shownAfterTheRunEnded()
+    {
+        m_console->DosCommand1->CommandLine = child("exit 4");
+        m_console->DosCommand1->Execute();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->resultLine().isEmpty(), 30000);
+        QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command failed with exit code 4."});
+        bool closeShown = false, stopShown = true;
+        QTimer::singleShot(0, m_console, [&] {
+            closeShown = m_console->CloseBT->isVisible();
+            stopShown = m_console->StopBT->isVisible();
+            m_console->CloseBT->click();
+        });
+        m_console->exec();
+        QVERIFY(closeShown);
+        QVERIFY(!stopShown);
+        QCOMPARE(m_console->resultLine(), QStringLiteral("The command failed with exit code 4."));
+    }
+
     void pauseAnsweredByQueuedLine()
     {
         QTemporaryDir dir;

@@ -66,14 +66,22 @@ void Tconsole::startWatching()
     // Callers start the runner, then show the console; no output has been
     // handed over yet, since that needs the console's own event loop.
     m_watching = DosCommand1->isRunning();
+    showPercent(-1);
+    if (!m_watching) {
+        // Shown after its run ended (a start that failed at once): only the
+        // result is left to see.
+        StopBT->setVisible(m_result.isEmpty());
+        StopBT->setEnabled(false);
+        CloseBT->setVisible(!m_result.isEmpty());
+        m_totalBytes = 0;
+        return;
+    }
     m_result.clear();
     StopBT->setVisible(true);
-    StopBT->setEnabled(m_watching);
+    StopBT->setEnabled(true);
     CloseBT->hide();
-    if (m_watching)
-        ProgressPanel1->start(m_totalBytes);
+    ProgressPanel1->start(m_totalBytes);
     m_totalBytes = 0;
-    showPercent(-1);
 }
 
 void Tconsole::showPercent(int percent)
@@ -103,6 +111,7 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
 {
     const bool watched = m_watching;
     m_watching = false;
+    m_ended = true;
     switch (Sender->lastRunEnd()) {
     case exec::TDosCommand::RunEnd::Exited:
         m_result = ExitCode == 0 ? QString() : QStringLiteral("The command failed with exit code %1.").arg(ExitCode);
@@ -194,6 +203,8 @@ void Tconsole::done(int r)
 
 void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 totalBytes)
 {
+    m_ended = false;
+    m_result.clear();
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     DosCommand1->CommandLine = commandLine;
@@ -201,5 +212,9 @@ void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 
     for (const QString &line : input)
         DosCommand1->SendLine(line, true);
     m_totalBytes = totalBytes;
+    // A run that ended inside Execute has told its result already; after a
+    // success there is nothing left to show.
+    if (!DosCommand1->isRunning() && m_ended && m_result.isEmpty())
+        return;
     exec();
 }

@@ -62,4 +62,5 @@ private:
     QString m_result;
     qint64 m_totalBytes = 0;
     bool m_watching = false; // from the show of a run to its end
+    bool m_ended = false;    // the run of run() has ended
 };
