@@ -28,10 +28,13 @@ constexpr qint64 kTurnBudgetMs = 20;
 constexpr qint64 kReadChunk = 16 * 1024;
 // An unfinished line up to this size is re-reported every turn that adds to
 // it. A longer one (binary output, a tool that never ends its line) only
-// when it has doubled since its last report or after kLongLineReportMs, so
-// the reports cost time linear in the bytes, not quadratic.
+// when it has doubled since its last report, or after a pause of at least
+// kLongLineReportMs and ten times what the last report cost (the handlers
+// included), so reports cost time linear in the bytes, not quadratic, and
+// never more than a tenth of the run.
 constexpr qsizetype kShortLine = 64 * 1024;
 constexpr qint64 kLongLineReportMs = 250;
+constexpr qint64 kReportCostFactor = 10;
 
 // A limit of N seconds ends the run once N whole seconds have passed, that
 // is at N + 1 seconds: the comparisons are strict.
@@ -63,6 +66,7 @@ struct TDosCommand::Run : QObject
     qint64 inputChars = 0; // total size of `input`
     bool flushQueued = false;
     qsizetype reportedSize = 0; // size of the unfinished line at its last report
+    qint64 reportCostMs = 0;    // what that report took
     bool pendingChanged = false;
     bool lastWasBeginning = false;
     bool finished = false;
@@ -296,17 +300,22 @@ void TDosCommand::reportPending(Run &run, bool force)
         run.pendingChanged = false;
         return;
     }
-    if (!force && size > kShortLine && size < 2 * run.reportedSize
-        && run.sinceReport.elapsed() < kLongLineReportMs) {
+    const qint64 pause = std::max(kLongLineReportMs, kReportCostFactor * run.reportCostMs);
+    if (!force && size > kShortLine && size < 2 * run.reportedSize && run.sinceReport.elapsed() < pause) {
         if (!run.pendingTimer->isActive())
-            run.pendingTimer->start(int(kLongLineReportMs - run.sinceReport.elapsed()));
+            run.pendingTimer->start(int(pause - run.sinceReport.elapsed()));
         return;
     }
     run.pendingChanged = false;
     run.pendingTimer->stop();
     run.reportedSize = size;
-    run.sinceReport.restart();
+    QElapsedTimer cost;
+    cost.start();
     emitBytes(run, run.splitter.pending(), otBeginningOfLine);
+    if (m_run.get() == &run) {
+        run.reportCostMs = cost.elapsed();
+        run.sinceReport.restart();
+    }
 }
 
 void TDosCommand::SendLine(const QString &text, bool addLineEnd)
