@@ -7,6 +7,7 @@
 #include "disc/cd_operations.h"
 #include "iso/mkiso_form.h"
 #include "tools/other_form.h"
+#include "tree/sorter_form.h"
 #include "platform/platform.h"
 #include "base/session.h"
 #include "app/windows.h"
@@ -80,6 +81,7 @@ TIntegrator::TIntegrator(QWidget *parent)
     v->addLayout(bottom);
     setFixedSize(570, 161);
 
+    connect(SpeedButton3, &QToolButton::clicked, this, &TIntegrator::SpeedButton3Click);
     connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TIntegrator::SpeedButton5Click);
     connect(SpeedButton6, &QToolButton::clicked, this, &TIntegrator::SpeedButton6Click);
@@ -89,7 +91,7 @@ TIntegrator::TIntegrator(QWidget *parent)
     connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
 
     // Windows that later releases add; their buttons wait for them.
-    for (QToolButton *b : {SpeedButton1, SpeedButton3})
+    for (QToolButton *b : {SpeedButton1})
         b->setEnabled(false);
 }
 
@@ -182,6 +184,12 @@ void TIntegrator::closeEvent(QCloseEvent *e)
     } else {
         e->ignore();
     }
+}
+
+void TIntegrator::SpeedButton3Click()
+{
+    if (Tsorter_form *f = base::windows().sorter_form)
+        f->exec();
 }
 
 void TIntegrator::SpeedButton4Click() { base::openHelp(); }

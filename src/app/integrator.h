@@ -34,6 +34,7 @@ public:
     bool FormCloseQuery();
 
     void SpeedButton2Click();
+    void SpeedButton3Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
     void SpeedButton6Click();

@@ -143,11 +143,13 @@ void SortList::resetRows(QList<SortRow> rows)
 {
     if (rows.isEmpty())
         rows.append(SortRow{});
+    m_reshaping = true;
     beginResetModel();
     m_rows = std::move(rows);
     m_indexValid = false;
-    endResetModel();
     m_current = 0;
+    endResetModel();
+    m_reshaping = false;
     emit currentRowChanged(0);
 }
 
@@ -164,12 +166,15 @@ int SortList::setCurrentRow(int row)
         return row;
     if (m_rows.size() > 1 && m_rows.at(m_current).isBlank()) {
         const int gone = m_current;
+        if (row > gone)
+            --row;
+        m_reshaping = true;
         beginRemoveRows(QModelIndex(), gone, gone);
         m_rows.removeAt(gone);
         m_indexValid = false;
+        m_current = row;
         endRemoveRows();
-        if (row > gone)
-            --row;
+        m_reshaping = false;
     }
     m_current = row;
     emit currentRowChanged(row);
@@ -193,6 +198,7 @@ void SortList::insertEntries(const QList<SortRow> &entries)
     if (from == entries.size())
         return;
     const int first = int(m_rows.size());
+    m_reshaping = true;
     beginInsertRows(QModelIndex(), first, first + int(entries.size() - from) - 1);
     m_rows.reserve(m_rows.size() + entries.size() - from);
     for (qsizetype i = from; i < entries.size(); ++i) {
@@ -200,6 +206,7 @@ void SortList::insertEntries(const QList<SortRow> &entries)
         indexAppended(int(m_rows.size()) - 1);
     }
     endInsertRows();
+    m_reshaping = false;
 }
 
 void SortList::setPath(int row, const QString &path)
@@ -233,12 +240,14 @@ void SortList::setWeight(int row, const QString &weight)
 void SortList::insertBlankRow(int at)
 {
     at = std::clamp(at, 0, int(m_rows.size()));
+    m_reshaping = true;
     beginInsertRows(QModelIndex(), at, at);
     m_rows.insert(at, SortRow{});
     m_indexValid = false;
-    endInsertRows();
     if (m_current >= at)
         ++m_current;
+    endInsertRows();
+    m_reshaping = false;
     emit currentRowChanged(m_current);
 }
 
@@ -251,12 +260,14 @@ void SortList::removeRowAt(int row)
         setWeight(0, QString());
         return;
     }
+    m_reshaping = true;
     beginRemoveRows(QModelIndex(), row, row);
     m_rows.removeAt(row);
     m_indexValid = false;
-    endRemoveRows();
     if (m_current > row || m_current >= m_rows.size())
         --m_current;
+    endRemoveRows();
+    m_reshaping = false;
     emit currentRowChanged(m_current);
 }
 
@@ -266,6 +277,7 @@ bool SortList::moveRowsTo(int from, int count, int to)
     if (count <= 0 || from < 0 || from + count > n || to < 0 || to > n
         || (to >= from && to <= from + count))
         return false;
+    m_reshaping = true;
     beginMoveRows(QModelIndex(), from, from + count - 1, QModelIndex(), to);
     auto first = m_rows.begin();
     if (to < from)
@@ -273,7 +285,6 @@ bool SortList::moveRowsTo(int from, int count, int to)
     else
         std::rotate(first + from, first + from + count, first + to);
     m_indexValid = false;
-    endMoveRows();
     const int c = m_current;
     if (c >= from && c < from + count)
         m_current = (to < from ? to : to - count) + (c - from);
@@ -281,6 +292,8 @@ bool SortList::moveRowsTo(int from, int count, int to)
         m_current += count;
     else if (to > from && c >= from + count && c < to)
         m_current -= count;
+    endMoveRows();
+    m_reshaping = false;
     emit currentRowChanged(m_current);
     return true;
 }

@@ -51,6 +51,9 @@ public:
     bool isEmptyList() const { return m_rows.size() == 1 && m_rows.first().isBlank(); }
 
     int currentRow() const { return m_current; }
+    // True while rows are being inserted, removed, moved or reset: a view
+    // that follows the current row waits for currentRowChanged.
+    bool isReshaping() const { return m_reshaping; }
     // Moves the current row; a blank row that is left is removed unless it
     // is the only row. Returns the new current row (it shifts up by one
     // when a blank row above it went).
@@ -138,6 +141,7 @@ private:
     // First row of every path; rebuilt lazily after rows moved or went.
     mutable QHash<QString, int> m_first;
     mutable bool m_indexValid = false;
+    bool m_reshaping = false;
 };
 
 // The numbering fields of Add to list: "Weight for next file" and "step".
