@@ -1,0 +1,160 @@
+// The layout sorter at 100,000 entries: the folder listing against find,
+// `sortlist sort` against sort(1), the list's Add/Sort/Save/Load, and the
+// longest event-loop turn while a folder of 100,000 files is selected.
+#include "bench_util.h"
+#include "platform/platform.h"
+#include "tree/folder_listing.h"
+#include "tree/sort_list.h"
+#include "tree/sorter_form.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr int kEntries = 100000;
+
+bool makeFiles(const QByteArray &folder, int count, const char *prefix)
+{
+    if (::mkdir(folder.constData(), 0755) != 0)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = folder + '/' + prefix + QByteArray::number(i) + ".dat";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0)
+            return false;
+        ::close(fd);
+    }
+    return true;
+}
+
+double runProcess(const QString &program, const QStringList &args, const QString &out = QString())
+{
+    QProcess p;
+    if (!out.isEmpty())
+        p.setStandardOutputFile(out);
+    else
+        p.setStandardOutputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    p.setProcessEnvironment(env);
+    const double s = nowSeconds();
+    p.start(program, args);
+    p.waitForFinished(-1);
+    const double t = nowSeconds() - s;
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? t : -1;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path());
+    // A flat folder, and a tree of 100 folders of 1000 files.
+    if (!makeFiles(base + "/flat", kEntries, "file"))
+        return 1;
+    if (::mkdir((base + "/tree").constData(), 0755) != 0)
+        return 1;
+    for (int d = 0; d < kEntries / 1000; ++d)
+        if (!makeFiles(base + "/tree/d" + QByteArray::number(d), 1000 - 1, "f"))
+            return 1;
+    const QString flat = dir.filePath("flat"), treeDir = dir.filePath("tree");
+
+    // 1. The recursive listing against find.
+    qsizetype listed = 0;
+    const double listing = timeMedian(5, [&] {
+        QStringList out;
+        tree::listFolder(treeDir, platform::kAllAttributes, 0, true, &out);
+        listed = out.size();
+    });
+    std::vector<double> findTimes;
+    for (int i = 0; i < 5; ++i)
+        findTimes.push_back(runProcess("find", {treeDir}));
+    const double find = median(findTimes);
+    std::printf("listing: %lld entries in %.3f s; find: %.3f s; ratio %.2f (target <= 2)\n",
+                (long long)listed, listing, find, listing / find);
+
+    // 2. A folder of 100,000 files selected in the tree: the longest
+    //    event-loop turn until the file list is filled.
+    Tsorter_form form;
+    form.show();
+    double longest = 0, last = nowSeconds();
+    QTimer tick;
+    tick.setInterval(0);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double now = nowSeconds();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    QEventLoop wait;
+    QObject::connect(&form, &Tsorter_form::fileListFilled, &wait, &QEventLoop::quit);
+    tick.start();
+    last = nowSeconds();
+    const double selectStart = nowSeconds();
+    form.selectFolder(flat);
+    wait.exec();
+    // A few more turns for the list view's layout and paint.
+    for (int i = 0; i < 20; ++i)
+        app.processEvents();
+    tick.stop();
+    const double selectTime = nowSeconds() - selectStart;
+    std::printf("select folder: %d files listed in %.3f s; longest event-loop turn %.1f ms (target < 100)\n",
+                form.fileList()->rowCount(), selectTime, longest * 1000);
+
+    // 3. Add all 100,000 to the list, Sort, Save, Load, with the grid showing.
+    tree::SortList *list = form.sortList();
+    form.ListBox1->selectAll();
+    const QString lst = dir.filePath("big.lst");
+    QString error;
+    double t0 = nowSeconds();
+    form.Button13Click();
+    const double add = nowSeconds() - t0;
+    t0 = nowSeconds();
+    list->sort(&error);
+    const double sortTime = nowSeconds() - t0;
+    t0 = nowSeconds();
+    const bool saved = tree::writeSortFile(lst, *list, QString(), &error);
+    const double save = nowSeconds() - t0;
+    t0 = nowSeconds();
+    list->clear();
+    QList<tree::SortRow> rows;
+    tree::readSortFile(lst, true, &rows, &error);
+    list->insertEntries(rows);
+    app.processEvents();
+    const double load = nowSeconds() - t0;
+    std::printf("list of %lld rows: add %.3f s, sort %.3f s, save %.3f s, load %.3f s; total %.3f s "
+                "(target < 1)\n",
+                (long long)list->size(), add, sortTime, save, load, add + sortTime + save + load);
+    if (!saved || list->size() != kEntries)
+        return 1;
+
+    // 4. `sortlist sort` against sort(1) on a shuffled 100,000-line file.
+    QByteArray text;
+    QRandomGenerator rng(1);
+    for (int i = 0; i < kEntries; ++i)
+        text += "/cd/data/folder" + QByteArray::number(rng.bounded(100)) + "/file" + QByteArray::number(i) +
+                ".bin " + QByteArray::number(rng.bounded(-1000000, 1000000)) + "\r\n";
+    const QString in = dir.filePath("shuffled.lst");
+    QString reason;
+    platform::writeFileAtomic(in, text, &reason);
+    const QString cli = QCoreApplication::applicationDirPath() + "/spindle-cli";
+    std::vector<double> ours, theirs;
+    for (int i = 0; i < 5; ++i) {
+        ours.push_back(runProcess(cli, {"sortlist", "sort", in, dir.filePath("sorted.lst")}));
+        theirs.push_back(runProcess("sort", {"-t", " ", "-k2,2nr", in}, dir.filePath("sort1.lst")));
+    }
+    const double a = median(ours), b = median(theirs);
+    std::printf("sortlist sort: %.3f s; LC_ALL=C sort -t' ' -k2,2nr: %.3f s; ratio %.2f (target <= 5)\n", a, b,
+                a / b);
+    return a > 0 && b > 0 ? 0 : 1;
+}
