@@ -10,4 +10,5 @@ int devices(const QStringList &args);
 int drives(const QStringList &args);
 int caps(const QStringList &args);
 int sortlist(const QStringList &args);
+int attrib(const QStringList &paths);
 } // namespace cli

@@ -1,6 +1,7 @@
 // spindle-cli: Spindle's logic from a terminal, for scripts and for
 // reproducing exactly what a window runs.
 #include "cli_commands.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 
@@ -23,6 +24,8 @@ static int usage(std::FILE *to = stderr)
                "  sortlist sort IN OUT        sort a sort file by weight, highest first\n"
                "  sortlist import IN BASE OUT paths of IN made absolute below BASE\n"
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
+               "  attrib PATH...              each path's attribute word, as the folder\n"
+               "                              listing reads it (0x21 docs/a.txt)\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -59,5 +62,12 @@ int main(int argc, char **argv)
         return cli::caps(args);
     if (cmd == QLatin1String("sortlist"))
         return cli::sortlist(args);
+    if (cmd == QLatin1String("attrib")) {
+        // Paths are bytes: keep the ones that are not UTF-8 as they are.
+        QStringList paths;
+        for (int i = 2; i < argc; ++i)
+            paths << platform::decodePath(QByteArray(argv[i]));
+        return cli::attrib(paths);
+    }
     return usage();
 }

@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include "attribute_word.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -18,7 +20,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #endif
 
 namespace platform {
@@ -276,84 +277,6 @@ QString slashForm(const QString &path)
 }
 
 #ifndef Q_OS_WIN
-namespace {
-// Samba keeps the DOS attributes of an entry in this extended attribute; its
-// value begins with the word as NUL-terminated hex text ("0x20").
-constexpr const char *kDosAttributeName = "user.DOSATTRIB";
-
-// The system and archive bits an entry carries in its extended attribute;
-// *unsupported turns true when the file system keeps no such attributes.
-quint16 dosAttributeBits(const char *path, bool *unsupported)
-{
-    char buf[64];
-    const ssize_t n = ::getxattr(path, kDosAttributeName, buf, sizeof buf - 1);
-    if (n < 0) {
-        if (errno == ENOTSUP && unsupported)
-            *unsupported = true;
-        return 0;
-    }
-    buf[n] = 0;
-    if (n < 3 || buf[0] != '0' || (buf[1] != 'x' && buf[1] != 'X'))
-        return 0;
-    char *end = nullptr;
-    const unsigned long v = std::strtoul(buf + 2, &end, 16);
-    if (end == buf + 2)
-        return 0;
-    return quint16(v & (kSystem | kArchive));
-}
-
-quint16 wordOf(const struct stat &st, const char *name)
-{
-    quint16 word = 0;
-    if (S_ISDIR(st.st_mode))
-        word |= kDirectory;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        word |= kReadOnly;
-    if (name[0] == '.')
-        word |= kHidden;
-    return word;
-}
-
-// An entry's word: the target's for a link, a plain entry's for a dangling
-// one. False when the entry does not exist.
-bool examine(int dirFd, const char *name, const char *fullPath, quint16 *word, struct stat *st,
-             bool *xattrUnsupported)
-{
-    if (::fstatat(dirFd, name, st, 0) != 0) {
-        if (::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        *word = name[0] == '.' ? kHidden : 0;
-        return true;
-    }
-    *word = wordOf(*st, name);
-    if (!xattrUnsupported || !*xattrUnsupported)
-        *word |= dosAttributeBits(fullPath, xattrUnsupported);
-    return true;
-}
-} // namespace
-
-bool readAttributes(const QString &path, quint16 *word, QString *error)
-{
-    QByteArray bytes = encodePath(path);
-    while (bytes.size() > 1 && bytes.endsWith('/'))
-        bytes.chop(1);
-    const qsizetype slash = bytes.lastIndexOf('/');
-    const QByteArray name = slash < 0 ? bytes : bytes.mid(slash + 1);
-    struct stat st;
-    quint16 w = 0;
-    if (bytes.isEmpty() || !examine(AT_FDCWD, bytes.constData(), bytes.constData(), &w, &st, nullptr)) {
-        if (error)
-            *error = bytes.isEmpty() ? QString::fromLocal8Bit(std::strerror(ENOENT)) : lastErrorText();
-        return false;
-    }
-    // The hidden bit goes by the entry's own name, not the whole path.
-    w &= quint16(~kHidden);
-    if (name.startsWith('.') && name != "." && name != "..")
-        w |= kHidden;
-    *word = w;
-    return true;
-}
-
 bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
                 QString *error, FolderEntry *self)
 {
@@ -373,7 +296,7 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
         self->inode = quint64(own.st_ino);
         self->realFolder = true;
     }
-    bool xattrUnsupported = false;
+    detail::WordReader words;
     QByteArray full;
     FolderEntry e;
     while (const dirent *d = ::readdir(dir)) {
@@ -383,8 +306,14 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
         full = prefix;
         full += name;
         struct stat st;
-        if (!examine(fd, name, full.constData(), &e.attributes, &st, &xattrUnsupported))
-            continue;
+        if (::fstatat(fd, name, &st, 0) == 0) {
+            // A part of the word that cannot be read is left out of it.
+            words.word(full.constData(), name, st, &e.attributes);
+        } else if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            e.attributes = detail::dotName(name) ? quint16(kHidden) : quint16(0); // a dangling link
+        } else {
+            continue; // vanished
+        }
         bool real = S_ISDIR(st.st_mode);
         if (real && d->d_type != DT_DIR) {
             struct stat own;

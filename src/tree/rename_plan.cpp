@@ -1,0 +1,183 @@
+#include "rename_plan.h"
+
+#include "folder_listing.h"
+#include "platform/platform.h"
+
+#include <QHash>
+#include <QVarLengthArray>
+
+#include <cerrno>
+#include <utility>
+
+namespace tree {
+
+namespace {
+// The entries of both lists as one tree of path components: renaming a
+// folder is one change of its node, seen at once by every path below it.
+class PathTree
+{
+public:
+    qsizetype add(const QString &path)
+    {
+        if (const auto it = m_paths.constFind(path); it != m_paths.constEnd())
+            return *it;
+        qsizetype node = -1;
+        qsizetype start = 0;
+        for (;;) {
+            const qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+            QString part = path.mid(start, slash < 0 ? -1 : slash - start);
+            auto key = std::make_pair(node, part);
+            auto it = m_children.constFind(key);
+            if (it == m_children.constEnd()) {
+                m_nodes.append({node, std::move(part)});
+                it = m_children.insert(std::move(key), m_nodes.size() - 1);
+            }
+            node = *it;
+            if (slash < 0)
+                break;
+            start = slash + 1;
+        }
+        m_paths.insert(path, node);
+        return node;
+    }
+
+    const QString &name(qsizetype node) const { return m_nodes[node].name; }
+    void rename(qsizetype node, const QString &name) { m_nodes[node].name = name; }
+
+    // The path of `node`, its last name replaced by `last` when given.
+    QString path(qsizetype node, const QString *last = nullptr) const
+    {
+        QVarLengthArray<qsizetype, 32> chain;
+        qsizetype length = -1;
+        for (qsizetype n = node; n >= 0; n = m_nodes[n].parent) {
+            chain.append(n);
+            length += 1 + (n == node && last ? last->size() : m_nodes[n].name.size());
+        }
+        QString out;
+        out.reserve(length);
+        for (qsizetype i = chain.size() - 1; i >= 0; --i) {
+            if (i != chain.size() - 1)
+                out += QLatin1Char('/');
+            out += i == 0 && last ? *last : m_nodes[chain[i]].name;
+        }
+        return out;
+    }
+
+private:
+    struct Node
+    {
+        qsizetype parent;
+        QString name;
+    };
+    QList<Node> m_nodes;
+    QHash<std::pair<qsizetype, QString>, qsizetype> m_children;
+    QHash<QString, qsizetype> m_paths; // lists repeat paths; the first wins
+};
+} // namespace
+
+QStringList stepTwo(const QString &folder, bool includeFolder, bool includeFiles, bool includeSubfolders)
+{
+    QStringList out;
+    quint16 include = 0;
+    if (includeFolder) {
+        out.append(folder);
+        include |= platform::kDirectory;
+    }
+    if (includeFiles)
+        include |= platform::kAllAttributes;
+    const quint16 exclude = includeSubfolders ? 0 : platform::kDirectory;
+    listFolder(folder, include, exclude, includeSubfolders, &out);
+    return out;
+}
+
+QString mappedName(const QString &name, Case to) { return to == Case::Upper ? name.toUpper() : name.toLower(); }
+
+bool isUtf8Name(const QString &name)
+{
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && name.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+int changeCase(QStringList *work, QStringList *candidates, Case to, const RenameFailed &failed)
+{
+    PathTree tree;
+    QList<qsizetype> workNodes, candidateNodes;
+    workNodes.reserve(work->size());
+    candidateNodes.reserve(candidates->size());
+    for (const QString &p : std::as_const(*work))
+        workNodes.append(tree.add(p));
+    for (const QString &p : std::as_const(*candidates))
+        candidateNodes.append(tree.add(p));
+
+    int renamed = 0;
+    for (const qsizetype node : std::as_const(workNodes)) {
+        const QString &name = tree.name(node);
+        if (!isUtf8Name(name)) {
+            failed(tree.path(node), QStringLiteral("the name is not valid UTF-8, so its case is left alone"));
+            continue;
+        }
+        const QString mapped = mappedName(name, to);
+        if (mapped == name)
+            continue;
+        const QString from = tree.path(node);
+        QString reason;
+        int code = 0;
+        if (!platform::renameNoReplace(from, tree.path(node, &mapped), &reason, &code)) {
+            if (code == EEXIST)
+                reason = QStringLiteral("\"%1\" already exists").arg(mapped);
+            failed(from, reason);
+            continue;
+        }
+        tree.rename(node, mapped);
+        ++renamed;
+    }
+    if (renamed) {
+        for (qsizetype i = 0; i < workNodes.size(); ++i)
+            (*work)[i] = tree.path(workNodes[i]);
+        for (qsizetype i = 0; i < candidateNodes.size(); ++i)
+            (*candidates)[i] = tree.path(candidateNodes[i]);
+    }
+    return renamed;
+}
+
+QString notRenamedText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("folder not renamed\n%1: %2").arg(path, reason);
+}
+
+QList<Failure> changeAttributes(const QStringList &work, quint16 set, quint16 clear)
+{
+    QList<Failure> failures;
+    for (const QString &path : work) {
+        quint16 word = 0;
+        QString reason;
+        if (platform::readAttributes(path, &word, &reason)) {
+            word = quint16((word | set) & ~clear);
+            if (platform::writeAttributes(path, word, &reason))
+                continue;
+        }
+        failures.append({path, reason});
+    }
+    return failures;
+}
+
+QString notChangedText(const QList<Failure> &failures)
+{
+    // A box taller than the screen helps no one: the first entries, then a count.
+    constexpr qsizetype kShown = 25;
+    QString text = QStringLiteral("The attributes of these entries were not changed:");
+    for (qsizetype i = 0; i < failures.size() && i < kShown; ++i)
+        text += QStringLiteral("\n%1: %2").arg(failures[i].path, failures[i].reason);
+    if (failures.size() > kShown)
+        text += QStringLiteral("\n... and %1 more").arg(failures.size() - kShown);
+    return text;
+}
+
+} // namespace tree

@@ -1,0 +1,350 @@
+// The attribute word written and read back: permission bits, Samba's
+// extended attribute, FAT, and what spindle-cli attrib prints.
+#include "platform/file_calls.h"
+#include "platform/platform.h"
+#include "testutil.h"
+#include "tree/folder_listing.h"
+#include "tree/rename_plan.h"
+
+#include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+using platform::encodePath;
+
+namespace {
+constexpr quint16 RO = platform::kReadOnly, HID = platform::kHidden, SYS = platform::kSystem,
+                  ARC = platform::kArchive, DIR = platform::kDirectory;
+
+bool makeFile(const QString &path)
+{
+    const int fd = ::open(encodePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    return fd >= 0 && ::close(fd) == 0;
+}
+
+quint16 wordOf(const QString &path)
+{
+    quint16 w = 0xFFFF;
+    return platform::readAttributes(path, &w, nullptr) ? w : 0xFFFF;
+}
+
+// The raw extended attribute; "-" when there is none.
+QByteArray dosAttrib(const QString &path)
+{
+    char buf[256];
+    const ssize_t n = ::getxattr(encodePath(path).constData(), "user.DOSATTRIB", buf, sizeof buf);
+    return n < 0 ? QByteArray("-") : QByteArray(buf, n);
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    return ::stat(encodePath(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The entries of a folder that lack the bits of `exclude`.
+QStringList listed(const QString &folder, quint16 exclude)
+{
+    QStringList out;
+    tree::listFolder(folder, platform::kAllAttributes, exclude, false, &out);
+    return out;
+}
+
+// Runs a program with arguments as raw bytes; returns its standard output.
+QByteArray runRaw(const QList<QByteArray> &args, int *exitCode)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    QList<char *> argv;
+    for (const QByteArray &a : args)
+        argv << const_cast<char *>(a.constData());
+    argv << nullptr;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    QByteArray data;
+    char buf[4096];
+    for (ssize_t n; rc == 0 && (n = ::read(out[0], buf, sizeof buf)) > 0;)
+        data.append(buf, n);
+    ::close(out[0]);
+    int status = 0;
+    if (rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        *exitCode = WEXITSTATUS(status);
+    return data;
+}
+
+// A file system without user extended attributes.
+class NoXattrCalls : public platform::FileCalls
+{
+public:
+    int getDosAttrib(const char *, QByteArray *) override { return ENOTSUP; }
+    int setDosAttrib(const char *, const QByteArray &) override { return ENOTSUP; }
+};
+
+// A FAT file system: the attribute byte lives in a table here.
+class FatCalls : public platform::FileCalls
+{
+public:
+    QHash<QByteArray, quint32> bytes;
+    QList<QByteArray> xattrCalls;
+    bool notFatAfterAll = false;
+    int onFat(const char *, bool *fat) override { return *fat = true, 0; }
+    int getFatAttributes(const char *path, quint32 *a) override
+    {
+        if (notFatAfterAll)
+            return ENOTTY;
+        struct stat st;
+        if (::stat(path, &st) != 0)
+            return errno;
+        *a = bytes.value(path, S_ISDIR(st.st_mode) ? 0x10 : 0);
+        return 0;
+    }
+    int setFatAttributes(const char *path, quint32 a) override { return bytes[path] = a, 0; }
+    int getDosAttrib(const char *path, QByteArray *v) override
+    {
+        xattrCalls << path;
+        return FileCalls::getDosAttrib(path, v);
+    }
+    int setDosAttrib(const char *path, const QByteArray &v) override
+    {
+        xattrCalls << path;
+        return FileCalls::setDosAttrib(path, v);
+    }
+};
+} // namespace
+
+class TestAttributes : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir *m_tmp = nullptr;
+    QString m_root;
+
+    QString p(const char *rel) const { return m_root + QLatin1Char('/') + QString::fromUtf8(rel); }
+    static QList<tree::Failure> change(const QStringList &work, quint16 set, quint16 clear)
+    {
+        return tree::changeAttributes(work, set, clear);
+    }
+
+private slots:
+    void init()
+    {
+        m_tmp = new QTemporaryDir;
+        QVERIFY(m_tmp->isValid());
+        m_root = m_tmp->filePath(QStringLiteral("t"));
+        QVERIFY(::mkdir(encodePath(m_root).constData(), 0755) == 0);
+        QVERIFY(makeFile(p("f.txt")));
+        if (::setxattr(encodePath(p("f.txt")).constData(), "user.DOSATTRIB", "0x0", 4, 0) != 0)
+            QSKIP("this file system keeps no user extended attributes");
+        QVERIFY(::removexattr(encodePath(p("f.txt")).constData(), "user.DOSATTRIB") == 0);
+    }
+    void cleanup()
+    {
+        platform::setFileCalls(nullptr);
+        delete m_tmp;
+        m_tmp = nullptr;
+    }
+
+    // Each of the four set and removed, as the listing and the file system see it.
+    void setAndRemoveEach()
+    {
+        const QString f = p("f.txt");
+        for (const quint16 bit : {RO, ARC, HID, SYS}) {
+            const QString what = QString::number(bit, 16);
+            QVERIFY(change({f}, bit, 0).isEmpty());
+            QCOMPARE(wordOf(f), bit);
+            QVERIFY2(!listed(m_root, bit).contains(f), qPrintable(what));
+            QCOMPARE(dosAttrib(f), QByteArray("0x") + QByteArray::number(bit, 16) + '\0');
+            QCOMPARE(modeOf(f), bit == RO ? mode_t(0444) : mode_t(0644));
+            QVERIFY(change({f}, 0, bit).isEmpty());
+            QCOMPARE(wordOf(f), quint16(0));
+            QVERIFY2(listed(m_root, bit).contains(f), qPrintable(what));
+            QCOMPARE(dosAttrib(f), QByteArray("0x0\0", 4));
+            // Read-only goes back to the owner's write permission only.
+            QCOMPARE(modeOf(f), bit == RO ? mode_t(0644) : mode_t(0644));
+        }
+        QVERIFY(::chmod(encodePath(f).constData(), 0444) == 0);
+        QVERIFY(change({f}, ARC | HID | SYS, RO).isEmpty());
+        QCOMPARE(modeOf(f), mode_t(0644));
+        QCOMPARE(wordOf(f), quint16(HID | SYS | ARC));
+        QCOMPARE(dosAttrib(f), QByteArray("0x26\0", 5));
+        // Clearing wins over setting.
+        QVERIFY(change({f}, HID, HID).isEmpty());
+        QCOMPARE(wordOf(f), quint16(SYS | ARC));
+    }
+
+    // Samba's longer value keeps its other bits; a read-only file whose
+    // owner gets write permission back can store the attribute.
+    void sambaValueKeepsOtherBits()
+    {
+        const QString f = p("f.txt");
+        QVERIFY(::setxattr(encodePath(f).constData(), "user.DOSATTRIB", "0x820\0\x03\0\0\0binary", 16, 0) == 0);
+        QCOMPARE(wordOf(f), ARC);
+        QVERIFY(change({f}, HID, ARC).isEmpty());
+        QCOMPARE(dosAttrib(f), QByteArray("0x802\0", 6));
+        QCOMPARE(wordOf(f), HID);
+    }
+
+    // A folder's own attributes change, not those of its contents.
+    void folderOwnAttributesOnly()
+    {
+        QVERIFY(::mkdir(encodePath(p("dir")).constData(), 0755) == 0);
+        QVERIFY(makeFile(p("dir/inner")));
+        QVERIFY(change({p("dir")}, HID | SYS | RO, 0).isEmpty());
+        QCOMPARE(wordOf(p("dir")), quint16(DIR | HID | SYS | RO));
+        QCOMPARE(modeOf(p("dir")), mode_t(0555));
+        QCOMPARE(wordOf(p("dir/inner")), quint16(0));
+        QCOMPARE(dosAttrib(p("dir/inner")), QByteArray("-"));
+        QCOMPARE(modeOf(p("dir/inner")), mode_t(0644));
+        QVERIFY(change({p("dir")}, 0, RO).isEmpty());
+        QCOMPARE(modeOf(p("dir")), mode_t(0755));
+    }
+
+    // No box checked: every word is written back as it was, and nothing on
+    // disk changes (not even the change time).
+    void noBoxWritesNothing()
+    {
+        const QString f = p("f.txt");
+        QVERIFY(::chmod(encodePath(f).constData(), 0440) == 0);
+        QVERIFY(::setxattr(encodePath(f).constData(), "user.DOSATTRIB", "0x26\0", 5, 0) == 0);
+        QVERIFY(makeFile(p(".dot")));
+        QVERIFY(::mkdir(encodePath(p("dir")).constData(), 0750) == 0);
+        const QStringList work{f, p(".dot"), p("dir"), m_root};
+        QList<struct stat> before;
+        for (const QString &w : work) {
+            struct stat st;
+            QVERIFY(::stat(encodePath(w).constData(), &st) == 0);
+            before << st;
+        }
+        const QList<quint16> words{wordOf(f), wordOf(p(".dot")), wordOf(p("dir"))};
+        QCOMPARE(words, (QList<quint16>{RO | HID | SYS | ARC, HID, DIR}));
+        QVERIFY(change(work, 0, 0).isEmpty());
+        QCOMPARE((QList<quint16>{wordOf(f), wordOf(p(".dot")), wordOf(p("dir"))}), words);
+        for (qsizetype i = 0; i < work.size(); ++i) {
+            struct stat st;
+            QVERIFY(::stat(encodePath(work[i]).constData(), &st) == 0);
+            QCOMPARE(st.st_mode, before[i].st_mode);
+            QCOMPARE(st.st_ctim.tv_sec, before[i].st_ctim.tv_sec);
+            QVERIFY2(st.st_ctim.tv_nsec == before[i].st_ctim.tv_nsec, qPrintable(work[i]));
+        }
+        QCOMPARE(dosAttrib(f), QByteArray("0x26\0", 5));
+        QCOMPARE(dosAttrib(p(".dot")), QByteArray("-"));
+    }
+
+    // A file system without user extended attributes: read-only still
+    // works, the other three are reported, entry by entry, in one box.
+    void noExtendedAttributes()
+    {
+        QVERIFY(makeFile(p("g.txt")));
+        NoXattrCalls calls;
+        platform::setFileCalls(&calls);
+        const QStringList work{p("f.txt"), p("g.txt")};
+        QVERIFY(change(work, RO, 0).isEmpty());
+        QCOMPARE(wordOf(p("f.txt")), RO);
+        QVERIFY(change(work, 0, 0).isEmpty());
+        QVERIFY(change(work, 0, HID | SYS | ARC).isEmpty());
+        const QList<tree::Failure> failed = change(work, HID, RO);
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(failed[0].path, p("f.txt"));
+        QCOMPARE(failed[1].path, p("g.txt"));
+        const QString text = tree::notChangedText(failed);
+        const QString reason =
+            QStringLiteral("this file system keeps no extended attributes, so hidden, system and archive cannot be stored");
+        QCOMPARE(text, QStringLiteral("The attributes of these entries were not changed:\n%1: %3\n%2: %3")
+                           .arg(p("f.txt"), p("g.txt"), reason));
+        // Read-only changes all the same.
+        QCOMPARE(wordOf(p("f.txt")), quint16(0));
+        QCOMPARE(change({p("f.txt")}, RO | SYS, 0).size(), 1);
+        QCOMPARE(wordOf(p("f.txt")), RO);
+        QCOMPARE(dosAttrib(p("f.txt")), QByteArray("-"));
+    }
+
+    void failuresAreListed()
+    {
+        QVERIFY(makeFile(p(".profile")));
+        QVERIFY(::symlink("nowhere", encodePath(p("dangling")).constData()) == 0);
+        const QStringList work{p("gone"), p(".profile"), p("dangling"), p("f.txt")};
+        const QList<tree::Failure> failed = change(work, ARC, HID);
+        QCOMPARE(failed.size(), 3);
+        QCOMPARE(failed[0].path, p("gone"));
+        QCOMPARE(failed[0].reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
+        QCOMPARE(failed[1].path, p(".profile"));
+        QVERIFY(failed[1].reason.contains(QStringLiteral("\".\"")));
+        QCOMPARE(wordOf(p(".profile")), quint16(HID | ARC)); // archive was stored all the same
+        QCOMPARE(failed[2].path, p("dangling"));
+        QCOMPARE(wordOf(p("f.txt")), ARC);
+        // Many failures: the box stays readable.
+        QList<tree::Failure> many(40, {p("gone"), QStringLiteral("r")});
+        const QString text = tree::notChangedText(many);
+        QCOMPARE(text.count('\n'), 26);
+        QVERIFY(text.endsWith(QStringLiteral("... and 15 more")));
+    }
+
+    // On FAT the attribute byte is used, through the same service the
+    // listing reads; an ENOTTY answer means not FAT after all.
+    void fatAttributeByte()
+    {
+        QVERIFY(::mkdir(encodePath(p("dir")).constData(), 0755) == 0);
+        FatCalls calls;
+        platform::setFileCalls(&calls);
+        QVERIFY(change({p("f.txt"), p("dir")}, ARC | HID | RO, 0).isEmpty());
+        QCOMPARE(calls.bytes.value(encodePath(p("f.txt"))), quint32(0x23));
+        QCOMPARE(calls.bytes.value(encodePath(p("dir"))), quint32(0x33));
+        QCOMPARE(wordOf(p("f.txt")), quint16(ARC | HID | RO));
+        QCOMPARE(listed(m_root, HID), QStringList());
+        QVERIFY(change({p("f.txt")}, SYS, HID | RO).isEmpty());
+        QCOMPARE(calls.bytes.value(encodePath(p("f.txt"))), quint32(0x24));
+        QVERIFY(calls.xattrCalls.isEmpty());
+        QCOMPARE(modeOf(p("f.txt")), mode_t(0644));
+
+        calls.notFatAfterAll = true;
+        QVERIFY(change({p("f.txt")}, SYS, 0).isEmpty());
+        QVERIFY(!calls.xattrCalls.isEmpty());
+        QCOMPARE(dosAttrib(p("f.txt")), QByteArray("0x4\0", 4));
+        QCOMPARE(wordOf(p("f.txt")), SYS);
+    }
+
+    // spindle-cli attrib prints what the window wrote.
+    void cliPrintsTheWord()
+    {
+        const QString f = p("f.txt");
+        QVERIFY(change({f}, RO | ARC, 0).isEmpty());
+        QVERIFY(::mkdir(encodePath(p("a dir")).constData(), 0755) == 0);
+        const QByteArray odd = encodePath(m_root) + "/odd\xff name";
+        QVERIFY(makeFile(platform::decodePath(odd)));
+        QDir::setCurrent(m_root);
+        QProcess cli;
+        cli.start(binDir() + QStringLiteral("/spindle-cli"),
+                  {QStringLiteral("attrib"), QStringLiteral("f.txt"), QStringLiteral("a dir"), QStringLiteral("missing"),
+                   QStringLiteral(".")});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        QCOMPARE(cli.readAllStandardOutput(), QByteArray("0x21 f.txt\n0x10 a dir\n0x10 .\n"));
+        QCOMPARE(cli.readAllStandardError(),
+                 "spindle-cli: missing: " + QByteArray(std::strerror(ENOENT)) + "\n");
+        // A name that is not UTF-8 goes in and comes out as the same bytes.
+        int status = -1;
+        QCOMPARE(runRaw({encodePath(binDir() + QStringLiteral("/spindle-cli")), "attrib", "odd\xff name"}, &status),
+                 QByteArray("0x00 odd\xff name\n"));
+        QCOMPARE(status, 0);
+        ::unlink(odd.constData());
+        QDir::setCurrent(QDir::tempPath());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAttributes)
+#include "test_attributes.moc"
