@@ -7,6 +7,7 @@
 #include "disc/cd_operations.h"
 #include "iso/mkiso_form.h"
 #include "tools/other_form.h"
+#include "tree/renamer_form.h"
 #include "tree/sorter_form.h"
 #include "platform/platform.h"
 #include "base/session.h"
@@ -81,6 +82,7 @@ TIntegrator::TIntegrator(QWidget *parent)
     v->addLayout(bottom);
     setFixedSize(570, 161);
 
+    connect(SpeedButton1, &QToolButton::clicked, this, &TIntegrator::SpeedButton1Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TIntegrator::SpeedButton3Click);
     connect(SpeedButton4, &QToolButton::clicked, this, &TIntegrator::SpeedButton4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TIntegrator::SpeedButton5Click);
@@ -89,10 +91,6 @@ TIntegrator::TIntegrator(QWidget *parent)
     connect(SpeedButton7, &QToolButton::clicked, this, &TIntegrator::SpeedButton7Click);
     connect(SpeedButton8, &QToolButton::clicked, this, &TIntegrator::SpeedButton8Click);
     connect(cbDebug, &QCheckBox::toggled, this, &TIntegrator::cbDebugClick);
-
-    // Windows that later releases add; their buttons wait for them.
-    for (QToolButton *b : {SpeedButton1})
-        b->setEnabled(false);
 }
 
 void TIntegrator::showEvent(QShowEvent *e)
@@ -184,6 +182,12 @@ void TIntegrator::closeEvent(QCloseEvent *e)
     } else {
         e->ignore();
     }
+}
+
+void TIntegrator::SpeedButton1Click()
+{
+    if (Trenamer_form *f = base::windows().renamer_form)
+        f->exec();
 }
 
 void TIntegrator::SpeedButton3Click()

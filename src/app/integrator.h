@@ -33,6 +33,7 @@ public:
     // Exit sequence; never refuses.
     bool FormCloseQuery();
 
+    void SpeedButton1Click();
     void SpeedButton2Click();
     void SpeedButton3Click();
     void SpeedButton4Click();

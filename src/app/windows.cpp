@@ -10,6 +10,7 @@
 #include "integrator.h"
 #include "iso/mkiso_form.h"
 #include "tools/other_form.h"
+#include "tree/renamer_form.h"
 #include "tree/sorter_form.h"
 
 namespace app {
@@ -22,6 +23,7 @@ void createWindows()
     w.SelectForm = new TSelectForm;
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
+    w.renamer_form = new Trenamer_form;
     w.sorter_form = new Tsorter_form;
     w.console = new Tconsole;
     w.CD_Operations = new TCD_Operations;
@@ -37,6 +39,7 @@ void destroyWindows()
     delete w.CD_Operations;
     delete w.console;
     delete w.sorter_form;
+    delete w.renamer_form;
     delete w.Comments_form;
     delete w.About_form;
     delete w.SelectForm;

@@ -6,6 +6,7 @@ class TMkisofs_form;
 class TSelectForm;
 class TAbout_form;
 class TComments_form;
+class Trenamer_form;
 class Tsorter_form;
 class Tconsole;
 class TCD_Operations;
@@ -25,6 +26,7 @@ struct Windows
     TSelectForm *SelectForm = nullptr;
     TAbout_form *About_form = nullptr;
     TComments_form *Comments_form = nullptr;
+    Trenamer_form *renamer_form = nullptr;
     Tsorter_form *sorter_form = nullptr;
     Tconsole *console = nullptr;
     TCD_Operations *CD_Operations = nullptr;
