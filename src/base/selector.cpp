@@ -1,28 +1,17 @@
 #include "selector.h"
 
+#include "folder_tree.h"
 #include "windows.h"
 
-#include <QDir>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QPushButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 TSelectForm::TSelectForm(QWidget *parent)
     : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
 {
     base::setUpWindow(this, "SelectForm", QStringLiteral("Select Folder"));
-    ShellTreeView1 = new QTreeView(this);
+    ShellTreeView1 = new base::FolderTree(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
-    ShellTreeView1->setHeaderHidden(true);
-    // A right click selects too.
-    ShellTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ShellTreeView1, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
-        const QModelIndex i = ShellTreeView1->indexAt(p);
-        if (i.isValid())
-            ShellTreeView1->setCurrentIndex(i);
-    });
     SelectBt = new QPushButton(QStringLiteral("OK"), this);
     SelectBt->setObjectName(QStringLiteral("SelectBt"));
     connect(SelectBt, &QPushButton::clicked, this, &TSelectForm::SelectBtClick);
@@ -32,40 +21,11 @@ TSelectForm::TSelectForm(QWidget *parent)
     setFixedSize(330, 409);
 }
 
-void TSelectForm::ensureModel()
-{
-    if (m_model)
-        return;
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
-    m_model->setRootPath(QDir::rootPath());
-    ShellTreeView1->setModel(m_model);
-    for (int c = 1; c < m_model->columnCount(); ++c)
-        ShellTreeView1->hideColumn(c);
-    ShellTreeView1->expand(m_model->index(QDir::rootPath()));
-}
-
-void TSelectForm::showEvent(QShowEvent *e)
-{
-    ensureModel();
-    QDialog::showEvent(e);
-}
-
 void TSelectForm::SelectBtClick() { accept(); }
 
-QString TSelectForm::selectedPath() const
-{
-    const QModelIndex i = ShellTreeView1->currentIndex();
-    return i.isValid() && m_model ? m_model->filePath(i) : QString();
-}
+QString TSelectForm::selectedPath() const { return ShellTreeView1->selectedPath(); }
 
-void TSelectForm::selectPath(const QString &path)
-{
-    ensureModel();
-    const QModelIndex i = m_model->index(path);
-    ShellTreeView1->setCurrentIndex(i);
-    ShellTreeView1->scrollTo(i);
-}
+void TSelectForm::selectPath(const QString &path) { ShellTreeView1->selectPath(path); }
 
 namespace base {
 QString pickFolder(QWidget *)

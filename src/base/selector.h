@@ -1,9 +1,10 @@
 #pragma once
+#include "folder_tree.h"
+
 #include <QDialog>
 
-class QFileSystemModel;
 class QPushButton;
-class QTreeView;
+
 
 // Picks a folder from a tree rooted at the file system's root. There is no
 // cancel: the folder selected when the dialog closes is taken.
@@ -13,21 +14,13 @@ class TSelectForm : public QDialog
 public:
     explicit TSelectForm(QWidget *parent = nullptr);
 
-    QTreeView *ShellTreeView1;
+    base::FolderTree *ShellTreeView1;
     QPushButton *SelectBt;
 
     void SelectBtClick();
     // The selected folder's path; empty when nothing is selected.
     QString selectedPath() const;
     void selectPath(const QString &path);
-
-protected:
-    void showEvent(QShowEvent *e) override;
-
-private:
-    // Built at first showing: watching the file system costs start-up time.
-    void ensureModel();
-    QFileSystemModel *m_model = nullptr;
 };
 
 namespace base {

@@ -1,6 +1,7 @@
 #include "sorter_form.h"
 
 #include "base/dialogs.h"
+#include "base/folder_tree.h"
 #include "base/windows.h"
 #include "platform/platform.h"
 #include "tree/folder_listing.h"
@@ -8,7 +9,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -155,15 +155,9 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     m_list = new tree::SortList(this);
     m_files = new QStringListModel(this);
 
-    ShellTreeView1 = new QTreeView(this);
+    ShellTreeView1 = new base::FolderTree(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
-    ShellTreeView1->setHeaderHidden(true);
-    ShellTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ShellTreeView1, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
-        const QModelIndex i = ShellTreeView1->indexAt(p);
-        if (i.isValid())
-            ShellTreeView1->setCurrentIndex(i);
-    });
+    connect(ShellTreeView1, &base::FolderTree::pathChanged, this, &Tsorter_form::ShellTreeView1Change);
     connect(ShellTreeView1, &QTreeView::clicked, this, &Tsorter_form::ShellTreeView1Click);
 
     ListBox1 = new QListView(this);
@@ -313,41 +307,9 @@ Tsorter_form::~Tsorter_form()
         t->wait();
 }
 
-void Tsorter_form::ensureTree()
-{
-    if (m_folders)
-        return;
-    // Folders only, hidden ones included; "/" is the single top node.
-    m_folders = new QFileSystemModel(this);
-    m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
-    m_folders->setRootPath(QDir::rootPath());
-    ShellTreeView1->setModel(m_folders);
-    for (int c = 1; c < m_folders->columnCount(); ++c)
-        ShellTreeView1->hideColumn(c);
-    ShellTreeView1->expand(m_folders->index(QDir::rootPath()));
-    connect(ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &Tsorter_form::ShellTreeView1Change);
-}
+void Tsorter_form::selectFolder(const QString &path) { ShellTreeView1->selectPath(path); }
 
-void Tsorter_form::showEvent(QShowEvent *e)
-{
-    ensureTree();
-    QDialog::showEvent(e);
-}
-
-void Tsorter_form::selectFolder(const QString &path)
-{
-    ensureTree();
-    const QModelIndex i = m_folders->index(path);
-    ShellTreeView1->setCurrentIndex(i);
-    ShellTreeView1->scrollTo(i);
-}
-
-QString Tsorter_form::selectedFolder() const
-{
-    const QModelIndex i = ShellTreeView1->currentIndex();
-    return i.isValid() && m_folders ? m_folders->filePath(i) : QString();
-}
+QString Tsorter_form::selectedFolder() const { return ShellTreeView1->selectedPath(); }
 
 void Tsorter_form::showCurrentRow(int row)
 {

@@ -1,4 +1,5 @@
 #pragma once
+#include "base/folder_tree.h"
 #include "tree/sort_list.h"
 
 #include <QDialog>
@@ -6,7 +7,6 @@
 #include <QWidget>
 
 class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -14,7 +14,6 @@ class QPushButton;
 class QStringListModel;
 class QThread;
 class QToolButton;
-class QTreeView;
 
 // The sort list's grid: the list's own keys (Down on the last row and
 // Insert add a blank row, Ctrl+Delete deletes, Ctrl+Up/Down go to the ends,
@@ -64,7 +63,7 @@ public:
     explicit Tsorter_form(QWidget *parent = nullptr);
     ~Tsorter_form() override;
 
-    QTreeView *ShellTreeView1;
+    base::FolderTree *ShellTreeView1;
     QListView *ListBox1;
     QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5;
     QLabel *Label1, *Label2, *Label3, *Label6;
@@ -102,14 +101,10 @@ signals:
     // The file list holds the files of the folder last selected.
     void fileListFilled();
 
-protected:
-    void showEvent(QShowEvent *e) override;
-
 private:
     QPushButton *button(const char *name, const QString &caption, const QString &hint = QString());
     QLineEdit *edit(const char *name);
     QLabel *label(const char *name, const QString &caption);
-    void ensureTree();
     void updateNextWeight();
     void readList(bool import);
     void writeList(bool exportRelative);
@@ -117,7 +112,6 @@ private:
 
     tree::SortList *m_list;
     QStringListModel *m_files;
-    QFileSystemModel *m_folders = nullptr;
     // Folder listings run off the event loop; only the latest one counts.
     quint64 m_listing = 0;
     QList<QThread *> m_listers;
