@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(tools::jobHeader(), "Please wait...\nWorking folder: " + m_tmp.path() + "/");
         QCOMPARE(tools::missingDdText(), QStringLiteral("Couldn't find dd . Please copy it to Spindle folder"));
         QCOMPARE(tools::missingBbieText(),
-                 QStringLiteral("Couldn't find bbie . Please download it from https://spindle.example.org/ and copy it to Spindle folder"));
+                 QStringLiteral("Couldn't find bbie . Please download it from " SPINDLE_HOMEPAGE " and copy it to Spindle folder"));
         QCOMPARE(tools::overwriteQuestion("/dev/sdb"), QStringLiteral("All data on /dev/sdb will be overwritten. Continue?"));
     }
 };

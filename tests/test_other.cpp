@@ -165,7 +165,7 @@ private slots:
         QFile::remove(inFolder("dd"));
         f->FormActivate();
         QCOMPARE(m_dialogs->log,
-                 (QStringList{"message::Couldn't find bbie . Please download it from https://spindle.example.org/ and copy it to Spindle folder",
+                 (QStringList{"message::Couldn't find bbie . Please download it from " SPINDLE_HOMEPAGE " and copy it to Spindle folder",
                               "message::Couldn't find dd . Please copy it to Spindle folder"}));
         for (QPushButton *b : allButtons())
             QCOMPARE(b->isEnabled(), b == f->btClose);

@@ -2,20 +2,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "constants.h"
+
 namespace base {
 
 // Process-wide session flags, set at start-up from the switch.
 extern bool DebugMode;
 extern bool Win9xMode;
-
-// Memo text longer than this moves into a scratch file in Win9x mode.
-constexpr qsizetype kMemoOverflowLimit = 64000;
-
-inline const QString kCaptureFile = QStringLiteral("capture.tmp");
-inline const QString kDebugFile = QStringLiteral("debug.tmp");
-
-// The project's address, shown in the About box and in download hints.
-inline const QString kHomePage = QStringLiteral("https://spindle.example.org/");
 
 // What the first start-up argument does.
 struct SwitchEffect

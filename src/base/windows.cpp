@@ -1,5 +1,7 @@
 #include "windows.h"
 
+#include <QPushButton>
+
 #include <QPalette>
 #include <QWidget>
 
@@ -24,6 +26,16 @@ void paintSkyBlue(QWidget *w)
     p.setColor(QPalette::Window, QColor(166, 202, 240));
     w->setPalette(p);
     w->setAutoFillBackground(true);
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &hint)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    if (!hint.isEmpty())
+        b->setToolTip(hint);
+    return b;
 }
 
 } // namespace base

@@ -14,7 +14,9 @@ class TDebug_win;
 class Tother_form;
 class QWidget;
 class QColor;
-class QString;
+class QPushButton;
+
+#include <QString>
 #include <Qt>
 
 namespace base {
@@ -46,5 +48,10 @@ constexpr Qt::WindowFlags kToolWindowFlags = Qt::CustomizeWindowHint | Qt::Windo
                                              | Qt::WindowCloseButtonHint;
 // Names a window and gives it its caption and background.
 void setUpWindow(QWidget *w, const char *objectName, const QString &caption);
+
+// A push button named `name` (object name), never the dialog's default
+// button, with an optional tooltip.
+QPushButton *button(QWidget *parent, const char *name, const QString &caption,
+                    const QString &hint = {});
 
 } // namespace base

@@ -117,9 +117,7 @@ TCD_Operations::~TCD_Operations()
 
 QPushButton *TCD_Operations::button(const char *name, const QString &caption)
 {
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    auto *b = base::button(this, name, caption);
     b->setEnabled(false);
     return b;
 }

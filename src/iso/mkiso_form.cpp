@@ -180,9 +180,7 @@ QLineEdit *TMkisofs_form::edit(const char *name, const char *key)
 
 QPushButton *TMkisofs_form::button(const char *name, const QString &caption)
 {
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    auto *b = base::button(this, name, caption);
     if (caption == QLatin1String("..."))
         b->setFixedWidth(28);
     return b;

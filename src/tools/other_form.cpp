@@ -126,9 +126,7 @@ Tother_form::Tother_form(QWidget *parent)
 
 QPushButton *Tother_form::button(const char *name, const QString &caption)
 {
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
+    auto *b = base::button(this, name, caption);
     b->setFixedWidth(190);
     return b;
 }

@@ -82,19 +82,19 @@ Trenamer_form::Trenamer_form(QWidget *parent)
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setEnabled(false);
-    Button1 = button("Button1", QStringLiteral(">>"));
+    Button1 = base::button(this, "Button1", QStringLiteral(">>"));
     ListBox1 = listBox(this, "ListBox1");
-    Button8 = button("Button8", QStringLiteral("Clear"));
-    Button9 = button("Button9", QStringLiteral("Clear Selected"));
-    Button10 = button("Button10", QStringLiteral("Select All"));
-    Button2 = button("Button2", QStringLiteral(">>"));
+    Button8 = base::button(this, "Button8", QStringLiteral("Clear"));
+    Button9 = base::button(this, "Button9", QStringLiteral("Clear Selected"));
+    Button10 = base::button(this, "Button10", QStringLiteral("Select All"));
+    Button2 = base::button(this, "Button2", QStringLiteral(">>"));
     ListBox2 = listBox(this, "ListBox2");
-    Button6 = button("Button6", QStringLiteral("Clear"));
-    Button7 = button("Button7", QStringLiteral("Clear Selected"));
-    Button4 = button("Button4", QStringLiteral("To Uppercase"));
-    Button3 = button("Button3", QStringLiteral("To Lowercase"));
-    Button5 = button("Button5", QStringLiteral("Change Attrib."));
-    Button11 = button("Button11", QStringLiteral("Close"));
+    Button6 = base::button(this, "Button6", QStringLiteral("Clear"));
+    Button7 = base::button(this, "Button7", QStringLiteral("Clear Selected"));
+    Button4 = base::button(this, "Button4", QStringLiteral("To Uppercase"));
+    Button3 = base::button(this, "Button3", QStringLiteral("To Lowercase"));
+    Button5 = base::button(this, "Button5", QStringLiteral("Change Attrib."));
+    Button11 = base::button(this, "Button11", QStringLiteral("Close"));
 
     CheckBox1 = checkBox("CheckBox1", QStringLiteral("include selected folder"), true);
     CheckBox3 = checkBox("CheckBox3", QStringLiteral("include subfolders"), false);
@@ -186,14 +186,6 @@ Trenamer_form::Trenamer_form(QWidget *parent)
     row->addLayout(work, 6);
     row->addLayout(ops, 3);
     setFixedSize(1010, 522);
-}
-
-QPushButton *Trenamer_form::button(const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
 }
 
 QCheckBox *Trenamer_form::checkBox(const char *name, const QString &caption, bool checked)

@@ -54,7 +54,6 @@ public:
     void CheckBox11Click();
 
 private:
-    QPushButton *button(const char *name, const QString &caption);
     QCheckBox *checkBox(const char *name, const QString &caption, bool checked);
     void changeCase(bool upper);
 };

@@ -124,16 +124,6 @@ UpDownArrows::UpDownArrows(QWidget *parent) : QWidget(parent)
 
 // --- the window ----------------------------------------------------------------
 
-QPushButton *Tsorter_form::button(const char *name, const QString &caption, const QString &hint)
-{
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    if (!hint.isEmpty())
-        b->setToolTip(hint);
-    return b;
-}
-
 QLineEdit *Tsorter_form::edit(const char *name)
 {
     auto *e = new QLineEdit(this);
@@ -225,19 +215,19 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QStringLiteral("1"));
 
-    Button6 = button("Button6", QStringLiteral("+/-"), QStringLiteral("Toggle negative/positive"));
-    Button1 = button("Button1", QStringLiteral("Sort"), QStringLiteral("Sort the list according to Weight"));
-    Button4 = button("Button4", QStringLiteral("Delete Row"), QStringLiteral("Delete selected row"));
-    Button17 = button("Button17", QStringLiteral("Clear List"), QStringLiteral("Clear list"));
-    Button2 = button("Button2", QStringLiteral("Replace"));
-    Button14 = button("Button14", QStringLiteral("Load List"));
-    Button3 = button("Button3", QStringLiteral("Save List"));
-    Button15 = button("Button15", QStringLiteral("Import List"),
+    Button6 = base::button(this, "Button6", QStringLiteral("+/-"), QStringLiteral("Toggle negative/positive"));
+    Button1 = base::button(this, "Button1", QStringLiteral("Sort"), QStringLiteral("Sort the list according to Weight"));
+    Button4 = base::button(this, "Button4", QStringLiteral("Delete Row"), QStringLiteral("Delete selected row"));
+    Button17 = base::button(this, "Button17", QStringLiteral("Clear List"), QStringLiteral("Clear list"));
+    Button2 = base::button(this, "Button2", QStringLiteral("Replace"));
+    Button14 = base::button(this, "Button14", QStringLiteral("Load List"));
+    Button3 = base::button(this, "Button3", QStringLiteral("Save List"));
+    Button15 = base::button(this, "Button15", QStringLiteral("Import List"),
                       QStringLiteral("Import List relative to the folder selected on left side"));
-    Button16 = button("Button16", QStringLiteral("Export List"),
+    Button16 = base::button(this, "Button16", QStringLiteral("Export List"),
                       QStringLiteral("Export List relative to the folder selected on left side"));
-    Button13 = button("Button13", QStringLiteral("Add to list"), QStringLiteral("Add selected file or folder to list"));
-    Button11 = button("Button11", QStringLiteral("Close"));
+    Button13 = base::button(this, "Button13", QStringLiteral("Add to list"), QStringLiteral("Add selected file or folder to list"));
+    Button11 = base::button(this, "Button11", QStringLiteral("Close"));
     connect(Button6, &QPushButton::clicked, this, &Tsorter_form::Button6Click);
     connect(Button1, &QPushButton::clicked, this, &Tsorter_form::Button1Click);
     connect(Button4, &QPushButton::clicked, this, &Tsorter_form::Button4Click);

@@ -102,7 +102,6 @@ signals:
     void fileListFilled();
 
 private:
-    QPushButton *button(const char *name, const QString &caption, const QString &hint = QString());
     QLineEdit *edit(const char *name);
     QLabel *label(const char *name, const QString &caption);
     void updateNextWeight();

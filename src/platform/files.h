@@ -1,0 +1,29 @@
+#pragma once
+// Plain file services and the standard texts of their failures.
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+bool fileExists(const QString &path);
+// Removes a file; failures are the caller's to ignore.
+bool removeFile(const QString &path);
+// Creates or truncates a file. On failure returns false and puts the
+// system's reason into *reason.
+bool createEmptyFile(const QString &path, QString *reason);
+// Writes a whole file atomically (temporary file, then rename).
+bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason);
+// Appends to a file, creating it when needed.
+bool appendToFile(const QString &path, const QByteArray &data, QString *reason);
+
+// The standard texts of a file that cannot be opened or created, with the
+// system's reason.
+QString cannotOpenText(const QString &path, const QString &reason);
+QString cannotCreateText(const QString &path, const QString &reason);
+
+// Text of the last system error (errno), as the system words it.
+QString lastErrorText();
+// Text of a given system error number.
+QString errorText(int errnum);
+
+} // namespace platform

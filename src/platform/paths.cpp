@@ -1,0 +1,63 @@
+#include "paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace platform {
+
+namespace {
+QString g_spindleFolder;
+
+QString withSeparator(QString p)
+{
+    if (!p.isEmpty() && !p.endsWith(QLatin1Char('/')))
+        p += QLatin1Char('/');
+    return p;
+}
+} // namespace
+
+QString exeSuffix()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral(".exe");
+#else
+    return QString();
+#endif
+}
+
+QString exeName(const QString &base) { return base + exeSuffix(); }
+
+QString executableFolder()
+{
+    return withSeparator(QCoreApplication::applicationDirPath());
+}
+
+QString spindleFolder()
+{
+    return g_spindleFolder.isEmpty() ? executableFolder() : g_spindleFolder;
+}
+
+void setSpindleFolder(const QString &folder) { g_spindleFolder = withSeparator(folder); }
+
+QString workFolder()
+{
+    const QString folder = spindleFolder();
+    if (QFileInfo(folder).isWritable())
+        return folder;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Without a home there is nowhere better: the writes fail and say so.
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return folder;
+    return withSeparator(data);
+}
+
+bool setCurrentDir(const QString &folder)
+{
+    return !folder.isEmpty() && QDir::setCurrent(folder);
+}
+
+QString currentDir() { return QDir::currentPath(); }
+
+} // namespace platform
