@@ -142,8 +142,10 @@ private slots:
 
     void browseButtons()
     {
-        base::windows().SelectForm->selectPath(m_work->path());
-        QTimer::singleShot(0, [] { base::windows().SelectForm->close(); });
+        QTimer::singleShot(0, [this] {
+            base::windows().SelectForm->selectPath(m_work->path());
+            base::windows().SelectForm->SelectBt->click();
+        });
         f->Button1Click();
         QCOMPARE(f->Edit7->text(), m_work->path() + "/");
         m_dialogs->fileAnswers << m_work->path() + "/isolinux/isolinux.bin" << QString() << "/x/y.lst";

@@ -128,7 +128,7 @@ private slots:
                  QStringLiteral("Attention: if you have folder opened in other application, it can't be renamed"));
         QVERIFY(f->Label1->font().bold());
         QVERIFY(f->Label1->wordWrap());
-        QCOMPARE(f->Label1->palette().color(QPalette::WindowText), QColor(Qt::red));
+        QCOMPARE(f->Label1->palette().color(QPalette::WindowText), QColor(160, 0, 0));
         QVERIFY(!f->Edit1->isEnabled());
         QCOMPARE(f->ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(f->ListBox2->selectionMode(), QAbstractItemView::ExtendedSelection);

@@ -13,10 +13,17 @@
 
 QString TAbout_form::homePage() { return base::kHomePage; }
 
+QString TAbout_form::description()
+{
+    return QStringLiteral("Spindle " SPINDLE_VERSION ": turns check boxes, fields and lists into exact command "
+                          "lines for the console CD mastering tools, runs them and shows their output, "
+                          "so every image and disc can be made again the same way.");
+}
+
 QString TAbout_form::credits()
 {
     return QStringLiteral(
-        "Spindle v2\n"
+        "Spindle " SPINDLE_VERSION "\n"
         "\n"
         "\n"
         "\n"
@@ -46,6 +53,10 @@ TAbout_form::TAbout_form(QWidget *parent)
     f.setBold(true);
     f.setPointSize(f.pointSize() * 2);
     Label1->setFont(f);
+    Label3 = new QLabel(description(), this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setAlignment(Qt::AlignCenter);
+    Label3->setWordWrap(true);
     Label2 = new QLabel(homePage(), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setAlignment(Qt::AlignCenter);
@@ -55,16 +66,17 @@ TAbout_form::TAbout_form(QWidget *parent)
     Memo1 = new QPlainTextEdit(credits(), this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
-    Button1 = new QPushButton(QStringLiteral("Close"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = base::button(this, "Button1", QStringLiteral("&Close"));
     connect(Button1, &QPushButton::clicked, this, &TAbout_form::Button1Click);
 
     auto *l = new QVBoxLayout(this);
     l->addWidget(Label1);
+    l->addWidget(Label3);
     l->addWidget(Label2);
     l->addWidget(Memo1, 1);
     l->addWidget(Button1, 0, Qt::AlignCenter);
-    setFixedSize(802, 555);
+    Label2->setToolTip(QStringLiteral("Opens the project's web page"));
+    resize(802, 555);
 }
 
 bool TAbout_form::eventFilter(QObject *o, QEvent *e)

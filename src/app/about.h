@@ -12,9 +12,12 @@ public:
     explicit TAbout_form(QWidget *parent = nullptr);
     static QString homePage();
     static QString credits();
+    // What Spindle is, with its version.
+    static QString description();
 
     QLabel *Label1;
     QLabel *Label2;
+    QLabel *Label3;
     QPlainTextEdit *Memo1;
     QPushButton *Button1;
 

@@ -13,10 +13,13 @@
 #include "tree/renamer_form.h"
 #include "tree/sorter_form.h"
 
+#include <QApplication>
+
 namespace app {
 
 void createWindows()
 {
+    QApplication::setPalette(base::readablePalette(QApplication::palette()));
     base::Windows &w = base::windows();
     w.Integrator = new TIntegrator;
     w.Mkisofs_form = new TMkisofs_form;

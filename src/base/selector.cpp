@@ -3,8 +3,16 @@
 #include "folder_tree.h"
 #include "windows.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+bool isFolder(const QString &path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+} // namespace
 
 TSelectForm::TSelectForm(QWidget *parent)
     : QDialog(parent, Qt::Dialog | base::kToolWindowFlags)
@@ -12,26 +20,63 @@ TSelectForm::TSelectForm(QWidget *parent)
     base::setUpWindow(this, "SelectForm", QStringLiteral("Select Folder"));
     ShellTreeView1 = new base::FolderTree(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
-    SelectBt = new QPushButton(QStringLiteral("OK"), this);
-    SelectBt->setObjectName(QStringLiteral("SelectBt"));
+    PathEdit = new QLineEdit(this);
+    PathEdit->setObjectName(QStringLiteral("PathEdit"));
+    PathEdit->setToolTip(QStringLiteral("The folder to take: pick it in the tree, or type or paste its path"));
+    SelectBt = base::button(this, "SelectBt", QStringLiteral("&OK"), QStringLiteral("Take this folder"));
+    SelectBt->setDefault(true);
+    CancelBt = base::button(this, "CancelBt", QStringLiteral("&Cancel"),
+                            QStringLiteral("Close without changing the field"));
     connect(SelectBt, &QPushButton::clicked, this, &TSelectForm::SelectBtClick);
+    connect(CancelBt, &QPushButton::clicked, this, &TSelectForm::CancelBtClick);
+    connect(ShellTreeView1, &base::FolderTree::pathChanged, PathEdit, &QLineEdit::setText);
+    connect(PathEdit, &QLineEdit::returnPressed, this, &TSelectForm::SelectBtClick);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(SelectBt);
+    buttons->addWidget(CancelBt);
     auto *l = new QVBoxLayout(this);
     l->addWidget(ShellTreeView1, 1);
-    l->addWidget(SelectBt, 0, Qt::AlignCenter);
-    setFixedSize(330, 409);
+    l->addWidget(PathEdit);
+    l->addLayout(buttons);
+    resize(330, 409);
 }
 
-void TSelectForm::SelectBtClick() { accept(); }
+void TSelectForm::SelectBtClick()
+{
+    // A typed path that names no folder is not taken: the field shows it
+    // until it is corrected or the dialog is cancelled.
+    if (selectedPath().isEmpty()) {
+        PathEdit->setFocus();
+        PathEdit->selectAll();
+        return;
+    }
+    accept();
+}
 
-QString TSelectForm::selectedPath() const { return ShellTreeView1->selectedPath(); }
+void TSelectForm::CancelBtClick() { reject(); }
 
-void TSelectForm::selectPath(const QString &path) { ShellTreeView1->selectPath(path); }
+QString TSelectForm::selectedPath() const
+{
+    const QString typed = PathEdit->text().trimmed();
+    if (!typed.isEmpty())
+        return isFolder(typed) && QDir::isAbsolutePath(typed) ? QDir::cleanPath(typed) : QString();
+    return ShellTreeView1->selectedPath();
+}
+
+void TSelectForm::selectPath(const QString &path)
+{
+    ShellTreeView1->selectPath(path);
+    PathEdit->setText(path);
+}
 
 namespace base {
-QString pickFolder(QWidget *)
+QString pickFolder(QWidget *, const QString &start)
 {
     TSelectForm *f = windows().SelectForm;
-    f->exec();
+    f->selectPath(isFolder(start) && QDir::isAbsolutePath(start) ? QDir::cleanPath(start) : QDir::homePath());
+    if (f->exec() != QDialog::Accepted)
+        return QString();
     QString path = f->selectedPath();
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');

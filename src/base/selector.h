@@ -3,11 +3,12 @@
 
 #include <QDialog>
 
+class QLineEdit;
 class QPushButton;
 
-
-// Picks a folder from a tree rooted at the file system's root. There is no
-// cancel: the folder selected when the dialog closes is taken.
+// Picks a folder from a tree rooted at the file system's root, or typed or
+// pasted into the path field. OK takes it; Cancel, Escape and the close box
+// change nothing.
 class TSelectForm : public QDialog
 {
     Q_OBJECT
@@ -15,16 +16,21 @@ public:
     explicit TSelectForm(QWidget *parent = nullptr);
 
     base::FolderTree *ShellTreeView1;
+    QLineEdit *PathEdit;
     QPushButton *SelectBt;
+    QPushButton *CancelBt;
 
     void SelectBtClick();
-    // The selected folder's path; empty when nothing is selected.
+    void CancelBtClick();
+    // The folder the dialog would take: the path field when it names an
+    // existing folder, else the tree's selection; empty when neither.
     QString selectedPath() const;
     void selectPath(const QString &path);
 };
 
 namespace base {
-// Shows the dialog modally and returns its selection with a trailing
-// separator (a lone separator when nothing was selected).
-QString pickFolder(QWidget *parent);
+// Shows the dialog modally, opened at `start` when that is an existing
+// folder (else at the home folder). Returns the chosen folder with a
+// trailing separator, or an empty string when the dialog was cancelled.
+QString pickFolder(QWidget *parent, const QString &start = QString());
 } // namespace base

@@ -20,10 +20,22 @@ void setUpWindow(QWidget *w, const char *objectName, const QString &caption)
     paintSkyBlue(w);
 }
 
+QPalette readablePalette(QPalette p)
+{
+    // The style's light grey for disabled text vanishes on sky blue and is
+    // faint on grey; this grey keeps a contrast of 4.5:1 against both and
+    // still reads as disabled next to black.
+    const QColor disabledText(80, 80, 80);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, disabledText);
+    return p;
+}
+
 void paintSkyBlue(QWidget *w)
 {
-    QPalette p = w->palette();
+    QPalette p = readablePalette(w->palette());
     p.setColor(QPalette::Window, QColor(166, 202, 240));
+    p.setColor(QPalette::Disabled, QPalette::Window, QColor(166, 202, 240));
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }

@@ -14,6 +14,7 @@ class TDebug_win;
 class Tother_form;
 class QWidget;
 class QColor;
+class QPalette;
 class QPushButton;
 
 #include <QString>
@@ -38,6 +39,8 @@ struct Windows
 
 Windows &windows();
 
+// `p` with disabled text that stays readable on Spindle's backgrounds.
+QPalette readablePalette(QPalette p);
 // The sky-blue background of Spindle's windows.
 void paintSkyBlue(QWidget *w);
 

@@ -393,9 +393,18 @@ void TMkisofs_form::Edit5Change() { setTextFromEdit(Edit5); }
 void TMkisofs_form::Edit7Change() { setTextFromEdit(Edit7); }
 void TMkisofs_form::Edit8Change() { setTextFromEdit(Edit8); }
 
-void TMkisofs_form::Button1Click() { m_options.setText(QStringLiteral("root_folder"), base::pickFolder(this)); }
-void TMkisofs_form::Button2Click() { m_options.setText(QStringLiteral("output_folder"), base::pickFolder(this)); }
-void TMkisofs_form::Button3Click() { m_options.setText(QStringLiteral("batch_folder"), base::pickFolder(this)); }
+// Opens Select Folder at the field's folder; a cancelled dialog leaves the
+// field as it was.
+void TMkisofs_form::pickFolderInto(const QString &key)
+{
+    const QString folder = base::pickFolder(this, m_options.text(key));
+    if (!folder.isEmpty())
+        m_options.setText(key, folder);
+}
+
+void TMkisofs_form::Button1Click() { pickFolderInto(QStringLiteral("root_folder")); }
+void TMkisofs_form::Button2Click() { pickFolderInto(QStringLiteral("output_folder")); }
+void TMkisofs_form::Button3Click() { pickFolderInto(QStringLiteral("batch_folder")); }
 
 void TMkisofs_form::Button4Click()
 {

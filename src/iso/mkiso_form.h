@@ -80,6 +80,7 @@ private:
     QCheckBox *check(const char *name, const QString &caption, const char *key);
     QLineEdit *edit(const char *name, const char *key);
     QPushButton *button(const char *name, const QString &caption);
+    void pickFolderInto(const QString &key);
     void bindHandler(QCheckBox *box, void (TMkisofs_form::*handler)());
     void showValue(const QString &key);
     void showEnabled(const QString &key, bool on);

@@ -119,7 +119,7 @@ Trenamer_form::Trenamer_form(QWidget *parent)
     bold.setBold(true);
     Label1->setFont(bold);
     QPalette red = Label1->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
+    red.setColor(QPalette::WindowText, QColor(160, 0, 0)); // dark enough to read on sky blue
     Label1->setPalette(red);
 
     connect(ShellTreeView1, &base::FolderTree::pathChanged, this, &Trenamer_form::ShellTreeView1Change);

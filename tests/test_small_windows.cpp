@@ -1,0 +1,165 @@
+// Select Folder, About, and what every window shares (readable disabled text).
+#define SPINDLE_UI_TESTS
+#include "app/about.h"
+#include "app/windows.h"
+#include "base/selector.h"
+#include "base/windows.h"
+#include "testutil.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+// WCAG relative luminance and contrast ratio.
+double luminance(const QColor &c)
+{
+    auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+}
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Runs `act` on the Select Folder dialog once it is open.
+void whenOpen(const std::function<void(TSelectForm *)> &act)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        TSelectForm *f = base::windows().SelectForm;
+        if (!f->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(f);
+    });
+    poll->start(0);
+}
+} // namespace
+
+class TestSmallWindows : public QObject
+{
+    Q_OBJECT
+    FakeDialogs *m_dialogs = nullptr;
+    QTemporaryDir m_tree;
+
+private slots:
+    void init()
+    {
+        m_dialogs = new FakeDialogs;
+        createWindowsWith(m_dialogs);
+        QDir(m_tree.path()).mkpath(QStringLiteral("a/b"));
+    }
+    void cleanup() { destroyWindowsOf(m_dialogs); }
+
+    void cancelledSelectFolderChangesNothing_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Escape") << 0;
+        QTest::newRow("close box") << 1;
+        QTest::newRow("Cancel") << 2;
+    }
+    void cancelledSelectFolderChangesNothing()
+    {
+        QFETCH(int, how);
+        const QString b = m_tree.path() + QStringLiteral("/a/b");
+        whenOpen([&](TSelectForm *f) {
+            f->selectPath(m_tree.path()); // moved, then given up
+            if (how == 0)
+                QTest::keyClick(f->ShellTreeView1, Qt::Key_Escape);
+            else if (how == 1)
+                f->close();
+            else
+                f->CancelBt->click();
+        });
+        QCOMPARE(base::pickFolder(nullptr, b), QString());
+    }
+
+    void opensAtTheFieldsFolderElseHome()
+    {
+        const QString b = m_tree.path() + QStringLiteral("/a/b");
+        QString seen;
+        whenOpen([&](TSelectForm *f) {
+            seen = f->selectedPath();
+            f->SelectBt->click();
+        });
+        QCOMPARE(base::pickFolder(nullptr, b + "/"), b + "/");
+        QCOMPARE(seen, b);
+        // No folder in the field, or one that is gone, or a relative one: home.
+        for (const QString &start : {QString(), m_tree.path() + "/gone/", QStringLiteral("a/b")}) {
+            whenOpen([&](TSelectForm *f) {
+                seen = f->PathEdit->text();
+                f->CancelBt->click();
+            });
+            QCOMPARE(base::pickFolder(nullptr, start), QString());
+            QCOMPARE(seen, QDir::homePath());
+        }
+    }
+
+    void typedPathIsTaken()
+    {
+        const QString a = m_tree.path() + QStringLiteral("/a");
+        whenOpen([&](TSelectForm *f) {
+            f->PathEdit->setText(m_tree.path() + "/nothing-here");
+            f->SelectBt->click(); // not a folder: the dialog stays open
+            QVERIFY(f->isVisible());
+            f->PathEdit->clear();
+            QTest::keyClicks(f->PathEdit, a);
+            QTest::keyClick(f->PathEdit, Qt::Key_Return);
+        });
+        QCOMPARE(base::pickFolder(nullptr), a + "/");
+    }
+
+    void aboutSaysWhatAndWhichVersion()
+    {
+        TAbout_form *a = base::windows().About_form;
+        QCOMPARE(a->Label2->text(), QStringLiteral(SPINDLE_HOMEPAGE));
+        QVERIFY(a->Label3->text().startsWith(QStringLiteral("Spindle " SPINDLE_VERSION ": ")));
+        QVERIFY(a->Memo1->toPlainText().startsWith(QStringLiteral("Spindle " SPINDLE_VERSION "\n")));
+        a->Label2Click();
+        QCOMPARE(m_dialogs->log, QStringList{QStringLiteral("document:" SPINDLE_HOMEPAGE)});
+    }
+
+    void disabledTextIsReadable()
+    {
+        int checked = 0;
+        QStringList poor;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            for (QWidget *c : top->findChildren<QWidget *>()) {
+                if (!qobject_cast<QAbstractButton *>(c) && !qobject_cast<QLabel *>(c)
+                    && !qobject_cast<QLineEdit *>(c))
+                    continue;
+                const QPalette p = c->palette();
+                // Labels and check boxes draw on their window; buttons and
+                // fields on their own background.
+                const QPalette::ColorRole bg = qobject_cast<QPushButton *>(c) ? QPalette::Button
+                                               : qobject_cast<QLineEdit *>(c) ? QPalette::Base
+                                                                              : QPalette::Window;
+                const QPalette::ColorRole fg = qobject_cast<QPushButton *>(c) ? QPalette::ButtonText
+                                               : qobject_cast<QLineEdit *>(c) ? QPalette::Text
+                                                                              : QPalette::WindowText;
+                const double ratio = contrast(p.color(QPalette::Disabled, fg), p.color(QPalette::Disabled, bg));
+                if (ratio < 4.5)
+                    poor << QStringLiteral("%1 in %2: %3:1")
+                                .arg(c->objectName(), top->objectName())
+                                .arg(ratio, 0, 'f', 2);
+                ++checked;
+            }
+        }
+        QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral(", "))));
+        QVERIFY(checked > 100);
+    }
+};
+
+QTEST_MAIN(TestSmallWindows)
+#include "test_small_windows.moc"
