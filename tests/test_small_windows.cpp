@@ -8,6 +8,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -158,6 +160,25 @@ private slots:
         }
         QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral(", "))));
         QVERIFY(checked > 100);
+    }
+
+    void everyControlHasATooltip()
+    {
+        QStringList bare;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            for (QWidget *c : top->findChildren<QWidget *>()) {
+                const bool control = qobject_cast<QAbstractButton *>(c) || qobject_cast<QLineEdit *>(c)
+                                     || qobject_cast<QAbstractSpinBox *>(c) || qobject_cast<QComboBox *>(c);
+                // Parts of composite controls (a spin box's own field) carry no name.
+                if (control && !c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_"))
+                    && c->toolTip().isEmpty())
+                    bare << QStringLiteral("%1.%2 [%3] \"%4\"")
+                                .arg(top->objectName(), c->objectName(), QString::fromLatin1(c->metaObject()->className()),
+                                     qobject_cast<QAbstractButton *>(c) ? qobject_cast<QAbstractButton *>(c)->text() : QString());
+            }
+        for (const QString &b : bare)
+            qWarning("no tooltip: %s", qPrintable(b));
+        QVERIFY(bare.isEmpty());
     }
 };
 

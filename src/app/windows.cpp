@@ -1,6 +1,7 @@
 #include "windows.h"
 
 #include "about.h"
+#include "hints.h"
 #include "base/comments.h"
 #include "base/debug_unit.h"
 #include "base/selector.h"
@@ -32,6 +33,7 @@ void createWindows()
     w.CD_Operations = new TCD_Operations;
     w.Debug_win = new TDebug_win;
     w.other_form = new Tother_form;
+    applyHints();
 }
 
 void destroyWindows()
