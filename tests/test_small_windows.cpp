@@ -180,6 +180,50 @@ private slots:
             qWarning("no tooltip: %s", qPrintable(b));
         QVERIFY(bare.isEmpty());
     }
+
+    // Each window opens at its usual size, can be resized, and gives the
+    // room to the field that holds the most text.
+    void windowsResizeAndFieldsGrow_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("Make ISO") << "Mkisofs_form" << "Edit7" << QSize(809, 553);
+        QTest::newRow("console") << "console" << "Memo1" << QSize(665, 360);
+        QTest::newRow("CD Operations") << "CD_Operations" << "ComboBox1" << QSize(458, 314);
+        QTest::newRow("Other tools") << "other_form" << "Memo1" << QSize(570, 369);
+        QTest::newRow("Layout Sorter") << "sorter_form" << "ValueListEditor1" << QSize(928, 697);
+        QTest::newRow("Case and Attributes") << "renamer_form" << "ListBox1" << QSize(1010, 522);
+        QTest::newRow("Comments") << "Comments_form" << "Memo1" << QSize(594, 338);
+        QTest::newRow("Select Folder") << "SelectForm" << "ShellTreeView1" << QSize(330, 409);
+        QTest::newRow("About") << "About_form" << "Memo1" << QSize(802, 555);
+    }
+    void windowsResizeAndFieldsGrow()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, field);
+        QFETCH(QSize, size);
+        QWidget *w = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == window)
+                w = top;
+        QVERIFY(w);
+        QWidget *f = w->findChild<QWidget *>(field);
+        QVERIFY2(f, qPrintable(field));
+        w->setAttribute(Qt::WA_DontShowOnScreen);
+        w->show();
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), size);
+        QVERIFY(w->minimumSize() != w->maximumSize());
+        // Other tools has no title-bar buttons at all: it closes only by its Close.
+        if (window != QLatin1String("other_form"))
+            QVERIFY(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+        const QSize before = f->size();
+        w->resize(size * 3 / 2);
+        QCoreApplication::processEvents();
+        QTRY_VERIFY(f->width() > before.width());
+        w->hide();
+    }
 };
 
 QTEST_MAIN(TestSmallWindows)

@@ -80,7 +80,7 @@ TIntegrator::TIntegrator(QWidget *parent)
     auto *v = new QVBoxLayout(this);
     v->addLayout(grid, 1);
     v->addLayout(bottom);
-    setFixedSize(570, 161);
+    resize(570, 161);
 
     connect(SpeedButton1, &QToolButton::clicked, this, &TIntegrator::SpeedButton1Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TIntegrator::SpeedButton3Click);

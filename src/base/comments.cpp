@@ -19,7 +19,7 @@ TComments_form::TComments_form(QWidget *parent)
     auto *l = new QVBoxLayout(this);
     l->addWidget(Memo1, 1);
     l->addWidget(CloseBt, 0, Qt::AlignCenter);
-    setFixedSize(594, 338);
+    resize(594, 338);
 }
 
 void TComments_form::CloseBtClick() { close(); }

@@ -44,10 +44,11 @@ QPalette readablePalette(QPalette p);
 // The sky-blue background of Spindle's windows.
 void paintSkyBlue(QWidget *w);
 
-// A fixed window with a title bar, system menu and minimise button (plus
-// the close box), as the tool windows and small dialogs have.
+// A window with a title bar, system menu, minimise and maximise buttons
+// (plus the close box), as the tool windows and small dialogs have. Every
+// window can be resized; its layout lets the fields grow.
 constexpr Qt::WindowFlags kToolWindowFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                             | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                             | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                                              | Qt::WindowCloseButtonHint;
 // Names a window and gives it its caption and background.
 void setUpWindow(QWidget *w, const char *objectName, const QString &caption);

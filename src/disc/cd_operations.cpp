@@ -105,7 +105,7 @@ TCD_Operations::TCD_Operations(QWidget *parent)
     connect(btFinalize, &QPushButton::clicked, this, &TCD_Operations::btFinalizeClick);
 
     buildLayout();
-    setFixedSize(458, 314);
+    resize(458, 314);
 }
 
 TCD_Operations::~TCD_Operations()

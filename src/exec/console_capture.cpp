@@ -15,7 +15,7 @@ const QString kCaption = QStringLiteral("Console capture");
 }
 
 Tconsole::Tconsole(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint),
       Memo1(new base::LogView(this)), DosCommand1(new exec::TDosCommand(this)),
       ProgressPanel1(new exec::ProgressPanel(this)), StopBT(new QPushButton(QStringLiteral("Stop"), this)),
       CloseBT(new QPushButton(QStringLiteral("Close"), this)), m_lines(Memo1, [this] { Memo1Change(); })
@@ -51,7 +51,7 @@ Tconsole::Tconsole(QWidget *parent)
     top->addWidget(CloseBT);
     l->addLayout(top);
     l->addWidget(Memo1, 1);
-    setFixedSize(665, 360);
+    resize(665, 360);
 }
 
 void Tconsole::showEvent(QShowEvent *e)

@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -346,7 +347,10 @@ void TMkisofs_form::buildLayout()
     auto *all = new QVBoxLayout(this);
     all->addLayout(columns, 1);
     all->addLayout(bottom);
-    setFixedSize(809, 553);
+    // Tight rows, so the whole option set fits the window's usual size.
+    for (QLayout *l : findChildren<QLayout *>())
+        l->setSpacing(2);
+    resize(809, 553);
 }
 
 void TMkisofs_form::showEvent(QShowEvent *e)

@@ -121,7 +121,7 @@ Tother_form::Tother_form(QWidget *parent)
     auto *row = new QHBoxLayout(this);
     row->addLayout(left);
     row->addLayout(right, 1);
-    setFixedSize(570, 369);
+    resize(570, 369);
 }
 
 QPushButton *Tother_form::button(const char *name, const QString &caption)

@@ -185,7 +185,7 @@ Trenamer_form::Trenamer_form(QWidget *parent)
     row->addWidget(Button2);
     row->addLayout(work, 6);
     row->addLayout(ops, 3);
-    setFixedSize(1010, 522);
+    resize(1010, 522);
 }
 
 QCheckBox *Trenamer_form::checkBox(const char *name, const QString &caption, bool checked)

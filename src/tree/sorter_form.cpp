@@ -288,7 +288,7 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     auto *main = new QHBoxLayout(this);
     main->addLayout(left, 1);
     main->addLayout(right, 1);
-    setFixedSize(928, 697);
+    resize(928, 697);
 }
 
 Tsorter_form::~Tsorter_form()
