@@ -121,11 +121,11 @@ private slots:
         QCOMPARE(f->Label8->text(), QStringLiteral("Max write speed:"));
         QCOMPARE(f->Label6->text(), QStringLiteral("Writing speed"));
         QVERIFY(f->Label3->text().isEmpty() && f->Label5->text().isEmpty());
-        QCOMPARE(f->btRead->text(), QStringLiteral("CD to ISO file"));
-        QCOMPARE(f->btFinalize->text(), QStringLiteral("Finalize CD"));
-        QCOMPARE(f->btBurn->text(), QStringLiteral("Burn ISO file"));
-        QCOMPARE(f->btFormat->text(), QStringLiteral("Format CD-RW"));
-        QCOMPARE(f->btQuickFormat->text(), QStringLiteral("Blank CD-RW"));
+        QCOMPARE(f->btRead->text().remove(QLatin1Char('&')), QStringLiteral("CD to ISO file"));
+        QCOMPARE(f->btFinalize->text().remove(QLatin1Char('&')), QStringLiteral("Finalize CD"));
+        QCOMPARE(f->btBurn->text().remove(QLatin1Char('&')), QStringLiteral("Burn ISO file"));
+        QCOMPARE(f->btFormat->text().remove(QLatin1Char('&')), QStringLiteral("Format CD-RW"));
+        QCOMPARE(f->btQuickFormat->text().remove(QLatin1Char('&')), QStringLiteral("Blank CD-RW"));
         QCOMPARE(f->cbBurnFree->text(), QStringLiteral("BurnFree (if available)"));
         QCOMPARE(enabled(), QList<bool>(10, false));
         QVERIFY(f->btClose->isEnabled());
@@ -143,7 +143,7 @@ private slots:
     void mainWindowButtonShowsTheWindow()
     {
         TIntegrator *main = base::windows().Integrator;
-        QCOMPARE(main->SpeedButton6->text(), QStringLiteral("CD operations"));
+        QCOMPARE(main->SpeedButton6->text().remove(QLatin1Char('&')), QStringLiteral("CD operations"));
         QVERIFY(main->SpeedButton6->isEnabled());
         qputenv("FAKECD_SCANBUS", data("cd_scan_basic.txt").toUtf8());
         bool sawList = false;

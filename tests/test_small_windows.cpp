@@ -224,6 +224,35 @@ private slots:
         QTRY_VERIFY(f->width() > before.width());
         w->hide();
     }
+
+    // Alt+letter reaches each window's main buttons, and no letter is given
+    // twice in one window.
+    void mainButtonsHaveKeys()
+    {
+        const QStringList mainButtons{
+            QStringLiteral("Integrator.SpeedButton5"), QStringLiteral("Mkisofs_form.MkBatBT"),
+            QStringLiteral("Mkisofs_form.RunBatBT"),  QStringLiteral("CD_Operations.btBurn"),
+            QStringLiteral("other_form.btISO"),       QStringLiteral("sorter_form.Button3"),
+            QStringLiteral("renamer_form.Button5"),   QStringLiteral("console.StopBT"),
+            QStringLiteral("SelectForm.SelectBt"),    QStringLiteral("About_form.Button1")};
+        QStringList found;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            QHash<QChar, QString> taken;
+            for (QAbstractButton *b : top->findChildren<QAbstractButton *>()) {
+                const QString t = b->text();
+                const int amp = t.indexOf(QLatin1Char('&'));
+                if (amp < 0 || amp + 1 >= t.size())
+                    continue;
+                const QChar key = t.at(amp + 1).toLower();
+                QVERIFY2(!taken.contains(key), qPrintable(QStringLiteral("%1: %2 and %3 share Alt+%4")
+                                                              .arg(top->objectName(), taken.value(key), b->objectName(), key)));
+                taken.insert(key, b->objectName());
+                found << top->objectName() + QLatin1Char('.') + b->objectName();
+            }
+        }
+        for (const QString &m : mainButtons)
+            QVERIFY2(found.contains(m), qPrintable(m));
+    }
 };
 
 QTEST_MAIN(TestSmallWindows)

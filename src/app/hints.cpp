@@ -146,7 +146,79 @@ const Hint kHints[] = {
     {"sorter_form", "Button3", "Save the list as a sort file with absolute paths"},
     {"sorter_form", "Button11", "Close the window"},
 };
+
+// The main buttons' captions with their Alt+letter marked; one letter once
+// per window.
+const Hint kKeys[] = {
+    {"Integrator", "SpeedButton5", "&Make ISO"},
+    {"Integrator", "SpeedButton6", "&CD operations"},
+    {"Integrator", "SpeedButton2", "&Other"},
+    {"Integrator", "SpeedButton3", "&Layout Sorter"},
+    {"Integrator", "SpeedButton1", "C&ase and Attributes"},
+    {"Integrator", "SpeedButton4", "&Help"},
+    {"Integrator", "SpeedButton8", "A&bout"},
+    {"Integrator", "SpeedButton7", "E&xit"},
+
+    {"Mkisofs_form", "ClearBT", "Clear &All"},
+    {"Mkisofs_form", "OpenTemplate", "&OpenTemplate"},
+    {"Mkisofs_form", "SaveTemplate", "&SaveTemplate"},
+    {"Mkisofs_form", "Button6", "Comme&nts"},
+    {"Mkisofs_form", "MkBatBT", "&Make Batch"},
+    {"Mkisofs_form", "RunBatBT", "&Run Batch"},
+    {"Mkisofs_form", "Quit", "&Close"},
+
+    {"Comments_form", "CloseBt", "&Close"},
+    {"console", "StopBT", "&Stop"},
+    {"console", "CloseBT", "&Close"},
+
+    {"CD_Operations", "btRead", "CD to &ISO file"},
+    {"CD_Operations", "btFinalize", "&Finalize CD"},
+    {"CD_Operations", "btBurn", "&Burn ISO file"},
+    {"CD_Operations", "btFormat", "F&ormat CD-RW"},
+    {"CD_Operations", "btQuickFormat", "B&lank CD-RW"},
+    {"CD_Operations", "cbSimulate", "&Simulate writing"},
+    {"CD_Operations", "btClose", "&Close"},
+
+    {"other_form", "btExBS", "Extract boot sector from &CD"},
+    {"other_form", "btExBSF", "Extract boot sec. from  &ISO"},
+    {"other_form", "btISO", "&Make CD image"},
+    {"other_form", "btFIMG", "Make &floppy image"},
+    {"other_form", "btWriteIMG", "&Write image to floppy"},
+    {"other_form", "btClose", "Cl&ose"},
+
+    {"sorter_form", "Button13", "&Add to list"},
+    {"sorter_form", "Button1", "&Sort"},
+    {"sorter_form", "Button4", "&Delete Row"},
+    {"sorter_form", "Button17", "Clear Lis&t"},
+    {"sorter_form", "Button2", "&Replace"},
+    {"sorter_form", "Button14", "&Load List"},
+    {"sorter_form", "Button3", "Sa&ve List"},
+    {"sorter_form", "Button15", "&Import List"},
+    {"sorter_form", "Button16", "&Export List"},
+    {"sorter_form", "Button11", "&Close"},
+
+    {"renamer_form", "Button4", "To &Uppercase"},
+    {"renamer_form", "Button3", "To Lo&wercase"},
+    {"renamer_form", "Button5", "Change Attri&b."},
+    {"renamer_form", "Button10", "Select &All"},
+    {"renamer_form", "Button11", "&Close"},
+};
 } // namespace
+
+void applyKeys()
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        for (const Hint &k : kKeys) {
+            if (top->objectName() != QLatin1String(k.window))
+                continue;
+            auto *b = top->findChild<QAbstractButton *>(QLatin1String(k.control));
+            const QString marked = QString::fromUtf8(k.text);
+            // Only over the caption it was written for: a caption the
+            // window changed itself is left as it is.
+            if (b && b->text() == QString(marked).remove(QLatin1Char('&')))
+                b->setText(marked);
+        }
+}
 
 QString hintFor(const QString &window, const QString &control)
 {

@@ -34,6 +34,7 @@ void createWindows()
     w.Debug_win = new TDebug_win;
     w.other_form = new Tother_form;
     applyHints();
+    applyKeys();
 }
 
 void destroyWindows()
