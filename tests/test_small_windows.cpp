@@ -2,6 +2,7 @@
 #define SPINDLE_UI_TESTS
 #include "app/about.h"
 #include "app/windows.h"
+#include "base/help_window.h"
 #include "base/selector.h"
 #include "base/windows.h"
 #include "testutil.h"
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 
@@ -252,6 +254,33 @@ private slots:
         }
         for (const QString &m : mainButtons)
             QVERIFY2(found.contains(m), qPrintable(m));
+    }
+
+    void helpWindowGoesBackAndToContents()
+    {
+        QTemporaryDir pages;
+        QVERIFY(writeAll(pages.filePath("index.html"),
+                         "<html><body><h1>Contents</h1><a href=\"two.html\">two</a></body></html>"));
+        QVERIFY(writeAll(pages.filePath("two.html"),
+                         "<html><body><h1>Two</h1><a href=\"three.html\">three</a></body></html>"));
+        QVERIFY(writeAll(pages.filePath("three.html"), "<html><body><h1>Three</h1></body></html>"));
+        THelpWindow *h = base::helpWindow();
+        h->setAttribute(Qt::WA_DontShowOnScreen);
+        h->showIndex(pages.filePath("index.html"));
+        QVERIFY(h->isVisible());
+        QVERIFY(!h->BackBT->isEnabled());
+        auto page = [h] { return h->Browser->source().fileName(); };
+        h->Browser->setSource(QUrl(QStringLiteral("two.html")));
+        h->Browser->setSource(QUrl(QStringLiteral("three.html")));
+        QCOMPARE(page(), QStringLiteral("three.html"));
+        QVERIFY(h->BackBT->isEnabled());
+        h->BackBT->click();
+        QCOMPARE(page(), QStringLiteral("two.html"));
+        h->ContentsBT->click();
+        QCOMPARE(page(), QStringLiteral("index.html"));
+        QVERIFY(h->Browser->toPlainText().contains(QStringLiteral("Contents")));
+        QTest::keyClick(h->Browser, Qt::Key_Escape);
+        QVERIFY(!h->isVisible());
     }
 };
 

@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include "help_window.h"
+
 #include "help.h"
 #include "platform/platform.h"
 
@@ -56,22 +58,7 @@ public:
         QDesktopServices::openUrl(url);
     }
     bool canOpenDocument(const QString &path) override { return platform::hasDesktopHandler(path); }
-    void showHtml(const QString &indexPath) override
-    {
-        static QPointer<QTextBrowser> viewer;
-        if (!viewer) {
-            viewer = new QTextBrowser;
-            viewer->setObjectName(QStringLiteral("HelpViewer"));
-            viewer->setAttribute(Qt::WA_DeleteOnClose);
-            viewer->setOpenExternalLinks(true);
-            viewer->resize(720, 560);
-        }
-        viewer->setWindowTitle(QStringLiteral("Spindle Help"));
-        viewer->setSource(QUrl::fromLocalFile(indexPath));
-        viewer->show();
-        viewer->raise();
-        viewer->activateWindow();
-    }
+    void showHtml(const QString &indexPath) override { helpWindow()->showIndex(indexPath); }
 
 private:
     static QString run(QWidget *parent, const FileDialogOptions &o, QFileDialog::AcceptMode mode)
