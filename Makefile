@@ -46,8 +46,9 @@ install: build
 fuzz: deps
 	@bash scripts/install-deps.sh clang libclang-rt-14-dev
 	@cmake -S . -B $(BUILD)-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSPINDLE_FUZZ=ON >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_catalog
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_catalog fuzz_order
 	@mkdir -p $(BUILD)-fuzz/corpus && $(BUILD)-fuzz/bin/fuzz_catalog -max_total_time=60 $(BUILD)-fuzz/corpus
+	@mkdir -p $(BUILD)-fuzz/corpus-order && $(BUILD)-fuzz/bin/fuzz_order -max_total_time=60 $(BUILD)-fuzz/corpus-order
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-fuzz

@@ -241,6 +241,41 @@ private slots:
         QCOMPARE(readAll(path("out8/image2.bin")), readAll(path("root/boot/efi.img")));
     }
 
+    // A hard-disk entry whose MBR claims 0xFFFFFFF0 sectors, in a small
+    // image extended sparsely to 4 GB: only what the volume holds after the
+    // image's start is written, and the claim is reported.
+    void hardDiskClaimBeyondTheSource()
+    {
+        QDir().mkpath(path("small/boot"));
+        writeAll(path("small/boot/hd.img"), hardDiskImage(200));
+        const QString iso = path("claim.iso");
+        const Run built = run("genisoimage", {"-quiet", "-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat",
+                                              "-o", iso, path("small")}, m_dir.path());
+        QCOMPARE(built.code, 0);
+        qsizetype start = 0;
+        QByteArray data = patched(iso, [&](QByteArray &d, qsizetype cat) {
+            const uchar *p = reinterpret_cast<const uchar *>(d.constData()) + cat + 32 + 8;
+            start = qsizetype(p[0] | p[1] << 8 | p[2] << 16) * 2048;
+            for (int i = 0; i < 4; ++i)
+                d[start + 446 + 12 + i] = char((0xFFFFFFF0u >> (8 * i)) & 0xff);
+        });
+        const qsizetype volume = data.size();
+        QVERIFY(volume < 1024 * 1024);
+        writeAll(iso, data);
+        QVERIFY(QFile::resize(iso, qint64(4) << 30));
+
+        const Run r = extract(iso, path("out9"));
+        QCOMPARE(r.code, 0);
+        const QByteArray claim = QByteArray::number((quint64(1) + 0xFFFFFFF0u) * 512);
+        const QByteArray held = QByteArray::number(volume - start);
+        QVERIFY2(r.err.contains("bbie: boot image 1 claims " + claim + " bytes, the source holds " + held + "\n"),
+                 r.err.constData());
+        QCOMPARE(QFileInfo(path("out9/image1.bin")).size(), volume - start);
+        QCOMPARE(readAll(path("out9/image1.bin")), data.mid(start));
+        QVERIFY(r.out.contains("Bytes written: " + held + " (cut at the end of the source)"));
+        QFile::remove(iso);
+    }
+
     void staysInCurrentDirectory()
     {
         // An existing image is replaced whole, never half-written.

@@ -55,6 +55,40 @@ struct Image
         h[3] = uint8_t(count >> 8);
     }
     MemorySource source() const { return MemorySource(bytes.data(), bytes.size()); }
+    void volumeSectors(uint32_t n) { std::memcpy(&bytes[16 * kSector + 80], &n, 4); }
+    // An MBR at `sector` whose one partition claims `count` sectors.
+    void mbr(uint32_t sector, uint32_t count)
+    {
+        uint8_t *m = &bytes[sector * kSector];
+        m[446 + 4] = 0x06;
+        const uint32_t start = 1;
+        std::memcpy(m + 446 + 8, &start, 4);
+        std::memcpy(m + 446 + 12, &count, 4);
+        m[510] = 0x55;
+        m[511] = 0xAA;
+    }
+};
+
+// The image's bytes followed by zeros up to `size`: a file extended
+// sparsely, without the memory.
+class ExtendedSource : public Source
+{
+public:
+    ExtendedSource(const std::vector<uint8_t> &b, uint64_t size) : m_b(b), m_size(size) {}
+    uint64_t size() const override { return m_size; }
+    bool read(uint64_t off, void *buf, size_t n, std::string *) const override
+    {
+        if (off > m_size || n > m_size - off)
+            return false;
+        auto *p = static_cast<uint8_t *>(buf);
+        for (size_t i = 0; i < n; ++i)
+            p[i] = off + i < m_b.size() ? m_b[off + i] : 0;
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t> &m_b;
+    uint64_t m_size;
 };
 } // namespace
 
@@ -146,6 +180,84 @@ private slots:
         QCOMPARE(c.entries[1].loadRba, 26u);
         // A hard-disk image without a partition table falls back to its count.
         QCOMPARE(imageExtent(src, c.entries[1]).size, uint64_t(512));
+    }
+
+    // Whatever an entry, MBR or boot sector claims, every kind of image is
+    // cut at the end of the volume it starts in, and at the source's end
+    // when the descriptor gives no volume size.
+    void everyEmulationCappedByWhatTheSourceHolds_data()
+    {
+        QTest::addColumn<int>("media");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("fatSector");
+        QTest::newRow("no emulation, full count") << 0 << 65535 << false;
+        QTest::newRow("no emulation, FAT boot sector") << 0 << 1 << true;
+        QTest::newRow("1.2M diskette") << 1 << 1 << false;
+        QTest::newRow("1.44M diskette") << 2 << 1 << false;
+        QTest::newRow("2.88M diskette") << 3 << 1 << false;
+        QTest::newRow("hard disk, huge MBR") << 4 << 1 << false;
+    }
+    void everyEmulationCappedByWhatTheSourceHolds()
+    {
+        QFETCH(int, media);
+        QFETCH(int, count);
+        QFETCH(bool, fatSector);
+        Image img;
+        img.entry(32, 0x88, uint8_t(media), uint16_t(count), 30);
+        if (media == 4)
+            img.mbr(30, 0xFFFFFFF0u);
+        if (fatSector) {
+            uint8_t *bs = &img.bytes[30 * kSector];
+            bs[11] = 0; bs[12] = 16; bs[13] = 1; // 4096-byte sectors
+            const uint32_t total = 0xFFFFFFFFu;
+            std::memcpy(bs + 32, &total, 4);
+            bs[510] = 0x55; bs[511] = 0xAA;
+        }
+        img.fixChecksum();
+        {
+            // The volume ends at sector 35; the file goes on to 40.
+            img.volumeSectors(35);
+            const MemorySource src = img.source();
+            const Catalog c = readCatalog(src);
+            QCOMPARE(c.volumeEnd, uint64_t(35 * kSector));
+            const Extent x = imageExtent(src, c.entries.at(0), c.volumeEnd);
+            QVERIFY(x.wanted > 5 * kSector);
+            QCOMPARE(x.holds, uint64_t(5 * kSector));
+            QCOMPARE(x.size, uint64_t(5 * kSector));
+            QVERIFY(x.truncated);
+        }
+        {
+            img.volumeSectors(0);
+            const MemorySource src = img.source();
+            const Catalog c = readCatalog(src);
+            const Extent x = imageExtent(src, c.entries.at(0), c.volumeEnd);
+            QCOMPARE(x.size, uint64_t(10 * kSector));
+            QVERIFY(x.truncated);
+        }
+        {
+            // A volume that claims more than the file has: the file's end counts.
+            img.volumeSectors(1000000);
+            const MemorySource src = img.source();
+            const Catalog c = readCatalog(src);
+            QCOMPARE(imageExtent(src, c.entries.at(0), c.volumeEnd).size, uint64_t(10 * kSector));
+        }
+    }
+
+    // A source that really holds more than 4 GiB after the start still
+    // gives at most 4 GiB for an emulated disk claiming terabytes.
+    void hardDiskCappedAtFourGib()
+    {
+        Image img;
+        img.entry(32, 0x88, 4, 1, 30);
+        img.mbr(30, 0xFFFFFFF0u);
+        img.fixChecksum();
+        const ExtendedSource src(img.bytes, uint64_t(9) << 30);
+        const Catalog c = readCatalog(src);
+        const Extent x = imageExtent(src, c.entries.at(0), c.volumeEnd);
+        QCOMPARE(x.wanted, (uint64_t(1) + 0xFFFFFFF0u) * 512);
+        QCOMPARE(x.size, kMaxImage);
+        QCOMPARE(x.holds, (uint64_t(9) << 30) - 30 * kSector);
+        QVERIFY(x.truncated);
     }
 
     void tooShortSources()

@@ -10,6 +10,7 @@
 #include "exec/console_capture.h"
 #include "integrator.h"
 #include "iso/mkiso_form.h"
+#include "iso/order_report.h"
 #include "tools/other_form.h"
 #include "tree/renamer_form.h"
 #include "tree/sorter_form.h"
@@ -29,6 +30,13 @@ void createWindows()
     w.Comments_form = new TComments_form;
     w.renamer_form = new Trenamer_form;
     w.sorter_form = new Tsorter_form;
+    Tsorter_form::setOrderReader([](const QString &image, const QList<QPair<QString, QString>> &rows, QString *text,
+                                    QString *error) {
+        const iso::OrderReport r = iso::orderReport(image, rows);
+        *text = r.text;
+        *error = r.error;
+        return r.ok;
+    });
     w.console = new Tconsole;
     w.CD_Operations = new TCD_Operations;
     w.Debug_win = new TDebug_win;

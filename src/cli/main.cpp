@@ -26,6 +26,10 @@ static int usage(std::FILE *to = stderr)
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
                "  attrib PATH...              each path's attribute word, as the folder\n"
                "                              listing reads it (0x21 docs/a.txt)\n"
+               "  order [--root DIR] IMAGE.iso [SORTFILE]\n"
+               "                              the image's files by first sector (extent, size,\n"
+               "                              path), with a sort file their weights and which\n"
+               "                              lie out of order\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -68,6 +72,12 @@ int main(int argc, char **argv)
         for (int i = 2; i < argc; ++i)
             paths << platform::decodePath(QByteArray(argv[i]));
         return cli::attrib(paths);
+    }
+    if (cmd == QLatin1String("order")) {
+        QStringList orderArgs;
+        for (int i = 2; i < argc; ++i)
+            orderArgs << platform::decodePath(QByteArray(argv[i]));
+        return cli::order(orderArgs);
     }
     return usage();
 }

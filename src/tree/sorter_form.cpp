@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QThread>
@@ -239,6 +241,9 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     connect(Button16, &QPushButton::clicked, this, &Tsorter_form::Button16Click);
     connect(Button13, &QPushButton::clicked, this, &Tsorter_form::Button13Click);
     connect(Button11, &QPushButton::clicked, this, &Tsorter_form::Button11Click);
+    ShowOrderBT = base::button(this, "ShowOrderBT", QStringLiteral("Show order"),
+                               QStringLiteral("Show the files of an image by first sector, with this list's weights"));
+    connect(ShowOrderBT, &QPushButton::clicked, this, &Tsorter_form::ShowOrderBTClick);
 
     // Left: where entries come from. Right: the list and what acts on it.
     auto *left = new QVBoxLayout;
@@ -265,6 +270,7 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     auto *files = new QHBoxLayout;
     for (QPushButton *b : {Button14, Button3, Button15, Button16})
         files->addWidget(b);
+    files->addWidget(ShowOrderBT);
 
     auto *add = new QHBoxLayout;
     add->addWidget(Label6);
@@ -440,3 +446,57 @@ void Tsorter_form::Button13Click()
 }
 
 void Tsorter_form::Button11Click() { close(); }
+
+namespace {
+Tsorter_form::OrderReader &orderReader()
+{
+    static Tsorter_form::OrderReader reader;
+    return reader;
+}
+} // namespace
+
+void Tsorter_form::setOrderReader(OrderReader reader) { orderReader() = std::move(reader); }
+
+// The files of an image the user picks, by first sector, against the list
+// as it stands; in a box beside the window that the user can read and copy.
+void Tsorter_form::ShowOrderBTClick()
+{
+    base::FileDialogOptions o;
+    o.caption = QStringLiteral("Show order");
+    o.filter = QStringLiteral("ISO images|*.iso|All files|*");
+    o.defaultExt = QStringLiteral("iso");
+    const QString image = base::dialogs().openFile(this, o);
+    if (image.isEmpty() || !orderReader())
+        return;
+    QList<QPair<QString, QString>> rows;
+    if (!m_list->isEmptyList())
+        for (const tree::SortRow &r : m_list->rows())
+            rows.append({r.path, m_list->weightOf(r.path)});
+    QString text, error;
+    if (!orderReader()(image, rows, &text, &error)) {
+        base::dialogs().error(this, QStringLiteral("Cannot read the image \"%1\": %2").arg(image, error));
+        return;
+    }
+    if (!m_orderBox) {
+        m_orderBox = new QDialog(this);
+        m_orderBox->setObjectName(QStringLiteral("OrderBox"));
+        m_orderText = new QPlainTextEdit(m_orderBox);
+        m_orderText->setObjectName(QStringLiteral("OrderMemo"));
+        m_orderText->setReadOnly(true);
+        m_orderText->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m_orderText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        auto *close = base::button(m_orderBox, "OrderCloseBT", QStringLiteral("Close"));
+        connect(close, &QPushButton::clicked, m_orderBox, &QDialog::hide);
+        auto *lay = new QVBoxLayout(m_orderBox);
+        lay->addWidget(m_orderText, 1);
+        auto *row = new QHBoxLayout;
+        row->addStretch(1);
+        row->addWidget(close);
+        lay->addLayout(row);
+        m_orderBox->resize(820, 560);
+    }
+    m_orderBox->setWindowTitle(QStringLiteral("Image order"));
+    m_orderText->setPlainText(text);
+    m_orderBox->show();
+    m_orderBox->raise();
+}

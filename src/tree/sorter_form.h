@@ -3,12 +3,16 @@
 #include "tree/sort_list.h"
 
 #include <QDialog>
+#include <QPair>
 #include <QTableView>
 #include <QWidget>
+
+#include <functional>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QListView;
 class QPushButton;
 class QStringListModel;
@@ -97,6 +101,19 @@ public:
     void Button13Click();
     void Button11Click();
 
+    // --- Show order -----------------------------------------------------------
+    QPushButton *ShowOrderBT;
+    void ShowOrderBTClick();
+    // Reads an image's file order against (path, weight) rows: true with the
+    // listing in *text, false with the reason in *error. The program sets it
+    // (the reader belongs to the image builder's folder).
+    using OrderReader = std::function<bool(const QString &image, const QList<QPair<QString, QString>> &rows,
+                                           QString *text, QString *error)>;
+    static void setOrderReader(OrderReader reader);
+    // The read-only box the last listing went to; null before the first.
+    QDialog *orderBox() const { return m_orderBox; }
+    QPlainTextEdit *orderText() const { return m_orderText; }
+
 signals:
     // The file list holds the files of the folder last selected.
     void fileListFilled();
@@ -115,4 +132,6 @@ private:
     quint64 m_listing = 0;
     QList<QThread *> m_listers;
     bool m_syncing = false;
+    QDialog *m_orderBox = nullptr;
+    QPlainTextEdit *m_orderText = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "eltorito.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace eltorito {
@@ -67,6 +68,7 @@ Catalog readCatalog(const Source &src)
         return fail(Status::ReadError, err);
     if (std::memcmp(vd + 1, "CD001", 5) != 0)
         return fail(Status::NotIso, "no volume descriptor at sector 16");
+    const uint64_t volumeEnd = vd[0] == 1 ? uint64_t(le32(vd + 80)) * kSector : 0;
     if (!src.read(17 * kSector, vd, kSector, &err))
         return fail(Status::ReadError, err);
     if (vd[0] != 0 || std::memcmp(vd + 1, "CD001", 5) != 0
@@ -74,6 +76,7 @@ Catalog readCatalog(const Source &src)
         return fail(Status::NoBootRecord, "no El Torito boot record at sector 17");
 
     Catalog cat;
+    cat.volumeEnd = volumeEnd;
     cat.sector = le32(vd + 0x47);
     const uint64_t start = uint64_t(cat.sector) * kSector;
     if (start >= src.size() || src.size() - start < 64)
@@ -163,7 +166,7 @@ static uint64_t partitionsEnd(const Source &src, uint64_t at)
     return end;
 }
 
-Extent imageExtent(const Source &src, const BootEntry &e)
+Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd)
 {
     Extent x;
     x.offset = uint64_t(e.loadRba) * kSector;
@@ -186,8 +189,9 @@ Extent imageExtent(const Source &src, const BootEntry &e)
         x.wanted = fat ? fat : counted;
     }
     }
-    const uint64_t room = src.size() - x.offset;
-    x.size = std::min(x.wanted, room);
+    const uint64_t end = volumeEnd > x.offset ? std::min(volumeEnd, src.size()) : src.size();
+    x.holds = end - x.offset;
+    x.size = std::min({x.wanted, x.holds, kMaxImage});
     x.truncated = x.size < x.wanted;
     return x;
 }

@@ -54,22 +54,32 @@ struct Catalog
     Status status = Status::Ok;
     std::string message;   // what failed, for anything but Ok
     uint32_t sector = 0;   // where the catalog lies
+    // The volume's end by its primary volume descriptor (0 when it gives
+    // none): what an image inside the volume can hold, whatever lies after.
+    uint64_t volumeEnd = 0;
     std::vector<BootEntry> entries;
     std::vector<std::string> warnings; // the catalog ended early, and why
 };
 
 Catalog readCatalog(const Source &src);
 
-// Where an entry's image lies and how long it is, cut at the source's end.
+// No emulated disk or image is larger than this.
+constexpr uint64_t kMaxImage = uint64_t(1) << 32;
+
+// Where an entry's image lies and how long it is. An image is cut at what
+// the source holds after its start (inside the volume when it starts
+// there: a file padded or extended past the volume holds nothing of it)
+// and at kMaxImage, whatever its entry, MBR or boot sector claims.
 struct Extent
 {
     uint64_t offset = 0;
-    uint64_t size = 0;     // bytes to copy, never past the end of the source
+    uint64_t size = 0;     // bytes to copy, never past what the source holds
     uint64_t wanted = 0;   // what the entry describes
+    uint64_t holds = 0;    // bytes the source has from offset on
     bool truncated = false;
     bool outside = false;  // starts at or past the end of the source
 };
-Extent imageExtent(const Source &src, const BootEntry &e);
+Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd = 0);
 
 std::string platformName(uint8_t platform);
 std::string mediaName(uint8_t media);

@@ -16,12 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::memcpy(&img[17 * 2048 + 1], "CD001", 5);
     std::memcpy(&img[17 * 2048 + 7], eltorito::kBootSystemId, sizeof eltorito::kBootSystemId - 1);
     img[17 * 2048 + 0x47] = 18;
+    // The input's first bytes double as the volume size, so the cut at the
+    // volume's end is reached too.
+    if (size >= 4)
+        std::memcpy(&img[16 * 2048 + 80], data, 4);
     img.insert(img.end(), data, data + size);
     eltorito::MemorySource src(img.data(), img.size());
     const eltorito::Catalog c = eltorito::readCatalog(src);
     for (const eltorito::BootEntry &e : c.entries) {
-        const eltorito::Extent x = eltorito::imageExtent(src, e);
-        if (!x.outside && (x.offset + x.size > src.size()))
+        const eltorito::Extent x = eltorito::imageExtent(src, e, c.volumeEnd);
+        if (!x.outside && (x.offset + x.size > src.size() || x.size > x.holds || x.size > eltorito::kMaxImage))
             __builtin_trap();
     }
     return 0;

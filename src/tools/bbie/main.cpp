@@ -150,7 +150,7 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < cat.entries.size(); ++i) {
         const eltorito::BootEntry &e = cat.entries[i];
         const std::string name = "image" + std::to_string(i + 1) + ".bin";
-        const eltorito::Extent x = eltorito::imageExtent(src, e);
+        const eltorito::Extent x = eltorito::imageExtent(src, e, cat.volumeEnd);
         std::printf("\nImage %zu: %s\n", i + 1, name.c_str());
         std::printf("  Platform:      %s\n", eltorito::platformName(e.platform).c_str());
         std::printf("  Bootable:      %s\n", e.bootable ? "yes" : "no");
@@ -172,9 +172,12 @@ int main(int argc, char **argv)
         }
         std::printf("  Bytes written: %" PRIu64 "%s\n", x.size,
                     x.truncated ? " (cut at the end of the source)" : "");
-        if (x.truncated)
-            std::fprintf(stderr, "bbie: image %zu runs past the end of the source: %" PRIu64 " of %" PRIu64 " bytes written\n",
-                         i + 1, x.size, x.wanted);
+        if (x.truncated && x.size == x.holds)
+            std::fprintf(stderr, "bbie: boot image %zu claims %" PRIu64 " bytes, the source holds %" PRIu64 "\n",
+                         i + 1, x.wanted, x.holds);
+        else if (x.truncated)
+            std::fprintf(stderr, "bbie: boot image %zu claims %" PRIu64 " bytes, more than the %" PRIu64 " an image can have\n",
+                         i + 1, x.wanted, eltorito::kMaxImage);
         ++written;
     }
     std::fflush(stdout);
