@@ -295,13 +295,22 @@ private slots:
 
     void reopening()
     {
-        QVERIFY(activate(data("cd_scan_warnings.txt")));
+        // Opened, a drive picked, closed, opened again, as the user does it.
+        auto open = [this](const QString &scan) {
+            qputenv("FAKECD_SCANBUS", scan.toUtf8());
+            QSignalSpy done(f, &TCD_Operations::scanFinished);
+            f->show();
+            return done.wait(60000);
+        };
+        QVERIFY(open(data("cd_scan_warnings.txt")));
         QVERIFY(pick(1, data("cd_caps_cdrw.txt")));
         QCOMPARE(f->Label3->text(), QStringLiteral("1,10,0"));
         QCOMPARE(f->Label5->text(), QStringLiteral("40"));
         QCOMPARE(enabled(), QList<bool>(10, true));
+        f->btClose->click();
+        QVERIFY(!f->isVisible());
         // Opened again: no drive, nothing offered, no speed.
-        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(open(data("cd_scan_basic.txt")));
         QCOMPARE(f->ComboBox1->count(), 1);
         QCOMPARE(f->ComboBox1->currentIndex(), -1);
         QVERIFY(f->Label3->text().isEmpty());
@@ -326,6 +335,7 @@ private slots:
         // Picking the drive again brings its offers back.
         QVERIFY(pick(0, data("cd_caps_cdr.txt")));
         QCOMPARE(enabled(), (QList<bool>{true, true, true, true, true, true, true, false, false, false}));
+        f->btClose->click();
     }
 
     void reopenedWhileTheQueryRuns()
@@ -695,6 +705,17 @@ private slots:
         const QString console = base::windows().console->Memo1->toPlainText();
         QVERIFY(console.contains("Does write CD-RW media"));
         QVERIFY(debugText().endsWith("\n*****  cdrecord -eject dev=1,0,0 -format\n" + console + "\nDisc formatted"));
+        // A burn's entry says whether it was a simulation or a real write.
+        const QString image = m_work->filePath("boot.iso");
+        QVERIFY(writeAll(image, "image"));
+        m_dialogs->fileAnswers << image;
+        f->btBurn->click();
+        QVERIFY(debugText().endsWith(base::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
+        f->cbSimulate->setChecked(false);
+        m_dialogs->fileAnswers << image;
+        m_dialogs->confirmAnswers << true;
+        f->btBurn->click();
+        QVERIFY(debugText().endsWith(base::windows().console->Memo1->toPlainText() + "\nDisc written"));
 
         // Read outside the Win9x modes: no capture file, an error after the
         // console, no entry.
