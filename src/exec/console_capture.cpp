@@ -128,7 +128,7 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     showPercent(-1);
     StopBT->setEnabled(false);
     if (m_result.isEmpty()) {
-        base::dialogs().message(this, QStringLiteral("Process finished!") + (success.isEmpty() ? QString() : QLatin1Char('\n') + success), QStringLiteral("Info"),
+        base::dialogs().message(this, QStringLiteral("Process finished!") + success, QStringLiteral("Info"),
                                base::Dialogs::Icon::Information);
         close();
         return;

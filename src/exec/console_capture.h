@@ -43,7 +43,7 @@ public:
     void setProgressTotal(qint64 bytes) { m_totalBytes = bytes; }
     // A line the next run's success box adds under "Process finished!"
     // ("Disc written"); used for that run only.
-    void setSuccessText(const QString &text) { m_successText = text; }
+    void setSuccessText(const QString &text) { m_successText = text.isEmpty() ? text : QLatin1Char('\n') + text; }
 
     // Empty after a run that ended with exit code 0; otherwise the line that
     // says why it did not ("The command failed with exit code 2.").
