@@ -279,8 +279,11 @@ void TCD_Operations::ComboBox1Change()
     // The address the scan line gave, not one cut again from the entry: a
     // drive name may hold a comma.
     const QString address = m_addresses.at(index);
-    const QString query = disc::capabilityCommand(address);
+    platform::setCurrentDir(platform::spindleFolder());
+    m_lines.clear();
+    DosCommand1->setOutputLines(&m_lines);
     // What the last drive could do says nothing about this one.
+    const QString query = disc::capabilityCommand(address);
     m_queryWanted = false;
     DosCommand1->Stop();
     if (query.isEmpty()) {
@@ -289,9 +292,6 @@ void TCD_Operations::ComboBox1Change()
         return;
     }
     withdrawOperations(disc::kQueryRunning);
-    platform::setCurrentDir(platform::spindleFolder());
-    m_lines.clear();
-    DosCommand1->setOutputLines(&m_lines);
     DosCommand1->CommandLine = query;
     m_queryWanted = true;
     DosCommand1->Execute();
@@ -360,10 +360,10 @@ QString TCD_Operations::driveTitle() const
 
 void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
 {
-    if (commandLine.isEmpty())
-        return; // the builders refuse a missing drive; targetAddress has said so
     platform::setCurrentDir(platform::spindleFolder());
     Tconsole *console = base::windows().console;
+    if (commandLine.isEmpty())
+        return; // the builders refuse a missing drive; targetAddress has said so
     console->setSuccessText(successText);
     console->run(commandLine);
     TDebug_win *dbg = debugWindow();

@@ -157,17 +157,21 @@ void Tother_form::FormActivate()
     cboxCDROM->addItems(cdrom);
 
     platform::setCurrentDir(platform::spindleFolder());
-    m_haveBbie = !exec::findTool(platform::exeName(QStringLiteral("bbie"))).isEmpty();
-    if (!m_haveBbie)
+    const bool haveBbie = !exec::findTool(platform::exeName(QStringLiteral("bbie"))).isEmpty();
+    if (!haveBbie)
         base::dialogs().plain(this, tools::missingBbieText());
-    m_haveDd = !exec::findTool(platform::exeName(QStringLiteral("dd"))).isEmpty();
-    if (!m_haveDd)
+    const bool haveDd = !exec::findTool(platform::exeName(QStringLiteral("dd"))).isEmpty();
+    if (!haveDd)
         base::dialogs().plain(this, tools::missingDdText());
 
     if (cboxFloppy->count() > 0)
         cboxFloppy->setCurrentIndex(0);
     if (cboxCDROM->count() > 0)
         cboxCDROM->setCurrentIndex(0);
+
+    // Each opening decides afresh: a tool or drive gone since is not offered.
+    m_haveBbie = haveBbie;
+    m_haveDd = haveDd;
     updateButtons();
 }
 
