@@ -267,6 +267,13 @@ private slots:
                                           "  Maximum write speed:  4234 kB/s (CD  24x, DVD  3x)"});
         QVERIFY(!c.writesCDR && !c.writesCDRW);
         QCOMPARE(c.maxWriteSpeed, QStringLiteral("24"));
+        // The refusals are kept in the drive's words, the first of each.
+        QCOMPARE(c.cdrRefusal, QStringLiteral("Does not write CD-R media"));
+        QCOMPARE(c.cdrwRefusal, QStringLiteral("Does not write CD-RW media"));
+        c = disc::evaluateCapabilities({"  Does not read CD-R media", "  Does not write DVD-R media",
+                                        "x=Does not write CD-RW media (firmware)", "  Does not write CD-RW media"});
+        QCOMPARE(c.cdrRefusal, QString());
+        QCOMPARE(c.cdrwRefusal, QStringLiteral("Does not write CD-RW media (firmware)"));
         c = disc::evaluateCapabilities({"  Does write CD-RW media"});
         QVERIFY(!c.writesCDR && c.writesCDRW);
         // The older form: N / 176 rounded down.
@@ -323,11 +330,47 @@ private slots:
         o = disc::offersFor(both, false, true);
         QVERIFY(!o.burnPanel && !o.rewritablePanel && !o.finalize && !o.read && !o.speedLabel);
 
-        // No speed number: the evaluation finishes, the speed range stays.
+        // No speed number: the evaluation finishes, the speed field says why it is off.
         o = disc::offersFor(noSpeed, true, true);
         QVERIFY(*o.burnPanel && *o.finalize && *o.read);
         QCOMPARE(o.speedLabel, QStringLiteral(" M"));
         QCOMPARE(o.maxSpeed, std::nullopt);
+        QCOMPARE(o.speedReason, QStringLiteral("The drive's report gives no write speed"));
+    }
+
+    void offerReasons()
+    {
+        disc::Capabilities reader = disc::evaluateCapabilities(transcript("cd_caps_readonly.txt"));
+        disc::Offers o = disc::offersFor(reader, true, true);
+        const QString noCdr = "The drive reports: Does not write CD-R media";
+        QCOMPARE(o.burnReason, noCdr);
+        QCOMPARE(o.finalizeReason, noCdr);
+        QCOMPARE(o.rewritableReason, noCdr); // CD-RW needs the CD-R panel first
+        QCOMPARE(o.readReason, QString());
+        QCOMPARE(o.speedReason, QString());
+
+        o = disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_cdr.txt")), true, true);
+        QCOMPARE(o.burnReason, QString());
+        QCOMPARE(o.finalizeReason, QString());
+        QCOMPARE(o.speedReason, QString());
+        QCOMPARE(o.rewritableReason, QStringLiteral("The drive reports: Does not write CD-RW media"));
+
+        o = disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_cdrw.txt")), true, true);
+        QVERIFY(o.burnReason.isEmpty() && o.rewritableReason.isEmpty() && o.finalizeReason.isEmpty());
+
+        // A report that says neither yes nor no, and one cut off before the speed.
+        o = disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_no_write_line.txt")), true, true);
+        QCOMPARE(o.burnReason, QStringLiteral("The drive's report does not say that it writes CD-R media"));
+        o = disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_truncated.txt")), true, true);
+        QCOMPARE(o.speedReason, QStringLiteral("The drive's report gives no write speed"));
+        QCOMPARE(o.rewritableReason, QStringLiteral("The drive reports: Does not write CD-RW media"));
+        o = disc::offersFor(disc::evaluateCapabilities({}), true, true);
+        QCOMPARE(o.burnReason, QStringLiteral("The drive's report does not say that it writes CD-R media"));
+
+        // Missing tools are named.
+        o = disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_cdrw.txt")), false, false);
+        QCOMPARE(o.burnReason, QStringLiteral("Couldn't find cdrecord . Please put cdrecord in Spindle folder"));
+        QCOMPARE(o.readReason, QStringLiteral("Couldn't find readcd . Please put readcd in Spindle folder"));
     }
 
     void speedField()
@@ -365,8 +408,54 @@ private slots:
         QCOMPARE(disc::readCommand("0,1,0", "C:\\out\\disc.iso"),
                  QStringLiteral("readcd dev=0,1,0 f=\"C:\\out\\disc.iso\""));
         QCOMPARE(disc::finalizeCommand("0,1,0"), QStringLiteral("cdrecord dev=0,1,0 -fix"));
-        QCOMPARE(disc::finalizeCommand(""), QStringLiteral("cdrecord dev= -fix"));
         QCOMPARE(disc::capabilityCommand("1001,0,0"), QStringLiteral("cdrecord dev=1001,0,0 -prcap"));
+    }
+
+    void noLineWithoutADrive()
+    {
+        for (const QString &address : {QString(), QStringLiteral(" "), QStringLiteral(" \t ")}) {
+            QVERIFY(!disc::usableAddress(address));
+            disc::BurnChoice b;
+            b.address = address;
+            b.file = "/tmp/a.iso";
+            QCOMPARE(disc::burnCommand(b), QString());
+            QCOMPARE(disc::formatCommand(address), QString());
+            QCOMPARE(disc::blankCommand(address, "all"), QString());
+            QCOMPARE(disc::readCommand(address, "/tmp/a.iso"), QString());
+            QCOMPARE(disc::finalizeCommand(address), QString());
+            QCOMPARE(disc::capabilityCommand(address), QString());
+        }
+        QVERIFY(disc::usableAddress(u"0,0,0"));
+    }
+
+    void realWriteQuestions()
+    {
+        const QString drive = "[1,0,0] ACME    CDRW52X         ";
+        QCOMPARE(disc::burnQuestion("boot.iso", 123 * 1048576 + 1000, drive),
+                 QStringLiteral("Write boot.iso (123 MB) to the disc in [1,0,0] ACME CDRW52X? "
+                                "This is a real write, not a simulation."));
+        QCOMPARE(disc::burnQuestion("a b.iso", -1, "[0,1,0] X"),
+                 QStringLiteral("Write a b.iso to the disc in [0,1,0] X? This is a real write, not a simulation."));
+        QCOMPARE(disc::finalizeQuestion(drive),
+                 QStringLiteral("Finalize the disc in [1,0,0] ACME CDRW52X? Nothing more can be written to it "
+                                "afterwards. This is a real write, not a simulation."));
+        QCOMPARE(disc::formatQuestion(drive),
+                 QStringLiteral("Format the disc in [1,0,0] ACME CDRW52X? Everything on the disc will be erased. "
+                                "This operation makes permanent changes."));
+        QCOMPARE(disc::blankQuestion(drive, "fast"),
+                 QStringLiteral("Blank the disc in [1,0,0] ACME CDRW52X (blank=fast)? Everything on the disc will "
+                                "be erased. This operation makes permanent changes."));
+        QCOMPARE(disc::blankQuestion(drive, "session"),
+                 QStringLiteral("Blank the disc in [1,0,0] ACME CDRW52X (blank=session)? The last session on the "
+                                "disc will be erased. This operation makes permanent changes."));
+        QVERIFY(disc::blankQuestion(drive, "odd").contains("(blank=odd)? The disc will be changed"));
+        // Sizes: whole MB rounded, below one MB in KB rounded up.
+        QCOMPARE(disc::sizeText(0), QStringLiteral("0 KB"));
+        QCOMPARE(disc::sizeText(1), QStringLiteral("1 KB"));
+        QCOMPARE(disc::sizeText(1048575), QStringLiteral("1024 KB"));
+        QCOMPARE(disc::sizeText(1048576), QStringLiteral("1 MB"));
+        QCOMPARE(disc::sizeText(700LL * 1048576 - 1), QStringLiteral("700 MB"));
+        QCOMPARE(disc::sizeText(qint64(4) * 1024 * 1048576), QStringLiteral("4096 MB"));
     }
 
     void fileNamesReachTheToolWhole()

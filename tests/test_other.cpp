@@ -37,6 +37,12 @@ QByteArray pattern(qsizetype n, quint32 seed)
 }
 } // namespace
 
+// The control shows its usual tooltip, no reason for being off.
+inline bool usualTip(const QWidget *w)
+{
+    return !w->toolTip().isEmpty() && w->toolTip() == w->property("hint").toString();
+}
+
 class TestOther : public QObject
 {
     Q_OBJECT
@@ -58,7 +64,35 @@ class TestOther : public QObject
                 return false;
         return true;
     }
+    // No job runs: each button is live unless its drive list is empty.
+    bool idle() const
+    {
+        const bool cd = f->cboxCDROM->count() > 0, floppy = f->cboxFloppy->count() > 0;
+        const QList<bool> want{cd, true, cd, floppy, floppy, true};
+        for (qsizetype i = 0; i < want.size(); ++i)
+            if (allButtons()[i]->isEnabled() != want[i])
+                return false;
+        return !f->StopBT->isEnabled();
+    }
     QStringList memo() const { return f->Memo1->toPlainText().split('\n'); }
+    // A dd that holds until it is killed, with a child in its group; the
+    // two process ids go to `pids`.
+    void stuckDd(const QString &pids)
+    {
+        QFile::remove(inFolder("dd"));
+        QVERIFY(writeAll(inFolder("dd"), "#!/bin/sh\necho started \"$@\"\nsleep 120 &\necho $$ $! > \"$SPINDLE_TEST_PIDS\"\n"
+                                         "wait\necho done\n"));
+        QFile::setPermissions(inFolder("dd"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("SPINDLE_TEST_PIDS", pids.toLocal8Bit());
+    }
+    QList<qint64> pidsIn(const QString &file) const
+    {
+        QList<qint64> out;
+        for (const QByteArray &w : readAll(file).simplified().split(' '))
+            if (w.toLongLong() > 0)
+                out << w.toLongLong();
+        return out;
+    }
 
     // Clicks a job button and waits for the job's end.
     bool runJob(QPushButton *b)
@@ -75,7 +109,7 @@ class TestOther : public QObject
         QSignalSpy started(f, &Tother_form::jobStarted);
         const QString before = f->Memo1->toPlainText();
         b->click();
-        return started.isEmpty() && f->Memo1->toPlainText() == before && allEnabled(true);
+        return started.isEmpty() && f->Memo1->toPlainText() == before && idle();
     }
 
 private slots:
@@ -124,6 +158,7 @@ private slots:
         delete m_work;
         delete m_folder;
         qunsetenv("SPINDLE_TEST_GO");
+        qunsetenv("SPINDLE_TEST_PIDS");
     }
 
     void controlsAndActivation()
@@ -148,6 +183,7 @@ private slots:
         QCOMPARE(f->cboxFloppy->count(), 2);
         QCOMPARE(f->cboxCDROM->currentText(), QStringLiteral("/dev/sr1"));
         QCOMPARE(f->cboxCDROM->itemText(2), QStringLiteral("/dev/sr10"));
+        QVERIFY(idle());
         QVERIFY(allEnabled(true));
         QVERIFY(m_dialogs->log.isEmpty());
         QCOMPARE(QDir::currentPath() + "/", platform::spindleFolder());
@@ -170,23 +206,31 @@ private slots:
         for (QPushButton *b : allButtons())
             QCOMPARE(b->isEnabled(), b == f->btClose);
 
-        // dd comes back: its buttons only; a job's end enables bbie's as well.
+        QCOMPARE(f->btExBSF->toolTip(), m_dialogs->log[0].mid(9));
+        QCOMPARE(f->btWriteIMG->toolTip(), m_dialogs->log[1].mid(9));
+
+        // dd comes back: its buttons only, and a job's end leaves bbie's off.
         QFile::link(binDir() + "/dd", inFolder("dd"));
         m_dialogs->log.clear();
-        m_drives.removable = {data("tree/boot/floppy.img")};
+        m_drives = {{data("tree/boot/floppy.img")}, {data("floppy-boot.iso")}};
         f->FormActivate();
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY(!f->btExBS->isEnabled() && !f->btExBSF->isEnabled());
         QVERIFY(f->btISO->isEnabled() && f->btFIMG->isEnabled() && f->btWriteIMG->isEnabled());
         m_dialogs->fileAnswers << work("floppy copy.img");
         QVERIFY(runJob(f->btFIMG));
-        QVERIFY(allEnabled(true));
         QCOMPARE(readAll(work("floppy copy.img")), readAll(data("tree/boot/floppy.img")));
-        // Opened again: the message again, but activation never disables.
+        QVERIFY(!f->btExBS->isEnabled() && !f->btExBSF->isEnabled());
+        QVERIFY(f->btISO->isEnabled() && f->btFIMG->isEnabled() && f->btWriteIMG->isEnabled() && f->btClose->isEnabled());
+        QVERIFY(f->btExBS->toolTip().startsWith("Couldn't find bbie"));
+        // bbie comes back: the next opening offers it.
+        QFile::link(binDir() + "/bbie", inFolder("bbie"));
         m_dialogs->log.clear();
         f->FormActivate();
-        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY(m_dialogs->log.isEmpty());
         QVERIFY(allEnabled(true));
+        for (QPushButton *b : allButtons())
+            QVERIFY(usualTip(b));
     }
 
     void makeCdImage()
@@ -203,7 +247,7 @@ private slots:
         QCOMPARE(lines.value(0), QStringLiteral("Please wait..."));
         QCOMPARE(lines.value(1), "Working folder: " + platform::spindleFolder());
         QVERIFY2(lines.filter(QRegularExpression("^\\d+\\+0 records out$")).size() == 1, qPrintable(lines.join('|')));
-        QVERIFY(allEnabled(true));
+        QVERIFY(idle());
         // dd's count against the drive's size filled the bar.
         QCOMPARE(f->ProgressPanel1->percent(), 100);
         QCOMPARE(f->ProgressPanel1->bar->value(), 100);
@@ -242,7 +286,7 @@ private slots:
                                               "confirm:All data on " + work("fd0") + " will be overwritten. Continue?"}));
         QCOMPARE(m_dialogs->fileOptions[0].defaultExt, QStringLiteral("img"));
         QCOMPARE(readAll(work("fd0")), readAll(data("tree/boot/floppy.img")));
-        QVERIFY(allEnabled(true));
+        QVERIFY(idle());
     }
 
     void imageTooLargeForAFloppy()
@@ -286,21 +330,40 @@ private slots:
 
     void noDriveOfAKind()
     {
-        // Empty lists: the tools run with an empty drive name and say so;
-        // the image chosen for the copy is not touched.
+        // Empty lists: each button that needs a drive is off and says why.
         QVERIFY(writeAll(work("kept.iso"), "an earlier image"));
         f->FormActivate();
-        QVERIFY(runJob(f->btExBS));
-        QVERIFY2(f->Memo1->toPlainText().contains("usage: bbie SOURCE"), qPrintable(f->Memo1->toPlainText()));
-        m_dialogs->fileAnswers << work("kept.iso");
-        QVERIFY(runJob(f->btISO));
-        QVERIFY2(f->Memo1->toPlainText().contains("dd: failed to open ''"), qPrintable(f->Memo1->toPlainText()));
+        for (QPushButton *b : {f->btExBS, f->btISO}) {
+            QVERIFY(!b->isEnabled());
+            QCOMPARE(b->toolTip(), QStringLiteral("No CD drive found"));
+        }
+        for (QPushButton *b : {f->btFIMG, f->btWriteIMG}) {
+            QVERIFY(!b->isEnabled());
+            QCOMPARE(b->toolTip(), QStringLiteral("No floppy drive found"));
+        }
+        QVERIFY(f->btExBSF->isEnabled() && usualTip(f->btExBSF));
+        // One kind present: only the other's buttons are off.
+        m_drives.removable = {work("fd0")};
+        f->FormActivate();
+        QVERIFY(f->btFIMG->isEnabled() && f->btWriteIMG->isEnabled() && !f->btISO->isEnabled());
+        QVERIFY(usualTip(f->btFIMG));
+        m_drives = {};
+        f->FormActivate();
+
+        // Reached anyway (the handlers behind the buttons): a message, no
+        // dialog, no job, the chosen image untouched.
+        QSignalSpy started(f, &Tother_form::jobStarted);
+        m_dialogs->fileAnswers = {work("kept.iso"), work("kept.iso"), data("tree/boot/floppy.img")};
+        m_dialogs->confirmAnswers = {true};
+        f->btExBSClick();
+        f->btISOClick();
+        f->btFIMGClick();
+        f->btWriteIMGClick();
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(m_dialogs->log, (QStringList{"message::No CD drive found", "message::No CD drive found",
+                                              "message::No floppy drive found", "message::No floppy drive found"}));
         QCOMPARE(readAll(work("kept.iso")), QByteArray("an earlier image"));
-        // Nothing to overwrite, so no question; dd fails on the empty name.
-        m_dialogs->fileAnswers << data("tree/boot/floppy.img");
-        QVERIFY(runJob(f->btWriteIMG));
-        QCOMPARE(m_dialogs->log.filter("confirm:").size(), 0);
-        QVERIFY(allEnabled(true));
+        QVERIFY(idle());
     }
 
     void unreadableImage()
@@ -341,7 +404,7 @@ private slots:
         m_drives.cdrom = {"/dev/sr0"};
         f->FormActivate();
         QVERIFY(runJob(f->btExBS));
-        QVERIFY(allEnabled(true));
+        QVERIFY(idle());
         QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->log, QStringList{"error:bbie /dev/sr0 doesn't exist."}, 30000);
     }
 
@@ -365,14 +428,96 @@ private slots:
         QCOMPARE(memo().mid(0, 3), (QStringList{"Please wait...", "Working folder: " + platform::spindleFolder(),
                                                 "started if=/dev/fd0 of=" + work("a b.img") + " status=progress"}));
         QVERIFY(allEnabled(false));
-        QTest::keyClick(f, Qt::Key_Escape); // no way out while the tool runs
-        QVERIFY(f->isVisible());
+        for (QPushButton *b : allButtons())
+            QCOMPARE(b->toolTip(), QStringLiteral("A job is running"));
+        QVERIFY(f->StopBT->isEnabled());
         QVERIFY(writeAll(work("go"), ""));
         QVERIFY(finished.wait(60000));
-        QVERIFY(allEnabled(true));
+        QVERIFY(idle());
         QCOMPARE(memo().last(), QStringLiteral("done"));
+        QVERIFY(!f->StopBT->isEnabled());
         f->btClose->click();
         QVERIFY(!f->isVisible());
+    }
+
+    void stopEndsTheJobsGroup_data()
+    {
+        QTest::addColumn<int>("how"); // 0: Stop, 1: Escape, 2: the close-window key
+        QTest::newRow("Stop") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close key") << 2;
+    }
+    void stopEndsTheJobsGroup()
+    {
+        QFETCH(int, how);
+        const QString pids = work("pids");
+        stuckDd(pids);
+        m_drives.cdrom = {"/dev/sr0"};
+        f->FormActivate();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        QCOMPARE(f->StopBT->text().remove(QLatin1Char('&')), QStringLiteral("Stop"));
+        QCOMPARE(f->StopBT->objectName(), QStringLiteral("StopBT"));
+        QVERIFY(!f->StopBT->isEnabled());
+        QSignalSpy finished(f, &Tother_form::jobFinished);
+        m_dialogs->fileAnswers << work("cd.iso");
+        f->btISO->click();
+        QTRY_COMPARE_WITH_TIMEOUT(pidsIn(pids).size(), 2, 30000);
+        const QList<qint64> group = pidsIn(pids);
+        QVERIFY(f->isJobRunning() && f->StopBT->isEnabled());
+        for (qint64 pid : group)
+            QVERIFY(!processGone(pid));
+        if (how == 0)
+            f->StopBT->click();
+        else if (how == 1)
+            QTest::keyClick(f, Qt::Key_Escape);
+        else
+            QVERIFY(!f->close()); // refused: the window stays to show the end
+        QVERIFY(finished.wait(60000));
+        // An image read asks nothing; the tool and its child are gone.
+        QVERIFY(m_dialogs->log.filter("confirm:").isEmpty());
+        for (qint64 pid : group)
+            QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), 30000);
+        QVERIFY(f->isVisible());
+        QCOMPARE(memo().last(), QStringLiteral("The command was stopped."));
+        QVERIFY(!memo().contains("done"));
+        QVERIFY(idle());
+        f->btClose->click();
+        QVERIFY(!f->isVisible());
+    }
+
+    void stoppingAWriteToADriveAsks()
+    {
+        const QString pids = work("pids");
+        stuckDd(pids);
+        m_drives.removable = {"/dev/fd0"}; // the stand-in dd never touches it
+        f->FormActivate();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        QSignalSpy finished(f, &Tother_form::jobFinished);
+        m_dialogs->fileAnswers << data("tree/boot/floppy.img");
+        m_dialogs->confirmAnswers << true; // overwrite the drive
+        f->btWriteIMG->click();
+        QTRY_COMPARE_WITH_TIMEOUT(pidsIn(pids).size(), 2, 30000);
+        const QList<qint64> group = pidsIn(pids);
+        // No keeps it running, for each way of stopping.
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers = {false, false, false};
+        f->StopBT->click();
+        QTest::keyClick(f, Qt::Key_Escape);
+        f->close();
+        QCOMPARE(m_dialogs->log, QStringList(3, "confirm:Stop the running command?"));
+        QVERIFY(f->isJobRunning() && f->DosCommand1->isRunning() && f->isVisible());
+        for (qint64 pid : group)
+            QVERIFY(!processGone(pid));
+        // Yes stops it.
+        m_dialogs->confirmAnswers << true;
+        f->StopBT->click();
+        QVERIFY(finished.wait(60000));
+        for (qint64 pid : group)
+            QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), 30000);
+        QCOMPARE(memo().last(), QStringLiteral("The command was stopped."));
+        QVERIFY(idle());
     }
 
     void otherButtonOpensTheWindow()

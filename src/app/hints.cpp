@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QVariant>
 #include <QWidget>
 
 namespace app {
@@ -133,6 +134,7 @@ const Hint kHints[] = {
     {"other_form", "btFIMG", "Copy the whole floppy into an image file (dd)"},
     {"other_form", "btWriteIMG", "Write an image file onto the floppy (dd); its data is overwritten"},
     {"other_form", "btClose", "Close the window"},
+    {"other_form", "StopBT", "End the running job and everything it started"},
 
     // Layout Sorter
     {"sorter_form", "Edit1", "The folder chosen in the tree; Import List and Export List work relative to it"},
@@ -185,6 +187,7 @@ const Hint kKeys[] = {
     {"other_form", "btFIMG", "Make &floppy image"},
     {"other_form", "btWriteIMG", "&Write image to floppy"},
     {"other_form", "btClose", "Cl&ose"},
+    {"other_form", "StopBT", "&Stop"},
 
     {"sorter_form", "Button13", "&Add to list"},
     {"sorter_form", "Button1", "&Sort"},
@@ -234,8 +237,12 @@ void applyHints()
         for (const Hint &h : kHints) {
             if (top->objectName() != QLatin1String(h.window))
                 continue;
-            // A hint set by the window itself (a reason it is disabled) stays.
-            if (auto *c = top->findChild<QWidget *>(QLatin1String(h.control)); c && c->toolTip().isEmpty())
+            auto *c = top->findChild<QWidget *>(QLatin1String(h.control));
+            if (!c)
+                continue;
+            // Kept for base::setReason; a reason the window shows already stays.
+            c->setProperty("hint", QString::fromUtf8(h.text));
+            if (c->toolTip().isEmpty())
                 c->setToolTip(QString::fromUtf8(h.text));
         }
 }

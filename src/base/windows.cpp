@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include <QPalette>
+#include <QVariant>
 #include <QWidget>
 
 namespace base {
@@ -48,6 +49,11 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
     if (!hint.isEmpty())
         b->setToolTip(hint);
     return b;
+}
+
+void setReason(QWidget *w, const QString &reason)
+{
+    w->setToolTip(reason.isEmpty() ? w->property("hint").toString() : reason);
 }
 
 } // namespace base

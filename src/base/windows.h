@@ -58,4 +58,8 @@ void setUpWindow(QWidget *w, const char *objectName, const QString &caption);
 QPushButton *button(QWidget *parent, const char *name, const QString &caption,
                     const QString &hint = {});
 
+// Shows why a control is off in its tooltip; an empty reason gives it its
+// usual tooltip back (the "hint" property the program's hint table sets).
+void setReason(QWidget *w, const QString &reason);
+
 } // namespace base

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -104,6 +105,7 @@ TCD_Operations::TCD_Operations(QWidget *parent)
     connect(btRead, &QPushButton::clicked, this, &TCD_Operations::btReadClick);
     connect(btFinalize, &QPushButton::clicked, this, &TCD_Operations::btFinalizeClick);
 
+    withdrawOperations(disc::kNoDriveSelected);
     buildLayout();
     resize(458, 314);
 }
@@ -191,8 +193,32 @@ bool TCD_Operations::eventFilter(QObject *watched, QEvent *e)
     return QDialog::eventFilter(watched, e);
 }
 
+QList<QWidget *> TCD_Operations::operationControls() const
+{
+    return {btRead, btFinalize, btBurn, seSpeed, cbSimulate, cbDontFinalize, cbBurnFree, btFormat, btQuickFormat, ComboBox2};
+}
+
+void TCD_Operations::withdrawOperations(const QString &reason)
+{
+    for (QWidget *w : operationControls()) {
+        w->setEnabled(false);
+        base::setReason(w, reason);
+    }
+    Label5->clear();
+    WritesCDR = WritesCDRW = false;
+    MaxWriteSpeed.clear();
+    m_speedMax = 0;
+}
+
 void TCD_Operations::FormActivate()
 {
+    // Nothing is offered until a drive is picked and its report read: a
+    // panel left from an earlier opening would act on no drive.
+    m_queryWanted = false;
+    DosCommand1->Stop();
+    ComboBox1->setCurrentIndex(-1);
+    Label3->clear();
+    withdrawOperations(disc::kNoDriveSelected);
     TDebug_win *dbg = debugWindow();
     if (base::DebugMode && dbg)
         dbg->addEntry(QStringLiteral("entering CD operations module"));
@@ -256,36 +282,54 @@ void TCD_Operations::ComboBox1Change()
     platform::setCurrentDir(platform::spindleFolder());
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
-    DosCommand1->CommandLine = disc::capabilityCommand(address);
+    // What the last drive could do says nothing about this one.
+    const QString query = disc::capabilityCommand(address);
+    m_queryWanted = false;
+    DosCommand1->Stop();
+    if (query.isEmpty()) {
+        Label3->clear();
+        withdrawOperations(disc::kNoDriveSelected);
+        return;
+    }
+    withdrawOperations(disc::kQueryRunning);
+    DosCommand1->CommandLine = query;
+    m_queryWanted = true;
     DosCommand1->Execute();
     Label3->setText(address);
 }
 
 void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
 {
-    if (Sender->isRunning())
-        return; // a query for another drive has started; its report decides
+    // A query for another drive has started, or the window was opened
+    // again: that report decides, or none.
+    if (Sender->isRunning() || !m_queryWanted)
+        return;
+    m_queryWanted = false;
     const disc::Capabilities c = disc::evaluateCapabilities(Sender->Lines());
     WritesCDR = c.writesCDR;
     WritesCDRW = c.writesCDRW;
     MaxWriteSpeed = c.maxWriteSpeed;
     const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound);
-    if (o.burnPanel)
-        for (QWidget *w : std::initializer_list<QWidget *>{btBurn, seSpeed, cbSimulate, cbDontFinalize, cbBurnFree})
-            w->setEnabled(*o.burnPanel);
-    if (o.rewritablePanel)
-        for (QWidget *w : std::initializer_list<QWidget *>{btFormat, btQuickFormat, ComboBox2})
-            w->setEnabled(*o.rewritablePanel);
+    // Everything is withdrawn while the query runs; a control left off
+    // says why in its tooltip.
+    auto offer = [](QWidget *w, bool on, const QString &reason) {
+        w->setEnabled(on);
+        base::setReason(w, on ? QString() : reason);
+    };
+    const bool burn = o.burnPanel.value_or(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbDontFinalize, cbBurnFree})
+        offer(w, burn, o.burnReason);
+    offer(seSpeed, burn && o.speedReason.isEmpty(), burn ? o.speedReason : o.burnReason);
+    for (QWidget *w : std::initializer_list<QWidget *>{btFormat, btQuickFormat, ComboBox2})
+        offer(w, o.rewritablePanel.value_or(false), o.rewritableReason);
+    offer(btFinalize, o.finalize.value_or(false), o.finalizeReason);
+    offer(btRead, o.read.value_or(false), o.readReason);
     if (o.speedLabel)
         Label5->setText(*o.speedLabel);
     if (o.maxSpeed) {
         m_speedMax = std::min(*o.maxSpeed, kSpeedCeiling);
         seSpeed->setValue(m_speedMax);
     }
-    if (o.finalize)
-        btFinalize->setEnabled(*o.finalize);
-    if (o.read)
-        btRead->setEnabled(*o.read);
     update();
     emit capabilitiesEvaluated();
 }
@@ -299,20 +343,44 @@ void TCD_Operations::seSpeedExit()
 
 void TCD_Operations::btCloseClick() { close(); }
 
-void TCD_Operations::runInConsole(const QString &commandLine, bool logConsoleText)
+QString TCD_Operations::targetAddress()
+{
+    const QString address = Label3->text();
+    if (disc::usableAddress(address))
+        return address;
+    base::dialogs().plain(this, disc::kNoDriveSelected);
+    return QString();
+}
+
+QString TCD_Operations::driveTitle() const
+{
+    const QString entry = ComboBox1->currentText();
+    return entry.isEmpty() ? QLatin1Char('[') + Label3->text() + QLatin1Char(']') : disc::driveTitle(entry);
+}
+
+void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
 {
     platform::setCurrentDir(platform::spindleFolder());
     Tconsole *console = base::windows().console;
+    if (commandLine.isEmpty())
+        return; // the builders refuse a missing drive; targetAddress has said so
+    console->setSuccessText(successText);
     console->run(commandLine);
     TDebug_win *dbg = debugWindow();
     if (logConsoleText && base::DebugMode && dbg) {
         dbg->addEntry(commandLine);
-        dbg->addText(console->capturedText());
+        QString text = console->capturedText();
+        if (console->resultLine().isEmpty() && !successText.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + successText;
+        dbg->addText(text);
     }
 }
 
 void TCD_Operations::btBurnClick()
 {
+    const QString address = targetAddress();
+    if (address.isEmpty())
+        return;
     base::FileDialogOptions o;
     o.filter = disc::kImageFilter;
     o.defaultExt = QStringLiteral("iso");
@@ -320,27 +388,37 @@ void TCD_Operations::btBurnClick()
     if (file.isEmpty())
         return;
     disc::BurnChoice b;
-    b.address = Label3->text();
+    b.address = address;
     b.simulate = cbSimulate->isChecked();
     b.dontFinalize = cbDontFinalize->isChecked();
     b.burnFree = cbBurnFree->isChecked();
     b.speed = disc::speedFromText(seSpeed->cleanText());
     b.file = file;
-    runInConsole(disc::burnCommand(b));
+    if (!b.simulate) {
+        const QFileInfo image(file);
+        const QString question =
+            disc::burnQuestion(image.fileName(), image.exists() ? image.size() : -1, driveTitle());
+        if (!base::dialogs().confirm(this, question))
+            return;
+    }
+    runInConsole(disc::burnCommand(b), b.simulate ? disc::kSimulationFinished : disc::kDiscWritten);
 }
 
 void TCD_Operations::btFormatClick()
 {
-    if (!base::dialogs().confirm(this, disc::kPermanentChanges))
+    const QString address = targetAddress();
+    if (address.isEmpty() || !base::dialogs().confirm(this, disc::formatQuestion(driveTitle())))
         return;
-    runInConsole(disc::formatCommand(Label3->text()));
+    runInConsole(disc::formatCommand(address), disc::kDiscFormatted);
 }
 
 void TCD_Operations::btQuickFormatClick()
 {
-    if (!base::dialogs().confirm(this, disc::kPermanentChanges))
+    const QString address = targetAddress();
+    const QString blankType = ComboBox2->currentText();
+    if (address.isEmpty() || !base::dialogs().confirm(this, disc::blankQuestion(driveTitle(), blankType)))
         return;
-    runInConsole(disc::blankCommand(Label3->text(), ComboBox2->currentText()));
+    runInConsole(disc::blankCommand(address, blankType), disc::kDiscBlanked);
 }
 
 void TCD_Operations::btReadClick()
@@ -349,11 +427,14 @@ void TCD_Operations::btReadClick()
     o.filter = disc::kImageFilter;
     o.defaultExt = QStringLiteral("iso");
     o.overwritePrompt = true;
+    const QString address = targetAddress();
+    if (address.isEmpty())
+        return;
     const QString file = base::dialogs().saveFile(this, o);
     if (file.isEmpty())
         return;
-    const QString commandLine = disc::readCommand(Label3->text(), file);
-    runInConsole(commandLine, false);
+    const QString commandLine = disc::readCommand(address, file);
+    runInConsole(commandLine, QString(), false);
     TDebug_win *dbg = debugWindow();
     if (!base::DebugMode || !dbg)
         return;
@@ -376,4 +457,10 @@ void TCD_Operations::btReadClick()
     dbg->addText(text);
 }
 
-void TCD_Operations::btFinalizeClick() { runInConsole(disc::finalizeCommand(Label3->text())); }
+void TCD_Operations::btFinalizeClick()
+{
+    const QString address = targetAddress();
+    if (address.isEmpty() || !base::dialogs().confirm(this, disc::finalizeQuestion(driveTitle())))
+        return;
+    runInConsole(disc::finalizeCommand(address), disc::kDiscFinalized);
+}

@@ -68,10 +68,23 @@ private:
     QPushButton *button(const char *name, const QString &caption);
     QCheckBox *check(const char *name, const QString &caption, bool checked);
     void buildLayout();
+    // Every operation control, in the order of the window.
+    QList<QWidget *> operationControls() const;
+    // Disables every operation and forgets the drive's report; `reason`
+    // becomes each control's tooltip.
+    void withdrawOperations(const QString &reason);
+    // The address of a command, or empty after telling the user there is
+    // no drive: the second guard behind the disabled buttons.
+    QString targetAddress();
+    // The drive as the questions name it.
+    QString driveTitle() const;
     // Runs a command line in the console and logs it (the common sequence).
-    void runInConsole(const QString &commandLine, bool logConsoleText = true);
+    // `successText`: what the result box and the log add after a success.
+    void runInConsole(const QString &commandLine, const QString &successText = QString(),
+                      bool logConsoleText = true);
 
     base::MemoLines m_lines;
     QStringList m_addresses; // of ComboBox1's entries, row by row
     int m_speedMax = 0;
+    bool m_queryWanted = false; // a report for the current choice is awaited
 };

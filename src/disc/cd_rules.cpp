@@ -1,6 +1,8 @@
 #include "cd_rules.h"
 
 #include "exec/command_line.h"
+#include "exec/tools.h"
+#include "platform/platform.h"
 
 #include <QVarLengthArray>
 
@@ -254,6 +256,12 @@ Capabilities evaluateCapabilities(const QStringList &lines)
                     c.writesCDR = true;
                 else if (matchesAt(item, at + 5, u" CD-RW media"))
                     c.writesCDRW = true;
+            } else if (at - 9 >= start && matchesAt(item, at - 9, u"Does not ")) {
+                // The drive's own words, for the tooltips of what it cannot do.
+                if (c.cdrRefusal.isEmpty() && matchesAt(item, at + 5, u" CD-R media"))
+                    c.cdrRefusal = item.mid(start).trimmed().toString();
+                else if (c.cdrwRefusal.isEmpty() && matchesAt(item, at + 5, u" CD-RW media"))
+                    c.cdrwRefusal = item.mid(start).trimmed().toString();
             } else if (at - 8 >= start && matchesAt(item, at - 8, u"Maximum ") && matchesAt(item, at + 5, u" speed")) {
                 lastSpeedLine = i;
             }
@@ -278,6 +286,11 @@ Capabilities evaluateCapabilities(const QStringList &lines)
 Offers offersFor(const Capabilities &c, bool cdrecordFound, bool readcdFound)
 {
     Offers o;
+    const QString cdrReason = c.cdrRefusal.isEmpty() ? kNoCdrLine : kDriveReports + c.cdrRefusal;
+    const QString cdrwReason = c.cdrwRefusal.isEmpty() ? kNoCdrwLine : kDriveReports + c.cdrwRefusal;
+    const QString noCdrecord = exec::missingToolMessage(platform::exeName(QStringLiteral("cdrecord")));
+    if (!readcdFound)
+        o.readReason = exec::missingToolMessage(platform::exeName(QStringLiteral("readcd")));
     if (!c.writesCDR) {
         o.burnPanel = o.rewritablePanel = o.finalize = false;
         o.speedLabel = QString();
@@ -298,6 +311,18 @@ Offers offersFor(const Capabilities &c, bool cdrecordFound, bool readcdFound)
         writes(false);
     if (c.writesCDRW && cdrecordFound)
         writes(true);
+    if (!cdrecordFound) {
+        o.burnReason = o.rewritableReason = o.finalizeReason = noCdrecord;
+        return o;
+    }
+    if (!o.burnPanel.value_or(false))
+        o.burnReason = cdrReason;
+    if (!o.finalize.value_or(false))
+        o.finalizeReason = cdrReason;
+    if (!o.rewritablePanel.value_or(false))
+        o.rewritableReason = o.burnPanel.value_or(false) ? cdrwReason : cdrReason;
+    if (o.burnPanel.value_or(false) && !c.speed)
+        o.speedReason = kNoWriteSpeed;
     return o;
 }
 
@@ -321,13 +346,19 @@ QString scanCommand(const QString &spindleFolder)
     return (split ? exec::quoteArgument(spindleFolder) : spindleFolder) + scan;
 }
 
+bool usableAddress(QStringView address) { return !address.trimmed().isEmpty(); }
+
 QString capabilityCommand(const QString &address)
 {
+    if (!usableAddress(address))
+        return {};
     return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -prcap");
 }
 
 QString burnCommand(const BurnChoice &b)
 {
+    if (!usableAddress(b.address))
+        return {};
     QString args = QStringLiteral("dev=") + b.address;
     if (b.simulate)
         args += QStringLiteral(" -dummy ");
@@ -342,22 +373,84 @@ QString burnCommand(const BurnChoice &b)
 
 QString formatCommand(const QString &address)
 {
+    if (!usableAddress(address))
+        return {};
     return QStringLiteral("cdrecord -eject dev=") + address + QStringLiteral(" -format");
 }
 
 QString blankCommand(const QString &address, const QString &blankType)
 {
+    if (!usableAddress(address))
+        return {};
     return QStringLiteral("cdrecord -eject dev=") + address + QStringLiteral(" blank=") + blankType;
 }
 
 QString readCommand(const QString &address, const QString &file)
 {
+    if (!usableAddress(address))
+        return {};
     return QStringLiteral("readcd dev=") + address + QStringLiteral(" f=") + exec::quoteArgument(file);
 }
 
 QString finalizeCommand(const QString &address)
 {
+    if (!usableAddress(address))
+        return {};
     return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -fix");
+}
+
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 kKB = 1024, kMB = 1024 * 1024;
+    if (bytes >= kMB)
+        return QString::number((bytes + kMB / 2) / kMB) + QStringLiteral(" MB");
+    return QString::number((bytes + kKB - 1) / kKB) + QStringLiteral(" KB");
+}
+
+QString driveTitle(const QString &entry) { return entry.simplified(); }
+
+QString burnQuestion(const QString &fileName, qint64 bytes, const QString &drive)
+{
+    const QString size = bytes >= 0 ? QStringLiteral(" (") + sizeText(bytes) + QLatin1Char(')') : QString();
+    return QStringLiteral("Write %1%2 to the disc in %3? This is a real write, not a simulation.")
+        .arg(fileName, size, driveTitle(drive));
+}
+
+QString finalizeQuestion(const QString &drive)
+{
+    return QStringLiteral("Finalize the disc in %1? Nothing more can be written to it afterwards. "
+                          "This is a real write, not a simulation.")
+        .arg(driveTitle(drive));
+}
+
+QString blankQuestion(const QString &drive, const QString &blankType)
+{
+    // What cdrecord's blank types do to the disc, in a user's words.
+    const QString type = blankType.trimmed();
+    QString what;
+    if (type == QLatin1String("all") || type == QLatin1String("fast"))
+        what = QStringLiteral("Everything on the disc will be erased.");
+    else if (type == QLatin1String("session"))
+        what = QStringLiteral("The last session on the disc will be erased.");
+    else if (type == QLatin1String("track"))
+        what = QStringLiteral("The last track on the disc will be erased.");
+    else if (type == QLatin1String("unclose"))
+        what = QStringLiteral("The last session will be opened again for writing.");
+    else if (type == QLatin1String("unreserve"))
+        what = QStringLiteral("The reserved track will be released.");
+    else if (type == QLatin1String("trtail"))
+        what = QStringLiteral("The tail of the last track will be erased.");
+    else
+        what = QStringLiteral("The disc will be changed as cdrecord's blank type says.");
+    return QStringLiteral("Blank the disc in %1 (blank=%2)? %3 This operation makes permanent changes.")
+        .arg(driveTitle(drive), blankType, what);
+}
+
+QString formatQuestion(const QString &drive)
+{
+    return QStringLiteral("Format the disc in %1? Everything on the disc will be erased. "
+                          "This operation makes permanent changes.")
+        .arg(driveTitle(drive));
 }
 
 } // namespace disc

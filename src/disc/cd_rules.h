@@ -47,6 +47,9 @@ struct Capabilities
     QString maxWriteSpeed;
     // The speed as a number, when there is one.
     std::optional<int> speed;
+    // The report's own "Does not write CD-R media" / "... CD-RW media"
+    // lines, trimmed; empty when the report has none.
+    QString cdrRefusal, cdrwRefusal;
 };
 Capabilities evaluateCapabilities(const QStringList &lines);
 
@@ -60,6 +63,9 @@ struct Offers
     std::optional<bool> read;            // only ever enables
     std::optional<QString> speedLabel;
     std::optional<int> maxSpeed;         // new maximum and value of seSpeed
+    // Why a control is left disabled, for its tooltip; empty when it is
+    // offered. A speed reason disables seSpeed within an offered panel.
+    QString burnReason, rewritableReason, finalizeReason, readReason, speedReason;
 };
 Offers offersFor(const Capabilities &c, bool cdrecordFound, bool readcdFound);
 
@@ -68,7 +74,9 @@ int speedFromText(QStringView text);
 // A speed left above the maximum is pulled back to it; below 1 to 1.
 int clampSpeed(int value, int maximum);
 
-// Command lines.
+// Command lines. Every builder that names a drive gives an empty line for
+// an empty or blank address: nothing may run against no drive.
+bool usableAddress(QStringView address);
 // Spindle's folder followed by "cdrecord -scanbus", the folder quoted when
 // it holds a blank; a folder holding a quote gives the bare tool name.
 QString scanCommand(const QString &spindleFolder);
@@ -88,10 +96,31 @@ QString blankCommand(const QString &address, const QString &blankType);
 QString readCommand(const QString &address, const QString &file);
 QString finalizeCommand(const QString &address);
 
+// The questions asked before a real write, naming the drive (its entry in
+// the drive list) and what happens. `bytes` < 0: the size is unknown.
+QString burnQuestion(const QString &fileName, qint64 bytes, const QString &drive);
+QString finalizeQuestion(const QString &drive);
+QString blankQuestion(const QString &drive, const QString &blankType);
+QString formatQuestion(const QString &drive);
+// A file size for a question: "123 MB", "12 KB".
+QString sizeText(qint64 bytes);
+// A drive list entry as a question names it: padding blanks collapsed.
+QString driveTitle(const QString &entry);
+
 // Texts of the window.
 inline const QString kNoDevices = QStringLiteral("No CD-ROM devices found");
-inline const QString kPermanentChanges =
-    QStringLiteral("This operation makes permanent changes. Are you sure you want to preceed? ");
+inline const QString kNoDriveSelected = QStringLiteral("No drive selected");
+inline const QString kQueryRunning = QStringLiteral("The capability query is running");
+inline const QString kNoWriteSpeed = QStringLiteral("The drive's report gives no write speed");
+inline const QString kDriveReports = QStringLiteral("The drive reports: ");
+inline const QString kNoCdrLine = QStringLiteral("The drive's report does not say that it writes CD-R media");
+inline const QString kNoCdrwLine = QStringLiteral("The drive's report does not say that it writes CD-RW media");
+// What the console's result box says after an operation that succeeded.
+inline const QString kSimulationFinished = QStringLiteral("Simulation finished");
+inline const QString kDiscWritten = QStringLiteral("Disc written");
+inline const QString kDiscFinalized = QStringLiteral("Disc finalized");
+inline const QString kDiscBlanked = QStringLiteral("Disc blanked");
+inline const QString kDiscFormatted = QStringLiteral("Disc formatted");
 inline const QString kImageFilter = QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*");
 inline const QStringList kBlankTypes = {QStringLiteral("all"),     QStringLiteral("fast"),
                                         QStringLiteral("unclose"), QStringLiteral("session"),

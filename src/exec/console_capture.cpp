@@ -110,6 +110,7 @@ void Tconsole::Memo1Change()
 void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
     const bool watched = m_watching;
+    const QString success = std::exchange(m_successText, QString());
     m_watching = false;
     m_ended = true;
     switch (Sender->lastRunEnd()) {
@@ -127,7 +128,7 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     showPercent(-1);
     StopBT->setEnabled(false);
     if (m_result.isEmpty()) {
-        base::dialogs().message(this, QStringLiteral("Process finished!"), QStringLiteral("Info"),
+        base::dialogs().message(this, QStringLiteral("Process finished!") + success, QStringLiteral("Info"),
                                base::Dialogs::Icon::Information);
         close();
         return;

@@ -41,6 +41,9 @@ public:
     void run(const QString &commandLine, const QStringList &input = {}, qint64 totalBytes = 0);
     // Before showing the console for a run started by hand.
     void setProgressTotal(qint64 bytes) { m_totalBytes = bytes; }
+    // A line the next run's success box adds under "Process finished!"
+    // ("Disc written"); used for that run only.
+    void setSuccessText(const QString &text) { m_successText = text.isEmpty() ? text : QLatin1Char('\n') + text; }
 
     // Empty after a run that ended with exit code 0; otherwise the line that
     // says why it did not ("The command failed with exit code 2.").
@@ -60,6 +63,7 @@ private:
     base::MemoLines m_lines;
     base::SpillFile m_captureFile;
     QString m_result;
+    QString m_successText;
     qint64 m_totalBytes = 0;
     bool m_watching = false; // from the show of a run to its end
     bool m_ended = false;    // the run of run() has ended

@@ -6,6 +6,7 @@
 #include "other_jobs.h"
 #include "platform/platform.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -81,8 +82,8 @@ Tother_form::Tother_form(QWidget *parent)
     btFIMG = button("btFIMG", QStringLiteral("Make floppy image"));
     btWriteIMG = button("btWriteIMG", QStringLiteral("Write image to floppy"));
     btClose = button("btClose", QStringLiteral("Close"));
-    for (QPushButton *b : {btExBS, btExBSF, btISO, btFIMG, btWriteIMG})
-        b->setEnabled(false);
+    StopBT = base::button(this, "StopBT", QStringLiteral("Stop"));
+    StopBT->setEnabled(false);
 
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -104,6 +105,7 @@ Tother_form::Tother_form(QWidget *parent)
     connect(btFIMG, &QPushButton::clicked, this, &Tother_form::btFIMGClick);
     connect(btWriteIMG, &QPushButton::clicked, this, &Tother_form::btWriteIMGClick);
     connect(btClose, &QPushButton::clicked, this, &Tother_form::btCloseClick);
+    connect(StopBT, &QPushButton::clicked, this, &Tother_form::StopBTClick);
 
     auto *left = new QVBoxLayout;
     left->addWidget(Label1);
@@ -115,12 +117,16 @@ Tother_form::Tother_form(QWidget *parent)
         left->addWidget(b);
     left->addStretch(1);
     left->addWidget(btClose);
+    auto *progress = new QHBoxLayout;
+    progress->addWidget(ProgressPanel1, 1);
+    progress->addWidget(StopBT);
     auto *right = new QVBoxLayout;
-    right->addWidget(ProgressPanel1);
+    right->addLayout(progress);
     right->addWidget(Memo1, 1);
     auto *row = new QHBoxLayout(this);
     row->addLayout(left);
     row->addLayout(right, 1);
+    updateButtons();
     resize(570, 369);
 }
 
@@ -163,19 +169,26 @@ void Tother_form::FormActivate()
     if (cboxCDROM->count() > 0)
         cboxCDROM->setCurrentIndex(0);
 
-    // Activation only ever enables.
-    if (haveBbie) {
-        btExBS->setEnabled(true);
-        btExBSF->setEnabled(true);
-    }
-    if (haveDd) {
-        btISO->setEnabled(true);
-        btFIMG->setEnabled(true);
-        btWriteIMG->setEnabled(true);
-    }
+    // Each opening decides afresh: a tool or drive gone since is not offered.
+    m_haveBbie = haveBbie;
+    m_haveDd = haveDd;
+    updateButtons();
 }
 
-void Tother_form::btExBSClick() { startJob(tools::extractBootFromDriveCommand(cboxCDROM->currentText())); }
+bool Tother_form::haveDrive(const QComboBox *list, const QString &missing)
+{
+    // Behind the disabled buttons: a job never runs against no drive.
+    if (!list->currentText().isEmpty())
+        return true;
+    base::dialogs().plain(this, missing);
+    return false;
+}
+
+void Tother_form::btExBSClick()
+{
+    if (haveDrive(cboxCDROM, tools::noCdDriveText()))
+        startJob(tools::extractBootFromDriveCommand(cboxCDROM->currentText()));
+}
 
 void Tother_form::btExBSFClick()
 {
@@ -186,6 +199,8 @@ void Tother_form::btExBSFClick()
 
 void Tother_form::btISOClick()
 {
+    if (!haveDrive(cboxCDROM, tools::noCdDriveText()))
+        return;
     const QString file = base::dialogs().saveFile(this, saveDialog2());
     if (!file.isEmpty())
         startJob(tools::readDriveCommand(cboxCDROM->currentText(), file),
@@ -194,6 +209,8 @@ void Tother_form::btISOClick()
 
 void Tother_form::btFIMGClick()
 {
+    if (!haveDrive(cboxFloppy, tools::noFloppyDriveText()))
+        return;
     const QString file = base::dialogs().saveFile(this, saveDialog1());
     if (!file.isEmpty())
         startJob(tools::readDriveCommand(cboxFloppy->currentText(), file),
@@ -202,6 +219,8 @@ void Tother_form::btFIMGClick()
 
 void Tother_form::btWriteIMGClick()
 {
+    if (!haveDrive(cboxFloppy, tools::noFloppyDriveText()))
+        return;
     const QString file = base::dialogs().openFile(this, openDialog2());
     if (file.isEmpty())
         return;
@@ -219,12 +238,12 @@ void Tother_form::btWriteIMGClick()
     // The list holds USB sticks and card readers as well as floppies:
     // whatever is on the drive is gone after this.
     const QString drive = cboxFloppy->currentText();
-    if (!drive.isEmpty() && !base::dialogs().confirm(this, tools::overwriteQuestion(drive)))
+    if (!base::dialogs().confirm(this, tools::overwriteQuestion(drive)))
         return;
-    startJob(tools::writeDriveCommand(file, drive), QFileInfo(file).size());
+    startJob(tools::writeDriveCommand(file, drive), QFileInfo(file).size(), true);
 }
 
-void Tother_form::startJob(const QString &commandLine, qint64 totalBytes)
+void Tother_form::startJob(const QString &commandLine, qint64 totalBytes, bool writesDevice)
 {
     platform::setCurrentDir(tools::jobFolder());
     m_lines.clear();
@@ -233,7 +252,9 @@ void Tother_form::startJob(const QString &commandLine, qint64 totalBytes)
     DosCommand1->CommandLine = commandLine;
     // Disabled before the start: a run that cannot start ends at once and
     // its end handler enables them again.
-    setJobButtonsEnabled(false);
+    m_jobRunning = true;
+    m_jobWritesDevice = writesDevice;
+    updateButtons();
     ProgressPanel1->start(totalBytes);
     emit jobStarted(commandLine);
     DosCommand1->Execute();
@@ -242,22 +263,73 @@ void Tother_form::startJob(const QString &commandLine, qint64 totalBytes)
 void Tother_form::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
     m_lines.flush();
+    if (Sender->lastRunEnd() == exec::TDosCommand::RunEnd::Stopped) {
+        m_lines.add(tools::stoppedText());
+        m_lines.flush();
+    }
     ProgressPanel1->finish(Sender->lastRunEnd() == exec::TDosCommand::RunEnd::Exited && ExitCode == 0);
-    setJobButtonsEnabled(true);
+    m_jobRunning = m_jobWritesDevice = false;
+    updateButtons();
     emit jobFinished();
 }
 
-void Tother_form::setJobButtonsEnabled(bool on)
+void Tother_form::updateButtons()
 {
-    for (QPushButton *b : {btExBS, btExBSF, btFIMG, btISO, btWriteIMG, btClose})
-        b->setEnabled(on);
+    const QString noCd = cboxCDROM->count() == 0 ? tools::noCdDriveText() : QString();
+    const QString noFloppy = cboxFloppy->count() == 0 ? tools::noFloppyDriveText() : QString();
+    const QString noBbie = m_haveBbie ? QString() : tools::missingBbieText();
+    const QString noDd = m_haveDd ? QString() : tools::missingDdText();
+    auto set = [this](QPushButton *b, std::initializer_list<QString> reasons) {
+        QString why = m_jobRunning ? tools::jobRunningText() : QString();
+        for (const QString &r : reasons)
+            if (why.isEmpty())
+                why = r;
+        b->setEnabled(why.isEmpty());
+        base::setReason(b, why);
+    };
+    set(btExBS, {noBbie, noCd});
+    set(btExBSF, {noBbie});
+    set(btISO, {noDd, noCd});
+    set(btFIMG, {noDd, noFloppy});
+    set(btWriteIMG, {noDd, noFloppy});
+    set(btClose, {});
+    StopBT->setEnabled(m_jobRunning);
 }
 
 void Tother_form::btCloseClick() { close(); }
 
+void Tother_form::StopBTClick()
+{
+    if (!m_jobRunning || !DosCommand1->isRunning())
+        return;
+    // A drive half overwritten is worse than one finished: ask first.
+    if (m_jobWritesDevice && !base::dialogs().confirm(this, tools::stopQuestion()))
+        return;
+    if (!DosCommand1->isRunning())
+        return; // it ended while the question was open
+    StopBT->setEnabled(false);
+    DosCommand1->Stop();
+}
+
+void Tother_form::closeEvent(QCloseEvent *e)
+{
+    if (m_jobRunning) {
+        // The close-window key stops the job, as Stop does; the window
+        // stays to show how it ended.
+        e->ignore();
+        StopBTClick();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
 void Tother_form::reject()
 {
-    // No way out while a tool runs: it would go on writing unseen.
-    if (!DosCommand1->isRunning())
-        QDialog::reject();
+    // Escape while a tool runs stops it instead of hiding it while it
+    // goes on writing unseen.
+    if (m_jobRunning) {
+        StopBTClick();
+        return;
+    }
+    QDialog::reject();
 }

@@ -26,6 +26,7 @@ public:
     QComboBox *cboxFloppy, *cboxCDROM;
     QPushButton *btExBS, *btExBSF, *btISO, *btFIMG, *btWriteIMG, *btClose;
     exec::ProgressPanel *ProgressPanel1;
+    QPushButton *StopBT; // ends the running job and everything it started
     QPlainTextEdit *Memo1;
     exec::TDosCommand *DosCommand1;
 
@@ -41,6 +42,9 @@ public:
     void btWriteIMGClick();
     void DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
     void btCloseClick();
+    void StopBTClick();
+
+    bool isJobRunning() const { return m_jobRunning; }
 
 signals:
     // A job's command line has been handed to the runner.
@@ -50,14 +54,24 @@ signals:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
     void reject() override;
 
 private:
     QPushButton *button(const char *name, const QString &caption);
-    // `totalBytes`: what a dd job copies, when known, for the progress bar.
-    void startJob(const QString &commandLine, qint64 totalBytes = 0);
-    void setJobButtonsEnabled(bool on);
+    // `totalBytes`: what a dd job copies, when known, for the progress bar;
+    // `writesDevice`: the job overwrites a drive.
+    void startJob(const QString &commandLine, qint64 totalBytes = 0, bool writesDevice = false);
+    // Each button is live when its tool was found, its drive list has an
+    // entry and no job runs; otherwise its tooltip says why not.
+    void updateButtons();
+    // Whether `list` names a drive; says `missing` when it does not.
+    bool haveDrive(const QComboBox *list, const QString &missing);
 
     base::MemoLines m_lines;
     std::function<platform::DriveLists()> m_driveSource;
+    bool m_haveBbie = false;
+    bool m_haveDd = false;
+    bool m_jobRunning = false;
+    bool m_jobWritesDevice = false; // the job overwrites a drive: ask before stopping it
 };

@@ -81,4 +81,10 @@ QString missingDdText()
     return QStringLiteral("Couldn't find %1 . Please copy it to Spindle folder").arg(platform::exeName(QStringLiteral("dd")));
 }
 
+QString noCdDriveText() { return QStringLiteral("No CD drive found"); }
+QString noFloppyDriveText() { return QStringLiteral("No floppy drive found"); }
+QString jobRunningText() { return QStringLiteral("A job is running"); }
+QString stopQuestion() { return QStringLiteral("Stop the running command?"); }
+QString stoppedText() { return QStringLiteral("The command was stopped."); }
+
 } // namespace tools

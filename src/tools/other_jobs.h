@@ -34,5 +34,13 @@ QString overwriteQuestion(const QString &drive);
 QString tooLargeText();
 QString missingBbieText();
 QString missingDdText();
+// Why a button is disabled.
+QString noCdDriveText();
+QString noFloppyDriveText();
+QString jobRunningText();
+// Asked before a job that overwrites a drive is stopped.
+QString stopQuestion();
+// The memo's last line after a job was stopped.
+QString stoppedText();
 
 } // namespace tools
