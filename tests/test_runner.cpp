@@ -242,6 +242,46 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 5000);
     }
 
+    // Stop asks the job's whole group to end (SIGTERM) and returns; what
+    // ignores that is killed after the grace time, in the background.
+    void stopAsksThenForces()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("term.log");
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("family " + marker + " stubborn \"" + log + "\"");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(c.Lines(), QStringList{"ready"}, 30000);
+        QCOMPARE(jobProcesses(marker).size(), 3);
+        c.Stop();
+        QVERIFY(!c.isRunning());
+        // Stop did not wait for the end: the three still run, asked once.
+        QCOMPARE(jobProcesses(marker).size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.code, kStillActive);
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+        QCOMPARE(readAll(log).count("T "), 3);
+    }
+
+    // A program that ends before what it started: its own exit code is
+    // reported, and the rest of its group is ended.
+    void programEndEndsItsGroup()
+    {
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("family-exit 3 " + marker);
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 30000);
+        QCOMPARE(r.events, (QStringList{"E:ready:lf", "T:3"}));
+        QCOMPARE(c.lastRunEnd(), TDosCommand::RunEnd::Exited);
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+    }
+
     void executeDuringRun()
     {
         TDosCommand c;
