@@ -46,7 +46,8 @@ class TestSignals : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    // Starts the front-end `how` ("exec", "run-bat", "gui") with `job`.
+    // Starts the front-end `how` ("exec", "run-bat", "gui", "gui batch")
+    // with `job`.
     void start(QProcess &p, const QString &how, const QString &job)
     {
         p.setProcessChannelMode(QProcess::SeparateChannels);
@@ -56,6 +57,12 @@ class TestSignals : public QObject
             const QString bat = m_dir.filePath(QStringLiteral("job%1.bat").arg(QRandomGenerator::global()->generate()));
             QVERIFY(writeAll(bat, "@echo off\r\n" + job.toUtf8() + "\r\n"));
             p.start(binDir() + "/spindle-cli", {"run-bat", bat});
+        } else if (how == "gui batch") {
+            // As Run Batch does: the console runs the interpreter, which
+            // runs the program.
+            const QString bat = m_dir.filePath(QStringLiteral("job%1.bat").arg(QRandomGenerator::global()->generate()));
+            QVERIFY(writeAll(bat, "@echo off\r\n" + job.toUtf8() + "\r\n"));
+            p.start(binDir() + "/spindle-testgui", {bat});
         } else {
             p.start(binDir() + "/spindle-testgui", {job});
         }
@@ -87,6 +94,8 @@ private slots:
         QTest::addRow("exec SIGTERM, job ignores SIGTERM") << "exec" << SIGTERM << true;
         QTest::addRow("run-bat SIGHUP, job ignores SIGTERM") << "run-bat" << SIGHUP << true;
         QTest::addRow("gui SIGINT, job ignores SIGTERM") << "gui" << SIGINT << true;
+        QTest::addRow("gui batch SIGTERM") << "gui batch" << SIGTERM << false;
+        QTest::addRow("gui batch SIGHUP, job ignores SIGTERM") << "gui batch" << SIGHUP << true;
     }
     void signalEndsTheJob()
     {
