@@ -3,6 +3,7 @@
 #include "integrator.h"
 #include "termination.h"
 #include "platform/process.h"
+#include "platform/signals.h"
 #include "app/windows.h"
 #include "base/windows.h"
 
@@ -39,5 +40,7 @@ int main(int argc, char **argv)
     app::destroyWindows();
     // No job outlives Spindle.
     platform::endAllJobs();
+    if (const int sig = platform::terminationSignal())
+        return 128 + sig;
     return rc;
 }

@@ -88,5 +88,8 @@ int main(int argc, char **argv)
     const int rc = run(app, argc, argv);
     // No job outlives spindle-cli.
     platform::endAllJobs();
+    // A signal that came as the command ended still sets the status.
+    if (const int sig = platform::terminationSignal())
+        return 128 + sig;
     return rc;
 }

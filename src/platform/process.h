@@ -27,8 +27,9 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode);
 
 // SIGTERM to every process of the group.
 void terminateGroup(qint64 group);
-// SIGKILL to every process of the group and to every descendant of one
-// that made a group of its own. The caller reaps its own child.
+// SIGKILL to every process of the group and to every process below one of
+// them, also when it made a group of its own (a batch file's programs).
+// The caller reaps its own child.
 void killGroup(qint64 group);
 // Whether some process of the group has not ended yet (zombies have).
 bool groupRunning(qint64 group);
