@@ -242,6 +242,77 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 5000);
     }
 
+    // Stop asks the job's whole group to end (SIGTERM) and returns; what
+    // ignores that is killed after the grace time, in the background.
+    void stopAsksThenForces()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("term.log");
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("family " + marker + " stubborn \"" + log + "\"");
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(c.Lines(), QStringList{"ready"}, 30000);
+        QCOMPARE(jobProcesses(marker).size(), 3);
+        c.Stop();
+        QVERIFY(!c.isRunning());
+        // Stop did not wait for the end: the three still run, asked once.
+        QCOMPARE(jobProcesses(marker).size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QCOMPARE(r.code, kStillActive);
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+        QCOMPARE(readAll(log).count("T "), 3);
+    }
+
+    // Stopping a batch file ends the programs it runs, each in a group of
+    // its own below the interpreter's, the ones that ignore SIGTERM too.
+    void stopEndsABatchFilesPrograms_data()
+    {
+        QTest::addColumn<bool>("stubborn");
+        QTest::newRow("programs that end when asked") << false;
+        QTest::newRow("programs that ignore SIGTERM") << true;
+    }
+    void stopEndsABatchFilesPrograms()
+    {
+        QFETCH(bool, stubborn);
+        QTemporaryDir dir;
+        const QString log = dir.filePath("term.log");
+        const QByteArray marker = newMarker();
+        writeAll(dir.filePath("build.bat"), "@echo off\r\n\"" + testChild().toUtf8() + "\" family " + marker
+                                                + (stubborn ? " stubborn \"" + log.toUtf8() + "\"" : QByteArray())
+                                                + "\r\n");
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = dir.path() + "/build.bat";
+        c.Execute();
+        QTRY_VERIFY_WITH_TIMEOUT(c.Lines().contains("ready"), 30000);
+        QCOMPARE(jobProcesses(marker).size(), 3);
+        c.Stop();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+        if (stubborn)
+            QCOMPARE(readAll(log).count("T "), 3);
+    }
+
+    // A program that ends before what it started: its own exit code is
+    // reported, and the rest of its group is ended.
+    void programEndEndsItsGroup()
+    {
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("family-exit 3 " + marker);
+        c.Execute();
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 30000);
+        QCOMPARE(r.events, (QStringList{"E:ready:lf", "T:3"}));
+        QCOMPARE(c.lastRunEnd(), TDosCommand::RunEnd::Exited);
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+    }
+
     void executeDuringRun()
     {
         TDosCommand c;

@@ -1,7 +1,10 @@
 // A child program for the runner tests: writes given bytes with pauses,
 // echoes its input, exits with a given code, starts a sleeping grandchild,
-// plays recorded tool output.
+// plays recorded tool output, starts a family of sleeping processes.
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +38,53 @@ static std::string unescape(const char *s)
 }
 
 static void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A stubborn process notes each SIGTERM in a log ("T" and its pid) and
+// goes on: only SIGKILL ends it.
+static int g_termLog = -1;
+static void noteTerm(int)
+{
+    char line[32];
+    const int n = std::snprintf(line, sizeof line, "T %d\n", int(getpid()));
+    (void)!write(g_termLog, line, size_t(n));
+}
+static void beStubborn(const char *log)
+{
+    g_termLog = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    struct sigaction sa = {};
+    sa.sa_handler = noteTerm;
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// Starts two grandchildren ("linger MARKER FD [LOG]"), each with the marker
+// in its command line, and returns once both run.
+static void startFamily(const char *marker, const char *log)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        _exit(2);
+    char fd[16];
+    std::snprintf(fd, sizeof fd, "%d", ready[1]);
+    for (int i = 0; i < 2; ++i) {
+        if (fork() == 0) {
+            close(ready[0]);
+            const char *args[] = {"spindle-testchild", "linger", marker, fd, log, nullptr};
+            execv("/proc/self/exe", const_cast<char **>(args));
+            _exit(2);
+        }
+    }
+    close(ready[1]);
+    char b[2];
+    size_t got = 0;
+    while (got < 2) {
+        const ssize_t n = read(ready[0], b, 2 - got);
+        if (n <= 0)
+            _exit(2);
+        got += size_t(n);
+    }
+    close(ready[0]);
+}
 
 int main(int argc, char **argv)
 {
@@ -167,6 +217,36 @@ int main(int argc, char **argv)
         std::printf("started %d\n", int(pid));
         std::fflush(stdout);
         sleepMs(60000);
+        return 0;
+    }
+    if (mode == "family" && argc >= 3) {
+        // Arguments: MARKER [stubborn LOG]. Starts two grandchildren, says
+        // "ready" and sleeps.
+        const char *log = argc >= 5 && std::string(argv[3]) == "stubborn" ? argv[4] : nullptr;
+        if (log)
+            beStubborn(log);
+        startFamily(argv[2], log);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        sleepMs(600000);
+        return 0;
+    }
+    if (mode == "family-exit" && argc >= 4) {
+        // Arguments: CODE MARKER. Starts two grandchildren, says "ready" and
+        // exits with CODE while they sleep.
+        startFamily(argv[3], nullptr);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return std::atoi(argv[2]);
+    }
+    if (mode == "linger" && argc >= 4) {
+        // Arguments: MARKER FD [LOG]: one byte to FD once running, then sleep.
+        if (argc >= 5)
+            beStubborn(argv[4]);
+        const int fd = std::atoi(argv[3]);
+        (void)!write(fd, "x", 1);
+        close(fd);
+        sleepMs(600000);
         return 0;
     }
     return 2;

@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <QRandomGenerator>
 
 #include <csignal>
+#include <unistd.h>
 
 #ifdef SPINDLE_UI_TESTS
 #include "app/windows.h"
@@ -128,6 +130,99 @@ inline QString testDataCopy(const QString &name, const QString &folder)
     return copy;
 }
 #endif
+
+// Processes as /proc shows them, for the tests that a job leaves nothing
+// behind. A job's processes are the test child's family modes, each with
+// the job's marker in its command line.
+struct ProcEntry
+{
+    pid_t pid = 0;
+    pid_t pgrp = 0;
+    char state = 0;
+    QList<QByteArray> argv;
+};
+
+// Every process /proc shows that has not ended (zombies have).
+inline QList<ProcEntry> liveProcesses()
+{
+    QList<ProcEntry> out;
+    const QStringList names = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &name : names) {
+        bool ok = false;
+        const int pid = name.toInt(&ok);
+        if (!ok)
+            continue;
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+        const int close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() < 3 || fields[0] == "Z" || fields[0] == "X")
+            continue;
+        ProcEntry e;
+        e.pid = pid;
+        e.state = fields[0][0];
+        e.pgrp = pid_t(fields[2].toInt());
+        e.argv = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0');
+        out << e;
+    }
+    return out;
+}
+
+inline bool hasMarker(const ProcEntry &e, const QByteArray &marker)
+{
+    for (const QByteArray &a : e.argv)
+        if (a.contains(marker))
+            return true;
+    return false;
+}
+
+// One of the job's own processes: the test child or a grandchild.
+inline bool isJobProcess(const ProcEntry &e, const QByteArray &marker)
+{
+    return e.argv.size() > 1 && hasMarker(e, marker)
+           && (e.argv[1] == "family" || e.argv[1] == "family-exit" || e.argv[1] == "linger");
+}
+
+inline QList<ProcEntry> jobProcesses(const QByteArray &marker)
+{
+    QList<ProcEntry> out;
+    for (const ProcEntry &e : liveProcesses())
+        if (isJobProcess(e, marker))
+            out << e;
+    return out;
+}
+
+// What is left of a job: its processes and anything else in its group or
+// carrying its marker.
+inline QStringList leftOf(const QByteArray &marker, pid_t group)
+{
+    QStringList left;
+    for (const ProcEntry &e : liveProcesses()) {
+        if (isJobProcess(e, marker) || (group > 0 && e.pgrp == group))
+            left << QStringLiteral("%1 %2").arg(e.pid).arg(QString::fromUtf8(e.argv.join(' ')));
+    }
+    return left;
+}
+
+inline bool noneWithMarker(const QByteArray &marker)
+{
+    for (const ProcEntry &e : liveProcesses())
+        if (hasMarker(e, marker))
+            return false;
+    return true;
+}
+
+inline QByteArray newMarker()
+{
+    static int n = 0;
+    return QStringLiteral("spindle-job-%1-%2-%3")
+        .arg(::getpid())
+        .arg(++n)
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+        .toUtf8();
+}
+
 
 inline bool writeAll(const QString &path, const QByteArray &data)
 {

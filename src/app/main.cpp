@@ -1,6 +1,9 @@
 #include "base/dialogs.h"
 #include "exec/dos_command.h"
 #include "integrator.h"
+#include "termination.h"
+#include "platform/process.h"
+#include "platform/signals.h"
 #include "app/windows.h"
 #include "base/windows.h"
 
@@ -27,11 +30,17 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     exec::TDosCommand::setErrorReporter([](const QString &msg) { base::dialogs().error(nullptr, msg); });
 
+    app::endOnTerminationSignals();
+
     app::createWindows();
     TIntegrator *main = base::windows().Integrator;
     QObject::connect(main, &TIntegrator::closed, &a, &QApplication::quit, Qt::QueuedConnection);
     main->show();
     const int rc = QApplication::exec();
     app::destroyWindows();
+    // No job outlives Spindle.
+    platform::endAllJobs();
+    if (const int sig = platform::terminationSignal())
+        return 128 + sig;
     return rc;
 }

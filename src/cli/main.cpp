@@ -2,6 +2,8 @@
 // reproducing exactly what a window runs.
 #include "cli_commands.h"
 #include "platform/platform.h"
+#include "platform/process.h"
+#include "platform/signals.h"
 
 #include <QCoreApplication>
 
@@ -37,9 +39,8 @@ static int usage(std::FILE *to = stderr)
     return to == stderr ? 2 : 0;
 }
 
-int main(int argc, char **argv)
+static int run(const QCoreApplication &app, int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage();
@@ -80,4 +81,25 @@ int main(int argc, char **argv)
         return cli::order(orderArgs);
     }
     return usage();
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // In the commands that run programs, a termination signal ends the
+    // jobs the way Stop does, then spindle-cli, with 128 plus the signal's
+    // number. The others keep the default: they have nothing to end first.
+    static const char *const kRunners[] = {"exec", "run-bat", "drives", "caps"};
+    for (const char *name : kRunners)
+        if (argc >= 2 && std::strcmp(argv[1], name) == 0) {
+            platform::catchTerminationSignals();
+            platform::onTerminationSignal(&app, [](int sig) { platform::endJobsAndExit(sig); });
+        }
+    const int rc = run(app, argc, argv);
+    // No job outlives spindle-cli.
+    platform::endAllJobs();
+    // A signal that came as the command ended still sets the status.
+    if (const int sig = platform::terminationSignal())
+        return 128 + sig;
+    return rc;
 }

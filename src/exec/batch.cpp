@@ -72,6 +72,11 @@ int runBatchFile(const QString &path)
         if (startsWithWord(line, "pause")) {
             out("Press any key to continue . . . ");
             char buf[256];
+            // Unbuffered, so the programs after it still get their input;
+            // a termination signal while waiting ends the run.
+            static const bool unbuffered = std::setvbuf(stdin, nullptr, _IONBF, 0) == 0;
+            (void)unbuffered;
+            platform::waitForInput(0);
             if (std::fgets(buf, sizeof buf, stdin))
                 out("\n");
             continue;

@@ -79,7 +79,7 @@ TDosCommand::TDosCommand(QObject *parent) : QObject(parent) {}
 TDosCommand::~TDosCommand()
 {
     if (m_run)
-        killGroup(*m_run);
+        endGroup(*m_run);
 }
 
 void TDosCommand::setErrorReporter(std::function<void(const QString &)> reporter)
@@ -153,6 +153,11 @@ void TDosCommand::startRun()
             return;
         run->finished = true;
         run->exitCode = st == QProcess::NormalExit ? quint32(code) : 128u + quint32(code);
+        // The program has ended: so does whatever it left in its group.
+        if (platform::groupRunning(run->group))
+            platform::endJobLater(run->group);
+        else
+            platform::forgetJob(run->group);
         drain();
     });
     connect(run->proc, &QProcess::errorOccurred, this, [this, run](QProcess::ProcessError e) {
@@ -165,6 +170,13 @@ void TDosCommand::startRun()
     const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite);
     if (m_run.get() != run)
         return; // failed synchronously
+    if (group == 0) { // not started: Spindle is ending
+        QTimer::singleShot(0, run, [this, run] {
+            if (m_run.get() == run)
+                finishRun(kNotStarted, RunEnd::NotStarted);
+        });
+        return;
+    }
     run->group = group;
     armLimits(*run);
 }
@@ -195,19 +207,30 @@ void TDosCommand::checkLimits()
         armLimits(*run); // output came meanwhile, or the timer fired early
         return;
     }
-    killGroup(*run);
+    endGroup(*run);
     finishRun(kStillActive, RunEnd::TimedOut);
 }
 
-void TDosCommand::killGroup(Run &run)
+void TDosCommand::endGroup(Run &run)
 {
     run.limitTimer->stop();
     run.pendingTimer->stop();
-    platform::killGroup(run.group);
-    if (run.proc) {
-        run.proc->disconnect(this);
-        run.proc->waitForFinished(2000); // reaps at once after the kill
+    QProcess *proc = run.proc;
+    run.proc = nullptr;
+    if (!proc)
+        return;
+    proc->disconnect(this);
+    if (run.group == 0 || proc->state() == QProcess::NotRunning) {
+        delete proc;
+        if (run.group && !run.finished)
+            platform::endJobLater(run.group); // the leader has gone, helpers may not
+        return;
     }
+    // SIGTERM, the grace time, SIGKILL: in the background, so no caller
+    // waits. The process object lives until its group is empty, to reap
+    // the leader.
+    proc->setParent(nullptr);
+    platform::endJobLater(run.group, [proc] { delete proc; });
 }
 
 void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
@@ -404,7 +427,7 @@ void TDosCommand::Stop()
     Run *run = m_run.release();
     if (!run)
         return;
-    killGroup(*run);
+    endGroup(*run);
     m_lastRunEnd = RunEnd::Stopped;
     // The end is reported later, as for a run that notices the request in
     // its own time; the caller never waits.

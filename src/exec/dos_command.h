@@ -41,8 +41,9 @@ constexpr quint32 kNotStarted = 127;
 
 // Runs one console program with its output and errors captured as one
 // stream, turning the bytes into line events on the caller's thread.
-// The child starts in a process group of its own, so Stop and the time
-// limits end everything it started.
+// The child starts as a job, in a process group of its own, so Stop and
+// the time limits end everything it started (SIGTERM, then SIGKILL after
+// the grace time), and so does the program's own end.
 class TDosCommand : public QObject
 {
     Q_OBJECT
@@ -99,7 +100,8 @@ private:
     void armLimits(Run &run);
     void checkLimits();
     void finishRun(quint32 exitCode, RunEnd how);
-    void killGroup(Run &run);
+    // Ends the run's job as Stop does, without waiting for it.
+    void endGroup(Run &run);
 
     std::unique_ptr<Run> m_run;
     QStringList m_lines;

@@ -1,28 +1,63 @@
 #pragma once
 // Process creation, process groups and ending them. One file per operating
 // system implements this header; CMake picks it.
+//
+// Every program Spindle starts is a job: the leader of a process group of
+// its own, kept in one registry until the group is empty. A job never
+// outlives Spindle: the registry is ended at exit and on a termination
+// signal (signals.h), the child gets a parent-death signal, and a small
+// watchdog process ends every registered group when Spindle dies without
+// a chance to do so itself (SIGKILL, a crash).
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class QProcess;
 
 namespace platform {
 
-// Starts `proc` (program and arguments already set) as the leader of a
-// process group of its own, so that ending the group ends everything the
-// child started. Returns the group's id, or 0 when the start failed.
+// Time a job has to end after SIGTERM before SIGKILL ends it.
+constexpr int kJobGraceMs = 3000;
+
+// Starts `proc` (program and arguments already set) as a job. Returns the
+// group's id, or 0 when the start failed or Spindle is ending.
 qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode);
 
-// Ends every process of the group at once. The caller reaps the leader.
+// SIGTERM to every process of the group.
+void terminateGroup(qint64 group);
+// SIGKILL to every process of the group and to every process below one of
+// them, also when it made a group of its own (a batch file's programs).
+// The caller reaps its own child.
 void killGroup(qint64 group);
+// Whether some process of the group has not ended yet (zombies have).
+bool groupRunning(qint64 group);
+// Drops an ended job from the registry.
+void forgetJob(qint64 group);
+
+// Ends a job the way Stop does, without blocking: SIGTERM now, SIGKILL
+// once the grace time has passed, and when the group is empty the job is
+// forgotten and `ended` runs (on this thread's event loop).
+void endJobLater(qint64 group, std::function<void()> ended = {});
+
+// Ends every registered job: SIGTERM, up to the grace time for them to
+// end, SIGKILL for the rest, and a bounded wait for those. Blocks. From
+// then on no new job starts: Spindle is ending.
+void endAllJobs();
 
 // Result of runAndWait when the program could not be started.
 constexpr int kNotStartable = -1;
 
-// Runs a program with this process's standard input, output and error and
-// waits for its end. Returns its exit status (128 plus the signal number
-// when a signal ended it), or kNotStartable.
+// Runs a program as a job with this process's standard input, output and
+// error, waits for its end, then ends what it left in its group. Returns
+// its exit status (128 plus the signal number when a signal ended it), or
+// kNotStartable. A termination signal while it waits ends every job and
+// this process (see endJobsAndExit).
 int runAndWait(const QString &program, const QStringList &args);
+
+// Blocks until `fd` has input (or its end); a termination signal meanwhile
+// ends every job and this process.
+void waitForInput(int fd);
 
 } // namespace platform
