@@ -196,7 +196,7 @@ void TCD_Operations::FormActivate()
     TDebug_win *dbg = debugWindow();
     if (base::DebugMode && dbg)
         dbg->addEntry(QStringLiteral("entering CD operations module"));
-    platform::setCurrentDir(platform::spindleFolder());
+    DosCommand2->WorkingDirectory = platform::spindleFolder();
     CdrecordFound = ReadcdFound = false;
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     const QString readcd = platform::exeName(QStringLiteral("readcd"));
@@ -253,7 +253,7 @@ void TCD_Operations::ComboBox1Change()
     // The address the scan line gave, not one cut again from the entry: a
     // drive name may hold a comma.
     const QString address = m_addresses.at(index);
-    platform::setCurrentDir(platform::spindleFolder());
+    DosCommand1->WorkingDirectory = platform::spindleFolder();
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     DosCommand1->CommandLine = disc::capabilityCommand(address);
@@ -301,7 +301,6 @@ void TCD_Operations::btCloseClick() { close(); }
 
 void TCD_Operations::runInConsole(const QString &commandLine, bool logConsoleText)
 {
-    platform::setCurrentDir(platform::spindleFolder());
     Tconsole *console = base::windows().console;
     console->run(commandLine);
     TDebug_win *dbg = debugWindow();
@@ -359,7 +358,7 @@ void TCD_Operations::btReadClick()
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
-    QFile capture(base::kCaptureFile);
+    QFile capture(platform::workFolder() + base::kCaptureFile);
     if (!capture.open(QIODevice::ReadOnly | QIODevice::Text)) {
         base::dialogs().error(this, platform::cannotOpenText(capture.fileName(), capture.errorString()));
         return;

@@ -91,7 +91,7 @@ QString finalizeCommand(const QString &address);
 // Texts of the window.
 inline const QString kNoDevices = QStringLiteral("No CD-ROM devices found");
 inline const QString kPermanentChanges =
-    QStringLiteral("This operation makes permanent changes. Are you sure you want to preceed? ");
+    QStringLiteral("This operation makes permanent changes. Are you sure you want to proceed? ");
 inline const QString kImageFilter = QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*");
 inline const QStringList kBlankTypes = {QStringLiteral("all"),     QStringLiteral("fast"),
                                         QStringLiteral("unclose"), QStringLiteral("session"),

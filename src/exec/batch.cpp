@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cstdio>
@@ -31,9 +30,15 @@ bool startsWithWord(const QString &line, const char *word)
 
 } // namespace
 
-int runBatchFile(const QString &path)
+int runBatchFile(const QString &path, const QString &workingDirIn)
 {
-    QFile f(path);
+    const QString workingDir = workingDirIn.isEmpty() ? platform::startDirectory() : workingDirIn;
+    // The prompt a command processor shows: the folder without its closing
+    // separator, except for the root.
+    QString prompt = workingDir;
+    while (prompt.size() > 1 && prompt.endsWith(QLatin1Char('/')))
+        prompt.chop(1);
+    QFile f(platform::absolutePath(path, workingDir));
     if (!f.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "The batch file cannot be found: %s (%s)\n",
                      path.toLocal8Bit().constData(), f.errorString().toLocal8Bit().constData());
@@ -54,7 +59,7 @@ int runBatchFile(const QString &path)
         if (line.isEmpty())
             continue;
         if (echo && !quiet)
-            out("\n" + QDir::currentPath().toUtf8() + ">" + line.toUtf8() + "\n");
+            out("\n" + prompt.toUtf8() + ">" + line.toUtf8() + "\n");
         if (startsWithWord(line, "rem"))
             continue;
         if (startsWithWord(line, "echo")) {
@@ -77,8 +82,8 @@ int runBatchFile(const QString &path)
             continue;
         }
         const QStringList words = splitCommandLine(line);
-        const auto [program, args] = TDosCommand::resolve(words);
-        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args);
+        const auto [program, args] = TDosCommand::resolve(words, workingDir);
+        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args, workingDir);
         if (last == platform::kNotStartable) {
             std::fprintf(stderr, "'%s' is not recognized as an internal or external command,\n"
                                  "operable program or batch file.\n",

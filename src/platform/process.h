@@ -20,9 +20,10 @@ void killGroup(qint64 group);
 // Result of runAndWait when the program could not be started.
 constexpr int kNotStartable = -1;
 
-// Runs a program with this process's standard input, output and error and
-// waits for its end. Returns its exit status (128 plus the signal number
-// when a signal ended it), or kNotStartable.
-int runAndWait(const QString &program, const QStringList &args);
+// Runs a program with this process's standard input, output and error, in
+// `workingDir` (this process's own when empty), and waits for its end.
+// Returns its exit status (128 plus the signal number when a signal ended
+// it), or kNotStartable (also when `workingDir` cannot be entered).
+int runAndWait(const QString &program, const QStringList &args, const QString &workingDir = QString());
 
 } // namespace platform

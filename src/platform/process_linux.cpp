@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "path_codec.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -36,7 +38,7 @@ void killGroup(qint64 group)
     ::kill(pid_t(group), SIGKILL); // in case the leader never joined its group
 }
 
-int runAndWait(const QString &program, const QStringList &args)
+int runAndWait(const QString &program, const QStringList &args, const QString &workingDir)
 {
     std::vector<QByteArray> store;
     store.push_back(QFile::encodeName(program));
@@ -47,7 +49,15 @@ int runAndWait(const QString &program, const QStringList &args)
         argv.push_back(b.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    // The child enters its folder itself; this process's stays as it is.
+    const QByteArray dir = encodePath(workingDir);
+    if (!workingDir.isEmpty())
+        ::posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return kNotStartable;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
