@@ -201,6 +201,21 @@ private slots:
         QCOMPARE(output(), QStringLiteral("building\nPress any key to continue . . . "));
     }
 
+    // A batch file runs in the folder it is given, which its echo prompt
+    // shows, and so does the console's first line; Spindle's own current
+    // directory plays no part.
+    void batchRunsInItsWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        writeAll(dir.filePath("build.bat"), ("@echo on\r\n\"" + testChild() + "\" exit 0\r\n").toUtf8());
+        writeAll(dir.filePath("rel.bat"), "@echo off\r\necho relative\r\n");
+        m_console->run("rel.bat", {}, 0, dir.path() + '/');
+        QCOMPARE(output(), QStringLiteral("relative"));
+        QCOMPARE(m_console->Memo1->toPlainText().section('\n', 0, 0), dir.path() + ">rel.bat");
+        m_console->run(dir.filePath("build.bat"), {}, 0, dir.path() + '/');
+        QVERIFY2(output().contains(dir.path() + ">\"" + testChild() + "\" exit 0"), qPrintable(output()));
+    }
+
     void win9xOverflow()
     {
         base::Win9xMode = true;

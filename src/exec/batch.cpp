@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace exec {
 
@@ -75,10 +76,18 @@ int runBatchFile(const QString &path, const QString &workingDirIn)
             continue;
         }
         if (startsWithWord(line, "pause")) {
-            out("Press any key to continue . . . ");
+            // A terminal waits for its key: ask first. Otherwise the prompt
+            // is shown only for a line that really answers it (the console's
+            // queued empty line); at the end of the input nothing waits, so
+            // nothing is asked.
             char buf[256];
-            if (std::fgets(buf, sizeof buf, stdin))
-                out("\n");
+            if (::isatty(0)) {
+                out("Press any key to continue . . . ");
+                if (std::fgets(buf, sizeof buf, stdin))
+                    out("\n");
+            } else if (std::fgets(buf, sizeof buf, stdin)) {
+                out("Press any key to continue . . . \n");
+            }
             continue;
         }
         const QStringList words = splitCommandLine(line);
