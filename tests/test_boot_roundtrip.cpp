@@ -101,7 +101,7 @@ private slots:
         bool ended = false;
         quint32 code = 1;
         mkisofs.OnTerminated = [&](exec::TDosCommand *, quint32 c) { ended = true; code = c; };
-        platform::setCurrentDir(path("."));
+        mkisofs.WorkingDirectory = path(".");
         mkisofs.CommandLine = cmd.commandLine;
         mkisofs.Execute();
         QTRY_VERIFY_WITH_TIMEOUT(ended, 60000);

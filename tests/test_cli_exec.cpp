@@ -125,6 +125,43 @@ private slots:
         QCOMPARE(r.code, 1);
     }
 
+    // A pause with nothing to answer it (the input at its end) prints no
+    // prompt; a line that answers it shows the prompt it answered.
+    void pausePromptsOnlyWhenAnswered()
+    {
+        QTemporaryDir dir;
+        const QString bat = dir.filePath("p.bat");
+        writeAll(bat, "@echo off\r\necho before\r\npause\r\necho after\r\n");
+        Result r = cli({"run-bat", bat});
+        QCOMPARE(r.out, QByteArray("before\nafter\n"));
+        r = cli({"run-bat", bat}, "\n");
+        QCOMPARE(r.out, QByteArray("before\nPress any key to continue . . . \nafter\n"));
+    }
+
+    // No value may bring a line break (a second command in build.bat, a
+    // second line in a list): refused as bad usage, nothing run or written.
+    void controlCharactersRefused()
+    {
+        QTemporaryDir dir;
+        const QString t = dir.filePath("t.mkiso");
+        writeAll(t, "[Make_ISO template file]\r\nversion=2\r\n");
+        Result r = cli({"batch", t, "--mkisofs", "/bin/mkisofs\r\ndel x", "--write", dir.path()});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, QByteArray("spindle-cli: argument 3 of batch holds a control character (such as a line "
+                                   "break); no value may hold one\n"));
+        QVERIFY(!QFile::exists(dir.filePath("build.bat")));
+        r = cli({"exec", quoted(testChild()) + " exit 0\n" + quoted(testChild()) + " exit 3"});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains("argument 1 of exec holds a control character"));
+        r = cli({"run-bat", dir.filePath("a\x1b.bat")});
+        QCOMPARE(r.code, 2);
+        r = cli({"sortlist", "sort", dir.filePath("in.lst"), dir.filePath("out\n.lst")});
+        QCOMPARE(r.code, 2);
+        // A tab is a value's own character, as in templates.
+        r = cli({"exec", quoted(testChild()) + "\texit 4"});
+        QCOMPARE(r.code, 4);
+    }
+
     void limitEndsWith124()
     {
         const Result r = cli({"exec", "--max-silence", "1", quoted(testChild()), "sleep", "20000"});

@@ -22,6 +22,21 @@ class TestConsole : public QObject
     Tconsole *m_console = nullptr;
 
     QString child(const QString &args) { return '"' + testChild() + "\" " + args; }
+    // The console's first line: the folder the run is in and its command
+    // line, as a terminal shows them.
+    QString header(const QString &commandLine) const
+    {
+        QString folder = platform::spindleFolder();
+        folder.chop(1);
+        return folder + '>' + commandLine;
+    }
+    // The memo without that first line: the tool's own output.
+    QString output() const
+    {
+        const QString all = m_console->Memo1->toPlainText();
+        const qsizetype nl = all.indexOf('\n');
+        return nl < 0 ? QString() : all.mid(nl + 1);
+    }
     static QString data(const char *name) { return QStringLiteral("\"" SPINDLE_TEST_DATA "/%1\"").arg(name); }
 
     // After the result box of a failed or stopped run: records whether the
@@ -78,12 +93,13 @@ private slots:
         QCOMPARE(m_console->windowTitle(), QStringLiteral("Console capture"));
         bool visibleAtEnd = false;
         m_dialogs->onMessage = [&](const QString &) { visibleAtEnd = m_console->isVisible(); };
-        m_console->run(child("write one\\r\\ntwo\\r\\n 50%\\r 100%\\r\\n"));
+        const QString commandLine = child("write one\\r\\ntwo\\r\\n 50%\\r 100%\\r\\n");
+        m_console->run(commandLine);
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
         QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Information});
         QVERIFY(visibleAtEnd);
         QVERIFY(!m_console->isVisible());
-        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("one\ntwo\n50%\n100%"));
+        QCOMPARE(m_console->Memo1->toPlainText(), header(commandLine) + QStringLiteral("\none\ntwo\n50%\n100%"));
         QVERIFY(m_console->resultLine().isEmpty());
         QCOMPARE(m_console->capturedText(), m_console->Memo1->toPlainText());
         QVERIFY(!QFile::exists(m_folder->filePath("capture.tmp")));
@@ -92,13 +108,13 @@ private slots:
     void progressLineUpdatedInPlace()
     {
         m_console->run(child("write 10% @200 \\r20% @200 \\rdone\\n"));
-        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("10%\n20%\ndone"));
+        QCOMPARE(output(), QStringLiteral("10%\n20%\ndone"));
     }
 
     void noOutput()
     {
         m_console->run(child("exit 0"));
-        QVERIFY(m_console->Memo1->toPlainText().isEmpty());
+        QCOMPARE(m_console->Memo1->toPlainText(), header(child("exit 0")));
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
     }
 
@@ -113,15 +129,22 @@ private slots:
         QVERIFY(seen.closeShown);
         QVERIFY(seen.stopHidden);
         QVERIFY(!m_console->isVisible());
-        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("genisoimage: Unable to open disc image file"));
-        QCOMPARE(m_console->capturedText(), QStringLiteral("genisoimage: Unable to open disc image file\n"
-                                                           "The command failed with exit code 3."));
+        QCOMPARE(output(), QStringLiteral("genisoimage: Unable to open disc image file"));
+        QVERIFY(m_console->capturedText().endsWith(QStringLiteral("\ngenisoimage: Unable to open disc image file\n"
+                                                                  "The command failed with exit code 3.")));
         // The next successful run goes back to the plain flow.
         m_dialogs->log.clear();
         m_dialogs->onMessage = nullptr;
+        // While it runs, the console offers Stop again, not the last run's Close.
+        bool stopOffered = false, closeOffered = true;
+        m_console->DosCommand1->OnNewLine = [&](exec::TDosCommand *, const QString &, exec::TOutputType) {
+            stopOffered = m_console->isVisible() && m_console->StopBT->isVisible() && m_console->StopBT->isEnabled();
+            closeOffered = m_console->CloseBT->isVisible();
+        };
         m_console->run(child("write ok\\n"));
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
-        QVERIFY(m_console->StopBT->isVisible() || !m_console->CloseBT->isVisible());
+        QVERIFY(stopOffered);
+        QVERIFY(!closeOffered);
         QVERIFY(m_console->resultLine().isEmpty());
     }
 
@@ -175,22 +198,42 @@ private slots:
         QTemporaryDir dir;
         writeAll(dir.filePath("build.bat"), "@echo off\r\necho building\r\npause\r\n");
         m_console->run(dir.path() + "/build.bat", {QString()});
-        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("building\nPress any key to continue . . . "));
+        QCOMPARE(output(), QStringLiteral("building\nPress any key to continue . . . "));
+    }
+
+    // A batch file runs in the folder it is given, which its echo prompt
+    // shows, and so does the console's first line; Spindle's own current
+    // directory plays no part.
+    void batchRunsInItsWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        writeAll(dir.filePath("build.bat"), ("@echo on\r\n\"" + testChild() + "\" exit 0\r\n").toUtf8());
+        writeAll(dir.filePath("rel.bat"), "@echo off\r\necho relative\r\n");
+        m_console->run("rel.bat", {}, 0, dir.path() + '/');
+        QCOMPARE(output(), QStringLiteral("relative"));
+        QCOMPARE(m_console->Memo1->toPlainText().section('\n', 0, 0), dir.path() + ">rel.bat");
+        m_console->run(dir.filePath("build.bat"), {}, 0, dir.path() + '/');
+        QVERIFY2(output().contains(dir.path() + ">\"" + testChild() + "\" exit 0"), qPrintable(output()));
     }
 
     void win9xOverflow()
     {
         base::Win9xMode = true;
-        // 70 lines of 999 characters and a line end: 70000 characters.
+        // 70 lines of 999 characters and a line end: 70000 characters, one
+        // write per line, so no read of the pipe cuts a line.
         const QString line(999, 'x');
-        m_console->run(child("write " + QString("%1\\n").arg(line).repeated(70)));
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("out.txt"), QString("%1\n").arg(line).repeated(70).toUtf8()));
+        const QString commandLine = child("play " + dir.filePath("out.txt") + " 0");
+        m_console->run(commandLine);
         const QByteArray spilled = readAll(m_folder->filePath("capture.tmp"));
-        // The memo first exceeds 64000 after its 65th line (65*1000-1 characters).
-        QStringList first;
-        for (int i = 0; i < 65; ++i)
+        // With the command line as the memo's first line, the memo first
+        // exceeds 64000 after the tool's 64th line.
+        QStringList first{header(commandLine)};
+        for (int i = 0; i < 64; ++i)
             first << line;
         QStringList rest;
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 6; ++i)
             rest << line;
         QCOMPARE(m_console->Memo1->toPlainText(), rest.join('\n'));
         QCOMPARE(spilled, (first.join('\n') + "\n" + rest.join('\n') + "\n").toUtf8());
@@ -200,8 +243,8 @@ private slots:
     {
         base::Win9xMode = true;
         m_console->run(child("write short\\n"));
-        QCOMPARE(readAll(m_folder->filePath("capture.tmp")), QByteArray("short\n"));
-        QCOMPARE(m_console->Memo1->toPlainText(), QStringLiteral("short"));
+        QCOMPARE(readAll(m_folder->filePath("capture.tmp")), (header(child("write short\\n")) + "\nshort\n").toUtf8());
+        QCOMPARE(output(), QStringLiteral("short"));
     }
 
     // The Stop button, Escape and the close-window key all stop the run and
@@ -234,7 +277,7 @@ private slots:
         m_console->run(child("grandchild " + pidFile));
         QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command was stopped."});
         QVERIFY(seen.open);
-        QVERIFY(m_console->Memo1->toPlainText().startsWith("started "));
+        QVERIFY(output().startsWith("started "));
         const pid_t grandchild = pid_t(readAll(pidFile).trimmed().toLongLong());
         QVERIFY(grandchild > 0);
         QTRY_VERIFY_WITH_TIMEOUT(processGone(grandchild), 10000);
@@ -262,6 +305,78 @@ private slots:
         QCOMPARE(m_dialogs->log, (QStringList{"confirm:Stop the running command?", "confirm:Stop the running command?",
                                               "message:Warning:Process finished!\nThe command was stopped."}));
         QTRY_VERIFY_WITH_TIMEOUT(processGone(pid_t(readAll(pidFile).trimmed().toLongLong())), 10000);
+    }
+
+    // A stopped run that made its output file: the user is asked, Yes by
+    // default, and Yes deletes it. A file that was there before the run is
+    // never offered for deletion.
+    void incompleteOutputOfferedForDeletion()
+    {
+        QTemporaryDir dir;
+        const QString made = dir.filePath("big.iso"); // the run writes its pid here
+        AfterFailure seen;
+        closeAfterResult(&seen);
+        m_dialogs->confirmAnswers = {true};
+        onLine("started", [this] { m_console->StopBT->click(); });
+        m_console->setOutputFile(made);
+        m_console->run(child("grandchild " + made));
+        QCOMPARE(m_dialogs->log, (QStringList{"message:Warning:Process finished!\nThe command was stopped.",
+                                              "confirm:Delete the incomplete image " + made + "?"}));
+        QCOMPARE(m_dialogs->confirmYesDefaults, QList<bool>{true});
+        QVERIFY(!QFileInfo::exists(made));
+
+        // No keeps it.
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers = {false};
+        closeAfterResult(&seen);
+        onLine("started", [this] { m_console->StopBT->click(); });
+        m_console->setOutputFile(made);
+        m_console->run(child("grandchild " + made));
+        QCOMPARE(m_dialogs->log.size(), 2);
+        QVERIFY(QFileInfo::exists(made));
+
+        // Now it exists before the run: a failure leaves it without a question.
+        m_dialogs->log.clear();
+        closeAfterResult(&seen);
+        m_console->setOutputFile(made);
+        m_console->run(child("exit 3"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command failed with exit code 3."});
+        QVERIFY(QFileInfo::exists(made));
+
+        // A success names the file and its size.
+        m_dialogs->log.clear();
+        m_dialogs->onMessage = nullptr;
+        const QString image = dir.filePath("ok.iso");
+        QVERIFY(writeAll(image, QByteArray(2048, 'x')));
+        m_console->setOutputFile(image);
+        m_console->run(child("exit 0"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!\n" + image + ": 2.00 KiB (2048 bytes)"});
+        // The output file is of one run only.
+        m_dialogs->log.clear();
+        m_console->run(child("exit 0"));
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+    }
+
+    // "Stop the running command?" asks about a run; when that run ends by
+    // itself meanwhile, the question goes and nothing is stopped.
+    void questionClosedWhenTheRunEnds()
+    {
+        QTemporaryDir dir;
+        const QString writer = dir.filePath("cdrecord");
+        QVERIFY(QFile::link(testChild(), writer));
+        m_dialogs->confirmAnswers = {true}; // the answer never comes
+        bool endedWhileOpen = false;
+        m_dialogs->whileQuestionOpen = [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->questionOpen, 30000);
+            endedWhileOpen = !m_console->DosCommand1->isRunning();
+        };
+        onLine("tick 0", [this] { m_console->StopBT->click(); });
+        m_console->run('"' + writer + "\" ticks 2 300");
+        QVERIFY(endedWhileOpen);
+        QCOMPARE(m_dialogs->log, (QStringList{"confirm:Stop the running command?", "closed",
+                                              "message:Info:Process finished!"}));
+        QVERIFY(m_console->resultLine().isEmpty());
+        QVERIFY(output().contains("tick 1"));
     }
 
     // The bar and the title follow the tool's percentages; the run's end

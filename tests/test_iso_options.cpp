@@ -1,5 +1,6 @@
 #include "exec/command_line.h"
 #include "iso/command_builder.h"
+#include "platform/platform.h"
 #include "iso/iso_options.h"
 
 #include <QSignalSpy>
@@ -72,11 +73,13 @@ private slots:
         QTest::addColumn<QString>("root");
         QTest::addColumn<QString>("boot");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("inside root") << "C:/cd/" << R"(C:\cd\boot\loader.bin)" << "boot/loader.bin";
-        QTest::newRow("outside root") << "C:/cd/" << R"(D:\boot\loader.bin)" << "D:/boot/loader.bin";
+        QTest::newRow("inside root") << "/cd/" << "/cd/boot/loader.bin" << "boot/loader.bin";
+        QTest::newRow("outside root") << "/cd/" << "/boot/loader.bin" << "/boot/loader.bin";
         QTest::newRow("root in the middle") << "/cd/" << "/x/cd/y.bin" << "/xy.bin";
-        QTest::newRow("other case removes nothing") << "C:/CD/" << R"(C:\cd\boot.bin)" << "C:/cd/boot.bin";
-        QTest::newRow("empty root") << "" << R"(a\b.bin)" << "a/b.bin";
+        QTest::newRow("other case removes nothing") << "/CD/" << "/cd/boot.bin" << "/cd/boot.bin";
+        // A backslash is a name's own character on Linux: kept as it is.
+        QTest::newRow("backslash kept") << "" << R"(a\b.bin)" << R"(a\b.bin)";
+        QTest::newRow("backslash root") << R"(/t/a\b/)" << R"(/t/a\b/boot.bin)" << "boot.bin";
         QTest::newRow("linux paths") << "/home/u/tree/" << "/home/u/tree/isolinux/isolinux.bin" << "isolinux/isolinux.bin";
     }
     void normalisation()
@@ -96,8 +99,9 @@ private slots:
         o.setText("output_folder", R"(D:\iso\)");
         o.setText("batch_folder", R"(C:\bat\)");
         o.setText("mkisofs_folder", R"(C:\tools\mkisofs.exe)");
-        QCOMPARE(o.text("root_folder"), QStringLiteral("C:/cd/"));
-        QCOMPARE(o.text("output_folder"), QStringLiteral("D:/iso/"));
+        // On Linux the slash form is the name itself.
+        QCOMPARE(o.text("root_folder"), QStringLiteral(R"(C:\cd\)"));
+        QCOMPARE(o.text("output_folder"), QStringLiteral(R"(D:\iso\)"));
         QCOMPARE(o.text("batch_folder"), QStringLiteral(R"(C:\bat\)"));
         QCOMPARE(o.text("mkisofs_folder"), QStringLiteral(R"(C:\tools\mkisofs.exe)"));
     }
@@ -112,8 +116,10 @@ private slots:
         o.setCheck("ISO_level", true);
         o.setIsoLevel(3);
         o.setText("root_folder", "/x/");
+        o.setText("mkisofs_folder", "/opt/mkisofs");
         o.setComments("note");
         o.clearAll();
+        QCOMPARE(o.text("mkisofs_folder"), QStringLiteral("/opt/mkisofs")); // the tool, not an option
         QVERIFY(o.check("duplicates_once")); // kept
         QVERIFY(!o.check("bootable") && !o.check("boot_load_segment"));
         QCOMPARE(o.text("blsegment_value"), QStringLiteral("0x7C0"));
@@ -132,15 +138,15 @@ private slots:
     void workedExample()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", R"(C:\tools\mkisofs.exe)");
+        o.setText("mkisofs_folder", "/tools/mkisofs");
         o.setCheck("Joliet", true);
         o.setCheck("RRRidge", true);
-        o.setText("output_folder", "D:/iso/");
+        o.setText("output_folder", "/iso/");
         o.setText("output_filename", "cd.iso");
         o.setText("volume_ID", "DATA");
-        o.setText("root_folder", "C:/cd/");
+        o.setText("root_folder", "/cd/");
         const iso::BuiltCommand b = iso::buildCommandLine(o);
-        QCOMPARE(b.commandLine, QStringLiteral(R"("C:\tools\mkisofs.exe" -J -r -o "D:/iso/cd.iso" -volid "DATA" "C:/cd/")"));
+        QCOMPARE(b.commandLine, QStringLiteral(R"("/tools/mkisofs" -J -r -o "/iso/cd.iso" -volid "DATA" "/cd/")"));
         QVERIFY(b.messages.isEmpty());
     }
 
@@ -203,9 +209,44 @@ private slots:
                                 "-allow-lowercase -no-iso-translate -relaxed-filenames -duplicates-once -a -b -c "
                                 "-sort \"/s.lst\" -boot-info-table -boot-load-seg 0x7C0 -boot-load-size 4 "
                                 "-output-charset iso8859-1 -hide boot.catalog -hide-joliet boot.catalog "
-                                "-o \"/ox.iso\" -b \"b\\\"q.bin\" -no-emul-boot -p \"pr\" -volid \"vo\" -appid \"ap\" "
+                                "-o \"/o/x.iso\" -b \"b\\\"q.bin\" -no-emul-boot -p \"pr\" -volid \"vo\" -appid \"ap\" "
                                 "-P \"pu\" -sysid \"sy\" \"/r/\""));
         QVERIFY(b.messages.isEmpty());
+    }
+
+    // Every path goes on the line absolute: a relative one counts from the
+    // batch folder, where build.bat runs, and that from Spindle's folder. So
+    // a root folder named "--help" is a folder, never an option.
+    void relativePathsMadeAbsolute()
+    {
+        const QString saved = platform::spindleFolder();
+        platform::setSpindleFolder("/spindle");
+        IsoOptions o;
+        o.setText("mkisofs_folder", "tools/mkisofs");
+        o.setText("output_folder", "out");
+        o.setText("output_filename", "data.iso");
+        o.setText("root_folder", "--help");
+        o.setCheck("sorting", true);
+        o.setText("sorting_list", "s.lst");
+        o.setText("batch_folder", "bat");
+        iso::BuiltCommand b = iso::buildCommandLine(o);
+        QVERIFY(b.messages.isEmpty());
+        QCOMPARE(exec::splitCommandLine(b.commandLine),
+                 (QStringList{"/spindle/bat/tools/mkisofs", "-sort", "/spindle/bat/s.lst", "-o",
+                              "/spindle/bat/out/data.iso", "/spindle/bat/--help"}));
+        QCOMPARE(iso::batchFilePath("bat"), QStringLiteral("/spindle/bat/build.bat"));
+        QCOMPARE(iso::outputImagePath(o), QStringLiteral("/spindle/bat/out/data.iso"));
+        // No batch folder: Spindle's folder; a bare program name is looked up.
+        o.setText("batch_folder", "");
+        o.setText("mkisofs_folder", "mkisofs");
+        o.setText("output_folder", "/tmp/out");
+        b = iso::buildCommandLine(o);
+        QCOMPARE(exec::splitCommandLine(b.commandLine),
+                 (QStringList{"mkisofs", "-sort", "/spindle/s.lst", "-o", "/tmp/out/data.iso", "/spindle/--help"}));
+        QCOMPARE(iso::outputOfCommandLine(b.commandLine, "/x/"), QStringLiteral("/tmp/out/data.iso"));
+        QCOMPARE(iso::outputOfCommandLine("mkisofs -o rel.iso /r", "/x/"), QStringLiteral("/x/rel.iso"));
+        QVERIFY(iso::outputOfCommandLine("mkisofs /r", "/x/").isEmpty());
+        platform::setSpindleFolder(saved);
     }
 
     // Every quoted value reaches the program whole, whatever it holds.

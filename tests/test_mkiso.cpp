@@ -19,6 +19,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 #include <QTimer>
 
 class TestMkiso : public QObject
@@ -28,6 +30,8 @@ class TestMkiso : public QObject
     QTemporaryDir *m_work = nullptr;
     FakeDialogs *m_dialogs = nullptr;
     TMkisofs_form *f = nullptr;
+    const QString kChanged =
+        QStringLiteral("confirm:The options changed since build.bat was written. Write it again and run?");
 
     QString work(const QString &n) const { return m_work->filePath(n); }
     QString mkisofsPath() const { return m_folder->filePath("mkisofs"); }
@@ -86,7 +90,9 @@ private slots:
         f->Edit12->setText("/typed/by/user");
         f->FormActivate();
         QCOMPARE(f->Edit12->text(), mkisofsPath());
-        QCOMPARE(QDir::currentPath() + "/", platform::spindleFolder());
+        f->Button5Click(); // cancelled: the dialog opened in Spindle's folder
+        QCOMPARE(m_dialogs->fileOptions.last().directory, platform::spindleFolder());
+        m_dialogs->log.clear();
         QCOMPARE(base::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
         // Back from the Comments dialog: again; from anything else: not.
         f->activatedFrom(base::windows().Comments_form);
@@ -131,11 +137,13 @@ private slots:
     void typedBackslashes()
     {
         f->Edit7->setFocus();
-        QTest::keyClicks(f->Edit7, "C:\\cd\\");
-        QCOMPARE(f->Edit7->text(), QStringLiteral("C:/cd/"));
+        // A backslash is part of a Linux name: kept, and the root still
+        // comes off the boot image.
+        QTest::keyClicks(f->Edit7, "/t/a\\b/");
+        QCOMPARE(f->Edit7->text(), QStringLiteral("/t/a\\b/"));
         f->CheckBoot->setChecked(true);
-        QTest::keyClicks(f->Edit5, "C:\\cd\\boot\\x.bin");
-        QCOMPARE(f->Edit5->text(), QStringLiteral("boot/x.bin"));
+        QTest::keyClicks(f->Edit5, "/t/a\\b/boot\\x.bin");
+        QCOMPARE(f->Edit5->text(), QStringLiteral("boot\\x.bin"));
         QTest::keyClicks(f->Edit9, "C:\\bat\\");
         QCOMPARE(f->Edit9->text(), QStringLiteral("C:\\bat\\"));
     }
@@ -175,7 +183,7 @@ private slots:
         QVERIFY(!f->CheckBox1->isChecked());
         QVERIFY(f->CheckBox26->isChecked());
         QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
-        QVERIFY(f->Edit12->text().isEmpty());
+        QCOMPARE(f->Edit12->text(), mkisofsPath()); // where the tool is stays
         QVERIFY(base::windows().Comments_form->Memo1->toPlainText().isEmpty());
     }
 
@@ -184,7 +192,6 @@ private slots:
     void makeBatchOfEmptyForm()
     {
         writeAll(work("build.bat"), "another project");
-        QDir::setCurrent(m_work->path());
         f->MkBatBTClick();
         QCOMPARE(m_dialogs->log, (QStringList{"message:Information:Path to mkisofs isn't specified",
                                               "message:Information:Output folder or file name isn't specified",
@@ -211,7 +218,6 @@ private slots:
     {
         fillRequired();
         writeAll(work("build.bat"), "another project");
-        QDir::setCurrent(m_work->path());
         f->Edit9->setText(work("no/such/"));
         f->MkBatBTClick();
         QCOMPARE(m_dialogs->log, QStringList{"error:Cannot create file \"" + work("no/such/build.bat")
@@ -230,9 +236,10 @@ private slots:
         QVERIFY(m_dialogs->log.isEmpty());
         QVERIFY(readAll(work("my bat/build.bat")).startsWith("@echo off\r\n"));
         writeAll(work("my bat/build.bat"), "@echo off\r\necho ran the batch\r\npause\r\n");
-        f->RunBatBTClick();
-        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
-        QVERIFY(base::windows().console->Memo1->toPlainText().startsWith("ran the batch\n"));
+        m_dialogs->confirmAnswers = {false};
+        f->RunBatBTClick(); // No: the file runs as it is
+        QCOMPARE(m_dialogs->log, (QStringList{kChanged, "message:Info:Process finished!"}));
+        QVERIFY(base::windows().console->Memo1->toPlainText().contains("\nran the batch\n"));
     }
 
     // A batch whose image build fails: the console stays open until closed,
@@ -255,6 +262,7 @@ private slots:
         };
         f->RunBatBTClick();
         QVERIFY(stayedOpen);
+        // The form builds no command line: nothing to write again, no question.
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY2(m_dialogs->log[0].startsWith("message:Warning:Process finished!\nThe command failed with exit code "),
                  qPrintable(m_dialogs->log[0]));
@@ -315,7 +323,115 @@ private slots:
         QDir().mkpath(work("ro.mkiso"));
         m_dialogs->fileAnswers << work("ro.mkiso");
         f->SaveTemplateClick();
-        QCOMPARE(m_dialogs->log.last(), "error:Unable to write to " + work("ro.mkiso"));
+        QCOMPARE(m_dialogs->log.last(), "error:Unable to write to " + work("ro.mkiso") + ". Is a directory");
+    }
+
+    // Run Batch runs what the form says: a build.bat written for other
+    // options is offered to be written again (Yes), or run as it is (No).
+    void runBatchFollowsTheForm()
+    {
+        fillRequired();
+        QDir().mkpath(work("bat"));
+        f->Edit9->setText(work("bat"));
+        // None yet: say what to do instead of failing to start it.
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"message:Information:There is no build.bat in " + work("bat")
+                                             + " yet: press Make Batch first."});
+        f->MkBatBTClick();
+        const QByteArray written = readAll(work("bat/build.bat"));
+        QVERIFY(!written.contains(" -v"));
+        f->CheckBox9->setChecked(true); // Verbose: the form now differs
+        Tconsole *console = base::windows().console;
+        m_dialogs->onMessage = [&](const QString &) {
+            QTimer::singleShot(0, console, [&] { console->CloseBT->click(); });
+        };
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers = {false};
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log.first(), kChanged);
+        QCOMPARE(readAll(work("bat/build.bat")), written);
+        QVERIFY2(!console->Memo1->toPlainText().contains(" -v "), qPrintable(console->Memo1->toPlainText()));
+
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers = {true};
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log.first(), kChanged);
+        QVERIFY(readAll(work("bat/build.bat")).contains(" -v "));
+        QVERIFY2(console->Memo1->toPlainText().contains(" -v "), qPrintable(console->Memo1->toPlainText()));
+
+        // Unchanged: no question.
+        m_dialogs->log.clear();
+        f->RunBatBTClick();
+        QVERIFY(!m_dialogs->log.contains(kChanged));
+    }
+
+    // A relative batch folder counts from Spindle's folder, for Make Batch
+    // and Run Batch alike; a root folder named "--help" in it is a folder on
+    // the command line, not an option, and the image is built.
+    void relativeFoldersAndDashedRoot()
+    {
+        f->FormActivate();
+        QDir().mkpath(m_folder->filePath("out/--help"));
+        writeAll(m_folder->filePath("out/--help/file.txt"), "data");
+        f->Edit7->setText("--help");
+        f->Edit8->setText("images"); // no separator, relative to the batch folder
+        QDir().mkpath(m_folder->filePath("out/images"));
+        f->Edit13->setText("data.iso");
+        f->Edit9->setText("out");
+        m_dialogs->log.clear();
+        f->MkBatBTClick();
+        QVERIFY(m_dialogs->log.isEmpty());
+        const QByteArray bat = readAll(m_folder->filePath("out/build.bat"));
+        QVERIFY2(bat.contains(" -o \"" + m_folder->filePath("out/images/data.iso").toUtf8() + "\""), bat.constData());
+        QVERIFY2(bat.contains(" \"" + m_folder->filePath("out/--help").toUtf8() + "\"\r\n"), bat.constData());
+        f->RunBatBTClick();
+        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY2(m_dialogs->log[0].startsWith("message:Info:Process finished!\n" + m_folder->filePath("out/images/data.iso")),
+                 qPrintable(m_dialogs->log[0] + base::windows().console->Memo1->toPlainText()));
+        QVERIFY(isoinfo({"-f", "-i", m_folder->filePath("out/images/data.iso")}).contains("FILE.TXT"));
+        // The dialogs now open in the batch folder, as they did.
+        f->Button5Click();
+        QCOMPARE(m_dialogs->fileOptions.last().directory, m_folder->filePath("out"));
+    }
+
+    // A full disk: the system's reason, not "Unknown error", for the batch
+    // file and for the template.
+    void fullDiskGivesTheReason()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a small file system");
+        QDir().mkpath(work("full"));
+        QProcess mount;
+        mount.start("mount", {"-t", "tmpfs", "-o", "size=16k", "tmpfs", work("full")});
+        if (!mount.waitForFinished(30000) || mount.exitCode() != 0)
+            QSKIP("no small file system can be mounted here");
+        struct Unmount
+        {
+            QString at;
+            ~Unmount() { QProcess::execute("umount", {at}); }
+        } unmount{work("full")};
+        // Fill it.
+        QFile fill(work("full/fill"));
+        QVERIFY(fill.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (fill.write(block) == block.size() && fill.flush()) {
+        }
+        fill.close();
+        fillRequired();
+        f->CheckBox9->setChecked(true);
+        f->Edit6->setText(QString(8192, 'a')); // a long line, so the batch file cannot fit
+        f->OtherParam->setChecked(true);
+        f->Edit9->setText(work("full"));
+        f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList{"error:Cannot create file \"" + work("full/build.bat")
+                                             + "\". No space left on device"});
+        m_dialogs->log.clear();
+        m_dialogs->fileAnswers << work("full/t.mkiso");
+        base::windows().Comments_form->Memo1->setPlainText(QString(20000, 'c'));
+        f->SaveTemplateClick();
+        QCOMPARE(m_dialogs->log.last(), "error:Unable to write to " + work("full/t.mkiso") + ". No space left on device");
+        QVERIFY(!QFile::exists(work("full/t.mkiso")));
+        QCOMPARE(QDir(work("full")).entryList(QDir::Files), QStringList{"fill"}); // no temporary file left
     }
 
     // The whole road: controls, Make Batch, Run Batch in the console with
@@ -359,14 +475,20 @@ private slots:
         const QByteArray bat = readAll(work("bat/build.bat"));
         QVERIFY(bat.contains("\" -J -r -sort \""));
         f->RunBatBTClick();
-        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        const QString iso = work("out/cd.iso");
+        // The result names the image and its size; the console's first line
+        // is what ran, where.
+        QCOMPARE(m_dialogs->log.size(), 1);
+        QVERIFY2(m_dialogs->log[0].startsWith("message:Info:Process finished!\n" + iso + ": ")
+                     && m_dialogs->log[0].endsWith(QStringLiteral(" (%1 bytes)").arg(QFileInfo(iso).size())),
+                 qPrintable(m_dialogs->log[0]));
         const QString console = base::windows().console->Memo1->toPlainText();
+        QVERIFY2(console.startsWith(work("bat") + ">" + work("bat/build.bat") + "\n"), qPrintable(console));
         QVERIFY2(console.contains("Press any key to continue"), qPrintable(console));
         const QString debug = base::windows().Debug_win->Memo1->toPlainText();
         QVERIFY(debug.contains("*****  " + work("bat/build.bat") + "\n"));
         QVERIFY(debug.endsWith(console));
 
-        const QString iso = work("out/cd.iso");
         QVERIFY2(QFile::exists(iso), qPrintable(console));
         const QByteArray d = isoinfo({"-d", "-i", iso});
         for (const char *want : {"Volume id: MYVOL", "Application id: MYAPP", "Publisher id: MYPUB",

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -264,7 +265,7 @@ private slots:
         QVERIFY(writeAll(pages.filePath("two.html"),
                          "<html><body><h1>Two</h1><a href=\"three.html\">three</a></body></html>"));
         QVERIFY(writeAll(pages.filePath("three.html"), "<html><body><h1>Three</h1></body></html>"));
-        THelpWindow *h = base::helpWindow();
+        QPointer<THelpWindow> h = base::helpWindow();
         h->setAttribute(Qt::WA_DontShowOnScreen);
         h->showIndex(pages.filePath("index.html"));
         QVERIFY(h->isVisible());
@@ -280,7 +281,7 @@ private slots:
         QCOMPARE(page(), QStringLiteral("index.html"));
         QVERIFY(h->Browser->toPlainText().contains(QStringLiteral("Contents")));
         QTest::keyClick(h->Browser, Qt::Key_Escape);
-        QVERIFY(!h->isVisible());
+        QTRY_VERIFY(!h); // closed, and gone
     }
 };
 

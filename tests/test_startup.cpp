@@ -20,7 +20,8 @@ class TestStartup : public QObject
 {
     Q_OBJECT
     QTemporaryDir *m_folder = nullptr; // Spindle's folder
-    QTemporaryDir *m_cwd = nullptr;
+    QTemporaryDir *m_cwd = nullptr; // the start directory
+    QString m_savedStart;
     FakeDialogs *m_dialogs = nullptr;
 
     QString inFolder(const QString &name) const { return m_folder->filePath(name); }
@@ -37,7 +38,8 @@ private slots:
     {
         m_folder = new QTemporaryDir;
         m_cwd = new QTemporaryDir;
-        QDir::setCurrent(m_cwd->path());
+        m_savedStart = platform::startDirectory();
+        platform::setStartDirectory(m_cwd->path()); // where Spindle was started
         platform::setSpindleFolder(m_folder->path());
         for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
             writeAll(inFolder(tool), "");
@@ -51,7 +53,7 @@ private slots:
         app::destroyWindows();
         base::setDialogs(nullptr);
         delete m_dialogs;
-        QDir::setCurrent(QDir::tempPath());
+        platform::setStartDirectory(m_savedStart);
         delete m_cwd;
         delete m_folder;
     }
@@ -134,10 +136,34 @@ private slots:
         main()->show();
         start({"-debug"});
         QCOMPARE(m_dialogs->log,
-                 (QStringList{"message::Needed file is missing. Please read help file about how to install Spindle",
+                 (QStringList{"message::Needed file is missing: cdrecord (looked for in " + m_cwd->path() + "/ and "
+                                  + m_folder->path() + "/). Please read help file about how to install Spindle",
                               "document:" + inFolder("help.chm"),
                               "confirm:Debug session was selected, do you want to save the log file? "}));
         QCOMPARE(closed.count(), 1);
+    }
+
+    // With no desktop viewer, the help promised by the missing-tool message
+    // opens in Spindle's own window, and Spindle ends only when it closes.
+    void missingToolsNamedAndHelpStaysOpen()
+    {
+        QFile::remove(inFolder("dd"));
+        QFile::remove(inFolder("bbie"));
+        QDir().mkpath(inFolder("help"));
+        writeAll(inFolder("help/index.html"), "<p>help</p>");
+        m_dialogs->openableSuffixes.clear();
+        QSignalSpy closed(main(), &TIntegrator::closed);
+        main()->show();
+        start({});
+        QCOMPARE(m_dialogs->log,
+                 (QStringList{"message::Needed file is missing: dd, bbie (looked for in " + m_cwd->path() + "/ and "
+                                  + m_folder->path() + "/). Please read help file about how to install Spindle",
+                              "html:" + inFolder("help/index.html")}));
+        QVERIFY(m_dialogs->helpWindow);
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(!main()->isVisible());
+        m_dialogs->helpWindow->close(); // deletes it
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
     }
 
     // Help: help.chm from the current directory, then Spindle's folder; the

@@ -14,11 +14,20 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QTimer>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 class TestWorkFolder : public QObject
 {
@@ -54,7 +63,6 @@ private slots:
     {
         m_folder = new QTemporaryDir;
         m_cwd = new QTemporaryDir;
-        QDir::setCurrent(m_cwd->path());
         platform::setSpindleFolder(m_folder->path());
         for (const QString &tool : exec::toolNames())
             writeAll(inFolder(tool), "");
@@ -67,7 +75,6 @@ private slots:
         base::setDialogs(nullptr);
         delete m_dialogs;
         QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QDir::setCurrent(QDir::tempPath());
         delete m_cwd;
         delete m_folder;
         QDir(dataFolder()).removeRecursively();
@@ -121,30 +128,85 @@ private slots:
         makeReadOnly();
         base::Win9xMode = true;
         Tconsole console;
-        console.run('"' + testChild() + "\" write short\\n");
-        QCOMPARE(readAll(dataFolder() + "capture.tmp"), QByteArray("short\n"));
+        // A run that fails leaves the console open for its Close: close it,
+        // so a failure shows at once instead of waiting for a user.
+        m_dialogs->onMessage = [&console](const QString &) {
+            QTimer::singleShot(0, &console, [&console] { console.CloseBT->click(); });
+        };
+        const QString commandLine = '"' + testChild() + "\" write short\\n";
+        console.run(commandLine);
+        QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
+        QString folder = platform::spindleFolder();
+        folder.chop(1);
+        QCOMPARE(readAll(dataFolder() + "capture.tmp"), (folder + '>' + commandLine + "\nshort\n").toUtf8());
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
     }
 };
 
+// Copies the test and the child program it runs into a new folder that
+// every user can read, for a run as nobody (who may not be able to enter
+// the build folder: a checkout under a 0700 folder). Empty when no such
+// folder can be made.
+static std::string copyForNobody(const std::string &self)
+{
+    char folder[] = "/tmp/spindle-workfolder-XXXXXX";
+    if (!::mkdtemp(folder) || ::chmod(folder, 0755) != 0)
+        return std::string();
+    const QString dir = QString::fromLocal8Bit(folder);
+    const QString from = QFileInfo(QString::fromLocal8Bit(self.c_str())).absolutePath();
+    for (const char *name : {"test_workfolder", "spindle-testchild"}) {
+        const QString target = dir + '/' + QLatin1String(name);
+        if (!QFile::copy(from + '/' + QLatin1String(name), target)
+            || !QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                                  | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+            QDir(dir).removeRecursively();
+            return std::string();
+        }
+    }
+    return std::string(folder);
+}
+
 int main(int argc, char **argv)
 {
-    // Root may write into any folder, so the read-only case runs as nobody.
+    // Root may write into any folder, so the read-only case runs as nobody,
+    // from copies nobody can reach.
     if (::geteuid() == 0) {
         char self[4096];
         const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
         if (n <= 0)
             return 1;
         self[n] = '\0';
+        const std::string copies = copyForNobody(self);
+        if (copies.empty()) {
+            std::puts("SKIP   : TestWorkFolder: no folder readable by nobody could be made for the unprivileged run");
+            return 0;
+        }
+        const std::string program = copies + "/test_workfolder";
         std::vector<char *> args{const_cast<char *>("setpriv"), const_cast<char *>("--reuid=65534"),
                                  const_cast<char *>("--regid=65534"), const_cast<char *>("--clear-groups"),
-                                 self};
+                                 const_cast<char *>(program.c_str())};
         for (int i = 1; i < argc; ++i)
             args.push_back(argv[i]);
         args.push_back(nullptr);
-        ::execvp("setpriv", args.data());
-        std::perror("setpriv");
-        return 1;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // Nobody's own folders (the data home, temporary folders) lie
+            // under /tmp, which it can enter; its current directory too.
+            if (::chdir("/tmp") != 0)
+                _exit(1);
+            ::setenv("TMPDIR", "/tmp", 1);
+            ::execvp("setpriv", args.data());
+            std::perror("setpriv");
+            _exit(1);
+        }
+        int status = 1;
+        if (pid > 0)
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        QDir(QString::fromLocal8Bit(copies.c_str())).removeRecursively();
+        if (pid < 0)
+            return 1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     QApplication app(argc, argv);
     TestWorkFolder t;

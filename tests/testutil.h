@@ -15,8 +15,11 @@
 #include "app/windows.h"
 #include "base/dialogs.h"
 #include "exec/dos_command.h"
+#include <QPointer>
 #include <QQueue>
+#include <QWidget>
 #include <functional>
+#include <utility>
 
 // Answers every dialog from queues and records what was asked, in order:
 // "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
@@ -38,10 +41,22 @@ public:
         if (onMessage)
             onMessage(text);
     }
-    bool confirm(QWidget *, const QString &text) override
+    // One per confirmation, in order: whether Yes was its default.
+    QList<bool> confirmYesDefaults;
+    // Runs while a confirmation is open, before it is answered (a user who
+    // takes time to answer); closeQuestions during it closes the question.
+    std::function<void()> whileQuestionOpen;
+    bool questionOpen = false;
+
+    bool confirm(QWidget *parent, const QString &text) override { return ask(parent, text, false); }
+    bool confirmYesDefault(QWidget *parent, const QString &text) override { return ask(parent, text, true); }
+    void closeQuestions(QWidget *parent) override
     {
-        log << QStringLiteral("confirm:") + text;
-        return confirmAnswers.isEmpty() ? false : confirmAnswers.takeFirst();
+        if (questionOpen && parent == m_questionParent) {
+            questionOpen = false;
+            m_closed = true;
+            log << QStringLiteral("closed");
+        }
     }
     void error(QWidget *, const QString &text) override { log << QStringLiteral("error:") + text; }
     QString openFile(QWidget *, const base::FileDialogOptions &o) override
@@ -63,7 +78,36 @@ public:
     {
         return openableSuffixes.contains(QFileInfo(path).suffix());
     }
-    void showHtml(const QString &indexPath) override { log << QStringLiteral("html:") + indexPath; }
+    // The help window showHtml opened, while it is open.
+    QPointer<QWidget> helpWindow;
+    QWidget *showHtml(const QString &indexPath) override
+    {
+        log << QStringLiteral("html:") + indexPath;
+        if (!helpWindow) {
+            helpWindow = new QWidget;
+            helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        return helpWindow;
+    }
+
+private:
+    bool ask(QWidget *parent, const QString &text, bool yesDefault)
+    {
+        log << QStringLiteral("confirm:") + text;
+        confirmYesDefaults << yesDefault;
+        const bool answer = confirmAnswers.isEmpty() ? false : confirmAnswers.takeFirst();
+        if (!whileQuestionOpen)
+            return answer;
+        m_questionParent = parent;
+        m_closed = false;
+        questionOpen = true;
+        const auto wait = std::exchange(whileQuestionOpen, nullptr);
+        wait();
+        questionOpen = false;
+        return m_closed ? false : answer;
+    }
+    QWidget *m_questionParent = nullptr;
+    bool m_closed = false;
 };
 
 // Creates the program's windows with `d` answering every dialog; the

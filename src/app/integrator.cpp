@@ -103,7 +103,6 @@ void TIntegrator::showEvent(QShowEvent *e)
 bool TIntegrator::createScratchFiles()
 {
     for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        platform::setCurrentDir(platform::spindleFolder());
         const QString path = platform::workFolder() + name;
         QString reason;
         if (!platform::createEmptyFile(path, &reason)) {
@@ -129,15 +128,31 @@ void TIntegrator::FormActivate()
         cbDebug->setChecked(true);
     Label1->setText(e.label);
 
-    bool missing = false;
+    QStringList missing;
     for (const QString &tool : exec::toolNames())
-        if (exec::findTool(tool).isEmpty())
-            missing = true; // every tool is searched, even after a miss
-    if (missing) {
-        base::dialogs().plain(this, QStringLiteral("Needed file is missing. Please read help file about how to install Spindle"));
-        SpeedButton4Click();
-        close();
+        if (exec::findTool(tool, platform::startDirectory()).isEmpty())
+            missing << tool; // every tool is searched, even after a miss
+    if (!missing.isEmpty()) {
+        base::dialogs().plain(this, missingToolsText(missing));
+        // The help the message promises: a help window of Spindle's own
+        // would end with Spindle, so Spindle ends when that window closes.
+        QWidget *help = base::openHelp();
+        if (help) {
+            hide();
+            connect(help, &QObject::destroyed, this, [this] { close(); });
+        } else {
+            close();
+        }
     }
+}
+
+QString TIntegrator::missingToolsText(const QStringList &files)
+{
+    QStringList folders{platform::startDirectory()};
+    if (platform::spindleFolder() != folders.first())
+        folders << platform::spindleFolder();
+    return QStringLiteral("Needed file is missing: %1 (looked for in %2). Please read help file about how to install Spindle")
+        .arg(files.join(QStringLiteral(", ")), folders.join(QStringLiteral(" and ")));
 }
 
 void TIntegrator::cbDebugClick()
@@ -158,7 +173,6 @@ void TIntegrator::cbDebugClick()
 
 bool TIntegrator::FormCloseQuery()
 {
-    platform::setCurrentDir(platform::spindleFolder());
     TDebug_win *dbg = base::windows().Debug_win;
     if (cbDebug->isChecked()
         && base::dialogs().confirm(this, QStringLiteral("Debug session was selected, do you want to save the log file? "))) {
@@ -166,7 +180,6 @@ bool TIntegrator::FormCloseQuery()
             dbg->saveLog();
     }
     for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        platform::setCurrentDir(platform::spindleFolder());
         const QString path = platform::workFolder() + name;
         if (platform::fileExists(path))
             platform::removeFile(path);

@@ -29,6 +29,9 @@ public:
 
     // Start-up sequence; runs once, at the first activation.
     void FormActivate();
+    // The start-up message for missing tool files: which, and where they
+    // were looked for.
+    static QString missingToolsText(const QStringList &files);
     void cbDebugClick();
     // Exit sequence; never refuses.
     bool FormCloseQuery();

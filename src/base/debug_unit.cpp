@@ -58,7 +58,6 @@ void TDebug_win::changeEvent(QEvent *e)
 void TDebug_win::FormActivate()
 {
     if (base::Win9xMode) {
-        platform::setCurrentDir(platform::spindleFolder());
         m_debugFile.bind(platform::workFolder() + base::kDebugFile);
     }
 }

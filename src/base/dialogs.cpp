@@ -32,11 +32,16 @@ public:
                         QMessageBox::Ok, parent);
         box.exec();
     }
-    bool confirm(QWidget *parent, const QString &text) override
+    bool confirm(QWidget *parent, const QString &text) override { return ask(parent, text, QMessageBox::No); }
+    bool confirmYesDefault(QWidget *parent, const QString &text) override
     {
-        return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-               == QMessageBox::Yes;
+        return ask(parent, text, QMessageBox::Yes);
+    }
+    void closeQuestions(QWidget *parent) override
+    {
+        for (const QPointer<QMessageBox> &box : std::as_const(m_questions))
+            if (box && box->parentWidget() == parent)
+                box->done(QMessageBox::No);
     }
     void error(QWidget *parent, const QString &text) override
     {
@@ -54,13 +59,32 @@ public:
     {
         const QUrl url = target.contains(QLatin1String("://"))
                              ? QUrl(target)
-                             : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
+                             : QUrl::fromLocalFile(platform::absolutePath(target, platform::startDirectory()));
         QDesktopServices::openUrl(url);
     }
     bool canOpenDocument(const QString &path) override { return platform::hasDesktopHandler(path); }
-    void showHtml(const QString &indexPath) override { helpWindow()->showIndex(indexPath); }
+    QWidget *showHtml(const QString &indexPath) override
+    {
+        THelpWindow *h = helpWindow();
+        h->showIndex(indexPath);
+        return h;
+    }
 
 private:
+    bool ask(QWidget *parent, const QString &text, QMessageBox::StandardButton byDefault)
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No,
+                        parent);
+        box.setDefaultButton(byDefault);
+        box.setEscapeButton(QMessageBox::No);
+        m_questions.append(&box);
+        const int answer = box.exec();
+        m_questions.removeAll(QPointer<QMessageBox>(&box));
+        m_questions.removeAll(QPointer<QMessageBox>());
+        return answer == QMessageBox::Yes;
+    }
+    QList<QPointer<QMessageBox>> m_questions;
+
     static QString run(QWidget *parent, const FileDialogOptions &o, QFileDialog::AcceptMode mode)
     {
         QFileDialog d(parent, o.caption);
@@ -72,6 +96,7 @@ private:
         if (o.filterIndex >= 1 && o.filterIndex <= filters.size())
             d.selectNameFilter(filters.at(o.filterIndex - 1));
         d.setDefaultSuffix(o.defaultExt);
+        d.setDirectory(o.directory.isEmpty() ? platform::spindleFolder() : o.directory);
         if (!o.overwritePrompt)
             d.setOption(QFileDialog::DontConfirmOverwrite);
         if (!o.fileName.isEmpty())
@@ -89,23 +114,24 @@ Dialogs *g_current = nullptr;
 
 Dialogs &dialogs() { return g_current ? *g_current : g_qt; }
 
-void openHelp()
+QWidget *openHelp()
 {
     Dialogs &d = dialogs();
     const HelpFiles h = findHelp();
     if (!h.chm.isEmpty() && d.canOpenDocument(h.chm)) {
         d.openDocument(h.chm);
-        return;
+        return nullptr;
     }
     if (!h.html.isEmpty()) {
-        if (d.canOpenDocument(h.html))
+        if (d.canOpenDocument(h.html)) {
             d.openDocument(h.html);
-        else
-            d.showHtml(h.html);
-        return;
+            return nullptr;
+        }
+        return d.showHtml(h.html);
     }
     // Neither found: the desktop says what it can about the file named.
     d.openDocument(h.chm.isEmpty() ? platform::spindleFolder() + QStringLiteral("help.chm") : h.chm);
+    return nullptr;
 }
 void setDialogs(Dialogs *d) { g_current = d; }
 

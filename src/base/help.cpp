@@ -12,7 +12,7 @@ HelpFiles findHelp()
     HelpFiles h;
     const QString name = QStringLiteral("help.chm");
     const QString index = QStringLiteral("help/index.html");
-    for (const QString &folder : {platform::currentDir(), platform::spindleFolder()}) {
+    for (const QString &folder : {platform::startDirectory(), platform::spindleFolder()}) {
         const QDir dir(folder);
         if (h.chm.isEmpty() && platform::fileExists(dir.absoluteFilePath(name)))
             h.chm = QDir::cleanPath(dir.absoluteFilePath(name));

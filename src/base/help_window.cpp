@@ -14,6 +14,9 @@ THelpWindow::THelpWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QStringLiteral("Spindle Help"));
+    // Gone when closed: the main window, started only to show the help of
+    // a missing tool, ends with it.
+    setAttribute(Qt::WA_DeleteOnClose);
     Browser = new QTextBrowser(this);
     Browser->setObjectName(QStringLiteral("Browser"));
     Browser->setOpenExternalLinks(true);

@@ -33,6 +33,8 @@ int batch(const QStringList &argsIn)
         std::fputs("usage: spindle-cli batch TEMPLATE.mkiso [--mkisofs PATH] [--write FOLDER]\n", stderr);
         return 2;
     }
+    // Paths given here count from where spindle-cli was started.
+    templatePath = platform::absolutePath(templatePath);
     if (!QFileInfo::exists(templatePath)) {
         std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
         return 1;
@@ -53,7 +55,13 @@ int batch(const QStringList &argsIn)
         return 1;
     }
     if (haveMkisofs)
-        options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
+        options.setText(QStringLiteral("mkisofs_folder"), mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs) : mkisofs);
+    // build.bat goes where --write says and runs there: the template's
+    // relative paths count from that folder.
+    if (!writeFolder.isEmpty()) {
+        writeFolder = platform::absolutePath(writeFolder);
+        options.setText(QStringLiteral("batch_folder"), writeFolder);
+    }
 
     const iso::BuiltCommand built = iso::buildCommandLine(options);
     std::printf("%s\n", built.commandLine.toUtf8().constData());

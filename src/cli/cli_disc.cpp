@@ -13,12 +13,11 @@ namespace cli {
 
 namespace {
 
-// Runs one command line as the CD operations window does (Spindle's folder
-// current, the runner's settings of that window) and returns all it printed.
+// Runs one command line as the CD operations window does (in Spindle's
+// folder, the runner's settings of that window) and returns all it printed.
 // False when cdrecord is not in Spindle's folder.
 bool runCdrecord(const QString &commandLine, QStringList *lines)
 {
-    platform::setCurrentDir(platform::spindleFolder());
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     if (exec::findTool(cdrecord).isEmpty()) {
         std::fprintf(stderr, "%s\n", exec::missingToolMessage(cdrecord).toUtf8().constData());
@@ -33,6 +32,7 @@ bool runCdrecord(const QString &commandLine, QStringList *lines)
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     };
     cmd.CommandLine = commandLine;
+    cmd.WorkingDirectory = platform::spindleFolder();
     cmd.Execute();
     loop.exec();
     *lines = cmd.Lines();

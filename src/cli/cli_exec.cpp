@@ -4,6 +4,7 @@
 #include "exec/dos_command.h"
 #include "exec/progress.h"
 #include "exec/tools.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -20,7 +21,7 @@ namespace cli {
 int tools()
 {
     for (const QString &name : exec::toolNames()) {
-        const QString path = exec::findTool(name);
+        const QString path = exec::findTool(name, platform::startDirectory());
         std::printf("%s %s\n", name.toUtf8().constData(),
                     path.isEmpty() ? "missing" : path.toUtf8().constData());
     }

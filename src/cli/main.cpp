@@ -1,6 +1,7 @@
 // spindle-cli: Spindle's logic from a terminal, for scripts and for
 // reproducing exactly what a window runs.
 #include "cli_commands.h"
+#include "exec/command_line.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "platform/signals.h"
@@ -45,6 +46,19 @@ static int run(const QCoreApplication &app, int argc, char **argv)
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
+    // A value with a line break would write or run a line of its own.
+    // attrib only reads entries by their names, which may hold anything.
+    if (cmd != QLatin1String("attrib")) {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            if (exec::holdsControlCharacter(args.at(i))) {
+                std::fprintf(stderr,
+                             "spindle-cli: argument %d of %s holds a control character (such as a line break); "
+                             "no value may hold one\n",
+                             int(i + 1), cmd.toUtf8().constData());
+                return 2;
+            }
+        }
+    }
     if (cmd == QLatin1String("--version")) {
         std::printf("spindle-cli %s\n", SPINDLE_VERSION);
         return 0;

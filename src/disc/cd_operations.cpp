@@ -222,7 +222,7 @@ void TCD_Operations::FormActivate()
     TDebug_win *dbg = debugWindow();
     if (base::DebugMode && dbg)
         dbg->addEntry(QStringLiteral("entering CD operations module"));
-    platform::setCurrentDir(platform::spindleFolder());
+    DosCommand2->WorkingDirectory = platform::spindleFolder();
     CdrecordFound = ReadcdFound = false;
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     const QString readcd = platform::exeName(QStringLiteral("readcd"));
@@ -279,7 +279,7 @@ void TCD_Operations::ComboBox1Change()
     // The address the scan line gave, not one cut again from the entry: a
     // drive name may hold a comma.
     const QString address = m_addresses.at(index);
-    platform::setCurrentDir(platform::spindleFolder());
+    DosCommand1->WorkingDirectory = platform::spindleFolder();
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     // What the last drive could do says nothing about this one.
@@ -360,7 +360,6 @@ QString TCD_Operations::driveTitle() const
 
 void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
 {
-    platform::setCurrentDir(platform::spindleFolder());
     Tconsole *console = base::windows().console;
     if (commandLine.isEmpty())
         return; // the builders refuse a missing drive; targetAddress has said so
@@ -440,7 +439,7 @@ void TCD_Operations::btReadClick()
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
-    QFile capture(base::kCaptureFile);
+    QFile capture(platform::workFolder() + base::kCaptureFile);
     if (!capture.open(QIODevice::ReadOnly | QIODevice::Text)) {
         base::dialogs().error(this, platform::cannotOpenText(capture.fileName(), capture.errorString()));
         return;

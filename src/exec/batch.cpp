@@ -5,11 +5,11 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace exec {
 
@@ -31,9 +31,15 @@ bool startsWithWord(const QString &line, const char *word)
 
 } // namespace
 
-int runBatchFile(const QString &path)
+int runBatchFile(const QString &path, const QString &workingDirIn)
 {
-    QFile f(path);
+    const QString workingDir = workingDirIn.isEmpty() ? platform::startDirectory() : workingDirIn;
+    // The prompt a command processor shows: the folder without its closing
+    // separator, except for the root.
+    QString prompt = workingDir;
+    while (prompt.size() > 1 && prompt.endsWith(QLatin1Char('/')))
+        prompt.chop(1);
+    QFile f(platform::absolutePath(path, workingDir));
     if (!f.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "The batch file cannot be found: %s (%s)\n",
                      path.toLocal8Bit().constData(), f.errorString().toLocal8Bit().constData());
@@ -54,7 +60,7 @@ int runBatchFile(const QString &path)
         if (line.isEmpty())
             continue;
         if (echo && !quiet)
-            out("\n" + QDir::currentPath().toUtf8() + ">" + line.toUtf8() + "\n");
+            out("\n" + prompt.toUtf8() + ">" + line.toUtf8() + "\n");
         if (startsWithWord(line, "rem"))
             continue;
         if (startsWithWord(line, "echo")) {
@@ -70,20 +76,30 @@ int runBatchFile(const QString &path)
             continue;
         }
         if (startsWithWord(line, "pause")) {
-            out("Press any key to continue . . . ");
+            // A terminal waits for its key: ask first. Otherwise the prompt
+            // is shown only for a line that really answers it (the console's
+            // queued empty line); at the end of the input nothing waits, so
+            // nothing is asked.
             char buf[256];
             // Unbuffered, so the programs after it still get their input;
             // a termination signal while waiting ends the run.
             static const bool unbuffered = std::setvbuf(stdin, nullptr, _IONBF, 0) == 0;
             (void)unbuffered;
-            platform::waitForInput(0);
-            if (std::fgets(buf, sizeof buf, stdin))
-                out("\n");
+            if (::isatty(0)) {
+                out("Press any key to continue . . . ");
+                platform::waitForInput(0);
+                if (std::fgets(buf, sizeof buf, stdin))
+                    out("\n");
+            } else {
+                platform::waitForInput(0);
+                if (std::fgets(buf, sizeof buf, stdin))
+                    out("Press any key to continue . . . \n");
+            }
             continue;
         }
         const QStringList words = splitCommandLine(line);
-        const auto [program, args] = TDosCommand::resolve(words);
-        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args);
+        const auto [program, args] = TDosCommand::resolve(words, workingDir);
+        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args, workingDir);
         if (last == platform::kNotStartable) {
             std::fprintf(stderr, "'%s' is not recognized as an internal or external command,\n"
                                  "operable program or batch file.\n",

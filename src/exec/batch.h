@@ -7,9 +7,10 @@ namespace exec {
 // subset Spindle writes: "@" prefix, echo off / echo on, echo TEXT, rem,
 // pause, and any other line as a program run directly (split and searched
 // the way the runner does), waited for, its output passed through.
-// Returns the exit code of the last program run (0 when none ran), or 1
-// when the file cannot be read.
-int runBatchFile(const QString &path);
+// Every program runs in `workingDir` (the start directory when empty), which
+// the echo prompt shows. Returns the exit code of the last program run (0
+// when none ran), or 1 when the file cannot be read.
+int runBatchFile(const QString &path, const QString &workingDir = QString());
 
 // Error level of a line whose program cannot be found or started, as a
 // command processor sets it.

@@ -107,4 +107,14 @@ QString quoteProgram(const QString &path)
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
+bool holdsControlCharacter(const QString &value)
+{
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || u == 0x7f)
+            return true;
+    }
+    return false;
+}
+
 } // namespace exec

@@ -24,4 +24,9 @@ QString quoteArgument(const QString &value);
 // the path between quotes, or an empty string when it holds a quote.
 QString quoteProgram(const QString &path);
 
+// True when `value` holds a control character other than a tab (a line
+// break, say): such a value would start a new line in a batch or list file,
+// so no value from a user may hold one.
+bool holdsControlCharacter(const QString &value);
+
 } // namespace exec

@@ -6,9 +6,13 @@
 #include "tools.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QLocale>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 const QString kCaption = QStringLiteral("Console capture");
@@ -92,7 +96,6 @@ void Tconsole::showPercent(int percent)
 void Tconsole::FormActivate()
 {
     if (base::Win9xMode) {
-        platform::setCurrentDir(platform::spindleFolder());
         m_captureFile.bind(platform::workFolder() + base::kCaptureFile);
     }
 }
@@ -109,6 +112,8 @@ void Tconsole::Memo1Change()
 
 void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
+    // A "Stop the running command?" still open asks about a run that is over.
+    base::dialogs().closeQuestions(this);
     const bool watched = m_watching;
     const QString success = std::exchange(m_successText, QString());
     m_watching = false;
@@ -128,13 +133,20 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     showPercent(-1);
     StopBT->setEnabled(false);
     if (m_result.isEmpty()) {
-        base::dialogs().message(this, QStringLiteral("Process finished!") + success, QStringLiteral("Info"),
-                               base::Dialogs::Icon::Information);
+        QString text = QStringLiteral("Process finished!") + success;
+        const QFileInfo output(m_outputFile);
+        if (!m_outputFile.isEmpty() && output.isFile())
+            text += QStringLiteral("\n%1: %2 (%3 bytes)")
+                        .arg(m_outputFile, QLocale::c().formattedDataSize(output.size()))
+                        .arg(output.size());
+        m_outputFile.clear();
+        base::dialogs().message(this, text, QStringLiteral("Info"), base::Dialogs::Icon::Information);
         close();
         return;
     }
     base::dialogs().message(this, QStringLiteral("Process finished!\n") + m_result, QStringLiteral("Warning"),
                            base::Dialogs::Icon::Warning);
+    offerToDeleteOutput();
     if (!watched || !isVisible())
         return;
     // The output stays for the user to read and copy.
@@ -142,6 +154,22 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     CloseBT->show();
     CloseBT->setDefault(true);
     CloseBT->setFocus();
+}
+
+void Tconsole::offerToDeleteOutput()
+{
+    const QString path = std::exchange(m_outputFile, QString());
+    if (path.isEmpty() || m_outputExisted)
+        return; // a file that was there before the run is never deleted
+    // Only a plain file the run made; a link or folder that appeared is
+    // not the tool's image.
+    const QFileInfo fi(path);
+    if (fi.isSymLink() || !fi.isFile())
+        return;
+    if (!base::dialogs().confirmYesDefault(this, QStringLiteral("Delete the incomplete image %1?").arg(path)))
+        return;
+    if (!platform::removeFile(path))
+        base::dialogs().error(this, QStringLiteral("Cannot delete file \"%1\". %2").arg(path, platform::lastErrorText()));
 }
 
 void Tconsole::StopBTClick()
@@ -202,13 +230,27 @@ void Tconsole::done(int r)
     QDialog::done(r);
 }
 
-void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 totalBytes)
+void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 totalBytes,
+                   const QString &workingDirectory)
 {
     m_ended = false;
     m_result.clear();
     m_lines.clear();
+    const QString folder = workingDirectory.isEmpty() ? platform::spindleFolder() : workingDirectory;
+    // The first line is what runs, where, as a terminal shows it: the user
+    // can read and copy exactly that.
+    QString prompt = folder;
+    while (prompt.size() > 1 && prompt.endsWith(QLatin1Char('/')))
+        prompt.chop(1);
+    m_lines.add(prompt + QLatin1Char('>') + commandLine);
+    m_outputFile = std::exchange(m_nextOutputFile, QString());
+    {
+        const QFileInfo output(m_outputFile);
+        m_outputExisted = !m_outputFile.isEmpty() && (output.exists() || output.isSymLink());
+    }
     DosCommand1->setOutputLines(&m_lines);
     DosCommand1->CommandLine = commandLine;
+    DosCommand1->WorkingDirectory = folder;
     DosCommand1->Execute();
     for (const QString &line : input)
         DosCommand1->SendLine(line, true);

@@ -37,13 +37,20 @@ public:
     // The caller's whole sequence: clear the memo, point the runner at it,
     // set the command line, Execute, queue the input lines, show modally.
     // `totalBytes`: what a dd run copies, when the caller knows it, for the
-    // progress bar.
-    void run(const QString &commandLine, const QStringList &input = {}, qint64 totalBytes = 0);
+    // progress bar. The tool runs in `workingDirectory`, Spindle's folder
+    // when empty.
+    void run(const QString &commandLine, const QStringList &input = {}, qint64 totalBytes = 0,
+             const QString &workingDirectory = QString());
     // Before showing the console for a run started by hand.
     void setProgressTotal(qint64 bytes) { m_totalBytes = bytes; }
     // A line the next run's success box adds under "Process finished!"
     // ("Disc written"); used for that run only.
     void setSuccessText(const QString &text) { m_successText = text.isEmpty() ? text : QLatin1Char('\n') + text; }
+    // The file the next run() writes (an image), absolute. When that run
+    // fails or is stopped and the file did not exist before it, the user is
+    // asked whether to delete what it left; after a success the result box
+    // names the file and its size. Each run() takes it and clears it.
+    void setOutputFile(const QString &path) { m_nextOutputFile = path; }
 
     // Empty after a run that ended with exit code 0; otherwise the line that
     // says why it did not ("The command failed with exit code 2.").
@@ -60,6 +67,10 @@ protected:
 private:
     void startWatching();
     void showPercent(int percent);
+    void offerToDeleteOutput();
+    QString m_nextOutputFile;
+    QString m_outputFile;        // of the current run
+    bool m_outputExisted = false; // before the current run started
     base::MemoLines m_lines;
     base::SpillFile m_captureFile;
     QString m_result;

@@ -87,7 +87,7 @@ void TDosCommand::setErrorReporter(std::function<void(const QString &)> reporter
     errorReporter() = std::move(reporter);
 }
 
-std::pair<QString, QStringList> TDosCommand::resolve(const QStringList &words)
+std::pair<QString, QStringList> TDosCommand::resolve(const QStringList &words, const QString &workingDir)
 {
     if (words.isEmpty() || words.first().isEmpty())
         return {};
@@ -95,13 +95,13 @@ std::pair<QString, QStringList> TDosCommand::resolve(const QStringList &words)
     const QStringList rest = words.mid(1);
     const QString lower = name.toLower();
     if (lower.endsWith(QLatin1String(".bat")) || lower.endsWith(QLatin1String(".cmd"))) {
-        const QString file = platform::findFile(name);
+        const QString file = platform::findFile(name, workingDir);
         const QString interpreter = platform::executableFolder() + QStringLiteral("spindle-cli");
         if (file.isEmpty() || !QFileInfo(interpreter).isExecutable())
             return {};
         return {interpreter, QStringList{QStringLiteral("run-bat"), file} + rest};
     }
-    const QString path = platform::findProgram(name);
+    const QString path = platform::findProgram(name, workingDir);
     if (path.isEmpty())
         return {};
     return {path, rest};
@@ -138,7 +138,7 @@ void TDosCommand::startRun()
             reportPending(*run, true);
     });
 
-    const auto [program, args] = resolve(splitCommandLine(CommandLine));
+    const auto [program, args] = resolve(splitCommandLine(CommandLine), WorkingDirectory);
     if (program.isEmpty()) {
         QTimer::singleShot(0, run, [this] { finishRun(kNotStarted, RunEnd::NotStarted); });
         return;
@@ -147,6 +147,8 @@ void TDosCommand::startRun()
     run->proc->setProcessChannelMode(QProcess::MergedChannels);
     run->proc->setProgram(program);
     run->proc->setArguments(args);
+    if (!WorkingDirectory.isEmpty())
+        run->proc->setWorkingDirectory(WorkingDirectory);
     connect(run->proc, &QProcess::readyReadStandardOutput, this, &TDosCommand::drain);
     connect(run->proc, &QProcess::finished, this, [this, run](int code, QProcess::ExitStatus st) {
         if (m_run.get() != run)

@@ -56,6 +56,9 @@ public:
     // Published settings. ShowWindow and CreationFlag are kept for what the
     // windows set; on this platform children never get a window of their own.
     QString CommandLine;
+    // The folder the program runs in (and where a relative program name is
+    // looked for); empty: Spindle's own start directory.
+    QString WorkingDirectory;
     TNewLineEvent OnNewLine;
     TTerminateEvent OnTerminated;
     bool InputToOutput = false;
@@ -87,7 +90,7 @@ public:
     // Resolves the program of a split command line: batch files run through
     // Spindle's own interpreter. Returns {program, arguments}; the program
     // is empty when nothing runnable was found.
-    static std::pair<QString, QStringList> resolve(const QStringList &words);
+    static std::pair<QString, QStringList> resolve(const QStringList &words, const QString &workingDir = QString());
 
 private:
     struct Run;

@@ -3,8 +3,6 @@
 #include "command_line.h"
 #include "platform/platform.h"
 
-#include <QDir>
-
 namespace exec {
 
 QStringList toolNames()
@@ -15,10 +13,13 @@ QStringList toolNames()
     return names;
 }
 
-QString findTool(const QString &fileName)
+QString findTool(const QString &fileName, const QString &firstFolder)
 {
-    if (platform::fileExists(fileName))
-        return QDir::current().absoluteFilePath(fileName);
+    if (!firstFolder.isEmpty()) {
+        const QString first = platform::absolutePath(fileName, firstFolder);
+        if (platform::fileExists(first))
+            return first;
+    }
     const QString inFolder = platform::spindleFolder() + fileName;
     return platform::fileExists(inFolder) ? inFolder : QString();
 }

@@ -6,9 +6,10 @@ namespace exec {
 
 // The five console tools, in the order the start-up check searches them.
 QStringList toolNames();
-// Looks for a tool file: the bare name relative to the current directory,
-// then in Spindle's folder. Returns the path found, or empty.
-QString findTool(const QString &fileName);
+// Looks for a tool file: in `firstFolder` when one is given (the start
+// directory, for the start-up check), then in Spindle's folder. Returns the
+// path found, or empty.
+QString findTool(const QString &fileName, const QString &firstFolder = QString());
 // "Couldn't find NAME . Please put NAME in Spindle folder" for a tool
 // file name as the platform spells it.
 QString missingToolMessage(const QString &fileName);

@@ -4,7 +4,7 @@
 #include "exec/tools.h"
 #include "platform/platform.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -15,9 +15,36 @@ namespace {
 const QString kBatchName = QStringLiteral("build.bat");
 } // namespace
 
+QString batchFolderPath(const QString &folder)
+{
+    return platform::absolutePath(folder, platform::spindleFolder());
+}
+
+QString runFolder(const IsoOptions &o)
+{
+    const QString folder = o.text(QStringLiteral("batch_folder"));
+    return folder.isEmpty() ? platform::spindleFolder() : batchFolderPath(folder);
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString outputImagePath(const IsoOptions &o)
+{
+    const QString folder = o.text(QStringLiteral("output_folder"));
+    const QString name = o.text(QStringLiteral("output_filename"));
+    if (folder.isEmpty() || name.isEmpty())
+        return QString();
+    return platform::absolutePath(joinPath(folder, name), runFolder(o));
+}
+
 QString batchFilePath(const QString &folder)
 {
-    return QDir(QFileInfo(folder).absoluteFilePath()).filePath(kBatchName);
+    return joinPath(batchFolderPath(folder), kBatchName);
 }
 
 bool writeBatchFile(const QString &folder, const QString &commandLine, QString *error)
@@ -31,6 +58,34 @@ bool writeBatchFile(const QString &folder, const QString &commandLine, QString *
     if (error)
         *error = platform::cannotCreateText(path, reason);
     return false;
+}
+
+QString batchFileCommandLine(const QString &path)
+{
+    // Make Batch writes a few hundred bytes; anything far larger is not its.
+    constexpr qint64 kLimit = 1 << 20;
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray all = f.read(kLimit + 1);
+    if (all.size() > kLimit)
+        return QString();
+    const QList<QByteArray> lines = all.split('\n');
+    if (lines.size() < 6)
+        return QString();
+    QByteArray line = lines.at(5);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+QString outputOfCommandLine(const QString &commandLine, const QString &runFolder)
+{
+    const QStringList words = exec::splitCommandLine(commandLine);
+    const qsizetype at = words.indexOf(QStringLiteral("-o"));
+    if (at < 1 || at + 1 >= words.size() || words.at(at + 1).isEmpty())
+        return QString();
+    return platform::absolutePath(words.at(at + 1), runFolder);
 }
 
 QString batchCommandLine(const QString &folder)
@@ -61,14 +116,20 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
     auto onAndEnabled = [&](const char *k) { return on(k) && o.isEnabled(QLatin1String(k)); };
     auto text = [&](const char *k) { return o.text(QLatin1String(k)); };
     auto quoted = [](const QString &v) { return exec::quoteArgument(v); };
+    // Every path goes on the line absolute, so none can read as an option
+    // and none depends on the folder the line runs in.
+    const QString base = runFolder(o);
+    auto path = [&](const char *k) { return platform::absolutePath(text(k), base); };
     auto flag = [&](const char *k, const char *piece) {
         if (on(k))
             cl += QLatin1String(piece);
     };
 
     if (!text("mkisofs_folder").isEmpty()) {
+        // A bare name is looked for as any program is; a path is absolute.
+        const QString mkisofs = text("mkisofs_folder");
+        const QString program = exec::quoteProgram(mkisofs.contains(QLatin1Char('/')) ? path("mkisofs_folder") : mkisofs);
         // The program word cannot carry a double quote.
-        const QString program = exec::quoteProgram(text("mkisofs_folder"));
         if (program.isEmpty())
             b.messages << QStringLiteral("Path to %1 can't hold a double quote").arg(mkisofsFileName());
         cl += program;
@@ -95,7 +156,7 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
     if (on("other_param_2") && !text("other_param_value_2").isEmpty())
         cl += QLatin1Char(' ') + text("other_param_value_2");
     if (on("sorting") && !text("sorting_list").isEmpty())
-        cl += QStringLiteral(" -sort ") + quoted(text("sorting_list"));
+        cl += QStringLiteral(" -sort ") + quoted(path("sorting_list"));
     if (onAndEnabled("boot_info_table"))
         cl += QStringLiteral(" -boot-info-table");
     if (onAndEnabled("boot_load_segment")) {
@@ -121,7 +182,7 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
     if (onAndEnabled("joliet_boot_cat"))
         cl += QStringLiteral(" -hide-joliet boot.catalog");
     if (!text("output_folder").isEmpty() && !text("output_filename").isEmpty())
-        cl += QStringLiteral(" -o ") + quoted(text("output_folder") + text("output_filename"));
+        cl += QStringLiteral(" -o ") + quoted(outputImagePath(o));
     else
         b.messages << QStringLiteral("Output folder or file name isn't specified");
     if (on("bootable")) {
@@ -139,7 +200,7 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
         if (!text(key).isEmpty())
             cl += QLatin1String(prefix) + quoted(text(key));
     if (!text("root_folder").isEmpty())
-        cl += QLatin1Char(' ') + quoted(text("root_folder"));
+        cl += QLatin1Char(' ') + quoted(path("root_folder"));
     else
         b.messages << QStringLiteral("Root of CD tree isn't specified");
     return b;

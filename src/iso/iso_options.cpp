@@ -1,5 +1,7 @@
 #include "iso_options.h"
 
+#include "platform/path_codec.h"
+
 namespace iso {
 
 const QList<OptionDef> &optionTable()
@@ -77,12 +79,6 @@ const QHash<QString, QStringList> &dependents()
 }
 } // namespace
 
-QString slashForm(const QString &path)
-{
-    QString p = path;
-    return p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-}
-
 IsoOptions::IsoOptions()
 {
     for (const OptionDef &d : optionTable()) {
@@ -137,9 +133,9 @@ void IsoOptions::applyRule(const QString &key, bool on)
 QString IsoOptions::normalised(const QString &key, const QString &value) const
 {
     if (key == QLatin1String("root_folder") || key == QLatin1String("output_folder"))
-        return slashForm(value);
+        return platform::slashForm(value);
     if (key == QLatin1String("boot_image")) {
-        QString v = slashForm(value);
+        QString v = platform::slashForm(value);
         const QString root = m_texts.value(QStringLiteral("root_folder"));
         if (!root.isEmpty())
             v.remove(root, Qt::CaseSensitive);
@@ -194,7 +190,9 @@ void IsoOptions::clearAll()
     off({"boot_load_size"});
     setText(QStringLiteral("blsize_value"), QStringLiteral("4"));
     off({"charset"});
-    empty({"charset_value", "root_folder", "output_folder", "output_filename", "batch_folder", "mkisofs_folder"});
+    // The mkisofs location stays: it is where the tool is, not an option of
+    // the image.
+    empty({"charset_value", "root_folder", "output_folder", "output_filename", "batch_folder"});
     off({"bootable"});
     empty({"boot_image"});
     off({"no_emulation"});

@@ -64,7 +64,4 @@ private:
     QSet<QString> m_disabled;
 };
 
-// Forward slashes for backslashes.
-QString slashForm(const QString &path);
-
 } // namespace iso

@@ -371,7 +371,7 @@ void TMkisofs_form::FormActivate()
 {
     if (base::DebugMode && base::windows().Debug_win)
         base::windows().Debug_win->addEntry(QStringLiteral("entering Make ISO module"));
-    platform::setCurrentDir(platform::spindleFolder());
+    m_dialogFolder = platform::spindleFolder();
     const QString mkisofs = platform::spindleFolder() + iso::mkisofsFileName();
     if (platform::fileExists(mkisofs)) {
         m_options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
@@ -410,9 +410,16 @@ void TMkisofs_form::Button1Click() { pickFolderInto(QStringLiteral("root_folder"
 void TMkisofs_form::Button2Click() { pickFolderInto(QStringLiteral("output_folder")); }
 void TMkisofs_form::Button3Click() { pickFolderInto(QStringLiteral("batch_folder")); }
 
-void TMkisofs_form::Button4Click()
+base::FileDialogOptions TMkisofs_form::dialogOptions() const
 {
     base::FileDialogOptions o;
+    o.directory = m_dialogFolder;
+    return o;
+}
+
+void TMkisofs_form::Button4Click()
+{
+    base::FileDialogOptions o = dialogOptions();
     const QString name = iso::mkisofsFileName();
     o.filter = platform::exeSuffix().isEmpty() ? QStringLiteral("%1|%1|All files|*").arg(name)
                                                : QStringLiteral("%1|%1|EXE files|*.exe").arg(name);
@@ -423,19 +430,19 @@ void TMkisofs_form::Button4Click()
 
 void TMkisofs_form::Button5Click()
 {
-    base::FileDialogOptions o;
+    base::FileDialogOptions o = dialogOptions();
     o.filter = QStringLiteral("List Files (*.lst)|*.lst|All Files|*.*");
     o.defaultExt = QStringLiteral("lst");
     const QString path = base::dialogs().openFile(this, o);
     if (path.isEmpty())
         return;
     m_options.setText(QStringLiteral("sorting_list"), path);
-    m_options.setText(QStringLiteral("sorting_list"), iso::slashForm(m_options.text(QStringLiteral("sorting_list"))));
+    m_options.setText(QStringLiteral("sorting_list"), platform::slashForm(m_options.text(QStringLiteral("sorting_list"))));
 }
 
 void TMkisofs_form::BTopenBimgClick()
 {
-    base::FileDialogOptions o;
+    base::FileDialogOptions o = dialogOptions();
     o.filter = QStringLiteral("Boot sectors (*.bin)|*.bin|Image Files (*.img)|*.img|WinImage files (*.ima)|*.ima|"
                               "All recognized files|*.bin;*.img;*.ima|All files|*.*");
     o.filterIndex = 4;
@@ -469,7 +476,7 @@ void TMkisofs_form::QuitClick() { close(); }
 
 void TMkisofs_form::OpenTemplateClick()
 {
-    base::FileDialogOptions o;
+    base::FileDialogOptions o = dialogOptions();
     o.filter = kTemplateFilter;
     const QString path = base::dialogs().openFile(this, o);
     if (path.isEmpty())
@@ -496,7 +503,7 @@ void TMkisofs_form::OpenTemplateClick()
 
 void TMkisofs_form::SaveTemplateClick()
 {
-    base::FileDialogOptions o;
+    base::FileDialogOptions o = dialogOptions();
     o.filter = kTemplateFilter;
     o.defaultExt = QStringLiteral("mkiso");
     o.overwritePrompt = true;
@@ -526,7 +533,7 @@ void TMkisofs_form::MkBatBTClick()
         base::dialogs().error(this, error);
         return;
     }
-    platform::setCurrentDir(QFileInfo(iso::batchFilePath(folder)).absolutePath());
+    m_dialogFolder = iso::batchFolderPath(folder);
 }
 
 void TMkisofs_form::RunBatBTClick()
@@ -538,10 +545,33 @@ void TMkisofs_form::RunBatBTClick()
         base::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
         return;
     }
+    const QString batchFolder = iso::batchFolderPath(folder);
+    const QString batchPath = iso::batchFilePath(folder);
+    if (!platform::fileExists(batchPath)) {
+        base::dialogs().info(
+            this, QStringLiteral("There is no build.bat in %1 yet: press Make Batch first.").arg(batchFolder));
+        return;
+    }
+    m_dialogFolder = batchFolder;
+    // What runs is what the form shows: a build.bat written for other
+    // options is offered to be written again first. A form that builds no
+    // whole command line has nothing to offer instead.
+    QString onDisk = iso::batchFileCommandLine(batchPath);
+    const iso::BuiltCommand built = iso::buildCommandLine(m_options);
+    if (built.messages.isEmpty() && built.commandLine != onDisk
+        && base::dialogs().confirm(
+            this, QStringLiteral("The options changed since build.bat was written. Write it again and run?"))) {
+        QString error;
+        if (!iso::writeBatchFile(folder, built.commandLine, &error)) {
+            base::dialogs().error(this, error);
+            return;
+        }
+        onDisk = built.commandLine;
+    }
     const QString commandLine = iso::batchCommandLine(folder);
-    platform::setCurrentDir(QFileInfo(iso::batchFilePath(folder)).absolutePath());
     Tconsole *console = base::windows().console;
-    console->run(commandLine, {QString()}); // the empty line answers the closing "pause"
+    console->setOutputFile(iso::outputOfCommandLine(onDisk, batchFolder));
+    console->run(commandLine, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"
     if (base::DebugMode && base::windows().Debug_win) {
         base::windows().Debug_win->addEntry(commandLine);
         base::windows().Debug_win->addText(console->capturedText());

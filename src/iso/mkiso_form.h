@@ -1,6 +1,8 @@
 #pragma once
 #include "iso_options.h"
 
+#include "base/dialogs.h"
+
 #include <QDialog>
 #include <QHash>
 
@@ -95,4 +97,8 @@ private:
     QHash<QString, QLineEdit *> m_edits;
     QHash<QObject *, QString> m_keyOf;
     bool m_runBatchLocked = false;
+    // Where the file dialogs open: Spindle's folder, or the batch folder
+    // after Make Batch or Run Batch.
+    QString m_dialogFolder;
+    base::FileDialogOptions dialogOptions() const;
 };

@@ -130,7 +130,7 @@ bool saveTemplate(const QString &path, const IsoOptions &o, QString *error)
     QString reason;
     if (!f.save(path, &reason)) {
         if (error)
-            *error = QStringLiteral("Unable to write to %1").arg(path);
+            *error = QStringLiteral("Unable to write to %1. %2").arg(path, reason);
         return false;
     }
     return true;

@@ -1,10 +1,15 @@
 #include "files.h"
 
+#include "path_codec.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -28,10 +33,57 @@ bool createEmptyFile(const QString &path, QString *reason)
 
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
-        if (reason) *reason = f.errorString();
+    // A temporary file beside the target, renamed over it only once every
+    // byte is on the disk: a full disk or any other failure leaves the old
+    // file whole, and the reason is the system's own (errno) text.
+    const QByteArray target = encodePath(path);
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    auto fail = [&](int err) {
+        if (reason) *reason = errorText(err);
         return false;
+    };
+    if (fd < 0)
+        return fail(errno);
+    auto failAndRemove = [&](int err) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(err);
+    };
+    // The file keeps the mode of the one it replaces (or gets the usual
+    // mode of a new file), not the temporary file's 0600.
+    struct stat st {};
+    mode_t mode = 0;
+    if (::stat(target.constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0)
+        return failAndRemove(errno);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failAndRemove(errno);
+        }
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        return failAndRemove(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temp.constData());
+        return fail(err);
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temp.constData());
+        return fail(err);
     }
     return true;
 }

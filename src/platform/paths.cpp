@@ -53,11 +53,21 @@ QString workFolder()
     return withSeparator(data);
 }
 
-bool setCurrentDir(const QString &folder)
-{
-    return !folder.isEmpty() && QDir::setCurrent(folder);
-}
+namespace {
+// Read while the library loads, before anything could change it.
+QString g_startDirectory = withSeparator(QDir::currentPath());
+} // namespace
 
-QString currentDir() { return QDir::currentPath(); }
+QString startDirectory() { return g_startDirectory; }
+
+void setStartDirectory(const QString &folder) { g_startDirectory = withSeparator(folder); }
+
+QString absolutePath(const QString &path, const QString &base)
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    const QString folder = base.isEmpty() ? startDirectory() : withSeparator(base);
+    return folder + path;
+}
 
 } // namespace platform

@@ -20,8 +20,15 @@ void setSpindleFolder(const QString &folder);
 // data folder, created when needed. With a trailing separator.
 QString workFolder();
 
-// Makes `folder` the process's current directory; false when that fails.
-bool setCurrentDir(const QString &folder);
-QString currentDir();
+// The folder Spindle was started in, with a trailing separator. Read once
+// at start: Spindle never changes its own current directory, it gives each
+// tool its working directory instead. Tests point it elsewhere.
+QString startDirectory();
+void setStartDirectory(const QString &folder);
+
+// `path` made absolute against the absolute folder `base` (the start
+// directory when empty). An absolute or empty path is returned as it is;
+// nothing is cleaned, so every byte of the name stays.
+QString absolutePath(const QString &path, const QString &base = QString());
 
 } // namespace platform

@@ -50,11 +50,12 @@ void endAllJobs();
 constexpr int kNotStartable = -1;
 
 // Runs a program as a job with this process's standard input, output and
-// error, waits for its end, then ends what it left in its group. Returns
-// its exit status (128 plus the signal number when a signal ended it), or
-// kNotStartable. A termination signal while it waits ends every job and
-// this process (see endJobsAndExit).
-int runAndWait(const QString &program, const QStringList &args);
+// error, in `workingDir` (this process's own when empty), waits for its end,
+// then ends what it left in its group. Returns its exit status (128 plus
+// the signal number when a signal ended it), or kNotStartable (also when
+// `workingDir` cannot be entered). A termination signal while it waits ends
+// every job and this process (see endJobsAndExit).
+int runAndWait(const QString &program, const QStringList &args, const QString &workingDir = QString());
 
 // Blocks until `fd` has input (or its end); a termination signal meanwhile
 // ends every job and this process.

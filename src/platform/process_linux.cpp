@@ -449,7 +449,7 @@ void endLeftovers(pid_t group)
 }
 } // namespace
 
-int runAndWait(const QString &program, const QStringList &args)
+int runAndWait(const QString &program, const QStringList &args, const QString &workingDir)
 {
     if (g_ending.load())
         return kNotStartable;
@@ -467,6 +467,8 @@ int runAndWait(const QString &program, const QStringList &args)
     if (::pipe2(report, O_CLOEXEC) != 0)
         return kNotStartable;
     const pid_t parent = ::getpid();
+    // The child enters its folder itself; this process's stays as it is.
+    const QByteArray dir = encodePath(workingDir);
     // The child must not run Spindle's handlers: they stay blocked across
     // the fork until the child has reset them.
     sigset_t caught, before;
@@ -487,6 +489,11 @@ int runAndWait(const QString &program, const QStringList &args)
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(127);
+        if (!dir.isEmpty() && ::chdir(dir.constData()) != 0) {
+            const int e = errno;
+            (void)!::write(report[1], &e, sizeof e);
+            ::_exit(127);
+        }
         ::execve(argv[0], argv.data(), environ);
         const int e = errno;
         (void)!::write(report[1], &e, sizeof e);

@@ -156,7 +156,6 @@ void Tother_form::FormActivate()
     cboxFloppy->addItems(removable);
     cboxCDROM->addItems(cdrom);
 
-    platform::setCurrentDir(platform::spindleFolder());
     const bool haveBbie = !exec::findTool(platform::exeName(QStringLiteral("bbie"))).isEmpty();
     if (!haveBbie)
         base::dialogs().plain(this, tools::missingBbieText());
@@ -245,7 +244,7 @@ void Tother_form::btWriteIMGClick()
 
 void Tother_form::startJob(const QString &commandLine, qint64 totalBytes, bool writesDevice)
 {
-    platform::setCurrentDir(tools::jobFolder());
+    DosCommand1->WorkingDirectory = tools::jobFolder();
     m_lines.clear();
     m_lines.setText(tools::jobHeader());
     DosCommand1->setOutputLines(&m_lines);

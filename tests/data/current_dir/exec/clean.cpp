@@ -1,0 +1,9 @@
+// Names that only look alike: none of these touches the current directory.
+// QDir::currentPath() in a comment is not a call.
+#include <QDir>
+QString spindleFolderCurrent();
+QString a(const QString &p) { return QDir(p).absoluteFilePath("x"); }
+QString b(const QString &p) { return QFileInfo(p).absoluteFilePath(); }
+int currentPathLength = 0;
+void mychdir();
+const char *s = "getcwd";

@@ -1,0 +1,3 @@
+// The platform layer may read it, once, at start.
+#include <QDir>
+static QString g_start = QDir::currentPath();

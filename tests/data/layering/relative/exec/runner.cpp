@@ -1,0 +1,2 @@
+// A relative include that climbs out of exec/ into app/.
+#include "../app/windows.h"
