@@ -241,7 +241,7 @@ private slots:
     {
         loadText("/b 1\r\n/a x\r\n/c 3\r\n");
         f->Button1->click();
-        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'x' is not a valid integer value"));
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'x' is not a valid integer value (row 2)"));
         QCOMPARE(paths(), (QStringList{"/b", "/a", "/c"}));
         f->sortList()->setWeight(1, "2");
         setCurrentRow(2);

@@ -41,6 +41,10 @@ int sortlist(const QStringList &args)
     const bool import = op == QLatin1String("import");
     if (!tree::readSortFile(in, !import, &rows, &error))
         return fail(error);
+    const tree::WeightCheck check = tree::checkWeights(rows);
+    if (check.count > 0)
+        std::fprintf(stderr, "%s: %s\n", in.toUtf8().constData(),
+                     tree::noValidWeightText(check).toUtf8().constData());
     list.insertEntries(import ? tree::joinedTo(tree::baseFolder(base), rows) : rows);
     if (threeArgs) {
         if (!list.sort(&error))

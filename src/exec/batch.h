@@ -8,8 +8,10 @@ namespace exec {
 // pause, and any other line as a program run directly (split and searched
 // the way the runner does), waited for, its output passed through.
 // Returns the exit code of the last program run (0 when none ran), or 1
-// when the file cannot be read.
+// when the file cannot be read: only a regular file of at most
+// kBatchFileLimit bytes is ("Text exceeds memo capacity" above it).
 int runBatchFile(const QString &path);
+constexpr qint64 kBatchFileLimit = qint64(64) << 20;
 
 // Error level of a line whose program cannot be found or started, as a
 // command processor sets it.
