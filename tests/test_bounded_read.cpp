@@ -35,6 +35,8 @@ class TestBoundedRead : public QObject
     QString folder() const { return path("folder"); }
     QString overList() const { return path("over.lst"); }
     QString overTemplate() const { return path("over.mkiso"); }
+    // Small in bytes, but one line more than a list takes.
+    QString manyLines() const { return path("lines.lst"); }
     QStringList notRegular() const { return {QStringLiteral("/dev/zero"), fifo(), folder()}; }
 
     static bool sparse(const QString &file, qint64 size)
@@ -69,6 +71,7 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         QVERIFY(sparse(overList(), tree::kSortFileLimit + 1));
         QVERIFY(sparse(overTemplate(), iso::ProfileFile::kProfileLimit + 1));
+        QVERIFY(writeAll(manyLines(), QByteArray(tree::kSortFileLines, '\n') + "/last 1"));
         QCOMPARE(tree::kSortFileLimit, qint64(64) << 20);
         QCOMPARE(exec::kBatchFileLimit, qint64(64) << 20);
         QCOMPARE(iso::ProfileFile::kProfileLimit, qint64(1) << 20);
@@ -123,6 +126,7 @@ private slots:
                 {fifo(), notRegularError(fifo())},
                 {folder(), notRegularError(folder())},
                 {overList(), QStringLiteral("Text exceeds memo capacity")},
+                {manyLines(), QStringLiteral("Text exceeds memo capacity")},
             };
             for (const auto &[file, message] : cases) {
                 for (QPushButton *button : {f.Button14, f.Button15}) {
@@ -137,6 +141,21 @@ private slots:
         }
         base::setDialogs(nullptr);
         delete dialogs;
+    }
+
+    // At the limits a list is still read.
+    void atTheLimits()
+    {
+        QList<tree::SortRow> rows;
+        QString error;
+        QVERIFY(writeAll(path("full.lst"), QByteArray(tree::kSortFileLines - 1, '\n') + "/last 1"));
+        QVERIFY2(tree::readSortFile(path("full.lst"), true, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), tree::kSortFileLines);
+        QCOMPARE(rows.last(), (tree::SortRow{"/last", "1"}));
+        QVERIFY(sparse(path("at.lst"), tree::kSortFileLimit));
+        QVERIFY2(tree::readSortFile(path("at.lst"), true, &rows, &error), qPrintable(error));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().path.size(), 4096);
     }
 
     // Open Template in Make ISO: the form of a template that cannot be read.
@@ -190,7 +209,11 @@ private slots:
         cliRefuses({"sortlist", "sort", overList(), out}, "Text exceeds memo capacity");
         cliRefuses({"sortlist", "import", overList(), "/base", out}, "Text exceeds memo capacity");
         cliRefuses({"sortlist", "export", overList(), "/base", out}, "Text exceeds memo capacity");
+        cliRefuses({"sortlist", "sort", manyLines(), out}, "Text exceeds memo capacity");
         cliRefuses({"run-bat", path("over.bat")}, "Text exceeds memo capacity");
+        // A line no program could take is refused before it is decoded.
+        QVERIFY(writeAll(path("long.bat"), "@echo off\r\n" + QByteArray(exec::kBatchLineLimit + 1, 'x') + "\r\n"));
+        cliRefuses({"run-bat", path("long.bat")}, "The input line is too long.");
         cliRefuses({"batch", overTemplate()},
                    "Cannot open file \"" + overTemplate().toUtf8() + "\". larger than 1 MiB, too large for a template");
         QVERIFY(!QFile::exists(out));

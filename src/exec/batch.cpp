@@ -58,6 +58,12 @@ int runBatchFile(const QString &path)
         from = end + 1;
         if (raw.endsWith('\r'))
             raw.chop(1);
+        // No program takes a longer command line; refused before it is
+        // decoded, so a huge line costs no memory.
+        if (raw.size() > kBatchLineLimit) {
+            std::fputs("The input line is too long.\n", stderr);
+            return 1;
+        }
         QString line = QString::fromUtf8(raw).trimmed();
         bool quiet = false;
         while (line.startsWith(QLatin1Char('@'))) {

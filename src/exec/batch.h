@@ -12,6 +12,8 @@ namespace exec {
 // kBatchFileLimit bytes is ("Text exceeds memo capacity" above it).
 int runBatchFile(const QString &path);
 constexpr qint64 kBatchFileLimit = qint64(64) << 20;
+// A longer line ends the run with "The input line is too long." (exit 1).
+constexpr qsizetype kBatchLineLimit = qsizetype(1) << 20;
 
 // Error level of a line whose program cannot be found or started, as a
 // command processor sets it.

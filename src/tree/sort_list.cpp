@@ -662,9 +662,32 @@ QString exportBase(const QString &folder)
     return folder.isEmpty() ? QString() : baseFolder(platform::slashForm(folder));
 }
 
+namespace {
+// Lines as parseFileText counts them, stopping once past `limit`.
+qsizetype countLines(const QByteArray &text, qsizetype limit)
+{
+    qsizetype lines = 0;
+    const qsizetype n = text.size();
+    const char *p = text.constData();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n && lines <= limit; ++i) {
+        if (p[i] != '\n' && p[i] != '\r')
+            continue;
+        ++lines;
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    return start < n ? lines + 1 : lines;
+}
+} // namespace
+
 bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error)
 {
-    const platform::BoundedRead file = platform::readBounded(path, kSortFileLimit);
+    platform::BoundedRead file = platform::readBounded(path, kSortFileLimit);
+    // Each row costs far more than its bytes: the line count is bounded too.
+    if (file.ok() && countLines(file.data, kSortFileLines) > kSortFileLines)
+        file.status = platform::BoundedRead::TooLarge;
     if (!file.ok()) {
         if (error)
             *error = file.status == platform::BoundedRead::TooLarge

@@ -45,6 +45,8 @@ QString noValidWeightTip();
 // Sort files and batch files are refused above this size, with
 // memoCapacityText(): "Text exceeds memo capacity".
 constexpr qint64 kSortFileLimit = qint64(64) << 20;
+// ... and so are sort files of more lines than this.
+constexpr qsizetype kSortFileLines = qsizetype(1) << 20;
 QString memoCapacityText();
 
 // The arrow step list: 1, 10, ... 100000000.
@@ -201,7 +203,8 @@ QString exportBase(const QString &folder);
 
 // Reads a sort file into pairs (see SortList::parseFileText); false with
 // the "Cannot open file" text in *error, or memoCapacityText() for a file
-// over kSortFileLimit. Only a regular file is read.
+// over kSortFileLimit bytes or kSortFileLines lines. Only a regular file is
+// read.
 bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error);
 // Writes the list's file text (SortList::fileText) through a temporary file
 // and a rename; false with the "Cannot create file" text in *error.
