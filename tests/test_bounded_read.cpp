@@ -91,12 +91,12 @@ private slots:
         for (const QString &p : notRegular()) {
             r = platform::readBounded(p, 1 << 20);
             QVERIFY2(r.status == BoundedRead::NotRegular, qPrintable(p));
-            QCOMPARE(r.reason(), QStringLiteral("not a regular file"));
+            QCOMPARE(r.reason, QStringLiteral("not a regular file"));
         }
         r = platform::readBounded(path("missing"), 10);
         QCOMPARE(r.status, BoundedRead::CannotOpen);
         QCOMPARE(r.errnum, ENOENT);
-        QCOMPARE(r.reason(), QStringLiteral("No such file or directory"));
+        QCOMPARE(r.reason, QStringLiteral("No such file or directory"));
         // A file that tells no size (as under /proc) is still held to the limit.
         r = platform::readBounded(QStringLiteral("/proc/self/status"), 16);
         QCOMPARE(r.status, BoundedRead::TooLarge);

@@ -554,6 +554,11 @@ private slots:
         for (const char *n : {"no1.lst", "no2.lst", "no3.lst"})
             QVERIFY(!QFile::exists(m_dir.filePath(n)));
         QCOMPARE(cli({"sort", in}), 2);
+        // Lines without a valid weight are named; Export still writes them.
+        QVERIFY(writeAll(in, "/x 1\r\n/y\r\n/z z\r\n"));
+        QCOMPARE(cli({"export", in, "/", m_dir.filePath("warned.lst")}, &err), 0);
+        QCOMPARE(err, in.toUtf8() + ": 2 lines have no valid weight (first: line 2)\n");
+        QCOMPARE(readAll(m_dir.filePath("warned.lst")), QByteArray("x 1\r\ny /y\r\nz z\r\n"));
     }
 };
 

@@ -37,10 +37,10 @@ int runBatchFile(const QString &path)
     case platform::BoundedRead::Ok: break;
     case platform::BoundedRead::CannotOpen:
         std::fprintf(stderr, "The batch file cannot be found: %s (%s)\n",
-                     path.toLocal8Bit().constData(), file.reason().toLocal8Bit().constData());
+                     path.toLocal8Bit().constData(), file.reason.toLocal8Bit().constData());
         return 1;
     case platform::BoundedRead::NotRegular:
-        std::fprintf(stderr, "%s\n", platform::cannotOpenText(path, file.reason()).toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(path, file.reason).toLocal8Bit().constData());
         return 1;
     case platform::BoundedRead::TooLarge:
         std::fputs("Text exceeds memo capacity\n", stderr);

@@ -35,7 +35,7 @@ bool ProfileFile::load(const QString &path, QString *error)
         return true;
     if (!file.ok()) {
         if (error)
-            *error = file.status == platform::BoundedRead::TooLarge ? tooLargeText() : file.reason();
+            *error = file.status == platform::BoundedRead::TooLarge ? tooLargeText() : file.reason;
         return false;
     }
     const QByteArray &all = file.data;

@@ -20,7 +20,7 @@ BoundedRead failed(BoundedRead::Status status, int errnum, const QString &reason
     BoundedRead r;
     r.status = status;
     r.errnum = errnum;
-    r.m_reason = reason;
+    r.reason = reason;
     return r;
 }
 
@@ -40,7 +40,6 @@ public:
     }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
 
 private:
     int m_fd;
@@ -64,7 +63,7 @@ BoundedRead readBounded(const QString &path, qint64 limit)
         const int e = errno;
         return failed(BoundedRead::CannotOpen, e, errorText(e));
     }
-    const Fd file(fd);
+    const Fd closer(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         const int e = errno;

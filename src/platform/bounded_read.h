@@ -16,11 +16,11 @@ struct BoundedRead
     int errnum = 0;
     QByteArray data;
 
-    bool ok() const { return status == Ok; }
     // Why the file was not read: the system's text, "not a regular file",
     // or the size against the limit.
-    QString reason() const { return m_reason; }
-    QString m_reason;
+    QString reason;
+
+    bool ok() const { return status == Ok; }
 };
 
 // The whole content of the regular file at `path` (decodePath form), at

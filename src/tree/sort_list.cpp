@@ -692,7 +692,7 @@ bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QS
         if (error)
             *error = file.status == platform::BoundedRead::TooLarge
                          ? memoCapacityText()
-                         : platform::cannotOpenText(path, file.reason());
+                         : platform::cannotOpenText(path, file.reason);
         return false;
     }
     *rows = SortList::parseFileText(file.data, slashPaths);
