@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +29,31 @@ QStringList paths(const SortList &list)
     for (const SortRow &r : list.rows())
         out << r.path;
     return out;
+}
+
+// A sort file holding UTF-8, Latin-1 and bytes that are text in no code
+// page, in paths and in a weight.
+QByteArray mixedNames()
+{
+    return QByteArray("/cd/caf\xc3\xa9.bin 10\r\n"
+                      "/cd/caf\xe9.bin 15\r\n"
+                      "/cd/\x80\xff\x81 x.bin 20\r\n"
+                      "/cd/na\xefve\xfe.bin 7\r\n");
+}
+
+// The lines of a sort file with their weights cut off, in byte order.
+QList<QByteArray> sortedLines(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    for (QByteArray &l : lines)
+        l = l.left(l.lastIndexOf(' '));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+QByteArray relativeOf(const QByteArray &text)
+{
+    return QByteArray(text).replace("/cd/", "");
 }
 
 QStringList weights(const SortList &list)
@@ -94,19 +120,116 @@ private slots:
         QCOMPARE(parse(longLine).first().weight, QStringLiteral("12345"));
     }
 
-    void encodings()
+    // Every line keeps its bytes: UTF-8, Latin-1 and bytes of no code page;
+    // only the grid shows the ones that are not UTF-8 as Windows-1252.
+    void namesKeepTheirBytes()
     {
-        // UTF-8 lines, and a Windows-1252 line from an older file.
-        const QList<SortRow> rows = parse("/caf\xc3\xa9 1\r\n/na\xefve \x80 2\r\n");
-        QCOMPARE(rows.at(0).path, QStringLiteral("/caf\u00e9"));
-        QCOMPARE(rows.at(1).path, QStringLiteral("/na\u00efve \u20ac"));
+        const QByteArray text = mixedNames();
+        const QList<SortRow> rows = parse(text);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0).path, QStringLiteral("/cd/caf\u00e9.bin"));
         SortList list;
         list.insertEntries(rows);
-        QCOMPARE(list.fileText(), QByteArray("/caf\xc3\xa9 1\r\n/na\xc3\xafve \xe2\x82\xac 2\r\n"));
-        // A listed name that is not UTF-8 keeps its bytes, for the image tool.
+        QCOMPARE(list.fileText(), text);
+        const QModelIndex latin = list.index(1, 0), odd = list.index(2, 0);
+        QCOMPARE(latin.data().toString(), QStringLiteral("/cd/caf\u00e9.bin"));
+        QCOMPARE(odd.data().toString(), QStringLiteral("/cd/\u20ac\u00ff\u0081 x.bin"));
+        QCOMPARE(list.index(3, 0).data().toString(), QStringLiteral("/cd/na\u00efve\u00fe.bin"));
+        QVERIFY(list.at(1).path != list.at(0).path);
+        // A weight keeps its bytes as well, though no integer.
+        list.insertEntries(parse("/cd/w 7\xe9\r\n"));
+        QCOMPARE(list.index(4, 1).data().toString(), QStringLiteral("7\u00e9"));
+        QCOMPARE(list.fileText(), text + "/cd/w 7\xe9\r\n");
+        // Committing the shown text unchanged keeps the bytes; a real edit
+        // is the user's new name.
+        QVERIFY(list.setData(latin, latin.data(Qt::EditRole), Qt::EditRole));
+        QVERIFY(list.setData(list.index(4, 1), list.index(4, 1).data(Qt::EditRole), Qt::EditRole));
+        QCOMPARE(list.fileText(), text + "/cd/w 7\xe9\r\n");
+        QVERIFY(list.setData(odd, QStringLiteral("/cd/new.bin"), Qt::EditRole));
+        QCOMPARE(list.fileText().split('\n').at(2), QByteArray("/cd/new.bin 20\r"));
+        // A name from the folder listing keeps its bytes too.
         list.clear();
         list.insertEntry(platform::decodePath("/odd\xff.bin"), QStringLiteral("4"));
         QCOMPARE(list.fileText(), QByteArray("/odd\xff.bin 4\r\n"));
+    }
+
+    // Load and Save, Sort, Import and Export, in the list and on the command
+    // line: each line comes back byte for byte (order and weights aside).
+    void bytesThroughEveryOperation()
+    {
+        const QByteArray text = mixedNames();
+        const QString in = m_dir.filePath("mixed.lst");
+        QVERIFY(writeAll(in, text));
+        SortList list;
+        QList<SortRow> rows;
+        QString error;
+        QVERIFY(readSortFile(in, true, &rows, &error));
+        list.insertEntries(rows);
+        QVERIFY(writeSortFile(m_dir.filePath("saved.lst"), list, QString(), &error));
+        QCOMPARE(readAll(m_dir.filePath("saved.lst")), text);
+        QVERIFY(list.sort(&error));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(sortedLines(list.fileText()), sortedLines(text));
+        QCOMPARE(list.fileText().left(text.indexOf('\n') + 1), QByteArray("/cd/\x80\xff\x81 x.bin 20\r\n"));
+
+        const QByteArray relative = list.fileText(exportBase(QStringLiteral("/cd")));
+        QCOMPARE(sortedLines(relative), sortedLines(relativeOf(text)));
+        list.clear();
+        list.insertEntries(joinedTo(baseFolder(QStringLiteral("/cd")), parse(relative, false)));
+        QCOMPARE(sortedLines(list.fileText()), sortedLines(text));
+
+        QByteArray err;
+        QCOMPARE(cli({"sort", in, m_dir.filePath("cli-sorted.lst")}, &err), 0);
+        QCOMPARE(sortedLines(readAll(m_dir.filePath("cli-sorted.lst"))), sortedLines(text));
+        QCOMPARE(cli({"export", in, "/cd", m_dir.filePath("cli-rel.lst")}, &err), 0);
+        QCOMPARE(readAll(m_dir.filePath("cli-rel.lst")), relativeOf(text));
+        QCOMPARE(cli({"import", m_dir.filePath("cli-rel.lst"), "/cd", m_dir.filePath("cli-abs.lst")}, &err), 0);
+        QCOMPARE(readAll(m_dir.filePath("cli-abs.lst")), text);
+        // A base folder whose name is not UTF-8 keeps its bytes as well.
+        const QByteArray base = "/d\xe9p\xf4t";
+        const RawRun run = runRaw({QFile::encodeName(binDir() + "/spindle-cli"), "sortlist", "import",
+                                   QFile::encodeName(m_dir.filePath("cli-rel.lst")), base,
+                                   QFile::encodeName(m_dir.filePath("cli-odd.lst"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(readAll(m_dir.filePath("cli-odd.lst")).startsWith(base + "/caf\xc3\xa9.bin 10\r\n"));
+    }
+
+    // Lines whose weight is missing or no integer: counted with the first
+    // line, and marked in the grid until they get a number.
+    void linesWithoutValidWeight()
+    {
+        const QList<SortRow> rows = parse("/a 1\r\n\r\n/noblank\r\n/b abc\r\n/c \r\n/d -4\r\n/e 99999999999\r\n");
+        const WeightCheck c = checkWeights(rows);
+        QCOMPARE(c.count, 3);
+        QCOMPARE(c.firstLine, 3);
+        QCOMPARE(noValidWeightText(c), QStringLiteral("3 lines have no valid weight (first: line 3)"));
+        QCOMPARE(noValidWeightText({1, 12}), QStringLiteral("1 line has no valid weight (line 12)"));
+        QCOMPARE(checkWeights(parse("/a 1\r\n\r\n")).count, 0);
+        SortList list;
+        QAbstractItemModelTester tester(&list);
+        list.insertEntries(rows);
+        QList<bool> marked;
+        for (int r = 0; r < list.size(); ++r)
+            marked << list.index(r, 0).data(SortList::NoValidWeightRole).toBool();
+        QCOMPARE(marked, (QList<bool>{false, false, true, true, true, false, false}));
+        QCOMPARE(list.index(3, 1).data(Qt::ToolTipRole).toString(), noValidWeightTip());
+        QVERIFY(list.index(0, 1).data(Qt::ToolTipRole).isNull());
+        // A number typed in takes the mark away, on both cells.
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+        list.setWeight(3, QStringLiteral("5"));
+        QVERIFY(!list.index(3, 0).data(SortList::NoValidWeightRole).toBool());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).toModelIndex().column(), 0);
+        QCOMPARE(changed.first().at(1).toModelIndex().column(), 1);
+        // Sort names the row.
+        QString error;
+        list.setCurrentRow(0);
+        QVERIFY(list.sort(&error));
+        QCOMPARE(error, QStringLiteral("'' is not a valid integer value (row 2)"));
+        list.setCurrentRow(1);
+        list.setCurrentRow(0); // the blank row goes when left
+        QVERIFY(list.sort(&error));
+        QCOMPARE(error, QStringLiteral("'/noblank' is not a valid integer value (row 2)"));
     }
 
     void loadingAndTheInsertRule()
@@ -183,12 +306,12 @@ private slots:
         QCOMPARE(list.size(), 3);
         // (moving from row 0 keeps the blank third row)
         QVERIFY(list.sort(&error));
-        QCOMPARE(error, conversionErrorText(QString()));
+        QCOMPARE(error, conversionErrorText(QString()) + " (row 3)");
         QCOMPARE(paths(list), (QStringList{"/x", "/y", ""}));
         load(list, "/x 1\r\n/y two\r\n");
         error.clear();
         QVERIFY(list.sort(&error));
-        QCOMPARE(error, conversionErrorText(QStringLiteral("two")));
+        QCOMPARE(error, conversionErrorText(QStringLiteral("two")) + " (row 2)");
         QCOMPARE(paths(list), (QStringList{"/x", "/y"}));
         // The guard: the current row's weight must be a number.
         list.setCurrentRow(1);
@@ -431,6 +554,11 @@ private slots:
         for (const char *n : {"no1.lst", "no2.lst", "no3.lst"})
             QVERIFY(!QFile::exists(m_dir.filePath(n)));
         QCOMPARE(cli({"sort", in}), 2);
+        // Lines without a valid weight are named; Export still writes them.
+        QVERIFY(writeAll(in, "/x 1\r\n/y\r\n/z z\r\n"));
+        QCOMPARE(cli({"export", in, "/", m_dir.filePath("warned.lst")}, &err), 0);
+        QCOMPARE(err, in.toUtf8() + ": 2 lines have no valid weight (first: line 2)\n");
+        QCOMPARE(readAll(m_dir.filePath("warned.lst")), QByteArray("x 1\r\ny /y\r\nz z\r\n"));
     }
 };
 

@@ -29,6 +29,9 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using tree::SortRow;
 
 class TestSorter : public QObject
@@ -241,7 +244,7 @@ private slots:
     {
         loadText("/b 1\r\n/a x\r\n/c 3\r\n");
         f->Button1->click();
-        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'x' is not a valid integer value"));
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'x' is not a valid integer value (row 2)"));
         QCOMPARE(paths(), (QStringList{"/b", "/a", "/c"}));
         f->sortList()->setWeight(1, "2");
         setCurrentRow(2);
@@ -308,6 +311,118 @@ private slots:
         f->Button15Click();
         QCOMPARE(f->Edit1->text(), QStringLiteral("/"));
         QCOMPARE(paths().first(), QStringLiteral("/a.dat"));
+    }
+
+    // Lines without a valid weight: one box after Load or Import, the rows
+    // marked until they hold a number, and Sort names the row.
+    void badLinesAreMarked()
+    {
+        loadText("/a 1\r\n/no-blank\r\n/c abc\r\n/d 4\r\n/e \r\n");
+        QCOMPARE(m_dialogs->log, (QStringList{"open:Lists|*.lst|All Files|*.*",
+                                              "message:Information:3 lines have no valid weight (first: line 2)"}));
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        const QColor marked(255, 205, 205);
+        auto cellColour = [&](int row, int column) {
+            const QRect cell = f->ValueListEditor1->visualRect(f->sortList()->index(row, column));
+            return QColor(f->ValueListEditor1->viewport()->grab().toImage().pixel(cell.right() - 2, cell.center().y()));
+        };
+        for (int column : {0, 1}) {
+            QCOMPARE(cellColour(1, column), marked);
+            QCOMPARE(cellColour(2, column), marked);
+            QCOMPARE(cellColour(4, column), marked);
+            QVERIFY(cellColour(3, column) != marked);
+        }
+        QCOMPARE(f->sortList()->index(2, 0).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("No valid weight: Sort needs a whole number here"));
+        f->Button1->click();
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'/no-blank' is not a valid integer value (row 2)"));
+        QCOMPARE(paths(), (QStringList{"/a", "/no-blank", "/c", "/d", "/e"}));
+        // Given numbers, the rows lose their mark and Sort goes through.
+        f->sortList()->setWeight(1, "2");
+        f->sortList()->setWeight(2, "3");
+        QVERIFY(cellColour(1, 0) != marked);
+        f->Button1->click();
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("error:'' is not a valid integer value (row 5)"));
+        f->hide();
+        // Import says the same; a file without such lines says nothing.
+        QVERIFY(writeAll(tmp("rel.lst"), "x 1\r\ny\r\n"));
+        m_dialogs->log.clear();
+        m_dialogs->fileAnswers << tmp("rel.lst");
+        f->Edit1->setText("/base");
+        f->Button15Click();
+        QCOMPARE(m_dialogs->log.last(), QStringLiteral("message:Information:1 line has no valid weight (line 2)"));
+        QCOMPARE(paths(), (QStringList{"/base/x", "/base/y"}));
+        m_dialogs->log.clear();
+        loadText("/ok 1\r\n\r\n/fine -2\r\n");
+        QCOMPARE(m_dialogs->log, QStringList{"open:Lists|*.lst|All Files|*.*"});
+    }
+
+    // Names that are not UTF-8 go through the window byte for byte, and
+    // the image tool places those files by their weights.
+    void namesKeepTheirBytes()
+    {
+        const QByteArray root = QFile::encodeName(tmp("bytes"));
+        QVERIFY(QDir().mkpath(tmp("bytes")));
+        // UTF-8, Latin-1, bytes of no code page, ASCII: weights that put them
+        // in another order than the image's default (by name).
+        const QList<QByteArray> names{"caf\xc3\xa9.bin", "caf\xe9.bin", "\x80\xff\x81 x.bin", "plain.bin"};
+        const QList<int> weightOf{20, 40, 50, 30};
+        QByteArray text;
+        for (int i = 0; i < names.size(); ++i) {
+            const QByteArray file = root + '/' + names[i];
+            const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            const QByteArray content = QByteArray("MARK" + QByteArray::number(i) + "-").repeated(1000);
+            QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+            ::close(fd);
+            text += file + ' ' + QByteArray::number(weightOf[i]) + "\r\n";
+        }
+        loadText(text);
+        QCOMPARE(f->sortList()->size(), 4);
+        m_dialogs->fileAnswers << tmp("bytes-saved.lst") << tmp("bytes-rel.lst");
+        f->Button3Click();
+        QCOMPARE(readAll(tmp("bytes-saved.lst")), text);
+        f->Edit1->setText(tmp("bytes"));
+        f->Button16Click();
+        QCOMPARE(readAll(tmp("bytes-rel.lst")), QByteArray(text).replace(root + '/', ""));
+        m_dialogs->fileAnswers << tmp("bytes-rel.lst") << tmp("bytes-back.lst");
+        f->Button15Click();
+        f->Button3Click();
+        QCOMPARE(readAll(tmp("bytes-back.lst")), text);
+        // Sorted: the same lines, heaviest first.
+        f->Button1->click();
+        m_dialogs->fileAnswers << tmp("bytes.lst");
+        f->Button3Click();
+        const QList<QByteArray> lines = text.split('\n');
+        QCOMPARE(readAll(tmp("bytes.lst")), lines[2] + '\n' + lines[1] + '\n' + lines[3] + '\n' + lines[0] + '\n');
+        QVERIFY2(!m_dialogs->log.join('\n').contains("error:"), qPrintable(m_dialogs->log.join('\n')));
+
+        iso::IsoOptions o;
+        o.clearAll();
+        o.setText("mkisofs_folder", binDir() + "/mkisofs");
+        o.setText("root_folder", tmp("bytes") + "/");
+        o.setText("output_folder", m_tmp.path() + "/");
+        o.setText("output_filename", "bytes.iso");
+        o.setCheck("sorting", true);
+        o.setText("sorting_list", tmp("bytes.lst"));
+        QStringList args = exec::splitCommandLine(iso::buildCommandLine(o).commandLine);
+        QProcess p;
+        p.setWorkingDirectory(m_tmp.path());
+        p.start(args.takeFirst(), args);
+        QVERIFY(p.waitForFinished(120000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        // Each file's first sector in the image, heaviest first.
+        QFile image(tmp("bytes.iso"));
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        QVERIFY(image.size() < 8 << 20);
+        const QByteArray data = image.readAll();
+        QList<qsizetype> at;
+        for (int i : {2, 1, 3, 0}) {
+            at << data.indexOf("MARK" + QByteArray::number(i) + "-");
+            QVERIFY(at.last() > 0);
+        }
+        QVERIFY2(std::is_sorted(at.begin(), at.end()), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(at[0]).arg(at[1]).arg(at[2]).arg(at[3])));
     }
 
     void gridKeys()

@@ -31,7 +31,7 @@ private slots:
         a.setText("blsize_value", "8");
         a.setText("volume_ID", "Caf\u00e9 \"vol\"");
         a.setCheck("duplicates_once", true);
-        a.setComments("first line\nsecond line \u00fd\u00fe");
+        a.setComments("first line\nsecond line \u00fd and \u00fe");
         QString error;
         QVERIFY(saveTemplate(path("a.mkiso"), a, &error));
 
@@ -51,7 +51,8 @@ private slots:
         }
         const QByteArray raw = readAll(path("a.mkiso"));
         QVERIFY(raw.startsWith("[Make_ISO template file]\r\nversion=2\r\n[File]\r\nJoliet=1\r\n"));
-        QVERIFY(raw.contains("comment_1=first line\xFD\xFEsecond line \xC3\xBD\xC3\xBE\r\n"));
+        QVERIFY(raw.contains("comment_1=first line\xC3\xBD\xC3\xBEsecond line \xC3\xBD and \xC3\xBE\r\n"));
+        QVERIFY(QString::fromUtf8(raw).toUtf8() == raw); // one encoding: UTF-8 throughout
         QCOMPARE(raw.count("\r\n"), 46 + 10);
     }
 
@@ -115,6 +116,37 @@ private slots:
         QCOMPARE(loadTemplate(path("win.mkiso"), o, &error), LoadResult::Loaded);
         QCOMPARE(o.text("preparer"), QStringLiteral("Jos\u00e9"));
         QCOMPARE(o.comments(), QStringLiteral("one\ntwo\nthree\n\n"));
+    }
+
+    // Line breaks are the characters U+00FD U+00FE in UTF-8; a lone one of
+    // them is text. Older files, with the raw bytes 0xFD 0xFE, still read.
+    void commentMarkers()
+    {
+        const QString text = QStringLiteral("caf\u00e9 \u00fd alone\n\u00fe alone too\n\nend \u00fe\u00fd");
+        QCOMPARE(escapeComment(text),
+                 QByteArray("caf\xC3\xA9 \xC3\xBD alone\xC3\xBD\xC3\xBE\xC3\xBE alone too\xC3\xBD\xC3\xBE"
+                            "\xC3\xBD\xC3\xBE" "end \xC3\xBE\xC3\xBD"));
+        QCOMPARE(unescapeComment(escapeComment(text)), text);
+        QCOMPARE(escapeComment("a\r\nb\rc"), QByteArray("a\xC3\xBD\xC3\xBE" "b\xC3\xBD\xC3\xBE" "c"));
+        // Saved by an earlier version: UTF-8 text, raw marker bytes.
+        QCOMPARE(unescapeComment("first\xFD\xFEsecond \xC3\xBD\xC3\xBE"), QStringLiteral("first\nsecond \u00fd\u00fe"));
+        // Windows-1252 without markers: text as it was.
+        QCOMPARE(unescapeComment("Jos\xE9 \xE0"), QStringLiteral("Jos\u00e9 \u00e0"));
+        // Through a file, both ways.
+        IsoOptions o;
+        o.setComments(text);
+        QString error;
+        QVERIFY(saveTemplate(path("m.mkiso"), o, &error));
+        IsoOptions back;
+        QCOMPARE(loadTemplate(path("m.mkiso"), back, &error), LoadResult::Loaded);
+        QCOMPARE(back.comments(), text);
+        writeAll(path("old.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[Comments]\r\n"
+                                    "comment_1=\xC3\xA9t\xC3\xA9\xFD\xFEhiver\r\n");
+        QCOMPARE(loadTemplate(path("old.mkiso"), back, &error), LoadResult::Loaded);
+        QCOMPARE(back.comments(), QStringLiteral("\u00e9t\u00e9\nhiver"));
+        // Saving over an old file writes the markers the new way.
+        QVERIFY(saveTemplate(path("old.mkiso"), back, &error));
+        QVERIFY(readAll(path("old.mkiso")).contains("comment_1=\xC3\xA9t\xC3\xA9\xC3\xBD\xC3\xBEhiver\r\n"));
     }
 
     void savingKeepsForeignLines()

@@ -8,7 +8,17 @@
 #include <QStringList>
 #include <QRandomGenerator>
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #ifdef SPINDLE_UI_TESTS
@@ -272,4 +282,74 @@ inline bool writeAll(const QString &path, const QByteArray &data)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// One program run from raw argument bytes (names that are not UTF-8 reach
+// it as they are), without a shell: stdin and stdout on /dev/null, stderr
+// captured. Waits for the end of its stderr, at most `timeoutMs`, then for
+// the program itself; a program still running then is killed (timedOut).
+// The child's address space is capped at `memoryLimit` bytes, so a reader
+// without bound fails fast instead of filling the machine. maxRssKb is the
+// child's own peak resident size (wait4).
+struct RawRun
+{
+    int exitCode = -1; // 128 + N when ended by signal N
+    bool timedOut = false;
+    QByteArray err;
+    long maxRssKb = 0;
+};
+inline RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs = 120000,
+                     qint64 memoryLimit = qint64(2) << 30)
+{
+    RawRun r;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return r;
+    std::vector<char *> args;
+    for (const QByteArray &a : argv)
+        args.push_back(const_cast<char *>(a.constData()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(pipeFds[1], 2);
+        const rlimit cap{rlim_t(memoryLimit), rlim_t(memoryLimit)};
+        ::setrlimit(RLIMIT_AS, &cap);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        return r;
+    }
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            r.timedOut = true;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        char buf[4096];
+        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        r.err.append(buf, n);
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    rusage use{};
+    while (::wait4(pid, &status, 0, &use) < 0 && errno == EINTR) {
+    }
+    r.maxRssKb = use.ru_maxrss;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
 }

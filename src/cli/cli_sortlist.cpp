@@ -1,5 +1,6 @@
 #include "cli_commands.h"
 
+#include "platform/path_codec.h"
 #include "tree/sort_list.h"
 
 #include <cstdio>
@@ -9,7 +10,8 @@ namespace cli {
 namespace {
 int fail(const QString &text)
 {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    // Paths in the text keep their bytes.
+    std::fprintf(stderr, "%s\n", platform::encodePath(text).constData());
     return 1;
 }
 
@@ -41,6 +43,10 @@ int sortlist(const QStringList &args)
     const bool import = op == QLatin1String("import");
     if (!tree::readSortFile(in, !import, &rows, &error))
         return fail(error);
+    const tree::WeightCheck check = tree::checkWeights(rows);
+    if (check.count > 0)
+        std::fprintf(stderr, "%s: %s\n", platform::encodePath(in).constData(),
+                     tree::noValidWeightText(check).toUtf8().constData());
     list.insertEntries(import ? tree::joinedTo(tree::baseFolder(base), rows) : rows);
     if (threeArgs) {
         if (!list.sort(&error))

@@ -79,8 +79,13 @@ static int run(const QCoreApplication &app, int argc, char **argv)
         return cli::drives(args);
     if (cmd == QLatin1String("caps"))
         return cli::caps(args);
-    if (cmd == QLatin1String("sortlist"))
-        return cli::sortlist(args);
+    if (cmd == QLatin1String("sortlist")) {
+        // File and folder names keep their bytes, UTF-8 or not.
+        QStringList raw;
+        for (int i = 2; i < argc; ++i)
+            raw << platform::decodePath(QByteArray(argv[i]));
+        return cli::sortlist(raw);
+    }
     if (cmd == QLatin1String("attrib")) {
         // Paths are bytes: keep the ones that are not UTF-8 as they are.
         QStringList paths;

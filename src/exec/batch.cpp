@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cstdio>
@@ -39,18 +40,38 @@ int runBatchFile(const QString &path, const QString &workingDirIn)
     QString prompt = workingDir;
     while (prompt.size() > 1 && prompt.endsWith(QLatin1Char('/')))
         prompt.chop(1);
-    QFile f(platform::absolutePath(path, workingDir));
-    if (!f.open(QIODevice::ReadOnly)) {
+    const platform::BoundedRead file = platform::readBounded(platform::absolutePath(path, workingDir), kBatchFileLimit);
+    switch (file.status) {
+    case platform::BoundedRead::Ok: break;
+    case platform::BoundedRead::CannotOpen:
         std::fprintf(stderr, "The batch file cannot be found: %s (%s)\n",
-                     path.toLocal8Bit().constData(), f.errorString().toLocal8Bit().constData());
+                     path.toLocal8Bit().constData(), file.reason.toLocal8Bit().constData());
+        return 1;
+    case platform::BoundedRead::NotRegular:
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(path, file.reason).toLocal8Bit().constData());
+        return 1;
+    case platform::BoundedRead::TooLarge:
+        std::fputs("Text exceeds memo capacity\n", stderr);
         return 1;
     }
-    const QByteArray all = f.readAll();
+    const QByteArray &all = file.data;
     bool echo = true;
     int last = 0;
-    for (QByteArray raw : all.split('\n')) {
+    // Line by line in place: no list of every line at once.
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype end = all.indexOf('\n', from);
+        if (end < 0)
+            end = all.size();
+        QByteArrayView raw(all.constData() + from, end - from);
+        from = end + 1;
         if (raw.endsWith('\r'))
             raw.chop(1);
+        // No program takes a longer command line; refused before it is
+        // decoded, so a huge line costs no memory.
+        if (raw.size() > kBatchLineLimit) {
+            std::fputs("The input line is too long.\n", stderr);
+            return 1;
+        }
         QString line = QString::fromUtf8(raw).trimmed();
         bool quiet = false;
         while (line.startsWith(QLatin1Char('@'))) {

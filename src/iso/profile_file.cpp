@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 
-#include <QFile>
+#include <cerrno>
 
 namespace iso {
 
@@ -25,18 +25,20 @@ bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInse
 
 } // namespace
 
+QString ProfileFile::tooLargeText() { return QStringLiteral("larger than 1 MiB, too large for a template"); }
+
 bool ProfileFile::load(const QString &path, QString *error)
 {
     m_lines.clear();
-    QFile f(path);
-    if (!f.exists())
+    const platform::BoundedRead file = platform::readBounded(path, kProfileLimit);
+    if (file.status == platform::BoundedRead::CannotOpen && (file.errnum == ENOENT || file.errnum == ENOTDIR))
         return true;
-    if (!f.open(QIODevice::ReadOnly)) {
+    if (!file.ok()) {
         if (error)
-            *error = f.errorString();
+            *error = file.status == platform::BoundedRead::TooLarge ? tooLargeText() : file.reason;
         return false;
     }
-    const QByteArray all = f.readAll();
+    const QByteArray &all = file.data;
     if (all.isEmpty())
         return true;
     m_lines = all.split('\n');

@@ -12,9 +12,14 @@ namespace iso {
 class ProfileFile
 {
 public:
+    // Nothing larger is read: a template is a few kilobytes.
+    static constexpr qint64 kProfileLimit = qint64(1) << 20;
+
     // Loads a file; a missing file is an empty profile. False with the
-    // system's reason when it exists but cannot be read.
+    // reason when it exists but cannot be read: the system's, "not a
+    // regular file", or tooLargeText() above kProfileLimit.
     bool load(const QString &path, QString *error);
+    static QString tooLargeText();
     // Writes it whole through a temporary file and a rename.
     bool save(const QString &path, QString *error) const;
 

@@ -35,25 +35,37 @@ bool parseProfileInt(const QByteArray &raw, qint64 *value)
     return true;
 }
 
+namespace {
+// A line break of a comment: the characters U+00FD U+00FE ("ýþ"),
+// written in the file's one encoding, UTF-8.
+const QString kBreak = QStringLiteral("\u00fd\u00fe");
+} // namespace
+
 QByteArray escapeComment(const QString &text)
 {
-    // The memo's lines are kept with CR LF breaks, as templates from
-    // Windows store them: each break becomes the two bytes 0xFD 0xFE.
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    QByteArray b = t.toUtf8();
-    b.replace('\n', '\xFE');
-    b.replace('\r', '\xFD');
-    return b;
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1Char('\n'), kBreak);
+    return t.toUtf8();
 }
 
 QString unescapeComment(const QByteArray &bytes)
 {
-    QByteArray b = bytes;
-    b.replace('\xFE', '\n');
-    b.replace('\xFD', '\r');
-    QString t = base::decodeText(b);
+    QString t;
+    if (bytes.contains('\xFD') || bytes.contains('\xFE')) {
+        // Older templates hold the markers as the raw bytes 0xFD 0xFE (never
+        // part of UTF-8), in Windows-1252 or UTF-8 text; there each marker
+        // byte is a line break of its own.
+        QByteArray b = bytes;
+        b.replace('\xFE', '\n');
+        b.replace('\xFD', '\r');
+        t = base::decodeText(b);
+    } else {
+        // Only the pair is a line break: a lone "ý" or "þ" is text.
+        t = base::decodeText(bytes);
+        t.replace(kBreak, QLatin1String("\n"));
+    }
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;

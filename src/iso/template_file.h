@@ -18,7 +18,9 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error);
 // On failure nothing is changed and *error holds "Unable to write to ...".
 bool saveTemplate(const QString &path, const IsoOptions &o, QString *error);
 
-// The comment escaping: line feeds become 0xFE, carriage returns 0xFD.
+// The comment escaping: each line break becomes the two characters U+00FD
+// U+00FE, written as UTF-8 like the rest of the file. Reading also takes
+// older files, whose markers are the raw bytes 0xFD 0xFE.
 QByteArray escapeComment(const QString &text);
 QString unescapeComment(const QByteArray &bytes);
 

@@ -3,6 +3,7 @@
 // stays free of platform #ifdefs. One header per service; this one brings
 // them all.
 #include "attributes.h"
+#include "bounded_read.h"
 #include "desktop.h"
 #include "files.h"
 #include "path_codec.h"

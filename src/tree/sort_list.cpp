@@ -3,9 +3,6 @@
 #include "base/text_codec.h"
 #include "platform/platform.h"
 
-#include <QFile>
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -16,6 +13,27 @@ namespace {
 constexpr qint64 kMax32 = std::numeric_limits<qint32>::max();
 constexpr qint64 kMin32 = std::numeric_limits<qint32>::min();
 constexpr qsizetype kLineLimit = 4096;
+// No character of a line takes more than 4 bytes (a byte that is not UTF-8
+// is one character), so the first 4096 characters lie in these bytes.
+constexpr qsizetype kLineBytes = 4 * kLineLimit;
+constexpr char16_t kByteBase = 0xDC00; // U+DC80..U+DCFF: bytes that are not UTF-8
+
+bool isByteChar(QChar c) { return c.unicode() >= kByteBase + 0x80 && c.unicode() <= kByteBase + 0xFF; }
+
+// A name's bytes that are not UTF-8, shown as Windows-1252 (the code page
+// such files and names usually come from); the stored text is untouched.
+QString displayForm(const QString &s)
+{
+    if (std::none_of(s.begin(), s.end(), isByteChar))
+        return s;
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s)
+        out += isByteChar(c) ? base::decodeText(QByteArray(1, char(c.unicode() - kByteBase))) : QString(c);
+    return out;
+}
+
+bool hasValidWeight(const SortRow &r) { return r.isBlank() || toInt64(r.weight).has_value(); }
 
 bool fits32(qint64 v) { return v >= kMin32 && v <= kMax32; }
 
@@ -89,6 +107,37 @@ QString conversionErrorText(const QString &text)
 {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
+
+QString rowErrorText(const QString &text, int row)
+{
+    return conversionErrorText(displayForm(text)) + QStringLiteral(" (row %1)").arg(row);
+}
+
+WeightCheck checkWeights(const QList<SortRow> &rows)
+{
+    WeightCheck c;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (hasValidWeight(rows.at(i)))
+            continue;
+        if (c.count++ == 0)
+            c.firstLine = int(i) + 1;
+    }
+    return c;
+}
+
+QString noValidWeightText(const WeightCheck &c)
+{
+    if (c.count == 1)
+        return QStringLiteral("1 line has no valid weight (line %1)").arg(c.firstLine);
+    return QStringLiteral("%1 lines have no valid weight (first: line %2)").arg(c.count).arg(c.firstLine);
+}
+
+QString noValidWeightTip()
+{
+    return QStringLiteral("No valid weight: Sort needs a whole number here");
+}
+
+QString memoCapacityText() { return QStringLiteral("Text exceeds memo capacity"); }
 
 QStringList arrowSteps()
 {
@@ -234,7 +283,8 @@ void SortList::setWeight(int row, const QString &weight)
     if (m_rows.at(row).weight == weight)
         return;
     m_rows[row].weight = weight;
-    changed(row, 1);
+    // The mark of a row without a valid weight covers both cells.
+    emit dataChanged(index(row, 0), index(row, 1));
 }
 
 void SortList::insertBlankRow(int at)
@@ -337,12 +387,15 @@ bool SortList::sort(QString *error)
     };
     QList<Item> items;
     items.reserve(m_rows.size());
-    for (const SortRow &r : m_rows) {
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        const SortRow &r = m_rows.at(i);
         const QString w = weightOf(r.path);
         const auto v = toInt64(w);
         if (!v) {
+            // The first row that fails holds its own weight: an earlier
+            // row with the same path would have failed first.
             if (error)
-                *error = conversionErrorText(w);
+                *error = rowErrorText(w, int(i) + 1);
             return true;
         }
         const QString path = trimControls(r.path);
@@ -410,7 +463,7 @@ QByteArray SortList::fileText(const QString &base) const
         else
             out += platform::encodePath(r.path);
         out += ' ';
-        out += weightOf(r.path).toUtf8();
+        out += platform::encodePath(weightOf(r.path));
         out += "\r\n";
     }
     return out;
@@ -419,27 +472,26 @@ QByteArray SortList::fileText(const QString &base) const
 QList<SortRow> SortList::parseFileText(const QByteArray &text, bool slashPaths)
 {
     QList<SortRow> rows;
-    // Mostly the whole file is UTF-8: decode it at once, else line by line.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString whole = utf8.decode(text);
-    const bool perLine = utf8.hasError();
-    const qsizetype n = perLine ? text.size() : whole.size();
-    auto lineAt = [&](qsizetype a, qsizetype b) {
-        return perLine ? base::decodeText(text.mid(a, b - a)) : whole.mid(a, b - a);
+    // Line by line from the bytes: CR and LF never occur inside a UTF-8
+    // sequence, and each line keeps the bytes of its names.
+    const char *p = text.constData();
+    const qsizetype n = text.size();
+    auto take = [&](qsizetype a, qsizetype b) {
+        const QByteArray line = QByteArray::fromRawData(p + a, std::min(b - a, kLineBytes));
+        rows.append(splitLine(platform::decodePath(line), slashPaths));
     };
-    auto at = [&](qsizetype i) { return perLine ? char16_t(uchar(text.at(i))) : whole.at(i).unicode(); };
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = at(i);
-        if (c != u'\n' && c != u'\r')
+        const char c = p[i];
+        if (c != '\n' && c != '\r')
             continue;
-        rows.append(splitLine(lineAt(start, i), slashPaths));
-        if (c == u'\r' && i + 1 < n && at(i + 1) == u'\n')
+        take(start, i);
+        if (c == '\r' && i + 1 < n && p[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < n)
-        rows.append(splitLine(lineAt(start, n), slashPaths));
+        take(start, n);
     return rows;
 }
 
@@ -454,20 +506,31 @@ int SortList::columnCount(const QModelIndex &parent) const { return parent.isVal
 
 QVariant SortList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
         return {};
     const SortRow &r = m_rows.at(index.row());
-    return index.column() == 0 ? r.path : r.weight;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return displayForm(index.column() == 0 ? r.path : r.weight);
+    case Qt::ToolTipRole: return hasValidWeight(r) ? QVariant() : QVariant(noValidWeightTip());
+    case NoValidWeightRole: return !hasValidWeight(r);
+    default: return {};
+    }
 }
 
 bool SortList::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    if (index.column() == 0)
-        setPath(index.row(), value.toString());
-    else
-        setWeight(index.row(), value.toString());
+    const SortRow &r = m_rows.at(index.row());
+    const QString text = value.toString();
+    // An edit that leaves the shown text as it was keeps the stored bytes.
+    if (index.column() == 0) {
+        if (text != displayForm(r.path))
+            setPath(index.row(), text);
+    } else if (text != displayForm(r.weight)) {
+        setWeight(index.row(), text);
+    }
     return true;
 }
 
@@ -599,21 +662,40 @@ QString exportBase(const QString &folder)
     return folder.isEmpty() ? QString() : baseFolder(platform::slashForm(folder));
 }
 
+namespace {
+// Lines as parseFileText counts them, stopping once past `limit`.
+qsizetype countLines(const QByteArray &text, qsizetype limit)
+{
+    qsizetype lines = 0;
+    const qsizetype n = text.size();
+    const char *p = text.constData();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n && lines <= limit; ++i) {
+        if (p[i] != '\n' && p[i] != '\r')
+            continue;
+        ++lines;
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    return start < n ? lines + 1 : lines;
+}
+} // namespace
+
 bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    platform::BoundedRead file = platform::readBounded(path, kSortFileLimit);
+    // Each row costs far more than its bytes: the line count is bounded too.
+    if (file.ok() && countLines(file.data, kSortFileLines) > kSortFileLines)
+        file.status = platform::BoundedRead::TooLarge;
+    if (!file.ok()) {
         if (error)
-            *error = platform::cannotOpenText(path, f.errorString());
+            *error = file.status == platform::BoundedRead::TooLarge
+                         ? memoCapacityText()
+                         : platform::cannotOpenText(path, file.reason);
         return false;
     }
-    const QByteArray text = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (error)
-            *error = platform::cannotOpenText(path, f.errorString());
-        return false;
-    }
-    *rows = SortList::parseFileText(text, slashPaths);
+    *rows = SortList::parseFileText(file.data, slashPaths);
     return true;
 }
 

@@ -26,6 +26,28 @@ std::optional<qint32> toInt32(const QString &text);
 std::optional<qint64> toInt64(const QString &text);
 // "'TEXT' is not a valid integer value".
 QString conversionErrorText(const QString &text);
+// The same, naming the row (counted from 1) that holds the text.
+QString rowErrorText(const QString &text, int row);
+
+// Rows of a read sort file whose weight is missing or not an integer
+// (blank rows aside): how many, and the line (from 1) of the first.
+struct WeightCheck
+{
+    int count = 0;
+    int firstLine = 0;
+};
+WeightCheck checkWeights(const QList<SortRow> &rows);
+// "N lines have no valid weight (first: line L)".
+QString noValidWeightText(const WeightCheck &c);
+// The tooltip of a row without a valid weight.
+QString noValidWeightTip();
+
+// Sort files and batch files are refused above this size, with
+// memoCapacityText(): "Text exceeds memo capacity".
+constexpr qint64 kSortFileLimit = qint64(64) << 20;
+// ... and so are sort files of more lines than this.
+constexpr qsizetype kSortFileLines = qsizetype(1) << 20;
+QString memoCapacityText();
 
 // The arrow step list: 1, 10, ... 100000000.
 QStringList arrowSteps();
@@ -41,6 +63,9 @@ class SortList : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // True for a row whose weight is missing or not an integer.
+    static constexpr int NoValidWeightRole = Qt::UserRole + 1;
+
     explicit SortList(QObject *parent = nullptr);
 
     // --- rows --------------------------------------------------------------
@@ -91,7 +116,8 @@ public:
     // Sorts by weight, highest first, equal weights by path without regard
     // to case. Returns false when the current row's weight is not an
     // integer (nothing happens). On a weight that is not an integer,
-    // *error receives the conversion error and the list stays unchanged.
+    // *error receives the conversion error with its row and the list stays
+    // unchanged.
     bool sort(QString *error);
     // Replaces `find` by `with` in every path (case-sensitive).
     void replace(const QString &find, const QString &with);
@@ -104,11 +130,13 @@ public:
     // --- the sort file ------------------------------------------------------
     // One line per row: path, a blank, the weight by path lookup, CR LF.
     // With a non-empty `base` (slash form, "/"-terminated) a leading base is
-    // removed from each path. Paths keep the bytes of their names
-    // (platform::encodePath); the rest is UTF-8.
+    // removed from each path. Paths and weights keep the bytes they were
+    // read with (platform::encodePath); new text is UTF-8.
     QByteArray fileText(const QString &base = QString()) const;
-    // Splits a sort file into (path, weight) pairs: lines end at CR LF, LF or
-    // CR; each line is decoded as UTF-8, else Windows-1252; only its first
+    // Splits a sort file into (path, weight) pairs, one per line: lines end
+    // at CR LF, LF or CR; each line is decoded as platform::decodePath does
+    // (bytes that are not UTF-8 are kept, the grid shows them as
+    // Windows-1252); only its first
     // 4096 characters count; tabs become blanks; the weight follows the
     // last blank (a line without one is path and weight at once); an empty
     // line, or one holding a single blank, is a blank row. With
@@ -174,7 +202,9 @@ QList<SortRow> joinedTo(const QString &base, QList<SortRow> entries);
 QString exportBase(const QString &folder);
 
 // Reads a sort file into pairs (see SortList::parseFileText); false with
-// the "Cannot open file" text in *error.
+// the "Cannot open file" text in *error, or memoCapacityText() for a file
+// over kSortFileLimit bytes or kSortFileLines lines. Only a regular file is
+// read.
 bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error);
 // Writes the list's file text (SortList::fileText) through a temporary file
 // and a rename; false with the "Cannot create file" text in *error.

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeView>
@@ -27,6 +28,23 @@
 
 namespace {
 const QString kListFilter = QStringLiteral("Lists|*.lst|All Files|*.*");
+
+// Rows without a valid weight stand out until they get one.
+class WeightMarkDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(tree::SortList::NoValidWeightRole).toBool()) {
+            option->backgroundBrush = QColor(255, 205, 205);
+            option->palette.setColor(QPalette::Text, Qt::black);
+        }
+    }
+};
 
 base::FileDialogOptions listDialog(bool save)
 {
@@ -187,6 +205,7 @@ Tsorter_form::Tsorter_form(QWidget *parent)
     ValueListEditor1->setDefaultDropAction(Qt::MoveAction);
     ValueListEditor1->setDropIndicatorShown(true);
     ValueListEditor1->setWordWrap(false);
+    ValueListEditor1->setItemDelegate(new WeightMarkDelegate(ValueListEditor1));
     connect(ValueListEditor1, &QTableView::clicked, this, &Tsorter_form::ValueListEditor1Click);
     connect(ValueListEditor1, &SortGrid::keyUp, this, &Tsorter_form::ValueListEditor1KeyUp);
     // The list decides the current row; the grid follows it, and a row the
@@ -404,6 +423,9 @@ void Tsorter_form::readList(bool import)
         rows = tree::joinedTo(Edit1->text(), std::move(rows));
     }
     m_list->insertEntries(rows);
+    const tree::WeightCheck check = tree::checkWeights(rows);
+    if (check.count > 0)
+        base::dialogs().info(this, tree::noValidWeightText(check));
 }
 
 void Tsorter_form::writeList(bool exportRelative)
