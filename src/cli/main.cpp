@@ -26,6 +26,9 @@ static int usage(std::FILE *to = stderr)
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
                "  attrib PATH...              each path's attribute word, as the folder\n"
                "                              listing reads it (0x21 docs/a.txt)\n"
+               "  attrib [--set LETTERS] [--clear LETTERS] PATH...\n"
+               "                              Change Attrib. on each path (R, H, S, A);\n"
+               "                              a symbolic link is left alone\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
