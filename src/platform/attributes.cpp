@@ -6,6 +6,7 @@
 #include <QList>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
