@@ -66,13 +66,23 @@ int FileCalls::statAt(int dirfd, const char *name, struct stat *st, bool follow)
     return result(::fstatat(dirfd, name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW));
 }
 
-int FileCalls::changeMode(int fd, mode_t mode) { return result(::chmod(descriptorPath(fd).constData(), mode)); }
+int FileCalls::changeMode(int fd, mode_t mode)
+{
+    if (::fchmod(fd, mode) == 0)
+        return 0;
+    if (errno != EBADF)
+        return errno;
+    return result(::chmod(descriptorPath(fd).constData(), mode));
+}
 
 int FileCalls::getDosAttrib(int fd, QByteArray *value)
 {
-    const QByteArray path = descriptorPath(fd);
     char buf[256];
-    const ssize_t n = ::getxattr(path.constData(), kDosAttrib, buf, sizeof buf);
+    // Straight through a readable descriptor; an O_PATH one needs its path.
+    ssize_t n = ::fgetxattr(fd, kDosAttrib, buf, sizeof buf);
+    const QByteArray path = descriptorPath(fd);
+    if (n < 0 && errno == EBADF)
+        n = ::getxattr(path.constData(), kDosAttrib, buf, sizeof buf);
     if (n >= 0) {
         *value = QByteArray(buf, n);
         return 0;
@@ -96,6 +106,10 @@ int FileCalls::getDosAttrib(int fd, QByteArray *value)
 
 int FileCalls::setDosAttrib(int fd, const QByteArray &value)
 {
+    if (::fsetxattr(fd, kDosAttrib, value.constData(), size_t(value.size()), 0) == 0)
+        return 0;
+    if (errno != EBADF)
+        return errno;
     return result(::setxattr(descriptorPath(fd).constData(), kDosAttrib, value.constData(), size_t(value.size()), 0));
 }
 

@@ -6,10 +6,11 @@
 // failure.
 //
 // Entries are reached through file descriptors, never through a path that
-// the kernel would resolve again: an entry's `fd` is an O_PATH descriptor
-// opened with O_NOFOLLOW, so a symbolic link swapped in after the entry was
-// opened cannot redirect a call. The calls that need a path of the entry
-// itself go through /proc/self/fd/N, which names the opened inode.
+// the kernel would resolve again: an entry's `fd` is opened with O_NOFOLLOW
+// (O_PATH, or read-only where the listing can), so a symbolic link swapped
+// in after the entry was opened cannot redirect a call. Where an O_PATH
+// descriptor cannot serve a call, it goes through /proc/self/fd/N, which
+// names the opened inode.
 #include <QByteArray>
 
 #include <sys/types.h>

@@ -45,8 +45,12 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
             continue;
         // The entry itself, never what a link points to: its word is read
         // through this descriptor.
+        // Read-only where it may (the attribute calls are quickest so); a
+        // link, or an entry that cannot be read, as O_PATH.
         int entry;
-        if (calls.openAt(fd, name, O_PATH | O_NOFOLLOW, &entry) != 0)
+        const bool plain = d->d_type == DT_REG || d->d_type == DT_DIR;
+        if ((!plain || calls.openAt(fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, &entry) != 0)
+            && calls.openAt(fd, name, O_PATH | O_NOFOLLOW, &entry) != 0)
             continue; // vanished
         struct stat st;
         const bool seen = calls.stat(entry, &st) == 0;
