@@ -53,7 +53,7 @@ int main()
     bool upper = true;
     const double plan = timeMedian(5, [&] {
         renamed = tree::changeCase(&work, &candidates, upper ? tree::Case::Upper : tree::Case::Lower,
-                                   [&](const QString &, const QString &) { ++failures; });
+                                   [&](const QString &, const QString &, bool) { ++failures; });
         upper = !upper;
     });
 

@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
+#include <utility>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -88,12 +90,20 @@ QByteArray runRaw(const QList<QByteArray> &args, int *exitCode)
     return data;
 }
 
+// The path an opened descriptor stands for.
+QByteArray pathOf(int fd)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(platform::descriptorPath(fd).constData(), buf, sizeof buf);
+    return n < 0 ? QByteArray() : QByteArray(buf, n);
+}
+
 // A file system without user extended attributes.
 class NoXattrCalls : public platform::FileCalls
 {
 public:
-    int getDosAttrib(const char *, QByteArray *) override { return ENOTSUP; }
-    int setDosAttrib(const char *, const QByteArray &) override { return ENOTSUP; }
+    int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
+    int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
 };
 
 // A FAT file system: the attribute byte lives in a table here.
@@ -103,29 +113,103 @@ public:
     QHash<QByteArray, quint32> bytes;
     QList<QByteArray> xattrCalls;
     bool notFatAfterAll = false;
-    int onFat(const char *, bool *fat) override { return *fat = true, 0; }
-    int getFatAttributes(const char *path, quint32 *a) override
+    int onFat(int, bool *fat) override { return *fat = true, 0; }
+    int getFatAttributes(int fd, quint32 *a) override
     {
         if (notFatAfterAll)
             return ENOTTY;
         struct stat st;
-        if (::stat(path, &st) != 0)
+        if (::fstat(fd, &st) != 0)
             return errno;
-        *a = bytes.value(path, S_ISDIR(st.st_mode) ? 0x10 : 0);
+        *a = bytes.value(pathOf(fd), S_ISDIR(st.st_mode) ? 0x10 : 0);
         return 0;
     }
-    int setFatAttributes(const char *path, quint32 a) override { return bytes[path] = a, 0; }
-    int getDosAttrib(const char *path, QByteArray *v) override
+    int setFatAttributes(int fd, quint32 a) override { return bytes[pathOf(fd)] = a, 0; }
+    int getDosAttrib(int fd, QByteArray *v) override
     {
-        xattrCalls << path;
-        return FileCalls::getDosAttrib(path, v);
+        xattrCalls << pathOf(fd);
+        return FileCalls::getDosAttrib(fd, v);
     }
-    int setDosAttrib(const char *path, const QByteArray &v) override
+    int setDosAttrib(int fd, const QByteArray &v) override
     {
-        xattrCalls << path;
-        return FileCalls::setDosAttrib(path, v);
+        xattrCalls << pathOf(fd);
+        return FileCalls::setDosAttrib(fd, v);
     }
 };
+
+// A kernel without openat2: the walk one name at a time does the work.
+class NoOpenat2Calls : public platform::FileCalls
+{
+public:
+    int beneathCalls = 0;
+    int openBeneath(int, const char *, int *fd) override
+    {
+        ++beneathCalls;
+        *fd = -1;
+        return ENOSYS;
+    }
+};
+
+// Runs `swap` once, right after the `at`-th open below the chosen folder
+// (counting the chosen folder's own open as 1): a link put in between the
+// listing and the write, at every moment the write could be redirected.
+class SwapCalls : public platform::FileCalls
+{
+public:
+    int at = 1, opens = 0;
+    bool walk = false;
+    std::function<void()> swap;
+    int openAt(int dirfd, const char *name, int flags, int *fd) override
+    {
+        const int e = FileCalls::openAt(dirfd, name, flags, fd);
+        if (++opens == at && swap)
+            std::exchange(swap, nullptr)();
+        return e;
+    }
+    int openBeneath(int dirfd, const char *path, int *fd) override
+    {
+        if (walk)
+            return *fd = -1, ENOSYS;
+        const int e = FileCalls::openBeneath(dirfd, path, fd);
+        if (++opens == at && swap)
+            std::exchange(swap, nullptr)();
+        return e;
+    }
+};
+
+// Everything a write could change about an entry, without following it.
+struct Snapshot
+{
+    QByteArray link; // the link's target, for a link
+    mode_t mode = 0;
+    QByteArray xattr;
+    QByteArray names; // a folder's names, sorted
+    bool operator==(const Snapshot &) const = default;
+};
+
+Snapshot snapshot(const QString &path)
+{
+    Snapshot s;
+    const QByteArray b = encodePath(path);
+    struct stat st;
+    if (::lstat(b.constData(), &st) != 0)
+        return s;
+    s.mode = st.st_mode;
+    char buf[4096];
+    if (S_ISLNK(st.st_mode)) {
+        const ssize_t n = ::readlink(b.constData(), buf, sizeof buf);
+        s.link = QByteArray(buf, n < 0 ? 0 : n);
+        return s;
+    }
+    const ssize_t n = ::getxattr(b.constData(), "user.DOSATTRIB", buf, sizeof buf);
+    s.xattr = n < 0 ? QByteArray("-") : QByteArray(buf, n);
+    if (S_ISDIR(st.st_mode)) {
+        QStringList names = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.sort();
+        s.names = names.join('/').toUtf8();
+    }
+    return s;
+}
 } // namespace
 
 class TestAttributes : public QObject
@@ -135,6 +219,35 @@ class TestAttributes : public QObject
     QString m_root;
 
     QString p(const char *rel) const { return m_root + QLatin1Char('/') + QString::fromUtf8(rel); }
+    QString out(const char *rel) const { return m_tmp->filePath(QStringLiteral("outside/")) + QString::fromUtf8(rel); }
+
+    // Outside the tree: a file, a folder with a file in it, and a read-only
+    // file; inside: a link to each, a file, and a folder with a file in it.
+    void makeLinkTree()
+    {
+        QVERIFY(::mkdir(encodePath(m_tmp->filePath(QStringLiteral("outside"))).constData(), 0755) == 0);
+        QVERIFY(makeFile(out("victim")));
+        QVERIFY(::mkdir(encodePath(out("dir")).constData(), 0755) == 0);
+        QVERIFY(makeFile(out("dir/inner.txt")));
+        QVERIFY(makeFile(out("ro")));
+        QVERIFY(::setxattr(encodePath(out("ro")).constData(), "user.DOSATTRIB", "0x1", 4, 0) == 0);
+        QVERIFY(::chmod(encodePath(out("ro")).constData(), 0444) == 0);
+        QVERIFY(::symlink("../outside/victim", encodePath(p("link_to_file")).constData()) == 0);
+        QVERIFY(::symlink("../outside/dir", encodePath(p("link_to_dir")).constData()) == 0);
+        QVERIFY(::symlink("../outside/ro", encodePath(p("link_to_ro")).constData()) == 0);
+        QVERIFY(::mkdir(encodePath(p("sub")).constData(), 0755) == 0);
+        QVERIFY(makeFile(p("sub/inner.txt")));
+    }
+    QList<Snapshot> outsideNow() const
+    {
+        QList<Snapshot> s;
+        for (const char *rel : {"", "victim", "dir", "dir/inner.txt", "ro"})
+            s << snapshot(out(rel));
+        for (const char *rel : {"link_to_file", "link_to_dir", "link_to_ro"})
+            s << snapshot(p(rel));
+        return s;
+    }
+
     static QList<tree::Failure> change(const QStringList &work, quint16 set, quint16 clear)
     {
         return tree::changeAttributes(work, set, clear);
@@ -316,6 +429,148 @@ private slots:
         QVERIFY(!calls.xattrCalls.isEmpty());
         QCOMPARE(dosAttrib(p("f.txt")), QByteArray("0x4\0", 4));
         QCOMPARE(wordOf(p("f.txt")), SYS);
+    }
+
+    // No write follows a link out of the tree: every attribute set and
+    // removed, with openat2 and with the walk one name at a time.
+    void linksAreNeverFollowed()
+    {
+        makeLinkTree();
+        const QList<Snapshot> before = outsideNow();
+        QCOMPARE(before[4].mode & 07777, mode_t(0444));
+        const QStringList work = tree::stepTwo(m_root, true, true, true);
+        QList<platform::Beneath> below;
+        quint64 dev = 0, ino = 0;
+        QVERIFY(platform::folderIdentity(m_root, &dev, &ino));
+        for (const QString &w : work)
+            below << tree::beneath(m_root, w, dev, ino);
+        QStringList links;
+        for (const QString &w : work)
+            if (w.contains(QStringLiteral("link_to_")))
+                links << w;
+        QCOMPARE(links.size(), 3);
+        NoOpenat2Calls walk;
+        for (const bool walking : {false, true}) {
+            platform::setFileCalls(walking ? &walk : nullptr);
+            const struct
+            {
+                quint16 set, clear;
+            } runs[] = {{RO, 0}, {0, RO}, {HID, 0}, {0, HID}, {SYS, 0}, {0, SYS}, {ARC, 0}, {0, ARC},
+                        {RO | HID | SYS | ARC, 0}, {0, RO | HID | SYS | ARC}};
+            for (const auto &r : runs) {
+                const QString what = QStringLiteral("set %1 clear %2 walk %3").arg(r.set).arg(r.clear).arg(walking);
+                const QList<tree::Failure> failed = tree::changeAttributes(work, r.set, r.clear, below);
+                QStringList paths;
+                for (const tree::Failure &f : failed) {
+                    paths << f.path;
+                    QVERIFY2(f.reason == QStringLiteral("symbolic link, not changed"), qPrintable(what + f.reason));
+                }
+                QVERIFY2(paths == links, qPrintable(what + ": " + paths.join(' ')));
+                QVERIFY2(outsideNow() == before, qPrintable(what));
+                // The entries of the tree itself did change.
+                QCOMPARE(wordOf(p("sub/inner.txt")), r.set);
+                QCOMPARE(wordOf(p("f.txt")), r.set);
+                const QString text = tree::notChangedText(failed);
+                for (const QString &l : links)
+                    QVERIFY(text.contains(l + QStringLiteral(": symbolic link, not changed")));
+            }
+        }
+        QVERIFY(walk.beneathCalls > 0);
+    }
+
+    // A folder of the path swapped for a link to the outside after the
+    // listing: at each moment, the write fails or lands on the entry that
+    // was listed, never outside.
+    void folderSwappedForLink()
+    {
+        makeLinkTree();
+        const QStringList work = tree::stepTwo(m_root, false, true, true);
+        QVERIFY(work.contains(p("sub/inner.txt")));
+        QCOMPARE(tree::namesBelow(m_root, p("sub/inner.txt")), 2);
+        const QByteArray sub = encodePath(p("sub")), moved = encodePath(p("sub.moved"));
+        for (const bool walking : {false, true}) {
+            for (int at = 1; at <= 3; ++at) {
+                const QString what = QStringLiteral("swap after open %1, walk %2").arg(at).arg(walking);
+                const QList<Snapshot> before = outsideNow();
+                SwapCalls calls;
+                calls.at = at;
+                calls.walk = walking;
+                calls.swap = [&] {
+                    QVERIFY(::rename(sub.constData(), moved.constData()) == 0);
+                    QVERIFY(::symlink("../outside/dir", sub.constData()) == 0);
+                };
+                platform::setFileCalls(&calls);
+                const QList<tree::Failure> failed =
+                    tree::changeAttributes({p("sub/inner.txt")}, RO | HID | SYS, 0, {2});
+                platform::setFileCalls(nullptr);
+                QVERIFY2(!calls.swap, qPrintable(what));
+                QVERIFY2(outsideNow() == before, qPrintable(what));
+                if (at == 1) {
+                    QCOMPARE(failed.size(), 1);
+                    QCOMPARE(failed[0].reason, QStringLiteral("a folder on its path is a symbolic link"));
+                    QCOMPARE(wordOf(p("sub.moved/inner.txt")), quint16(0));
+                } else {
+                    QVERIFY2(failed.isEmpty(), qPrintable(what));
+                    QCOMPARE(wordOf(p("sub.moved/inner.txt")), quint16(RO | HID | SYS));
+                    QVERIFY(change({p("sub.moved/inner.txt")}, 0, RO | HID | SYS).isEmpty());
+                }
+                QVERIFY(::unlink(sub.constData()) == 0);
+                QVERIFY(::rename(moved.constData(), sub.constData()) == 0);
+            }
+        }
+        // The same entry read straight afterwards: a link now in its place is
+        // the link's own word, not the outside file's.
+        QVERIFY(::rename(sub.constData(), moved.constData()) == 0);
+        QVERIFY(::symlink("../outside", sub.constData()) == 0);
+        QVERIFY(::chmod(encodePath(out("victim")).constData(), 0444) == 0);
+        QCOMPARE(wordOf(p("sub")), DIR);
+        QCOMPARE(wordOf(p("link_to_ro")), quint16(0));
+        QCOMPARE(wordOf(p("link_to_file")), quint16(0));
+        QCOMPARE(tree::changeAttributes({p("sub/victim")}, HID, 0, {2}).size(), 1);
+        QCOMPARE(snapshot(out("victim")).xattr, QByteArray("-"));
+    }
+
+    // spindle-cli attrib --set and --clear run the same change.
+    void cliSetAndClear()
+    {
+        makeLinkTree();
+        const QList<Snapshot> before = outsideNow();
+        const auto run = [&](const QStringList &args, QByteArray *out, QByteArray *err) {
+            QProcess cli;
+            cli.setWorkingDirectory(m_root);
+            cli.start(binDir() + QStringLiteral("/spindle-cli"), QStringList{QStringLiteral("attrib")} + args);
+            if (!cli.waitForFinished(60000))
+                return -1;
+            *out = cli.readAllStandardOutput();
+            *err = cli.readAllStandardError();
+            return cli.exitCode();
+        };
+        QByteArray o, e;
+        QCOMPARE(run({"--set", "RHS", "f.txt", "link_to_file", "link_to_dir", "sub/inner.txt", "link_to_ro"}, &o, &e), 1);
+        QCOMPARE(o, QByteArray("0x07 f.txt\n0x07 sub/inner.txt\n"));
+        QCOMPARE(e, QByteArray("spindle-cli: link_to_file: symbolic link, not changed\n"
+                               "spindle-cli: link_to_dir: symbolic link, not changed\n"
+                               "spindle-cli: link_to_ro: symbolic link, not changed\n"));
+        QCOMPARE(outsideNow(), before);
+        QCOMPARE(modeOf(p("f.txt")), mode_t(0444));
+        QCOMPARE(run({"--clear", "r", "--set", "a", "link_to_ro", "f.txt"}, &o, &e), 1);
+        QCOMPARE(o, QByteArray("0x26 f.txt\n"));
+        QCOMPARE(e, QByteArray("spindle-cli: link_to_ro: symbolic link, not changed\n"));
+        QCOMPARE(outsideNow(), before);
+        QCOMPARE(modeOf(p("f.txt")), mode_t(0644));
+        QCOMPARE(run({"--clear", "HSA", "--", "f.txt", "."}, &o, &e), 0);
+        QCOMPARE(o, QByteArray("0x00 f.txt\n0x10 .\n"));
+        QCOMPARE(wordOf(p("f.txt")), quint16(0));
+        // The plain form still prints the words; a link reads as its own.
+        QCOMPARE(run({"link_to_dir", "link_to_ro", "f.txt"}, &o, &e), 0);
+        QCOMPARE(o, QByteArray("0x10 link_to_dir\n0x00 link_to_ro\n0x00 f.txt\n"));
+        for (const QStringList &bad : {QStringList{"--set", "X", "f.txt"}, QStringList{"--set", "R"},
+                                       QStringList{"--set", "R", "--clear", "R", "f.txt"}, QStringList{"--clear"}}) {
+            QCOMPARE(run(bad, &o, &e), 2);
+            QVERIFY(o.isEmpty());
+            QVERIFY(!e.isEmpty());
+        }
+        QCOMPARE(outsideNow(), before);
     }
 
     // spindle-cli attrib prints what the window wrote.

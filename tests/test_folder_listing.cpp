@@ -1,3 +1,4 @@
+#include "platform/file_calls.h"
 #include "platform/platform.h"
 #include "testutil.h"
 #include "tree/folder_listing.h"
@@ -43,6 +44,24 @@ QStringList raw(const QString &folder)
     }
     return names;
 }
+
+// Swaps the folder `name` for a link to `target` right after the listing
+// opened it as an entry, before the listing enters it.
+class SwapCalls : public platform::FileCalls
+{
+public:
+    QByteArray name, folder, target;
+    bool swapped = false;
+    int openAt(int dirfd, const char *n, int flags, int *fd) override
+    {
+        const int e = FileCalls::openAt(dirfd, n, flags, fd);
+        if (!swapped && name == n) {
+            swapped = ::rename(folder.constData(), (folder + ".moved").constData()) == 0
+                      && ::symlink(target.constData(), folder.constData()) == 0;
+        }
+        return e;
+    }
+};
 
 QStringList list(const QString &folder, quint16 include, quint16 exclude, bool recurse,
                  QStringList *unreadable = nullptr)
@@ -279,6 +298,57 @@ private slots:
         ::rmdir(inner.constData());
         QVERIFY(all.contains(p("sub/deep/again")));
         QVERIFY(all.filter(QStringLiteral("again/")).isEmpty());
+    }
+
+    // A link's word is its own: the read-only, system and archive bits of
+    // what it points to are never read as the link's.
+    void linkWordIsItsOwn()
+    {
+        const QString outside = m_tmp.filePath("outside");
+        QVERIFY(QDir().mkpath(outside));
+        const QByteArray target = encodePath(outside) + "/locked.txt";
+        QVERIFY(makeFile(target));
+        if (m_xattr)
+            QVERIFY(::setxattr(target.constData(), "user.DOSATTRIB", "0x27", 5, 0) == 0);
+        QVERIFY(::chmod(target.constData(), 0444) == 0);
+        QVERIFY(::symlink(target.constData(), b("to_locked").constData()) == 0);
+        QVERIFY(::symlink(encodePath(outside).constData(), b(".to_outside").constData()) == 0);
+        quint16 w = 0xFFFF;
+        QVERIFY(platform::readAttributes(p("to_locked"), &w, nullptr));
+        QCOMPARE(w, quint16(0));
+        QVERIFY(platform::readAttributes(p(".to_outside"), &w, nullptr));
+        QCOMPARE(w, quint16(platform::kHidden | platform::kDirectory));
+        // The listing gives the same words: the link to a read-only file is
+        // listed with the entries whose word is zero, never as read-only.
+        QVERIFY(list(m_root, 0x3F, platform::kReadOnly | platform::kSystem, false).contains(p("to_locked")));
+        QVERIFY(list(m_root, platform::kDirectory, platform::kReadOnly, false).contains(p(".to_outside")));
+        QVERIFY(list(m_root, 0x3F, 0, true).filter(QStringLiteral(".to_outside/")).isEmpty());
+        ::unlink(b("to_locked").constData());
+        ::unlink(b(".to_outside").constData());
+        ::chmod(target.constData(), 0644);
+    }
+
+    // A subfolder swapped for a link after its parent was read is not
+    // entered: the outside is never listed.
+    void swappedSubfolderIsNotEntered()
+    {
+        const QString tree = m_tmp.filePath("swap");
+        const QString outside = m_tmp.filePath("swap-outside");
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/inner")));
+        QVERIFY(QDir().mkpath(outside));
+        QVERIFY(makeFile(encodePath(tree) + "/inner/mine"));
+        QVERIFY(makeFile(encodePath(outside) + "/secret"));
+        SwapCalls calls;
+        calls.name = "inner";
+        calls.folder = encodePath(tree) + "/inner";
+        calls.target = encodePath(outside);
+        platform::setFileCalls(&calls);
+        QStringList unreadable;
+        const QStringList all = list(tree, 0x3F, 0, true, &unreadable);
+        platform::setFileCalls(nullptr);
+        QVERIFY(calls.swapped);
+        QCOMPARE(all, QStringList{tree + QStringLiteral("/inner")});
+        QCOMPARE(unreadable, QStringList{tree + QStringLiteral("/inner")});
     }
 
     void cleanupTestCase()

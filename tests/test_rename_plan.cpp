@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
+#include <utility>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -71,11 +73,23 @@ QSet<QString> asSet(const QStringList &l) { return QSet<QString>(l.begin(), l.en
 struct Failures
 {
     QList<std::pair<QString, QString>> seen;
+    QList<bool> folders;
     tree::RenameFailed sink()
     {
-        return [this](const QString &p, const QString &r) { seen.append({p, r}); };
+        return [this](const QString &p, const QString &r, bool folder) {
+            seen.append({p, r});
+            folders.append(folder);
+        };
     }
 };
+
+// The folder an opened descriptor stands for.
+QString pathOf(int fd)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(platform::descriptorPath(fd).constData(), buf, sizeof buf);
+    return n < 0 ? QString() : decodePath(QByteArray(buf, n));
+}
 
 // Stands for a file system that matches names without regard to case: a
 // name differing only in case from an existing one finds that entry.
@@ -83,26 +97,47 @@ class CaseFoldingCalls : public platform::FileCalls
 {
 public:
     int hits = 0;
-    static QByteArray folded(const QByteArray &path)
+    static QByteArray folded(int dirfd, const QByteArray &name)
     {
-        const qsizetype slash = path.lastIndexOf('/');
-        const QString want = decodePath(path.mid(slash + 1)).toLower();
-        for (const QString &n : namesIn(decodePath(path.left(slash))))
+        const QString want = decodePath(name).toLower();
+        for (const QString &n : namesIn(pathOf(dirfd)))
             if (n.toLower() == want)
-                return path.left(slash + 1) + encodePath(n);
-        return path;
+                return encodePath(n);
+        return name;
     }
-    int stat(const char *path, struct stat *st, bool follow) override
+    int statAt(int dirfd, const char *name, struct stat *st, bool follow) override
     {
-        return FileCalls::stat(folded(path).constData(), st, follow);
+        return FileCalls::statAt(dirfd, folded(dirfd, name).constData(), st, follow);
     }
-    int renameNoReplace(const char *from, const char *to) override
+    int renameNoReplace(int fromDir, const char *from, int toDir, const char *to) override
     {
-        if (folded(to) != QByteArray(to)) {
+        if (folded(toDir, to) != QByteArray(to)) {
             ++hits;
             return EEXIST;
         }
-        return FileCalls::renameNoReplace(from, to);
+        return FileCalls::renameNoReplace(fromDir, from, toDir, to);
+    }
+};
+
+// Swaps a folder for a link right after the `at`-th open below the chosen one.
+class SwapCalls : public platform::FileCalls
+{
+public:
+    int at = 1, opens = 0;
+    std::function<void()> swap;
+    int openAt(int dirfd, const char *name, int flags, int *fd) override
+    {
+        const int e = FileCalls::openAt(dirfd, name, flags, fd);
+        if (++opens == at && swap)
+            std::exchange(swap, nullptr)();
+        return e;
+    }
+    int openBeneath(int dirfd, const char *path, int *fd) override
+    {
+        const int e = FileCalls::openBeneath(dirfd, path, fd);
+        if (++opens == at && swap)
+            std::exchange(swap, nullptr)();
+        return e;
     }
 };
 
@@ -258,8 +293,8 @@ private slots:
         QCOMPARE(f.seen.size(), 2);
         QCOMPARE(f.seen[0].first, p("README"));
         QCOMPARE(f.seen[0].second, QStringLiteral("\"readme\" already exists"));
-        QCOMPARE(tree::notRenamedText(f.seen[0].first, f.seen[0].second),
-                 QStringLiteral("folder not renamed\n") + p("README") + QStringLiteral(": \"readme\" already exists"));
+        QCOMPARE(tree::notRenamedText(f.seen[0].first, f.seen[0].second, f.folders[0]),
+                 QStringLiteral("file not renamed\n") + p("README") + QStringLiteral(": \"readme\" already exists"));
         QCOMPARE(f.seen[1].first, p("links/NOTES"));
         QCOMPARE(contents(p("README")), QByteArray("upper"));
         QCOMPARE(contents(p("readme")), QByteArray("lower"));
@@ -385,6 +420,131 @@ private slots:
         QCOMPARE(candidates, (QStringList{p("AB/Cd"), p("Abc"), p("AB/Cd/EF")}));
         QVERIFY(exists(p("AB/Cd/EF")));
         QVERIFY(exists(p("Abc/GH")));
+    }
+
+    // "file not renamed" for files, "folder not renamed" for folders, also
+    // for a name that is not UTF-8 and for an entry that is gone.
+    void fileOrFolderInTheText()
+    {
+        QVERIFY(makeDir(p("Taken")));
+        QVERIFY(makeDir(p("taken")));
+        QVERIFY(makeFile(p("FILE")));
+        QVERIFY(makeFile(p("file")));
+        const QString oddDir = p(decodePath("D\xc9R"));
+        QVERIFY(makeDir(oddDir));
+        QStringList work{p("Taken"), p("FILE"), oddDir, p("Gone")};
+        QStringList candidates;
+        Failures f;
+        tree::CaseSummary sum;
+        QCOMPARE(tree::changeCase(&work, &candidates, Case::Lower, f.sink(), {}, &sum), 0);
+        QCOMPARE(f.folders, (QList<bool>{true, false, true, false}));
+        QCOMPARE(tree::notRenamedText(p("Taken"), QStringLiteral("why"), true),
+                 QStringLiteral("folder not renamed\n%1: why").arg(p("Taken")));
+        QCOMPARE(tree::notRenamedText(p("FILE"), QStringLiteral("why"), false),
+                 QStringLiteral("file not renamed\n%1: why").arg(p("FILE")));
+        QCOMPARE(sum.notRenamed, 4);
+        QCOMPARE(sum.renamed, 0);
+        ::rmdir(encodePath(oddDir).constData());
+    }
+
+    // Changes whose letters or length change cannot be undone and are named.
+    void irreversibleChangesAreListed()
+    {
+        QCOMPARE(tree::reversibleCase(QStringLiteral("Read Me.txt"), Case::Upper), true);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("straße"), Case::Upper), false);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("STRASSE"), Case::Lower), true);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("σοφιας"), Case::Upper), false);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("\u0130stanbul"), Case::Lower), false);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("\uFB01le"), Case::Upper), false);
+        QCOMPARE(tree::reversibleCase(QStringLiteral("école"), Case::Upper), true);
+
+        QVERIFY(makeDir(p(QStringLiteral("straße"))));
+        QVERIFY(makeFile(p(QStringLiteral("straße/maß.txt"))));
+        QVERIFY(makeFile(p(QStringLiteral("Plain.txt"))));
+        QVERIFY(makeFile(p(QStringLiteral("UPPER"))));
+        QStringList work{p(QStringLiteral("straße")), p(QStringLiteral("straße/maß.txt")), p("Plain.txt"), p("UPPER")};
+        QStringList candidates;
+        Failures f;
+        tree::CaseSummary sum;
+        QCOMPARE(tree::changeCase(&work, &candidates, Case::Upper, f.sink(), {1, 2, 1, 1}, &sum), 3);
+        QVERIFY(f.seen.isEmpty());
+        QCOMPARE(sum.renamed, 3);
+        QCOMPARE(sum.unchanged, 1);
+        QCOMPARE(sum.irreversible.size(), 2);
+        QCOMPARE(sum.irreversible[0], std::make_pair(p(QStringLiteral("straße")), p("STRASSE")));
+        QCOMPARE(sum.irreversible[1],
+                 std::make_pair(p(QStringLiteral("STRASSE/maß.txt")), p("STRASSE/MASS.TXT")));
+        QCOMPARE(tree::caseSummaryText(sum, Case::Upper),
+                 QStringLiteral("3 renamed, 0 not renamed, 1 already in upper case\n\n"
+                                "These changes cannot be undone by changing the case back, as their letters or "
+                                "length changed:\n%1 \u2192 STRASSE\n%2 \u2192 MASS.TXT")
+                     .arg(p(QStringLiteral("straße")), p(QStringLiteral("STRASSE/maß.txt"))));
+        // Back to lower case loses nothing more, and says so.
+        QCOMPARE(tree::changeCase(&work, &candidates, Case::Lower, f.sink(), {}, &sum), 4);
+        QVERIFY(sum.irreversible.isEmpty());
+        QCOMPARE(tree::caseSummaryText(sum, Case::Lower), QStringLiteral("4 renamed, 0 not renamed"));
+        QCOMPARE(namesIn(p("strasse")), QSet<QString>{"mass.txt"});
+        // Many: the box stays readable.
+        tree::CaseSummary many;
+        many.irreversible = QList<std::pair<QString, QString>>(30, {QStringLiteral("/a/ß"), QStringLiteral("/a/SS")});
+        QVERIFY(tree::caseSummaryText(many, Case::Upper).endsWith(QStringLiteral("\n... and 5 more")));
+    }
+
+    // A link in the list is renamed itself, never its target; a folder of
+    // the path swapped for a link after listing stops the rename.
+    void linksAndSwappedFolders()
+    {
+        const QString outside = m_tmp->filePath(QStringLiteral("Outside"));
+        QVERIFY(makeDir(outside));
+        QVERIFY(makeFile(outside + QStringLiteral("/Target"), "t"));
+        QVERIFY(makeDir(p("Sub")));
+        QVERIFY(makeFile(p("Sub/Target"), "inside"));
+        QVERIFY(::symlink("../Outside/Target", encodePath(p("Link")).constData()) == 0);
+        QStringList work = tree::stepTwo(m_root, false, true, true);
+        QList<platform::Beneath> below;
+        for (const QString &w : work)
+            below << tree::beneath(m_root, w, 0, 0);
+        QCOMPARE(below.value(work.indexOf(p("Sub/Target"))).names, 2);
+        // Swap Sub for a link to Outside right after the chosen folder is opened.
+        const QByteArray sub = encodePath(p("Sub")), moved = encodePath(p("Moved"));
+        QStringList candidates;
+        for (int at = 1; at <= 2; ++at) {
+            SwapCalls calls;
+            calls.at = at;
+            calls.swap = [&] {
+                QVERIFY(::rename(sub.constData(), moved.constData()) == 0);
+                QVERIFY(::symlink("../Outside", sub.constData()) == 0);
+            };
+            platform::setFileCalls(&calls);
+            Failures f;
+            QStringList one{p("Sub/Target")};
+            const int renamed = tree::changeCase(&one, &candidates, Case::Lower, f.sink(), {2});
+            platform::setFileCalls(nullptr);
+            QVERIFY(!calls.swap);
+            QCOMPARE(namesIn(outside), QSet<QString>{"Target"});
+            if (at == 1) {
+                QCOMPARE(renamed, 0);
+                QCOMPARE(f.seen.size(), 1);
+                QCOMPARE(f.seen[0].second, QStringLiteral("a folder on its path is a symbolic link"));
+                QCOMPARE(namesIn(p("Moved")), QSet<QString>{"Target"});
+            } else {
+                // The folder was open before the swap: the rename stays in it.
+                QCOMPARE(renamed, 1);
+                QCOMPARE(namesIn(p("Moved")), QSet<QString>{"target"});
+                QVERIFY(::rename(encodePath(p("Moved/target")).constData(), encodePath(p("Moved/Target")).constData()) == 0);
+            }
+            QVERIFY(::unlink(sub.constData()) == 0);
+            QVERIFY(::rename(moved.constData(), sub.constData()) == 0);
+        }
+        Failures f;
+        QCOMPARE(tree::changeCase(&work, &candidates, Case::Upper, f.sink(), below), 3);
+        QVERIFY(f.seen.isEmpty());
+        QCOMPARE(namesIn(m_root), (QSet<QString>{"SUB", "LINK"}));
+        QCOMPARE(namesIn(outside), QSet<QString>{"Target"});
+        char target[64] = {};
+        QVERIFY(::readlink(encodePath(p("LINK")).constData(), target, sizeof target - 1) > 0);
+        QCOMPARE(QByteArray(target), QByteArray("../Outside/Target"));
+        QCOMPARE(contents(outside + QStringLiteral("/Target")), QByteArray("t"));
     }
 };
 

@@ -21,6 +21,9 @@
 #include <QToolButton>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 QStringList texts(const QListWidget *l)
@@ -50,9 +53,32 @@ void selectRows(QListWidget *l, const QList<int> &rows)
 class NoXattrCalls : public platform::FileCalls
 {
 public:
-    int getDosAttrib(const char *, QByteArray *) override { return ENOTSUP; }
-    int setDosAttrib(const char *, const QByteArray &) override { return ENOTSUP; }
+    int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
+    int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
 };
+
+// Mode, extended attribute (or link target) and names of an entry, never
+// following it.
+QByteArray snapshot(const QString &path)
+{
+    const QByteArray b = platform::encodePath(path);
+    struct stat st;
+    if (::lstat(b.constData(), &st) != 0)
+        return "missing";
+    QByteArray s = QByteArray::number(st.st_mode, 8) + ' ';
+    char buf[4096];
+    if (S_ISLNK(st.st_mode)) {
+        const ssize_t n = ::readlink(b.constData(), buf, sizeof buf);
+        return s + QByteArray(buf, n < 0 ? 0 : n);
+    }
+    const ssize_t n = ::getxattr(b.constData(), "user.DOSATTRIB", buf, sizeof buf);
+    s += n < 0 ? QByteArray("-") : QByteArray(buf, n);
+    if (S_ISDIR(st.st_mode))
+        s += ' ' + QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)
+                       .join('/')
+                       .toUtf8();
+    return s;
+}
 } // namespace
 
 class TestRenamer : public QObject
@@ -129,6 +155,11 @@ private slots:
         QVERIFY(f->Label1->font().bold());
         QVERIFY(f->Label1->wordWrap());
         QCOMPARE(f->Label1->palette().color(QPalette::WindowText), QColor(160, 0, 0));
+        // The warning holds only where an open folder blocks a rename.
+        QCOMPARE(f->Label1->isHidden(), !platform::openFoldersBlockRenames());
+#ifndef Q_OS_WIN
+        QVERIFY(f->Label1->isHidden());
+#endif
         QVERIFY(!f->Edit1->isEnabled());
         QCOMPARE(f->ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(f->ListBox2->selectionMode(), QAbstractItemView::ExtendedSelection);
@@ -246,8 +277,9 @@ private slots:
         f->Button4->click();
         const QString upper = m_tmp->filePath(QStringLiteral("CD"));
         QCOMPARE(m_dialogs->log,
-                 QStringList{QStringLiteral("message:Information:folder not renamed\n%1/readme: \"README\" already exists")
-                                 .arg(upper)});
+                 (QStringList{QStringLiteral("message:Information:file not renamed\n%1/readme: \"README\" already exists")
+                                  .arg(upper),
+                              QStringLiteral("message:Information:6 renamed, 1 not renamed, 1 already in upper case")}));
         QVERIFY(QFileInfo::exists(upper + QStringLiteral("/SUB/DEEP/TWO")));
         QVERIFY(QFileInfo::exists(upper + QStringLiteral("/SUB/ONE.TXT")));
         QCOMPARE(readAll(upper + QStringLiteral("/README")), QByteArray("Cd/README"));
@@ -262,7 +294,9 @@ private slots:
         m_dialogs->log.clear();
         QVERIFY(QFile::remove(upper + QStringLiteral("/readme")));
         f->Button3->click();
-        QVERIFY(m_dialogs->log.isEmpty());
+        QCOMPARE(m_dialogs->log,
+                 QStringList{QStringLiteral("message:Information:7 renamed, 0 not renamed, 1 already in lower case")});
+        m_dialogs->log.clear();
         QVERIFY(QFileInfo::exists(m_tmp->filePath(QStringLiteral("cd/sub/deep/two"))));
         QCOMPARE(readAll(m_tmp->filePath(QStringLiteral("cd/readme"))), QByteArray("Cd/README"));
         const QStringList lower = texts(f->ListBox2);
@@ -270,36 +304,165 @@ private slots:
         f->Button3->click();
         QCOMPARE(texts(f->ListBox2), lower);
         QCOMPARE(texts(f->ListBox1), lower);
+        QCOMPARE(m_dialogs->log,
+                 QStringList{QStringLiteral("message:Information:0 renamed, 0 not renamed, 8 already in lower case")});
+        // An empty work list does nothing and says nothing.
+        m_dialogs->log.clear();
+        f->Button6->click();
+        f->Button4->click();
         QVERIFY(m_dialogs->log.isEmpty());
     }
 
-    void changeAttribThroughTheWindow()
+    // Per-entry boxes as they happen, then the summary naming the changes
+    // that cannot be undone.
+    void lossyRenamesAreNamed()
     {
-        f->ListBox2->addItems({p("Sub"), p("README"), p("gone")});
-        f->CheckBox5->click();
-        f->CheckBox7->click();
-        f->CheckBox10->click();
-        f->Button5->click();
+        QVERIFY(writeAll(p(QStringLiteral("straße.txt")), "s"));
+        QVERIFY(QDir().mkdir(p(QStringLiteral("Maß"))));
+        QVERIFY(QDir().mkdir(p(QStringLiteral("Sub/DEEP"))));
+        f->ListBox2->addItems({p(QStringLiteral("straße.txt")), p(QStringLiteral("Sub/Deep")), p(QStringLiteral("Maß")),
+                               p(QStringLiteral("gone.txt")), p(QStringLiteral("README"))});
+        f->Button4->click();
+        QCOMPARE(m_dialogs->log,
+                 (QStringList{
+                     QStringLiteral("message:Information:folder not renamed\n%1: \"DEEP\" already exists")
+                         .arg(p(QStringLiteral("Sub/Deep"))),
+                     QStringLiteral("message:Information:file not renamed\n%1: %2")
+                         .arg(p(QStringLiteral("gone.txt")), QString::fromLocal8Bit(std::strerror(ENOENT))),
+                     QStringLiteral("message:Information:2 renamed, 2 not renamed, 1 already in upper case\n\n"
+                                    "These changes cannot be undone by changing the case back, as their letters or "
+                                    "length changed:\n%1 \u2192 STRASSE.TXT\n%2 \u2192 MASS")
+                         .arg(p(QStringLiteral("straße.txt")), p(QStringLiteral("Maß")))}));
+        QVERIFY(QFileInfo::exists(p(QStringLiteral("STRASSE.TXT"))));
+        QCOMPARE(texts(f->ListBox2).first(), p(QStringLiteral("STRASSE.TXT")));
+    }
+
+    // Step 2 with every box on a tree with links out of it: no attribute
+    // and no name outside changes, and the box names each link.
+    void linksOutOfTheTree()
+    {
+        const QString outside = m_tmp->filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/dir")));
+        QVERIFY(writeAll(outside + QStringLiteral("/victim"), "v"));
+        QVERIFY(writeAll(outside + QStringLiteral("/ro"), "r"));
+        QVERIFY(::chmod(platform::encodePath(outside + QStringLiteral("/ro")).constData(), 0444) == 0);
+        const QStringList links{p(QStringLiteral("link_to_file")), p(QStringLiteral("Sub/link_to_dir")),
+                                p(QStringLiteral("link_to_ro"))};
+        QVERIFY(::symlink("../outside/victim", platform::encodePath(links[0]).constData()) == 0);
+        QVERIFY(::symlink("../../outside/dir", platform::encodePath(links[1]).constData()) == 0);
+        QVERIFY(::symlink("../outside/ro", platform::encodePath(links[2]).constData()) == 0);
+        const auto outsideNow = [&] {
+            QByteArrayList s;
+            for (const char *rel : {"", "/victim", "/dir", "/ro"})
+                s << snapshot(outside + QLatin1String(rel));
+            for (const QString &l : links)
+                s << snapshot(l);
+            return s;
+        };
+        const QByteArrayList before = outsideNow();
+        choose(m_root);
+        f->CheckBox3->setChecked(true);
+        f->Button1->click();
+        f->Button10->click();
+        f->Button2->click();
+        QCOMPARE(f->ListBox2->count(), 11);
+        const QStringList work = texts(f->ListBox2);
+        QStringList inOrder;
+        for (const QString &w : work)
+            if (links.contains(w))
+                inOrder << w;
+        QCOMPARE(inOrder.size(), 3);
+        // The box names each link; clearing Hidden also names the dot name.
+        const auto expected = [&](bool clearsHidden) {
+            QString text = QStringLiteral("message:Information:The attributes of these entries were not changed:");
+            for (const QString &w : work) {
+                if (links.contains(w))
+                    text += QStringLiteral("\n%1: symbolic link, not changed").arg(w);
+                else if (clearsHidden && w.endsWith(QStringLiteral("/.hidden")))
+                    text += QStringLiteral("\n%1: the name begins with \".\", so it always reads as hidden").arg(w);
+            }
+            return text;
+        };
+        const QList<std::pair<QCheckBox *, QCheckBox *>> boxes{{f->CheckBox4, f->CheckBox8},
+                                                               {f->CheckBox6, f->CheckBox10},
+                                                               {f->CheckBox7, f->CheckBox11},
+                                                               {f->CheckBox5, f->CheckBox9}};
+        for (const auto &[set, clear] : boxes) {
+            for (QCheckBox *box : {set, clear}) {
+                box->click();
+                m_dialogs->log.clear();
+                f->Button5->click();
+                QCOMPARE(m_dialogs->log, QStringList{expected(box == f->CheckBox10)});
+                QCOMPARE(outsideNow(), before);
+                box->click();
+            }
+        }
         quint16 w = 0;
-        QVERIFY(platform::readAttributes(p("Sub"), &w, nullptr));
-        QCOMPARE(w, quint16(platform::kDirectory | platform::kArchive | platform::kSystem));
-        QVERIFY(platform::readAttributes(p("Sub/One.TXT"), &w, nullptr));
+        QVERIFY(platform::readAttributes(p(QStringLiteral("Sub/One.TXT")), &w, nullptr));
         QCOMPARE(w, quint16(0));
-        QCOMPARE(m_dialogs->log, QStringList{QStringLiteral("message:Information:The attributes of these entries were "
-                                                            "not changed:\n%1: %2")
-                                                 .arg(p("gone"), QString::fromLocal8Bit(std::strerror(ENOENT)))});
-        // Without user extended attributes: one box for every entry not changed.
+        // The case change renames the links themselves.
         m_dialogs->log.clear();
-        NoXattrCalls calls;
-        platform::setFileCalls(&calls);
-        f->ListBox2->clear();
-        f->ListBox2->addItems({p("README"), p("readme")});
+        f->Button4->click();
+        QVERIFY(QFileInfo(m_tmp->filePath(QStringLiteral("CD/LINK_TO_FILE"))).isSymLink());
+        QVERIFY(QFileInfo(m_tmp->filePath(QStringLiteral("CD/SUB/LINK_TO_DIR"))).isSymLink());
+        QCOMPARE(snapshot(outside), before[0]);
+        QCOMPARE(snapshot(outside + QStringLiteral("/ro")), before[3]);
+        QCOMPARE(QDir(outside + QStringLiteral("/dir")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    }
+
+    // A folder swapped for a link after Step 2, below the chosen folder or
+    // the chosen folder itself: nothing below it changes, nothing outside.
+    void folderSwappedAfterStepTwo()
+    {
+        const QString outside = m_tmp->filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/Deep")));
+        QVERIFY(writeAll(outside + QStringLiteral("/One.TXT"), "o"));
+        QVERIFY(writeAll(outside + QStringLiteral("/README"), "r"));
+        const auto outsideNow = [&] {
+            return snapshot(outside) + snapshot(outside + QStringLiteral("/One.TXT"))
+                   + snapshot(outside + QStringLiteral("/README")) + snapshot(outside + QStringLiteral("/Deep"));
+        };
+        const QByteArray before = outsideNow();
+        choose(m_root);
+        f->CheckBox3->setChecked(true);
+        f->Button1->click();
+        f->Button10->click();
+        f->Button2->click();
+        // Clear Selected keeps what the remaining rows know.
+        selectRows(f->ListBox2, {0});
+        f->Button7->click();
+        QCOMPARE(f->ListBox2->count(), 7);
+        QVERIFY(QFile::rename(p(QStringLiteral("Sub")), p(QStringLiteral("Moved"))));
+        QVERIFY(QFile::link(QStringLiteral("../outside"), p(QStringLiteral("Sub"))));
         f->CheckBox6->click();
         f->Button5->click();
-        platform::setFileCalls(nullptr);
         QCOMPARE(m_dialogs->log.size(), 1);
-        QCOMPARE(m_dialogs->log[0].count(QStringLiteral("no extended attributes")), 2);
-        QVERIFY(m_dialogs->log[0].contains(p("readme") + QStringLiteral(": ")));
+        QString box = m_dialogs->log[0];
+        QVERIFY2(box.contains(p(QStringLiteral("Sub: symbolic link, not changed"))), qPrintable(box));
+        QVERIFY(box.contains(p(QStringLiteral("Sub/One.TXT: a folder on its path is a symbolic link"))));
+        QVERIFY(box.contains(p(QStringLiteral("Sub/Deep/Two: a folder on its path is a symbolic link"))));
+        QVERIFY(!box.contains(p(QStringLiteral("README"))));
+        m_dialogs->log.clear();
+        f->Button4->click();
+        QCOMPARE(outsideNow(), before);
+        QVERIFY(QFileInfo::exists(p(QStringLiteral("Moved/One.TXT"))));
+        QVERIFY(QFileInfo::exists(p(QStringLiteral("Moved/Deep/Two"))));
+
+        // The chosen folder itself replaced by a link to the outside.
+        const QString upper = m_root; // its own row was cleared, so it kept its name
+        QVERIFY(QFileInfo::exists(upper + QStringLiteral("/README")));
+        QVERIFY(QFile::rename(upper, m_tmp->filePath(QStringLiteral("Kept"))));
+        QVERIFY(QFile::link(QStringLiteral("outside"), upper));
+        m_dialogs->log.clear();
+        f->Button5->click();
+        QCOMPARE(m_dialogs->log.size(), 1);
+        box = m_dialogs->log[0];
+        QVERIFY2(box.contains(upper + QStringLiteral("/README: the chosen folder was replaced since it was listed")),
+                 qPrintable(box));
+        m_dialogs->log.clear();
+        f->Button3->click();
+        QVERIFY(m_dialogs->log.last().startsWith(QStringLiteral("message:Information:0 renamed, ")));
+        QCOMPARE(outsideNow(), before);
     }
 };
 

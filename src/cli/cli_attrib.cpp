@@ -1,28 +1,113 @@
 #include "cli_commands.h"
 
 #include "platform/platform.h"
+#include "tree/rename_plan.h"
+
+#include <QDir>
+#include <QList>
 
 #include <cstdio>
 
 namespace cli {
 
-// Each path's attribute word as the folder listing reads it: "0x21 docs/a.txt".
-int attrib(const QStringList &paths)
+namespace {
+int attribUsage()
 {
-    if (paths.isEmpty()) {
-        std::fputs("usage: spindle-cli attrib PATH...\n", stderr);
+    std::fputs("usage: spindle-cli attrib PATH...\n"
+               "       spindle-cli attrib [--set LETTERS] [--clear LETTERS] [--] PATH...\n"
+               "       (letters R read only, H hidden, S system, A archive)\n",
+               stderr);
+    return 2;
+}
+
+// "RHSA" in either case to attribute bits; false on any other letter.
+bool parseLetters(const QString &letters, quint16 *bits)
+{
+    *bits = 0;
+    for (const QChar c : letters) {
+        switch (c.toUpper().unicode()) {
+        case 'R': *bits |= platform::kReadOnly; break;
+        case 'H': *bits |= platform::kHidden; break;
+        case 'S': *bits |= platform::kSystem; break;
+        case 'A': *bits |= platform::kArchive; break;
+        default: return false;
+        }
+    }
+    return !letters.isEmpty();
+}
+
+void printWord(const QString &path, quint16 word)
+{
+    std::printf("0x%02x %s\n", unsigned(word), platform::encodePath(path).constData());
+}
+
+void printError(const QString &path, const QString &error)
+{
+    std::fprintf(stderr, "spindle-cli: %s: %s\n", platform::encodePath(path).constData(),
+                 error.toLocal8Bit().constData());
+}
+} // namespace
+
+// Without options each path's attribute word as the folder listing reads it
+// ("0x21 docs/a.txt"). With --set and --clear, Change Attrib. on the paths:
+// each path's own folder is the folder chosen, so the entry itself is
+// never followed when it is a link, and the new word is printed.
+int attrib(const QStringList &args)
+{
+    quint16 set = 0, clear = 0;
+    bool change = false;
+    qsizetype i = 0;
+    for (; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--")) {
+            ++i;
+            break;
+        }
+        if (a != QLatin1String("--set") && a != QLatin1String("--clear"))
+            break;
+        quint16 bits = 0;
+        if (i + 1 >= args.size() || !parseLetters(args[i + 1], &bits)) {
+            std::fprintf(stderr, "spindle-cli: %s needs letters out of R, H, S and A\n", a.toLatin1().constData());
+            return attribUsage();
+        }
+        (a == QLatin1String("--set") ? set : clear) |= bits;
+        change = true;
+        ++i;
+    }
+    const QStringList paths = args.mid(i);
+    if (paths.isEmpty())
+        return attribUsage();
+    if (set & clear) {
+        std::fputs("spindle-cli: an attribute cannot be both set and cleared\n", stderr);
         return 2;
     }
     int rc = 0;
+    if (!change) {
+        for (const QString &path : paths) {
+            quint16 word = 0;
+            QString error;
+            if (platform::readAttributes(path, &word, &error)) {
+                printWord(path, word);
+            } else {
+                printError(path, error);
+                rc = 1;
+            }
+        }
+        return rc;
+    }
+    // The window's own plan code, one absolute path at a time.
+    const QString here = platform::currentDir();
     for (const QString &path : paths) {
+        const QString full =
+            QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : here + QLatin1Char('/') + path);
+        const QList<tree::Failure> failed = tree::changeAttributes({full}, set, clear);
         quint16 word = 0;
         QString error;
-        const QByteArray bytes = platform::encodePath(path);
-        if (platform::readAttributes(path, &word, &error)) {
-            std::printf("0x%02x %s\n", unsigned(word), bytes.constData());
-        } else {
-            std::fprintf(stderr, "spindle-cli: %s: %s\n", bytes.constData(), error.toLocal8Bit().constData());
+        if (!failed.isEmpty()) {
+            printError(path, failed.first().reason);
             rc = 1;
+        } else if (platform::readAttributes(full, &word, &error)) {
+            printWord(path, word);
         }
     }
     return rc;

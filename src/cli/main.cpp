@@ -33,6 +33,9 @@ static int usage(std::FILE *to = stderr)
                "                              the image's files by first sector (extent, size,\n"
                "                              path), with a sort file their weights and which\n"
                "                              lie out of order\n"
+               "  attrib [--set LETTERS] [--clear LETTERS] PATH...\n"
+               "                              Change Attrib. on each path (R, H, S, A);\n"
+               "                              a symbolic link is left alone\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,

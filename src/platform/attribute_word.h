@@ -14,10 +14,14 @@ namespace platform::detail {
 class WordReader
 {
 public:
-    // The word of the entry at `path` (last name `name`, stat result `st`
-    // following links). Returns 0, or the errno value of a part that could
-    // not be read; *word then holds the bits that could.
-    int word(const char *path, const char *name, const struct stat &st, quint16 *word);
+    // The word of the entry opened as `fd` (O_PATH, not a symbolic link;
+    // last name `name`, fstat result `st`). Returns 0, or the errno value of
+    // a part that could not be read; *word then holds the bits that could.
+    int word(int fd, const char *name, const struct stat &st, quint16 *word);
+    // The word of a symbolic link at `path` relative to `dirfd` (last name
+    // `name`): its own, never its target's (kDirectory when it points to a
+    // folder).
+    static quint16 linkWord(int dirfd, const char *path, const char *name);
 
 private:
     struct Device
@@ -26,7 +30,7 @@ private:
         bool fat;
         bool noXattr;
     };
-    Device &device(const char *path, dev_t dev);
+    Device &device(int fd, dev_t dev);
     QList<Device> m_devices;
 };
 

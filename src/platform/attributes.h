@@ -23,26 +23,74 @@ enum Attribute : quint16 {
     kAllAttributes = 0x3F,
 };
 
-// The attribute word of one entry (a symbolic link reads as its target; a
-// dangling link as a plain entry). False with the system's reason when the
-// entry cannot be examined.
+// The attribute word of one entry itself. A symbolic link is never
+// followed for the word: a link's word is its own, which on Linux holds no
+// mode or extended attribute, so it is kDirectory when it points to a
+// folder (the listing then puts it with the folders, without entering it),
+// kHidden for a name beginning with ".", and nothing else; the target's
+// permission bits and extended attributes are never read as the link's.
+// The folders above the entry are taken as the path names them. False with
+// the system's reason when the entry cannot be examined.
 bool readAttributes(const QString &path, quint16 *word, QString *error);
-// Gives an entry the read-only, hidden, system and archive bits of `word`
-// (other bits are ignored): read-only through the write permission bits
-// (set: no one may write; cleared: the owner may again), all four in
-// "user.DOSATTRIB" for Samba's Windows clients, or the FAT attribute byte on
-// FAT. Writes nothing when the word is unchanged. False with the reason when
-// the word could not be given completely (for instance no extended
-// attributes on this file system, or a name beginning with "." that always
-// reads as hidden). The calls go through fileCalls() (file_calls.h).
-bool writeAttributes(const QString &path, quint16 word, QString *error);
 
-// Renames an entry, never replacing an existing one (renameat2 with
-// RENAME_NOREPLACE). Where the target names the entry itself, as on a file
-// system that matches names without regard to case, the rename goes through
-// a temporary name. False with the system's reason, and its errno value in
-// *code, when nothing was renamed.
-bool renameNoReplace(const QString &from, const QString &to, QString *error, int *code = nullptr);
+// Where an entry lies below the folder the user chose: how many of the
+// entry's last names are below that folder (at least 1: then the chosen
+// folder is the entry's own folder), and the identity the chosen folder had
+// when it was listed (0 and 0 when not known). A chosen folder that is found
+// replaced (for instance by a link to elsewhere) changes nothing.
+struct Beneath
+{
+    Beneath(int names = 1, quint64 device = 0, quint64 inode = 0) : names(names), device(device), inode(inode) {}
+    int names;
+    quint64 device, inode;
+};
+// The identity of a folder as the listing enters it (links followed); false
+// when it cannot be examined.
+bool folderIdentity(const QString &folder, quint64 *device, quint64 *inode);
+
+// The reason given for an entry that is a symbolic link and so is left
+// alone, and for one whose path below the chosen folder passes a link.
+QString symbolicLinkText();
+QString linkInPathText();
+QString folderReplacedText();
+
+// Change Attrib. for one entry: gives it the read-only, hidden, system and
+// archive bits of `set` and takes those of `clear` (clearing last; other
+// bits are kept): read-only through the write permission bits (set: no one
+// may write; cleared: the owner may again), all four in "user.DOSATTRIB" for
+// Samba's Windows clients, or the FAT attribute byte on FAT. Writes nothing
+// when the word is unchanged.
+//
+// `where` tells which names of `path` lie below the folder the user chose.
+// The chosen folder is opened as the path names it (and checked against the
+// identity it had when listed); every name below it is opened relative to
+// its folder without following a symbolic link (openat2 with
+// RESOLVE_BENEATH where the kernel has it), and the word is read and written
+// through the entry's own descriptor, so a link swapped in at any time
+// cannot redirect the write out of the tree. An entry that is a link is not
+// changed (symbolicLinkText()), nor is one below a link (linkInPathText()).
+// False with the reason when the word could not be given completely (for
+// instance no extended attributes on this file system, or a name beginning
+// with "." that always reads as hidden). The calls go through fileCalls()
+// (file_calls.h).
+bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error);
+
+// Renames the entry at `path` to `newName` in the same folder, never
+// replacing an existing entry (renameat2 with RENAME_NOREPLACE relative to
+// the folder's descriptor). The folders between the chosen folder and the
+// entry (see changeAttributes for `where`) are opened without following a
+// link; the entry itself may be a link, which is renamed, not its target.
+// Where the new name finds the entry itself, as on a file system that
+// matches names without regard to case, the rename goes through a temporary
+// name. False with the system's reason, and its errno value in *code (ELOOP
+// for a link on the path), when nothing was renamed. *folder, when given,
+// tells whether the entry is a folder (false when that is unknown).
+bool renameEntry(const QString &path, const Beneath &where, const QString &newName, QString *error, int *code = nullptr,
+                 bool *folder = nullptr);
+
+// Whether a folder that another program has open cannot be renamed (true on
+// Windows only).
+bool openFoldersBlockRenames();
 
 // One entry of a folder as readFolder gives it.
 struct FolderEntry
@@ -50,14 +98,17 @@ struct FolderEntry
     QByteArray name;        // the raw name, never "." or ".."
     quint16 attributes = 0; // as readAttributes gives them
     bool realFolder = false; // a folder itself, not a link to one
+    bool link = false;       // a symbolic link
     quint64 device = 0, inode = 0; // identity of a real folder
 };
 
 // Calls `each` for every entry of `folder` in the order the file system
 // returns them. False with the system's reason when the folder cannot be
 // opened; entries that vanish while being read are left out. *self, when
-// given, receives the folder's own device and inode.
+// given, receives the folder's own device and inode. With `noFollow` the
+// folder's own last name is not followed when it is a symbolic link (the
+// open then fails), for folders the listing enters below the chosen one.
 bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
-                QString *error, FolderEntry *self = nullptr);
+                QString *error, FolderEntry *self = nullptr, bool noFollow = false);
 
 } // namespace platform

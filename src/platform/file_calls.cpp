@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <linux/msdos_fs.h>
+#include <linux/openat2.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -17,13 +19,13 @@ namespace platform {
 namespace {
 constexpr const char *kDosAttrib = "user.DOSATTRIB";
 
-int result(int rc) { return rc == 0 ? 0 : errno; }
+int result(long rc) { return rc == 0 ? 0 : errno; }
 
-// Opens an entry for the FAT ioctls. Only done on FAT, where there are no
-// device nodes or pipes that an open could wake.
-int openForIoctl(const char *path, int *fd)
+// Opens the entry behind an O_PATH descriptor for the FAT ioctls. Only done
+// on FAT, where there are no device nodes or pipes that an open could wake.
+int openForIoctl(int pathFd, int *fd)
 {
-    *fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    *fd = ::open(descriptorPath(pathFd).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     return *fd < 0 ? errno : 0;
 }
 
@@ -31,53 +33,99 @@ FileCalls g_systemCalls;
 FileCalls *g_calls = &g_systemCalls;
 } // namespace
 
-int FileCalls::stat(const char *path, struct stat *st, bool follow)
+QByteArray descriptorPath(int fd) { return "/proc/self/fd/" + QByteArray::number(fd); }
+
+int FileCalls::openAt(int dirfd, const char *name, int flags, int *fd)
 {
-    return result(follow ? ::stat(path, st) : ::lstat(path, st));
+    *fd = ::openat(dirfd, name, flags | O_CLOEXEC);
+    return *fd < 0 ? errno : 0;
 }
 
-int FileCalls::changeMode(const char *path, mode_t mode) { return result(::chmod(path, mode)); }
+int FileCalls::openBeneath(int dirfd, const char *path, int *fd)
+{
+#ifdef SYS_openat2
+    struct open_how how = {};
+    how.flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long rc = ::syscall(SYS_openat2, dirfd, path, &how, sizeof how);
+    *fd = int(rc);
+    return rc < 0 ? errno : 0;
+#else
+    (void)dirfd, (void)path;
+    *fd = -1;
+    return ENOSYS;
+#endif
+}
 
-int FileCalls::getDosAttrib(const char *path, QByteArray *value)
+int FileCalls::close(int fd) { return result(::close(fd)); }
+
+int FileCalls::stat(int fd, struct stat *st) { return result(::fstat(fd, st)); }
+
+int FileCalls::statAt(int dirfd, const char *name, struct stat *st, bool follow)
+{
+    return result(::fstatat(dirfd, name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW));
+}
+
+int FileCalls::changeMode(int fd, mode_t mode)
+{
+    if (::fchmod(fd, mode) == 0)
+        return 0;
+    if (errno != EBADF)
+        return errno;
+    return result(::chmod(descriptorPath(fd).constData(), mode));
+}
+
+int FileCalls::getDosAttrib(int fd, QByteArray *value)
 {
     char buf[256];
-    const ssize_t n = ::getxattr(path, kDosAttrib, buf, sizeof buf);
+    // Straight through a readable descriptor; an O_PATH one needs its path.
+    ssize_t n = ::fgetxattr(fd, kDosAttrib, buf, sizeof buf);
+    const QByteArray path = descriptorPath(fd);
+    if (n < 0 && errno == EBADF)
+        n = ::getxattr(path.constData(), kDosAttrib, buf, sizeof buf);
     if (n >= 0) {
         *value = QByteArray(buf, n);
         return 0;
     }
     if (errno != ERANGE)
         return errno;
-    // Samba's binary form can be longer than the text we need.
-    const ssize_t size = ::getxattr(path, kDosAttrib, nullptr, 0);
+    // Samba's binary form can be longer than the text we need; an extended
+    // attribute never holds more than 64 KiB.
+    const ssize_t size = ::getxattr(path.constData(), kDosAttrib, nullptr, 0);
     if (size < 0)
         return errno;
+    if (size > 65536)
+        return E2BIG;
     value->resize(size);
-    const ssize_t m = ::getxattr(path, kDosAttrib, value->data(), size_t(size));
+    const ssize_t m = ::getxattr(path.constData(), kDosAttrib, value->data(), size_t(size));
     if (m < 0)
         return errno;
     value->resize(m);
     return 0;
 }
 
-int FileCalls::setDosAttrib(const char *path, const QByteArray &value)
+int FileCalls::setDosAttrib(int fd, const QByteArray &value)
 {
-    return result(::setxattr(path, kDosAttrib, value.constData(), size_t(value.size()), 0));
+    if (::fsetxattr(fd, kDosAttrib, value.constData(), size_t(value.size()), 0) == 0)
+        return 0;
+    if (errno != EBADF)
+        return errno;
+    return result(::setxattr(descriptorPath(fd).constData(), kDosAttrib, value.constData(), size_t(value.size()), 0));
 }
 
-int FileCalls::onFat(const char *path, bool *fat)
+int FileCalls::onFat(int fd, bool *fat)
 {
     struct statfs fs;
-    if (::statfs(path, &fs) != 0)
+    if (::fstatfs(fd, &fs) != 0)
         return errno;
     *fat = fs.f_type == MSDOS_SUPER_MAGIC;
     return 0;
 }
 
-int FileCalls::getFatAttributes(const char *path, quint32 *attributes)
+int FileCalls::getFatAttributes(int pathFd, quint32 *attributes)
 {
     int fd;
-    if (const int e = openForIoctl(path, &fd))
+    if (const int e = openForIoctl(pathFd, &fd))
         return e;
     __u32 a = 0;
     const int e = result(::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &a));
@@ -86,10 +134,10 @@ int FileCalls::getFatAttributes(const char *path, quint32 *attributes)
     return e;
 }
 
-int FileCalls::setFatAttributes(const char *path, quint32 attributes)
+int FileCalls::setFatAttributes(int pathFd, quint32 attributes)
 {
     int fd;
-    if (const int e = openForIoctl(path, &fd))
+    if (const int e = openForIoctl(pathFd, &fd))
         return e;
     __u32 a = attributes;
     const int e = result(::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &a));
@@ -97,9 +145,9 @@ int FileCalls::setFatAttributes(const char *path, quint32 attributes)
     return e;
 }
 
-int FileCalls::renameNoReplace(const char *from, const char *to)
+int FileCalls::renameNoReplace(int fromDir, const char *from, int toDir, const char *to)
 {
-    return result(::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
+    return result(::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE));
 }
 
 FileCalls &fileCalls() { return *g_calls; }

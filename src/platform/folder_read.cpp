@@ -1,6 +1,7 @@
 #include "attributes.h"
 
 #include "attribute_word.h"
+#include "file_calls.h"
 #include "files.h"
 #include "path_codec.h"
 
@@ -12,51 +13,61 @@ namespace platform {
 
 #ifndef Q_OS_WIN
 bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
-                QString *error, FolderEntry *self)
+                QString *error, FolderEntry *self, bool noFollow)
 {
-    QByteArray prefix = encodePath(folder);
-    DIR *dir = ::opendir(prefix.isEmpty() ? "/" : prefix.constData());
+    QByteArray path = encodePath(folder);
+    // A trailing slash would make the open follow a link after all.
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    if (path.isEmpty())
+        path = "/";
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
     if (!dir) {
         if (error)
             *error = lastErrorText();
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
-    if (!prefix.endsWith('/'))
-        prefix += '/';
-    const int fd = ::dirfd(dir);
     struct stat own;
     if (self && ::fstat(fd, &own) == 0) {
         self->device = quint64(own.st_dev);
         self->inode = quint64(own.st_ino);
         self->realFolder = true;
     }
+    FileCalls &calls = fileCalls();
     detail::WordReader words;
-    QByteArray full;
     FolderEntry e;
     while (const dirent *d = ::readdir(dir)) {
         const char *name = d->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        full = prefix;
-        full += name;
-        struct stat st;
-        if (::fstatat(fd, name, &st, 0) == 0) {
-            // A part of the word that cannot be read is left out of it.
-            words.word(full.constData(), name, st, &e.attributes);
-        } else if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            e.attributes = detail::dotName(name) ? quint16(kHidden) : quint16(0); // a dangling link
-        } else {
+        // The entry itself, never what a link points to: its word is read
+        // through this descriptor.
+        // Read-only where it may (the attribute calls are quickest so); a
+        // link, or an entry that cannot be read, as O_PATH.
+        int entry;
+        const bool plain = d->d_type == DT_REG || d->d_type == DT_DIR;
+        if ((!plain || calls.openAt(fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, &entry) != 0)
+            && calls.openAt(fd, name, O_PATH | O_NOFOLLOW, &entry) != 0)
             continue; // vanished
+        struct stat st;
+        const bool seen = calls.stat(entry, &st) == 0;
+        if (seen && S_ISLNK(st.st_mode)) {
+            e.attributes = detail::WordReader::linkWord(fd, name, name);
+        } else if (seen) {
+            // A part of the word that cannot be read is left out of it.
+            words.word(entry, name, st, &e.attributes);
         }
-        bool real = S_ISDIR(st.st_mode);
-        if (real && d->d_type != DT_DIR) {
-            struct stat own;
-            real = ::fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(own.st_mode);
-        }
+        calls.close(entry);
+        if (!seen)
+            continue;
         e.name = QByteArray(name);
-        e.realFolder = real;
-        e.device = real ? quint64(st.st_dev) : 0;
-        e.inode = real ? quint64(st.st_ino) : 0;
+        e.link = S_ISLNK(st.st_mode);
+        e.realFolder = S_ISDIR(st.st_mode);
+        e.device = e.realFolder ? quint64(st.st_dev) : 0;
+        e.inode = e.realFolder ? quint64(st.st_ino) : 0;
         each(e);
     }
     ::closedir(dir);

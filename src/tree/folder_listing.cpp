@@ -37,6 +37,8 @@ struct Lister
         QList<Sub> subs;
         QStringList lines;
         platform::FolderEntry self;
+        // Below the chosen folder no link is followed: a subfolder swapped
+        // for one after its parent was read is not entered.
         const bool ok = platform::readFolder(
             prefix,
             [&](const platform::FolderEntry &e) {
@@ -47,10 +49,11 @@ struct Lister
                     subs.append({lines.size() + 1, path, {e.device, e.inode}});
                 lines.append(std::move(path));
             },
-            nullptr, top ? &self : nullptr);
+            nullptr, &self, !top);
         if (top && self.realFolder)
             ancestors.append({self.device, self.inode});
-        if (!ok) {
+        const bool same = ok && (top || std::make_pair(self.device, self.inode) == ancestors.last());
+        if (!same) {
             if (unreadable)
                 unreadable->append(folder.isEmpty() ? QStringLiteral("/") : folder);
             return;

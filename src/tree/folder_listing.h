@@ -17,10 +17,12 @@ namespace tree {
 //
 // With `recurse`, every kept real folder is listed right after its own line
 // (depth first, parent first); folders that were not kept are not entered.
-// A symbolic link is an entry of its own and never entered, a folder that
-// cannot be read is skipped (its path goes to *unreadable when given), and
-// a folder already being listed further up (a bind-mount loop) is not
-// entered again.
+// A symbolic link is an entry of its own with its own word (never its
+// target's) and never entered: a subfolder is opened without following a
+// link and must still be the folder that was read as its parent's entry. A
+// folder that cannot be read is skipped (its path goes to *unreadable when
+// given), and a folder already being listed further up (a bind-mount loop)
+// is not entered again.
 void listFolder(const QString &folder, quint16 include, quint16 exclude, bool recurse,
                 QStringList *out, QStringList *unreadable = nullptr);
 

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -105,7 +106,31 @@ bool isUtf8Name(const QString &name)
     return true;
 }
 
-int changeCase(QStringList *work, QStringList *candidates, Case to, const RenameFailed &failed)
+bool reversibleCase(const QString &name, Case to)
+{
+    const QString mapped = mappedName(name, to);
+    const Case back = to == Case::Upper ? Case::Lower : Case::Upper;
+    return mapped.size() == name.size() && mappedName(mapped, back) == mappedName(name, back);
+}
+
+int namesBelow(const QString &folder, const QString &path)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (!path.startsWith(prefix) || path.size() == prefix.size())
+        return 1;
+    return int(QStringView(path).mid(prefix.size()).count(QLatin1Char('/'))) + 1;
+}
+
+platform::Beneath beneath(const QString &folder, const QString &path, quint64 device, quint64 inode)
+{
+    const QString own = folder.endsWith(QLatin1Char('/')) && folder.size() > 1 ? folder.chopped(1) : folder;
+    if (path == own)
+        return {1};
+    return {namesBelow(folder, path), device, inode};
+}
+
+int changeCase(QStringList *work, QStringList *candidates, Case to, const RenameFailed &failed,
+               const QList<platform::Beneath> &where, CaseSummary *summary)
 {
     PathTree tree;
     QList<qsizetype> workNodes, candidateNodes;
@@ -116,62 +141,97 @@ int changeCase(QStringList *work, QStringList *candidates, Case to, const Rename
     for (const QString &p : std::as_const(*candidates))
         candidateNodes.append(tree.add(p));
 
-    int renamed = 0;
-    for (const qsizetype node : std::as_const(workNodes)) {
+    CaseSummary sum;
+    for (qsizetype i = 0; i < workNodes.size(); ++i) {
+        const qsizetype node = workNodes[i];
         const QString &name = tree.name(node);
         if (!isUtf8Name(name)) {
-            failed(tree.path(node), QStringLiteral("the name is not valid UTF-8, so its case is left alone"));
+            const QString path = tree.path(node);
+            quint16 word = 0;
+            const bool folder = platform::readAttributes(path, &word, nullptr) && (word & platform::kDirectory);
+            failed(path, QStringLiteral("the name is not valid UTF-8, so its case is left alone"), folder);
+            ++sum.notRenamed;
             continue;
         }
         const QString mapped = mappedName(name, to);
-        if (mapped == name)
+        if (mapped == name) {
+            ++sum.unchanged;
             continue;
+        }
         const QString from = tree.path(node);
         QString reason;
         int code = 0;
-        if (!platform::renameNoReplace(from, tree.path(node, &mapped), &reason, &code)) {
+        bool folder = false;
+        if (!platform::renameEntry(from, where.value(i), mapped, &reason, &code, &folder)) {
             if (code == EEXIST)
                 reason = QStringLiteral("\"%1\" already exists").arg(mapped);
-            failed(from, reason);
+            failed(from, reason, folder);
+            ++sum.notRenamed;
             continue;
         }
+        if (!reversibleCase(name, to))
+            sum.irreversible.append({from, tree.path(node, &mapped)});
         tree.rename(node, mapped);
-        ++renamed;
+        ++sum.renamed;
     }
-    if (renamed) {
+    if (sum.renamed) {
         for (qsizetype i = 0; i < workNodes.size(); ++i)
             (*work)[i] = tree.path(workNodes[i]);
         for (qsizetype i = 0; i < candidateNodes.size(); ++i)
             (*candidates)[i] = tree.path(candidateNodes[i]);
     }
+    const int renamed = sum.renamed;
+    if (summary)
+        *summary = std::move(sum);
     return renamed;
 }
 
-QString notRenamedText(const QString &path, const QString &reason)
+QString notRenamedText(const QString &path, const QString &reason, bool folder)
 {
-    return QStringLiteral("folder not renamed\n%1: %2").arg(path, reason);
+    return QStringLiteral("%1 not renamed\n%2: %3")
+        .arg(folder ? QStringLiteral("folder") : QStringLiteral("file"), path, reason);
 }
 
-QList<Failure> changeAttributes(const QStringList &work, quint16 set, quint16 clear)
+namespace {
+// A box taller than the screen helps no one: the first entries, then a count.
+constexpr qsizetype kShown = 25;
+} // namespace
+
+QString caseSummaryText(const CaseSummary &summary, Case to)
+{
+    QString text = QStringLiteral("%1 renamed, %2 not renamed").arg(summary.renamed).arg(summary.notRenamed);
+    if (summary.unchanged)
+        text += QStringLiteral(", %1 already in %2 case")
+                    .arg(summary.unchanged)
+                    .arg(to == Case::Upper ? QStringLiteral("upper") : QStringLiteral("lower"));
+    const auto &lost = summary.irreversible;
+    if (!lost.isEmpty()) {
+        text += QStringLiteral("\n\nThese changes cannot be undone by changing the case back, as their letters or "
+                               "length changed:");
+        for (qsizetype i = 0; i < lost.size() && i < kShown; ++i) {
+            const QString &now = lost[i].second;
+            text += QStringLiteral("\n%1 \u2192 %2").arg(lost[i].first, now.mid(now.lastIndexOf(QLatin1Char('/')) + 1));
+        }
+        if (lost.size() > kShown)
+            text += QStringLiteral("\n... and %1 more").arg(lost.size() - kShown);
+    }
+    return text;
+}
+
+QList<Failure> changeAttributes(const QStringList &work, quint16 set, quint16 clear,
+                                const QList<platform::Beneath> &where)
 {
     QList<Failure> failures;
-    for (const QString &path : work) {
-        quint16 word = 0;
+    for (qsizetype i = 0; i < work.size(); ++i) {
         QString reason;
-        if (platform::readAttributes(path, &word, &reason)) {
-            word = quint16((word | set) & ~clear);
-            if (platform::writeAttributes(path, word, &reason))
-                continue;
-        }
-        failures.append({path, reason});
+        if (!platform::changeAttributes(work[i], where.value(i), set, clear, &reason))
+            failures.append({work[i], reason});
     }
     return failures;
 }
 
 QString notChangedText(const QList<Failure> &failures)
 {
-    // A box taller than the screen helps no one: the first entries, then a count.
-    constexpr qsizetype kShown = 25;
     QString text = QStringLiteral("The attributes of these entries were not changed:");
     for (qsizetype i = 0; i < failures.size() && i < kShown; ++i)
         text += QStringLiteral("\n%1: %2").arg(failures[i].path, failures[i].reason);

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 QListWidget *listBox(QWidget *parent, const char *name)
 {
@@ -34,6 +36,35 @@ QStringList texts(const QListWidget *l)
     return out;
 }
 
+// Each row keeps where it lies below the folder Step 2 listed
+// (tree::beneath), so no write follows a link below that folder; rows added
+// otherwise count as entries of their own folder.
+constexpr int kNamesRole = Qt::UserRole, kDeviceRole = Qt::UserRole + 1, kInodeRole = Qt::UserRole + 2;
+
+platform::Beneath placeOf(const QListWidgetItem *item)
+{
+    return {std::max(item->data(kNamesRole).toInt(), 1), item->data(kDeviceRole).toULongLong(),
+            item->data(kInodeRole).toULongLong()};
+}
+
+QList<platform::Beneath> places(const QListWidget *l)
+{
+    QList<platform::Beneath> out;
+    out.reserve(l->count());
+    for (int i = 0; i < l->count(); ++i)
+        out.append(placeOf(l->item(i)));
+    return out;
+}
+
+void addRow(QListWidget *l, const QString &text, const platform::Beneath &where)
+{
+    auto *item = new QListWidgetItem(text);
+    item->setData(kNamesRole, where.names);
+    item->setData(kDeviceRole, qulonglong(where.device));
+    item->setData(kInodeRole, qulonglong(where.inode));
+    l->addItem(item);
+}
+
 // Gives the rows their new texts, keeping the selection.
 void retext(QListWidget *l, const QStringList &now)
 {
@@ -44,14 +75,15 @@ void retext(QListWidget *l, const QStringList &now)
 
 void removeSelected(QListWidget *l)
 {
-    QStringList kept;
+    QList<std::pair<QString, platform::Beneath>> kept;
     for (int i = 0; i < l->count(); ++i)
         if (!l->item(i)->isSelected())
-            kept.append(l->item(i)->text());
+            kept.append({l->item(i)->text(), placeOf(l->item(i))});
     if (kept.size() == l->count())
         return;
     l->clear();
-    l->addItems(kept);
+    for (const auto &[text, where] : kept)
+        addRow(l, text, where);
 }
 
 QGroupBox *group(QWidget *parent, const char *name, const QString &caption, std::initializer_list<QCheckBox *> boxes)
@@ -121,6 +153,8 @@ Trenamer_form::Trenamer_form(QWidget *parent)
     QPalette red = Label1->palette();
     red.setColor(QPalette::WindowText, QColor(160, 0, 0)); // dark enough to read on sky blue
     Label1->setPalette(red);
+    // Only where an open folder really blocks a rename.
+    Label1->setHidden(!platform::openFoldersBlockRenames());
 
     connect(ShellTreeView1, &base::FolderTree::pathChanged, this, &Trenamer_form::ShellTreeView1Change);
     connect(Button1, &QPushButton::clicked, this, &Trenamer_form::Button1Click);
@@ -203,29 +237,41 @@ void Trenamer_form::Button1Click()
     const QString folder = ShellTreeView1->selectedPath();
     if (folder.isEmpty())
         return; // no folder chosen yet
-    ListBox1->addItems(tree::stepTwo(folder, CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()));
+    quint64 device = 0, inode = 0;
+    platform::folderIdentity(folder, &device, &inode);
+    const QStringList found =
+        tree::stepTwo(folder, CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked());
+    ListBox1->setUpdatesEnabled(false);
+    for (const QString &path : found)
+        addRow(ListBox1, path, tree::beneath(folder, path, device, inode));
+    ListBox1->setUpdatesEnabled(true);
 }
 
 void Trenamer_form::Button2Click()
 {
-    QStringList picked;
     for (int i = 0; i < ListBox1->count(); ++i)
-        if (ListBox1->item(i)->isSelected())
-            picked.append(ListBox1->item(i)->text());
-    ListBox2->addItems(picked);
+        if (const QListWidgetItem *item = ListBox1->item(i); item->isSelected())
+            addRow(ListBox2, item->text(), placeOf(item));
 }
 
 void Trenamer_form::changeCase(bool upper)
 {
+    if (ListBox2->count() == 0)
+        return;
     QStringList work = texts(ListBox2), candidates = texts(ListBox1);
-    const int renamed = tree::changeCase(&work, &candidates, upper ? tree::Case::Upper : tree::Case::Lower,
-                                         [this](const QString &path, const QString &reason) {
-                                             base::dialogs().info(this, tree::notRenamedText(path, reason));
-                                         });
+    const tree::Case to = upper ? tree::Case::Upper : tree::Case::Lower;
+    tree::CaseSummary summary;
+    const int renamed = tree::changeCase(
+        &work, &candidates, to,
+        [this](const QString &path, const QString &reason, bool folder) {
+            base::dialogs().info(this, tree::notRenamedText(path, reason, folder));
+        },
+        places(ListBox2), &summary);
     if (renamed) {
         retext(ListBox2, work);
         retext(ListBox1, candidates);
     }
+    base::dialogs().info(this, tree::caseSummaryText(summary, to));
 }
 
 void Trenamer_form::Button3Click() { changeCase(false); }
@@ -249,7 +295,7 @@ void Trenamer_form::Button5Click()
         if (p.clearBox->isChecked())
             clear |= p.bit;
     }
-    const QList<tree::Failure> failed = tree::changeAttributes(texts(ListBox2), set, clear);
+    const QList<tree::Failure> failed = tree::changeAttributes(texts(ListBox2), set, clear, places(ListBox2));
     if (!failed.isEmpty())
         base::dialogs().info(this, tree::notChangedText(failed));
 }
