@@ -96,7 +96,7 @@ int attrib(const QStringList &args)
         return rc;
     }
     // The window's own plan code, one absolute path at a time.
-    const QString here = platform::currentDir();
+    const QString here = platform::startDirectory();
     for (const QString &path : paths) {
         const QString full =
             QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : here + QLatin1Char('/') + path);
