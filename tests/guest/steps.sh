@@ -1,0 +1,1 @@
+echo "STEP OK probe"
