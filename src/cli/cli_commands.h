@@ -1,7 +1,14 @@
 #pragma once
 #include <QStringList>
 
+namespace exec {
+class CauseFinder;
+}
+
 namespace cli {
+// The cause line of a failed run, with the setup advice for a permission
+// failure, on standard error; nothing for unknown output.
+void printCause(const exec::CauseFinder &cause);
 int tools();
 int exec(const QStringList &args);
 int runBat(const QStringList &args);
