@@ -18,4 +18,10 @@ int drives(const QStringList &args);
 int caps(const QStringList &args);
 int sortlist(const QStringList &args);
 int attrib(const QStringList &paths);
+int readDisc(const QStringList &args);
+int cdImage(const QStringList &args);
+int bootImage(const QStringList &args);
+int burn(const QStringList &args);
+int blank(const QStringList &args);
+int doctor(const QStringList &args);
 } // namespace cli

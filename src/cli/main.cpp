@@ -1,6 +1,8 @@
 // spindle-cli: Spindle's logic from a terminal, for scripts and for
 // reproducing exactly what a window runs.
 #include "cli_commands.h"
+#include "disc/diagnosis.h"
+#include "exec/tool_errors.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>
@@ -26,6 +28,17 @@ static int usage(std::FILE *to = stderr)
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
                "  attrib PATH...              each path's attribute word, as the folder\n"
                "                              listing reads it (0x21 docs/a.txt)\n"
+               "  read [--events] ADDRESS FILE\n"
+               "                              read the disc into an image file (readcd)\n"
+               "  cdimage [--events] DEVICE FILE\n"
+               "                              copy the whole drive into a file (dd)\n"
+               "  bootimage [--events] DEVICE the disc's boot images into the job folder (bbie)\n"
+               "  burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n"
+               "                              write an image to the disc (cdrecord)\n"
+               "  blank [--events] ADDRESS TYPE\n"
+               "                              blank a rewritable disc (cdrecord blank=TYPE)\n"
+               "  doctor                      the tools, drives, device files and groups: why\n"
+               "                              a drive does not show up\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -40,6 +53,8 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
+    // A failure to open the drive is explained by the setup check.
+    exec::setPermissionAdvice([] { return disc::diagnose(disc::systemSources()).summary; });
     if (cmd == QLatin1String("--version")) {
         std::printf("spindle-cli %s\n", SPINDLE_VERSION);
         return 0;
@@ -60,6 +75,18 @@ int main(int argc, char **argv)
         return cli::drives(args);
     if (cmd == QLatin1String("caps"))
         return cli::caps(args);
+    if (cmd == QLatin1String("read"))
+        return cli::readDisc(args);
+    if (cmd == QLatin1String("cdimage"))
+        return cli::cdImage(args);
+    if (cmd == QLatin1String("bootimage"))
+        return cli::bootImage(args);
+    if (cmd == QLatin1String("burn"))
+        return cli::burn(args);
+    if (cmd == QLatin1String("blank"))
+        return cli::blank(args);
+    if (cmd == QLatin1String("doctor"))
+        return cli::doctor(args);
     if (cmd == QLatin1String("sortlist"))
         return cli::sortlist(args);
     if (cmd == QLatin1String("attrib")) {
