@@ -78,6 +78,14 @@ private slots:
         QTest::newRow("dd I/O error") << "dd_io_error.txt" << "dd if=/dev/sr0 of=\"/tmp/a.iso\" status=progress"
             << "The drive could not read the disc at block 589824 (input/output error): the disc may be "
                "scratched, dirty or not completely written.";
+        // What the real tools said in the guest, to an emulated read-only drive.
+        QTest::newRow("guest burn") << "guest_wodim_burn.txt"
+            << "cdrecord -eject driveropts=burnfree dev=0,0,0 -dummy  speed=1 \"/work/read.iso\" gracetime=1"
+            << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
+        QTest::newRow("guest blank") << "guest_wodim_blank.txt" << "cdrecord -eject dev=0,0,0 blank=fast"
+            << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
+        QTest::newRow("guest refused scan") << "guest_wodim_scanbus_refused.txt" << "/opt/spindle/cdrecord -scanbus"
+                                            << noPerm;
         QTest::newRow("readom unknown") << "readom_unknown.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\"" << QString();
     }
     void transcriptGivesCause()

@@ -17,6 +17,8 @@ const QString kDd = QStringLiteral("dd");
 
 const QString kNoPermission =
     QStringLiteral("cdrecord may not open the drive: its device files do not let you read and write them.");
+const QString kCannotWrite =
+    QStringLiteral("This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.");
 const QString kNotRewritable = QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked.");
 const QString kTooLarge = QStringLiteral("The image is larger than the disc in the drive.");
 
@@ -97,8 +99,10 @@ const QList<ToolErrorRow> &toolErrorTable()
          QStringLiteral("There is no disc in the drive, or not one it can use: insert a writable disc and try again.")},
         {{kCdrecord}, QStringLiteral("Cannot open SCSI driver"), kNoPermission, Detail::None, true},
         {{kCdrecord}, QStringLiteral("Operation not permitted"), kNoPermission, Detail::None, true},
-        {{kCdrecord}, QStringLiteral("Sorry, no CD/DVD-Recorder or unsupported CD/DVD-Recorder found"),
-         QStringLiteral("This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.")},
+        {{kCdrecord}, QStringLiteral("Sorry, no CD/DVD-Recorder or unsupported CD/DVD-Recorder found"), kCannotWrite},
+        // A drive without a write parameter page is no writer (what blanking
+        // on a reader says).
+        {{kCdrecord}, QStringLiteral("does not support CD write parameter page"), kCannotWrite},
         {{kCdrecord}, QStringLiteral("Data may not fit on current disk"), kTooLarge},
         {{kCdrecord}, QStringLiteral("Data does not fit on current disk"), kTooLarge},
         {{kCdrecord}, QStringLiteral("Cannot blank disk"), kNotRewritable},

@@ -80,7 +80,7 @@ Identity currentIdentity()
 std::optional<NodeInfo> nodeInfo(const QString &path)
 {
     struct stat st;
-    if (::lstat(encodePath(path).constData(), &st) != 0)
+    if (::stat(encodePath(path).constData(), &st) != 0)
         return std::nullopt;
     NodeInfo n;
     n.uid = st.st_uid;

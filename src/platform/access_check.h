@@ -22,8 +22,8 @@ struct Identity
 };
 Identity currentIdentity();
 
-// Owner, group and permission bits of a device file (without following a
-// link out of /dev: the link itself is reported); nothing when it is absent.
+// Owner, group and permission bits of a device file, through a link as
+// opening it would go; nothing when it is absent.
 struct NodeInfo
 {
     uint uid = 0;

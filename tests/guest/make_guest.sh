@@ -102,6 +102,7 @@ G
 mkdir -p "$root/home/alice" "$root/home/bob" "$root/root"
 cp "$src/tests/guest/init" "$root/init"
 cp "$src/tests/guest/steps.sh" "$root/steps.sh"
+[ -f "$guest/expected.sh" ] && cp "$guest/expected.sh" "$root/expected.sh" || : > "$root/expected.sh"
 chmod 755 "$root/init"
 (cd "$root" && find . | "$bb" cpio -o -H newc 2>/dev/null) | gzip -1 > "$guest/initrd.gz"
 echo "guest: kernel $kver, initramfs $(du -h "$guest/initrd.gz" | cut -f1)"
