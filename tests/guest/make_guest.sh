@@ -22,7 +22,7 @@ if [ ! -f "$cache/$kpkg.done" ]; then
   rm -rf "$cache/debs" "$cache/kernel"
   mkdir -p "$cache/debs"
   (cd "$cache/debs" && apt-get download "$kpkg" >/dev/null 2>"$cache/download.err") ||
-    fail "cannot download $kpkg from the Debian mirror: $(tail -n 2 "$cache/download.err" | tr '\n' ' ')"
+    fail "cannot download $kpkg from the Debian mirror: $(grep -v "^W:" "$cache/download.err" | tail -n 2 | tr '\n' ' ')"
   dpkg-deb -x "$cache"/debs/linux-image-*.deb "$cache/kernel"
   touch "$cache/$kpkg.done"
 fi
@@ -30,7 +30,7 @@ if [ ! -f "$cache/busybox.done" ]; then
   rm -rf "$cache/bbdeb" "$cache/busybox"
   mkdir -p "$cache/bbdeb"
   (cd "$cache/bbdeb" && apt-get download busybox-static >/dev/null 2>"$cache/download.err") ||
-    fail "cannot download busybox-static from the Debian mirror: $(tail -n 2 "$cache/download.err" | tr '\n' ' ')"
+    fail "cannot download busybox-static from the Debian mirror: $(grep -v "^W:" "$cache/download.err" | tail -n 2 | tr '\n' ' ')"
   dpkg-deb -x "$cache"/bbdeb/busybox-static_*.deb "$cache/busybox"
   touch "$cache/busybox.done"
 fi
