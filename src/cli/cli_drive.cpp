@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cli {
@@ -182,10 +183,10 @@ int burn(const QStringList &argsIn)
     bool events = false;
     QHash<QString, QString> opts;
     const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree")};
-    bool speedOk = true;
-    if (takeOptions(args, &events, &opts, flags, {QStringLiteral("--speed")}) && opts.contains(QStringLiteral("--speed")))
-        speedOk = disc::speedNumber(opts.value(QStringLiteral("--speed"))).has_value();
-    if (!speedOk || args.size() != 2 || !plainWord(args[0])) {
+    bool optionsOk = takeOptions(args, &events, &opts, flags, {QStringLiteral("--speed")});
+    if (optionsOk && opts.contains(QStringLiteral("--speed")))
+        optionsOk = disc::speedNumber(opts.value(QStringLiteral("--speed"))).has_value();
+    if (!optionsOk || args.size() != 2 || !plainWord(args[0])) {
         std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n",
                    stderr);
         return 2;
@@ -248,11 +249,14 @@ int doctor(const QStringList &args)
             loop.exec();
             // Some tools print a line for front-ends first; the real one
             // starts with the program's own name.
-            const QString real = QFileInfo(target.isEmpty() ? path : target).fileName();
+            const QStringList real = {QFileInfo(target.isEmpty() ? path : target).fileName(),
+                                      QStringLiteral("genisoimage "), QStringLiteral("wodim "),
+                                      QStringLiteral("readom ")};
             for (const QString &l : cmd.Lines()) {
                 if (version.isEmpty() && !l.trimmed().isEmpty())
                     version = l.trimmed();
-                if (l.trimmed().startsWith(real, Qt::CaseInsensitive)) {
+                if (std::any_of(real.begin(), real.end(),
+                                [&](const QString &r) { return l.trimmed().startsWith(r, Qt::CaseInsensitive); })) {
                     version = l.trimmed();
                     break;
                 }
