@@ -112,7 +112,10 @@ private slots:
         // reads them itself.
         if (m_rowsSeen.isEmpty()) {
             for (const QString &f : QDir(QStringLiteral(SPINDLE_TEST_DATA "/tool_errors")).entryList(QDir::Files)) {
-                exec::CauseFinder finder;
+                // The transcript's tool from its name, as a command line.
+                const QStringList parts = f.split(QLatin1Char('_'));
+                const QString tool = parts.value(parts.first() == QLatin1String("guest") ? 1 : 0);
+                exec::CauseFinder finder(tool);
                 for (const QString &l : transcript(f))
                     finder.feed(l);
                 if (finder.found())
