@@ -86,6 +86,10 @@ private slots:
             << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
         QTest::newRow("guest refused scan") << "guest_wodim_scanbus_refused.txt" << "/opt/spindle/cdrecord -scanbus"
                                             << noPerm;
+        QTest::newRow("guest dd refused") << "guest_dd_permission.txt"
+            << "dd if=/dev/sr0 of=\"/tmp/bob.iso\" status=progress" << "You may not open /dev/sr0 (permission denied).";
+        QTest::newRow("guest readom refused") << "guest_readom_refused.txt" << "readcd dev=0,0,0 f=\"/tmp/bob.iso\""
+            << "readcd may not open the drive: its device files do not let you read and write them.";
         QTest::newRow("readom unknown") << "readom_unknown.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\"" << QString();
     }
     void transcriptGivesCause()

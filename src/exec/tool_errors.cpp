@@ -122,6 +122,10 @@ const QList<ToolErrorRow> &toolErrorTable()
          QStringLiteral("The sort file is not in the form mkisofs reads: each line a path, a blank and a weight.")},
         {{kMkisofs}, QStringLiteral("Invalid node"),
          QStringLiteral("%1 cannot be put on the image: it does not exist or cannot be read."), Detail::QuotedName},
+        // readom says no more than this to a user outside the drive's group.
+        {{kReadcd}, QStringLiteral("Cannot open SCSI driver"),
+         QStringLiteral("readcd may not open the drive: its device files do not let you read and write them."),
+         Detail::None, true},
         {{kReadcd, kDd}, QStringLiteral("Permission denied"),
          QStringLiteral("You may not open %1 (permission denied)."), Detail::QuotedName, true},
         {{kReadcd, kDd}, QStringLiteral("No medium found"), QStringLiteral("There is no disc in the drive.")},

@@ -45,7 +45,7 @@ if grep -q '^STEP FAIL' "$guest/results.txt"; then
 fi
 for s in modules devices drives caps read-identical read-line read-progress cdimage-identical cdimage-line \
          cdimage-progress bootimage burn-reached burn-cause blank-reached blank-cause user-in-cdrom \
-         user-not-in-cdrom scan-cause doctor; do
+         user-not-in-cdrom scan-cause cdimage-refused read-refused doctor; do
   grep -qx "STEP OK $s" "$guest/results.txt" || { echo "guest: step $s did not pass" >&2; fail=1; }
 done
 exit $fail

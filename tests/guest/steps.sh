@@ -72,6 +72,14 @@ run bob-scan su -s /bin/sh bob -c "$SC exec /opt/spindle/cdrecord -scanbus"
   has bob-scan.err "Found 1 CD drive (/dev/sr0), but you may not open it" && ok scan-cause ||
   bad scan-cause "the refused scan has no cause line with the diagnosis (rc=$rc)"
 
+run bob-cdimage su -s /bin/sh bob -c "$SC cdimage /dev/sr0 /tmp/bob.iso"
+[ $rc != 0 ] && has bob-cdimage.err "You may not open /dev/sr0 (permission denied)." && ok cdimage-refused ||
+  bad cdimage-refused "dd's refusal has no cause line (rc=$rc)"
+
+run bob-read su -s /bin/sh bob -c "$SC read $addr /tmp/bob.iso"
+[ $rc != 0 ] && has bob-read.err "readcd may not open the drive: its device files do not let you read and write them." && has bob-read.err "Found 1 CD drive (/dev/sr0)" &&
+  ok read-refused || bad read-refused "readcd's refusal has no cause line (rc=$rc)"
+
 run doctor su -s /bin/sh bob -c "$SC doctor"
 [ $rc = 0 ] && has doctor.out "/dev/sg0: owner 0, group cdrom, mode 0660, you may not read and write it" && ok doctor ||
   bad doctor "the whole check is not as expected"
