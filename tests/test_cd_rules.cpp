@@ -491,7 +491,10 @@ private slots:
         QCOMPARE(r.out, QByteArray("[1001,0,0] TSSTcorpCDDVDW SH-224DB \n"));
         r = cli({"drives"}, data("cd_scan_no_cdrom.txt"));
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(r.err, QByteArray("No CD-ROM devices found\n"));
+        // The window's message, then why (the finding depends on the machine).
+        QVERIFY2(r.err.startsWith("No CD-ROM devices found\n"), r.err.constData());
+        QVERIFY2(r.err.count('\n') == 2 && (r.err.contains("\nThis computer has no CD drive") || r.err.contains("\nFound ")),
+                 r.err.constData());
         QCOMPARE(r.code, 1);
         QVERIFY(readAll(m_folder.filePath("args.log")).endsWith("cdrecord [-scanbus]\n"));
     }

@@ -122,6 +122,22 @@ private slots:
         QCOMPARE(p.percent(), 50);
     }
 
+    void readerFinalAddressEndsAt100()
+    {
+        // readom ends with the address alone once everything was read; cut
+        // by a read it is no progress yet.
+        exec::ProgressParser p;
+        QVERIFY(p.feed(u"end:      1043", true));
+        QVERIFY(p.feed(u"addr:     1024 cnt: 19", true));
+        QCOMPARE(p.percent(), 98);
+        QVERIFY(!p.feed(u"addr:     10", false));
+        QCOMPARE(p.percent(), 98);
+        QVERIFY(!p.feed(u"addr:     1043 blocks", true));
+        QVERIFY(p.feed(u"addr:     1043", true));
+        QCOMPARE(p.percent(), 100);
+        QCOMPARE(p.bytesDone(), 1043 * 2048);
+    }
+
     void ddBeyondTheGivenTotalStopsAt100()
     {
         exec::ProgressParser p;

@@ -1,7 +1,14 @@
 #pragma once
 #include <QStringList>
 
+namespace exec {
+class CauseFinder;
+}
+
 namespace cli {
+// The cause line of a failed run, with the setup advice for a permission
+// failure, on standard error; nothing for unknown output.
+void printCause(const exec::CauseFinder &cause);
 int tools();
 int exec(const QStringList &args);
 int runBat(const QStringList &args);
@@ -12,4 +19,10 @@ int caps(const QStringList &args);
 int sortlist(const QStringList &args);
 int attrib(const QStringList &paths);
 int order(const QStringList &args);
+int readDisc(const QStringList &args);
+int cdImage(const QStringList &args);
+int bootImage(const QStringList &args);
+int burn(const QStringList &args);
+int blank(const QStringList &args);
+int doctor(const QStringList &args);
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "cli_commands.h"
 
 #include "disc/cd_rules.h"
+#include "disc/diagnosis.h"
 #include "exec/dos_command.h"
 #include "exec/tools.h"
 #include "platform/platform.h"
@@ -53,6 +54,9 @@ int drives(const QStringList &args)
     const QList<disc::Drive> found = disc::scanDrives(lines);
     if (found.isEmpty()) {
         std::fprintf(stderr, "%s\n", disc::kNoDevices.toUtf8().constData());
+        // Why, in words, after the window's own message.
+        const disc::Diagnosis why = disc::diagnose(disc::systemSources(), lines);
+        std::fprintf(stderr, "%s\n", why.summary.toUtf8().constData());
         return 1;
     }
     for (const disc::Drive &d : found)

@@ -3,6 +3,7 @@
 #include "exec/batch.h"
 #include "exec/dos_command.h"
 #include "exec/progress.h"
+#include "exec/tool_errors.h"
 #include "exec/tools.h"
 #include "platform/platform.h"
 
@@ -100,6 +101,19 @@ private:
 
 } // namespace
 
+void printCause(const exec::CauseFinder &cause)
+{
+    if (!cause.found())
+        return;
+    QString text = cause.sentence();
+    if (cause.permission()) {
+        const QString advice = exec::permissionAdvice();
+        if (!advice.isEmpty())
+            text += QLatin1Char('\n') + advice;
+    }
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
 int exec(const QStringList &argsIn)
 {
     QStringList args = argsIn;
@@ -144,7 +158,12 @@ int exec(const QStringList &argsIn)
     exec::ProgressParser progress;
     progress.setTotalBytes(totalBytes);
     int shownPercent = -1;
+    // A failed run names its cause on standard error when the output holds a
+    // known message.
+    exec::CauseFinder cause(cmd.CommandLine);
     cmd.OnNewLine = [&](exec::TDosCommand *, const QString &line, exec::TOutputType t) {
+        if (t == exec::otEntireLine)
+            cause.feed(line);
         if (events) {
             std::printf("%c %s\n", t == exec::otEntireLine ? 'E' : 'B', line.toUtf8().constData());
             progress.feed(line, t == exec::otEntireLine);
@@ -165,6 +184,8 @@ int exec(const QStringList &argsIn)
             std::printf("%s", unfinished.toUtf8().constData());
         std::fflush(stdout);
         status = int(code & 0xff);
+        if (code != 0 && cmd.lastRunEnd() == exec::TDosCommand::RunEnd::Exited)
+            printCause(cause);
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     };
     exec::TDosCommand::setErrorReporter([](const QString &msg) {

@@ -2,6 +2,8 @@
 // reproducing exactly what a window runs.
 #include "cli_commands.h"
 #include "exec/command_line.h"
+#include "disc/diagnosis.h"
+#include "exec/tool_errors.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "platform/signals.h"
@@ -36,6 +38,17 @@ static int usage(std::FILE *to = stderr)
                "  attrib [--set LETTERS] [--clear LETTERS] PATH...\n"
                "                              Change Attrib. on each path (R, H, S, A);\n"
                "                              a symbolic link is left alone\n"
+               "  read [--events] ADDRESS FILE\n"
+               "                              read the disc into an image file (readcd)\n"
+               "  cdimage [--events] DEVICE FILE\n"
+               "                              copy the whole drive into a file (dd)\n"
+               "  bootimage [--events] DEVICE the disc's boot images into the job folder (bbie)\n"
+               "  burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n"
+               "                              write an image to the disc (cdrecord)\n"
+               "  blank [--events] ADDRESS TYPE\n"
+               "                              blank a rewritable disc (cdrecord blank=TYPE)\n"
+               "  doctor                      the tools, drives, device files and groups: why\n"
+               "                              a drive does not show up\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -62,6 +75,8 @@ static int run(const QCoreApplication &app, int argc, char **argv)
             }
         }
     }
+    // A failure to open the drive is explained by the setup check.
+    exec::setPermissionAdvice([] { return disc::diagnose(disc::systemSources()).summary; });
     if (cmd == QLatin1String("--version")) {
         std::printf("spindle-cli %s\n", SPINDLE_VERSION);
         return 0;
@@ -82,6 +97,18 @@ static int run(const QCoreApplication &app, int argc, char **argv)
         return cli::drives(args);
     if (cmd == QLatin1String("caps"))
         return cli::caps(args);
+    if (cmd == QLatin1String("read"))
+        return cli::readDisc(args);
+    if (cmd == QLatin1String("cdimage"))
+        return cli::cdImage(args);
+    if (cmd == QLatin1String("bootimage"))
+        return cli::bootImage(args);
+    if (cmd == QLatin1String("burn"))
+        return cli::burn(args);
+    if (cmd == QLatin1String("blank"))
+        return cli::blank(args);
+    if (cmd == QLatin1String("doctor"))
+        return cli::doctor(args);
     if (cmd == QLatin1String("sortlist")) {
         // File and folder names keep their bytes, UTF-8 or not.
         QStringList raw;
@@ -111,7 +138,8 @@ int main(int argc, char **argv)
     // In the commands that run programs, a termination signal ends the
     // jobs the way Stop does, then spindle-cli, with 128 plus the signal's
     // number. The others keep the default: they have nothing to end first.
-    static const char *const kRunners[] = {"exec", "run-bat", "drives", "caps"};
+    static const char *const kRunners[] = {"exec", "run-bat", "drives", "caps", "read", "cdimage",
+                                           "bootimage", "burn", "blank", "doctor", "check"};
     for (const char *name : kRunners)
         if (argc >= 2 && std::strcmp(argv[1], name) == 0) {
             platform::catchTerminationSignals();

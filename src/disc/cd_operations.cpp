@@ -6,6 +6,7 @@
 #include "base/windows.h"
 #include "cd_rules.h"
 #include "exec/console_capture.h"
+#include "exec/tool_errors.h"
 #include "exec/tools.h"
 #include "platform/platform.h"
 
@@ -52,6 +53,12 @@ TCD_Operations::TCD_Operations(QWidget *parent)
         return l;
     };
     Label1 = label("Label1", QStringLiteral("Select Device"));
+    lbDiagnosis = label("lbDiagnosis", QString());
+    lbDiagnosis->setWordWrap(true);
+    lbDiagnosis->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbDiagnosis->hide();
+    // A refused drive in the console's result says how to get access.
+    exec::setPermissionAdvice([] { return disc::diagnose(disc::systemSources()).summary; });
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(false);
@@ -174,6 +181,7 @@ void TCD_Operations::buildLayout()
     all->setContentsMargins(8, 6, 8, 6);
     all->setSpacing(4);
     all->addLayout(top);
+    all->addWidget(lbDiagnosis);
     for (QFrame *f : {DevicePanel, ReadPanel, BurnPanel, RewritablePanel})
         all->addWidget(f);
     all->addLayout(bottom);
@@ -268,6 +276,10 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
         Label3->setText(disc::deviceAddress(ComboBox1->currentText()));
     else
         base::dialogs().plain(this, disc::kNoDevices);
+    // Why, in words, after the message.
+    lbDiagnosis->setVisible(ComboBox1->count() == 0);
+    lbDiagnosis->setText(ComboBox1->count() == 0 ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary
+                                                 : QString());
     emit scanFinished();
 }
 

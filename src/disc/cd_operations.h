@@ -1,4 +1,7 @@
 #pragma once
+#include "diagnosis.h"
+
+#include <functional>
 #include "base/memo_lines.h"
 #include "exec/dos_command.h"
 
@@ -31,6 +34,10 @@ public:
     exec::TDosCommand *DosCommand1; // capability query
     exec::TDosCommand *DosCommand2; // drive scan
     QFrame *DevicePanel, *ReadPanel, *BurnPanel, *RewritablePanel;
+    // Why the scan found no drive, under the drive box; hidden otherwise.
+    QLabel *lbDiagnosis;
+    // Where the setup check looks (the system's own; tests give fake trees).
+    std::function<disc::DiagnosisSources()> diagnosisSources = disc::systemSources;
 
     // Window state, kept for the life of the program.
     bool CdrecordFound = false;

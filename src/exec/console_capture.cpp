@@ -42,7 +42,13 @@ Tconsole::Tconsole(QWidget *parent)
     DosCommand1->CreationFlag = exec::fCREATE_NEW_CONSOLE;
     DosCommand1->ReturnCode = exec::rcCRLF;
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
-    m_lines.setObserver([this](const QString &text, bool entire) { ProgressPanel1->feed(text, entire); });
+    m_lines.setObserver([this](const QString &text, bool entire) {
+        ProgressPanel1->feed(text, entire);
+        if (!m_cause)
+            m_cause.emplace(DosCommand1->CommandLine);
+        if (entire)
+            m_cause->feed(text);
+    });
     connect(ProgressPanel1, &exec::ProgressPanel::percentChanged, this, &Tconsole::showPercent);
     connect(StopBT, &QPushButton::clicked, this, &Tconsole::StopBTClick);
     connect(CloseBT, &QPushButton::clicked, this, &Tconsole::CloseBTClick);
@@ -117,10 +123,16 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     const bool watched = m_watching;
     const QString success = std::exchange(m_successText, QString());
     m_watching = false;
+    const std::optional<exec::CauseFinder> cause = std::exchange(m_cause, std::nullopt);
     m_ended = true;
     switch (Sender->lastRunEnd()) {
     case exec::TDosCommand::RunEnd::Exited:
         m_result = ExitCode == 0 ? QString() : QStringLiteral("The command failed with exit code %1.").arg(ExitCode);
+        if (ExitCode != 0 && cause && cause->found()) {
+            m_result += QLatin1Char('\n') + cause->sentence();
+            if (cause->permission() && !exec::permissionAdvice().isEmpty())
+                m_result += QLatin1Char('\n') + exec::permissionAdvice();
+        }
         break;
     case exec::TDosCommand::RunEnd::NotStarted:
         m_result = QStringLiteral("The command could not be started.");

@@ -4,8 +4,11 @@
 #include "base/spill_file.h"
 #include "dos_command.h"
 #include "progress_panel.h"
+#include "tool_errors.h"
 
 #include <QDialog>
+
+#include <optional>
 
 class QPushButton;
 
@@ -78,4 +81,6 @@ private:
     qint64 m_totalBytes = 0;
     bool m_watching = false; // from the show of a run to its end
     bool m_ended = false;    // the run of run() has ended
+    // The run's first known error message, for the cause line.
+    std::optional<exec::CauseFinder> m_cause;
 };

@@ -166,8 +166,14 @@ bool ProgressParser::reader(QStringView t, bool complete)
     if (!s.word(QLatin1StringView("addr:")))
         return false;
     s.spaces();
-    if (!s.integer(&v) || !s.word(QLatin1StringView(" cnt:")))
+    if (!s.integer(&v))
         return false;
+    // The last one, "addr: END" with no count, says the read is done.
+    if (!s.word(QLatin1StringView(" cnt:"))) {
+        s.spaces();
+        if (!complete || !s.atEnd())
+            return false;
+    }
     set(m_readerEnd > 0 ? double(v) / double(m_readerEnd) : -1, v * kSectorBytes);
     return true;
 }

@@ -1,0 +1,298 @@
+// The disc jobs of the CD Operations and Other tools windows from a
+// terminal: each builds its command line with the window's own builder and
+// runs it with the same runner, so a script exercises exactly what a click
+// does.
+#include "cli_commands.h"
+
+#include "disc/cd_rules.h"
+#include "disc/diagnosis.h"
+#include "exec/command_line.h"
+#include "exec/dos_command.h"
+#include "exec/progress.h"
+#include "exec/tool_errors.h"
+#include "exec/tools.h"
+#include "platform/drives.h"
+#include "platform/platform.h"
+#include "tools/other_jobs.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+void printLine(std::FILE *to, const QString &text) { std::fprintf(to, "%s\n", text.toUtf8().constData()); }
+
+// Runs one command line in `folder` and prints its output: plain lines, or
+// with `events` the "E line" / "B unfinished" / "P percent" / "T code"
+// form of exec --events. A failed run's cause goes to standard error.
+// Returns the exit status (127: not started, 124: stopped).
+int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
+           QStringList *captured = nullptr)
+{
+    platform::setCurrentDir(folder);
+    exec::TDosCommand::setErrorReporter([](const QString &msg) { printLine(stderr, msg); });
+    exec::TDosCommand cmd;
+    exec::CauseFinder cause(commandLine);
+    exec::ProgressParser progress;
+    progress.setTotalBytes(totalBytes);
+    int shown = -1;
+    QString unfinished;
+    cmd.OnNewLine = [&](exec::TDosCommand *, const QString &line, exec::TOutputType t) {
+        const bool entire = t == exec::otEntireLine;
+        if (entire)
+            cause.feed(line);
+        if (events) {
+            std::printf("%c %s\n", entire ? 'E' : 'B', line.toUtf8().constData());
+            progress.feed(line, entire);
+            const int p = progress.percent();
+            if (p >= 0 && p != shown)
+                std::printf("P %d\n", p);
+            shown = p;
+        } else if (entire) {
+            printLine(stdout, line);
+        }
+        unfinished = entire ? QString() : line;
+        std::fflush(stdout);
+    };
+    QEventLoop loop;
+    quint32 code = 0;
+    cmd.OnTerminated = [&](exec::TDosCommand *, quint32 c) {
+        code = c;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    };
+    if (events)
+        std::printf("C %s\n", commandLine.toUtf8().constData());
+    cmd.CommandLine = commandLine;
+    cmd.Execute();
+    loop.exec();
+    if (events)
+        std::printf("T %u\n", code);
+    else if (!unfinished.isEmpty())
+        printLine(stdout, unfinished);
+    std::fflush(stdout);
+    if (captured)
+        *captured = cmd.Lines();
+    switch (cmd.lastRunEnd()) {
+    case exec::TDosCommand::RunEnd::NotStarted:
+        return 127;
+    case exec::TDosCommand::RunEnd::TimedOut:
+    case exec::TDosCommand::RunEnd::Stopped:
+        return 124;
+    default:
+        break;
+    }
+    if (code != 0)
+        printCause(cause);
+    return int(code & 0xff);
+}
+
+// A drive address becomes one word of the command line.
+bool plainWord(const QString &s)
+{
+    return !s.isEmpty() && !s.contains(QLatin1Char(' ')) && !s.contains(QLatin1Char('\t'))
+           && !s.contains(QLatin1Char('"'));
+}
+
+bool haveTool(const char *base)
+{
+    const QString name = platform::exeName(QLatin1String(base));
+    if (!exec::findTool(name).isEmpty())
+        return true;
+    printLine(stderr, exec::missingToolMessage(name));
+    return false;
+}
+
+// Leading options of a job: --events, and those in `valued` with one value.
+bool takeOptions(QStringList &args, bool *events, QHash<QString, QString> *values, const QStringList &flags = {},
+                 const QStringList &valued = {})
+{
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--"))
+            break;
+        if (opt == QLatin1String("--events"))
+            *events = true;
+        else if (flags.contains(opt))
+            values->insert(opt, QString());
+        else if (valued.contains(opt) && !args.isEmpty())
+            values->insert(opt, args.takeFirst());
+        else
+            return false;
+    }
+    return true;
+}
+
+QString absolute(const QString &file) { return QFileInfo(file).absoluteFilePath(); }
+
+} // namespace
+
+int readDisc(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    bool events = false;
+    QHash<QString, QString> opts;
+    if (!takeOptions(args, &events, &opts) || args.size() != 2 || !plainWord(args[0])) {
+        std::fputs("usage: spindle-cli read [--events] ADDRESS FILE   (the readcd line of CD to ISO file)\n", stderr);
+        return 2;
+    }
+    if (!haveTool("readcd"))
+        return 1;
+    return runJob(disc::readCommand(args[0], absolute(args[1])), platform::spindleFolder(), events);
+}
+
+int cdImage(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    bool events = false;
+    QHash<QString, QString> opts;
+    if (!takeOptions(args, &events, &opts) || args.size() != 2 || args[0].isEmpty()) {
+        std::fputs("usage: spindle-cli cdimage [--events] DEVICE FILE   (the dd line of Make CD image)\n", stderr);
+        return 2;
+    }
+    if (!haveTool("dd"))
+        return 1;
+    return runJob(tools::readDriveCommand(args[0], absolute(args[1])), tools::jobFolder(), events,
+                  platform::deviceSize(args[0]));
+}
+
+int bootImage(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    bool events = false;
+    QHash<QString, QString> opts;
+    if (!takeOptions(args, &events, &opts) || args.size() != 1 || args[0].isEmpty()) {
+        std::fputs("usage: spindle-cli bootimage [--events] DEVICE   (bbie of Extract boot sector from CD;\n"
+                   "                              the images go to the job folder)\n",
+                   stderr);
+        return 2;
+    }
+    if (!haveTool("bbie"))
+        return 1;
+    std::printf("job folder: %s\n", tools::jobFolder().toUtf8().constData());
+    return runJob(tools::extractBootFromDriveCommand(args[0]), tools::jobFolder(), events);
+}
+
+int burn(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    bool events = false;
+    QHash<QString, QString> opts;
+    const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree")};
+    bool optionsOk = takeOptions(args, &events, &opts, flags, {QStringLiteral("--speed")});
+    if (optionsOk && opts.contains(QStringLiteral("--speed")))
+        optionsOk = disc::speedNumber(opts.value(QStringLiteral("--speed"))).has_value();
+    if (!optionsOk || args.size() != 2 || !plainWord(args[0])) {
+        std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n",
+                   stderr);
+        return 2;
+    }
+    if (!haveTool("cdrecord"))
+        return 1;
+    disc::BurnChoice b;
+    b.address = args[0];
+    b.file = absolute(args[1]);
+    b.simulate = opts.contains(QStringLiteral("--simulate"));
+    b.dontFinalize = opts.contains(QStringLiteral("--no-fix"));
+    b.burnFree = !opts.contains(QStringLiteral("--no-burnfree"));
+    b.speed = disc::speedFromText(opts.value(QStringLiteral("--speed"), QStringLiteral("1")));
+    return runJob(disc::burnCommand(b), platform::spindleFolder(), events);
+}
+
+int blank(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    bool events = false;
+    QHash<QString, QString> opts;
+    if (!takeOptions(args, &events, &opts) || args.size() != 2 || !plainWord(args[0])
+        || !disc::kBlankTypes.contains(args[1])) {
+        std::fprintf(stderr, "usage: spindle-cli blank [--events] ADDRESS TYPE   (TYPE: %s)\n",
+                     disc::kBlankTypes.join(QStringLiteral(", ")).toUtf8().constData());
+        return 2;
+    }
+    if (!haveTool("cdrecord"))
+        return 1;
+    return runJob(disc::blankCommand(args[0], args[1]), platform::spindleFolder(), events);
+}
+
+int doctor(const QStringList &args)
+{
+    if (!args.isEmpty()) {
+        std::fputs("usage: spindle-cli doctor\n", stderr);
+        return 2;
+    }
+    std::printf("Spindle folder: %s\n", platform::spindleFolder().toUtf8().constData());
+    std::puts("tools:");
+    // Each tool's own version line, through the runner, each bounded in time.
+    for (const QString &name : exec::toolNames()) {
+        const QString path = exec::findTool(name);
+        if (path.isEmpty()) {
+            std::printf("  %s: missing\n", name.toUtf8().constData());
+            continue;
+        }
+        const QString target = QFileInfo(path).canonicalFilePath();
+        QString version;
+        if (!name.startsWith(QLatin1String("bbie"))) {
+            exec::TDosCommand cmd;
+            QEventLoop loop;
+            cmd.OnTerminated = [&](exec::TDosCommand *, quint32) {
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            };
+            cmd.MaxTimeAfterBeginning = 10;
+            const bool gnu = name.startsWith(QLatin1String("dd"));
+            cmd.CommandLine = exec::quoteArgument(path) + (gnu ? QStringLiteral(" --version") : QStringLiteral(" -version"));
+            cmd.Execute();
+            loop.exec();
+            // Some tools print a line for front-ends first; the real one
+            // starts with the program's own name.
+            const QStringList real = {QFileInfo(target.isEmpty() ? path : target).fileName(),
+                                      QStringLiteral("genisoimage "), QStringLiteral("wodim "),
+                                      QStringLiteral("readom ")};
+            for (const QString &l : cmd.Lines()) {
+                if (version.isEmpty() && !l.trimmed().isEmpty())
+                    version = l.trimmed();
+                if (std::any_of(real.begin(), real.end(),
+                                [&](const QString &r) { return l.trimmed().startsWith(r, Qt::CaseInsensitive); })) {
+                    version = l.trimmed();
+                    break;
+                }
+            }
+        }
+        std::printf("  %s: %s%s%s%s\n", name.toUtf8().constData(), path.toUtf8().constData(),
+                    target.isEmpty() || target == QFileInfo(path).absoluteFilePath()
+                        ? ""
+                        : (" -> " + target).toUtf8().constData(),
+                    version.isEmpty() ? "" : ": ", version.toUtf8().constData());
+    }
+    // What cdrecord sees, then why it might see nothing.
+    QStringList scan;
+    if (exec::findTool(platform::exeName(QStringLiteral("cdrecord"))).isEmpty()) {
+        std::puts("scan: cdrecord missing");
+    } else {
+        exec::TDosCommand cmd;
+        QEventLoop loop;
+        cmd.OnTerminated = [&](exec::TDosCommand *, quint32) {
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        };
+        cmd.MaxTimeAfterBeginning = 60;
+        platform::setCurrentDir(platform::spindleFolder());
+        cmd.CommandLine = disc::scanCommand(platform::spindleFolder());
+        cmd.Execute();
+        loop.exec();
+        scan = cmd.Lines();
+        const QList<disc::Drive> found = disc::scanDrives(scan);
+        std::printf("scan: %lld drive%s\n", qlonglong(found.size()), found.size() == 1 ? "" : "s");
+        for (const disc::Drive &d : found)
+            std::printf("  %s\n", d.entry.toUtf8().constData());
+    }
+    const disc::DiagnosisSources sources = disc::systemSources();
+    for (const QString &line : disc::diagnosisReport(sources, disc::diagnose(sources, scan)))
+        printLine(stdout, line);
+    return 0;
+}
+
+} // namespace cli

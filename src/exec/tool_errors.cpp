@@ -1,0 +1,244 @@
+#include "tool_errors.h"
+
+#include "command_line.h"
+
+#include <QFileInfo>
+
+namespace exec {
+
+namespace {
+
+using Detail = ToolErrorRow::Detail;
+
+const QString kCdrecord = QStringLiteral("cdrecord");
+const QString kMkisofs = QStringLiteral("mkisofs");
+const QString kReadcd = QStringLiteral("readcd");
+const QString kDd = QStringLiteral("dd");
+
+const QString kNoPermission =
+    QStringLiteral("cdrecord may not open the drive: its device files do not let you read and write them.");
+const QString kCannotWrite =
+    QStringLiteral("This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.");
+const QString kNotRewritable = QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked.");
+const QString kTooLarge = QStringLiteral("The image is larger than the disc in the drive.");
+
+// A read error names where it happened within a few lines after it.
+constexpr qsizetype kBlockLookahead = 20;
+
+// The first quoted name of a line: 'x' (coreutils in the C locale), ‘x’
+// or "x".
+QString quotedName(QStringView line)
+{
+    static const QList<std::pair<QChar, QChar>> quotes = {
+        {u'\'', u'\''}, {QChar(0x2018), QChar(0x2019)}, {u'"', u'"'}};
+    for (const auto &[open, close] : quotes) {
+        const qsizetype a = line.indexOf(open);
+        if (a < 0)
+            continue;
+        const qsizetype b = line.indexOf(close, a + 1);
+        if (b > a + 1)
+            return line.mid(a + 1, b - a - 1).toString();
+    }
+    return {};
+}
+
+// "File NAME is larger than 4GiB-1." gives NAME.
+QString fileBeforeLarger(QStringView line)
+{
+    const qsizetype f = line.indexOf(u"File ");
+    const qsizetype l = line.indexOf(u" is larger than");
+    if (f < 0 || l <= f + 5)
+        return {};
+    return line.mid(f + 5, l - f - 5).toString();
+}
+
+// The number that follows `word` in a line, as digits.
+QString numberAfter(QStringView line, QStringView word)
+{
+    const qsizetype at = line.indexOf(word);
+    if (at < 0)
+        return {};
+    qsizetype i = at + word.size();
+    const qsizetype start = i;
+    while (i < line.size() && line[i].isDigit())
+        ++i;
+    return line.mid(start, i - start).toString();
+}
+
+// Where a read stopped: readom's "Error on sector N", dd's "N+M records in"
+// (N whole blocks were read, so block N failed).
+QString blockOf(QStringView line)
+{
+    const QString sector = numberAfter(line, u"Error on sector ");
+    if (!sector.isEmpty())
+        return QStringLiteral(" at sector ") + sector;
+    const qsizetype rec = line.indexOf(u" records in");
+    const qsizetype plus = line.indexOf(u'+');
+    if (rec > 0 && plus > 0 && plus < rec) {
+        const QStringView n = line.left(plus).trimmed();
+        bool ok = false;
+        (void)n.toLongLong(&ok);
+        if (ok)
+            return QStringLiteral(" at block ") + n.toString();
+    }
+    return {};
+}
+
+std::function<QString()> &adviceHook()
+{
+    static std::function<QString()> hook;
+    return hook;
+}
+
+} // namespace
+
+const QList<ToolErrorRow> &toolErrorTable()
+{
+    static const QList<ToolErrorRow> table = {
+        {{kCdrecord}, QStringLiteral("No disk / Wrong disk!"),
+         QStringLiteral("There is no disc in the drive, or not one it can use: insert a writable disc and try again.")},
+        {{kCdrecord}, QStringLiteral("Cannot open SCSI driver"), kNoPermission, Detail::None, true},
+        {{kCdrecord}, QStringLiteral("Operation not permitted"), kNoPermission, Detail::None, true},
+        {{kCdrecord}, QStringLiteral("Sorry, no CD/DVD-Recorder or unsupported CD/DVD-Recorder found"), kCannotWrite},
+        // A drive without a write parameter page is no writer (what blanking
+        // on a reader says).
+        {{kCdrecord}, QStringLiteral("does not support CD write parameter page"), kCannotWrite},
+        {{kCdrecord}, QStringLiteral("Data may not fit on current disk"), kTooLarge},
+        {{kCdrecord}, QStringLiteral("Data does not fit on current disk"), kTooLarge},
+        {{kCdrecord}, QStringLiteral("Cannot blank disk"), kNotRewritable},
+        {{kCdrecord}, QStringLiteral("This media does not support blanking"), kNotRewritable},
+        {{kCdrecord}, QStringLiteral("Illegal write mode for this drive"),
+         QStringLiteral("The drive does not support this write mode.")},
+        {{kMkisofs}, QStringLiteral("No space left on device"),
+         QStringLiteral("The disk that holds the image file is full: free some space or choose another output folder.")},
+        {{kMkisofs}, QStringLiteral("is larger than 4GiB-1"),
+         QStringLiteral("The file %1 is larger than 4 GiB minus one byte, the most a file on this image may be: "
+                        "choose ISO level 3 to put it on."),
+         Detail::FileBeforeLarger},
+        {{kMkisofs}, QStringLiteral("File too large"),
+         QStringLiteral("The image file grew larger than the disk it is written to allows for one file: "
+                        "choose an output folder on another file system.")},
+        {{kMkisofs}, QStringLiteral("Incorrect sort file format"),
+         QStringLiteral("The sort file is not in the form mkisofs reads: each line a path, a blank and a weight.")},
+        {{kMkisofs}, QStringLiteral("Invalid node"),
+         QStringLiteral("%1 cannot be put on the image: it does not exist or cannot be read."), Detail::QuotedName},
+        // readom says no more than this to a user outside the drive's group.
+        {{kReadcd}, QStringLiteral("Cannot open SCSI driver"),
+         QStringLiteral("readcd may not open the drive: its device files do not let you read and write them."),
+         Detail::None, true},
+        {{kReadcd, kDd}, QStringLiteral("Permission denied"),
+         QStringLiteral("You may not open %1 (permission denied)."), Detail::QuotedName, true},
+        {{kReadcd, kDd}, QStringLiteral("No medium found"), QStringLiteral("There is no disc in the drive.")},
+        {{kReadcd, kDd}, QStringLiteral("Input/output error"),
+         QStringLiteral("The drive could not read the disc%1 (input/output error): the disc may be scratched, "
+                        "dirty or not completely written."),
+         Detail::Block},
+    };
+    return table;
+}
+
+QString toolOfCommandLine(const QString &commandLine)
+{
+    const QStringList words = splitCommandLine(commandLine);
+    if (words.isEmpty())
+        return {};
+    QString name = QFileInfo(words.first()).fileName().toLower();
+    if (name.endsWith(QLatin1String(".exe")))
+        name.chop(4);
+    if (name == QLatin1String("wodim"))
+        return kCdrecord;
+    if (name == QLatin1String("genisoimage"))
+        return kMkisofs;
+    if (name == QLatin1String("readom"))
+        return kReadcd;
+    for (const QString &t : {kCdrecord, kMkisofs, kReadcd, kDd})
+        if (name == t)
+            return t;
+    return {};
+}
+
+CauseFinder::CauseFinder(const QString &commandLine) : m_tool(toolOfCommandLine(commandLine)) {}
+
+void CauseFinder::feed(QStringView line)
+{
+    if (m_wantBlock) {
+        const QString block = blockOf(line);
+        if (!block.isEmpty()) {
+            m_detail = block;
+            m_wantBlock = false;
+        } else if (++m_linesAfter > kBlockLookahead) {
+            m_wantBlock = false;
+        }
+        return;
+    }
+    if (m_row >= 0)
+        return;
+    const QList<ToolErrorRow> &table = toolErrorTable();
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const ToolErrorRow &row = table[i];
+        if (!m_tool.isEmpty() && !row.tools.contains(m_tool))
+            continue;
+        if (!line.contains(row.pattern))
+            continue;
+        m_row = i;
+        switch (row.detail) {
+        case Detail::None:
+            break;
+        case Detail::QuotedName:
+            m_detail = quotedName(line);
+            break;
+        case Detail::FileBeforeLarger:
+            m_detail = fileBeforeLarger(line);
+            break;
+        case Detail::Block:
+            m_detail = blockOf(line);
+            m_wantBlock = m_detail.isEmpty();
+            break;
+        }
+        return;
+    }
+}
+
+QString CauseFinder::sentence() const
+{
+    if (m_row < 0)
+        return {};
+    const ToolErrorRow &row = toolErrorTable()[m_row];
+    switch (row.detail) {
+    case Detail::None:
+        return row.sentence;
+    case Detail::Block:
+        return row.sentence.arg(m_detail);
+    case Detail::QuotedName:
+        if (m_detail.isEmpty())
+            return row.sentence.arg(row.permission ? QStringLiteral("the drive or the file")
+                                                   : QStringLiteral("A file or folder"));
+        return row.sentence.arg(m_detail);
+    case Detail::FileBeforeLarger:
+        return m_detail.isEmpty() ? QString(row.sentence).replace(QStringLiteral("The file %1"), QStringLiteral("A file"))
+                                  : row.sentence.arg(m_detail);
+    }
+    return {};
+}
+
+bool CauseFinder::permission() const { return m_row >= 0 && toolErrorTable()[m_row].permission; }
+
+QString causeOf(const QStringList &lines, const QString &commandLine)
+{
+    CauseFinder finder(commandLine);
+    for (const QString &line : lines)
+        finder.feed(line);
+    QString cause = finder.sentence();
+    if (finder.permission()) {
+        const QString advice = permissionAdvice();
+        if (!advice.isEmpty())
+            cause += QLatin1Char('\n') + advice;
+    }
+    return cause;
+}
+
+void setPermissionAdvice(std::function<QString()> advice) { adviceHook() = std::move(advice); }
+
+QString permissionAdvice() { return adviceHook() ? adviceHook()() : QString(); }
+
+} // namespace exec

@@ -1,0 +1,64 @@
+#pragma once
+// The console tools' known error messages and what they mean for the user,
+// in one table: a failed run's output gives at most one cause line.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <functional>
+
+namespace exec {
+
+// One known message of one tool. `tools` are the names Spindle starts
+// (cdrecord, mkisofs, readcd, dd); `pattern` is found anywhere in a line,
+// case and all. `sentence` may hold %1, filled from the matching line by
+// the row's detail rule.
+struct ToolErrorRow
+{
+    QStringList tools;
+    QString pattern;
+    QString sentence;
+    enum class Detail { None, QuotedName, FileBeforeLarger, Block } detail = Detail::None;
+    // The drive's device files could not be opened: the setup diagnosis
+    // says why.
+    bool permission = false;
+};
+const QList<ToolErrorRow> &toolErrorTable();
+
+// Which table tool a command line starts: its program's name without
+// folder or .exe, the Debian programs counted as the tools they stand in
+// for. Empty when the program is none of them.
+QString toolOfCommandLine(const QString &commandLine);
+
+// Follows a run's output line by line (O(1) per line) and keeps the first
+// known message. A run of an unknown program is matched against every row.
+class CauseFinder
+{
+public:
+    explicit CauseFinder(const QString &commandLine = {});
+    void feed(QStringView line);
+    bool found() const { return m_row >= 0; }
+    // The cause line, empty when no known message was seen.
+    QString sentence() const;
+    bool permission() const;
+    // The table row that matched, -1 for none.
+    qsizetype row() const { return m_row; }
+
+private:
+    QString m_tool;
+    qsizetype m_row = -1;
+    QString m_detail;
+    bool m_wantBlock = false; // an I/O error without its block yet
+    qsizetype m_linesAfter = 0;
+};
+
+// The cause line of a finished run's lines; empty for unknown output.
+QString causeOf(const QStringList &lines, const QString &commandLine = {});
+
+// What the user can do about a permission failure, from the setup
+// diagnosis; the windows and spindle-cli install it, the core has none.
+void setPermissionAdvice(std::function<QString()> advice);
+QString permissionAdvice();
+
+} // namespace exec

@@ -1,0 +1,85 @@
+# The drive path in the guest, through spindle-cli: each step prints its
+# run and then "STEP OK name" or "STEP FAIL name: why" for the host.
+export HOME=/root LC_ALL=C PATH=/bin
+SC=/opt/spindle/spindle-cli
+. /expected.sh   # DISC_SHA, BOOT_SHA: the drive's image and its boot file
+
+ok() { echo "STEP OK $1"; }
+bad() { echo "STEP FAIL $1: $2"; }
+# run NAME COMMAND...: output in /tmp/NAME.out and .err, status in $rc.
+run() {
+  name=$1; shift
+  t0=$(date +%s)
+  "$@" >/tmp/$name.out 2>/tmp/$name.err
+  rc=$?
+  echo "RUN $name rc=$rc seconds=$(( $(date +%s) - t0 ))"
+  sed -n '1,300s/^/  out| /p' /tmp/$name.out
+  sed -n '1,20s/^/  err| /p' /tmp/$name.err
+}
+has() { grep -qF -- "$2" "/tmp/$1"; }
+sha() { sha256sum "$1" | cut -d' ' -f1; }
+
+# As udev gives them out.
+chown root:cdrom /dev/sr0 /dev/sg0 && chmod 0660 /dev/sr0 /dev/sg0 && ok devices || bad devices "no /dev/sr0 or /dev/sg0"
+ls -l /dev/sr0 /dev/sg0
+
+run drives $SC drives
+addr=$(sed -n 's/^\[\([0-9]*,[0-9]*,[0-9]*\)\] .*/\1/p' /tmp/drives.out | head -n 1)
+[ $rc = 0 ] && [ -n "$addr" ] && has drives.out "QEMU    QEMU DVD-ROM" && ok drives || bad drives "no drive listed"
+addr=${addr:-0,0,0}
+
+run caps $SC caps "$addr"
+[ $rc = 0 ] && has caps.out "writes CD-R: no" && has caps.out "writes CD-RW: no" && ok caps ||
+  bad caps "the capability query did not say it writes neither"
+
+run read $SC read --events "$addr" /work/read.iso
+[ $rc = 0 ] && [ "$(sha /work/read.iso 2>/dev/null)" = "$DISC_SHA" ] && ok read-identical ||
+  bad read-identical "readcd's image differs from the disc (rc=$rc)"
+has read.out "C readcd dev=$addr f=\"/work/read.iso\"" && ok read-line || bad read-line "not the window's readcd line"
+grep -q '^P [0-9]' /tmp/read.out && grep -qx 'P 100' /tmp/read.out && ok read-progress || bad read-progress "no progress events up to 100"
+
+run cdimage $SC cdimage --events /dev/sr0 /work/dd.iso
+[ $rc = 0 ] && [ "$(sha /work/dd.iso 2>/dev/null)" = "$DISC_SHA" ] && ok cdimage-identical ||
+  bad cdimage-identical "dd's image differs from the disc (rc=$rc)"
+has cdimage.out "C dd if=/dev/sr0 of=\"/work/dd.iso\" status=progress" && ok cdimage-line || bad cdimage-line "not the window's dd line"
+grep -qx 'P 100' /tmp/cdimage.out && ok cdimage-progress || bad cdimage-progress "no progress event of 100"
+
+run bootimage $SC bootimage /dev/sr0
+[ $rc = 0 ] && [ "$(sha /opt/spindle/image1.bin 2>/dev/null)" = "$BOOT_SHA" ] && ok bootimage ||
+  bad bootimage "bbie did not give the boot file back (rc=$rc)"
+
+run burn $SC burn --events --simulate "$addr" /work/read.iso
+has burn.out "C cdrecord -eject driveropts=burnfree dev=$addr -dummy  speed=1 \"/work/read.iso\" gracetime=1" &&
+  has burn.out "Sorry, no CD/DVD-Recorder or unsupported CD/DVD-Recorder found" && ok burn-reached ||
+  bad burn-reached "the simulated burn did not reach wodim's verdict"
+[ $rc != 0 ] && has burn.err "This drive cannot write CDs" && ok burn-cause || bad burn-cause "no cause line (rc=$rc)"
+
+run blank $SC blank --events "$addr" fast
+has blank.out "C cdrecord -eject dev=$addr blank=fast" && ok blank-reached || bad blank-reached "not the window's blank line"
+[ $rc != 0 ] && has blank.err "This drive cannot write CDs" && ok blank-cause || bad blank-cause "no cause line (rc=$rc)"
+
+run alice su -s /bin/sh alice -c "$SC drives"
+[ $rc = 0 ] && has alice.out "QEMU DVD-ROM" && ok user-in-cdrom || bad user-in-cdrom "alice (in cdrom) does not see the drive"
+
+run bob su -s /bin/sh bob -c "$SC drives"
+[ $rc != 0 ] && has bob.err "No CD-ROM devices found" &&
+  has bob.err "Found 1 CD drive (/dev/sr0), but you may not open it: its device files belong to the group cdrom, and you are not in that group. To fix it: sudo adduser bob cdrom, then log out and log in again." &&
+  ok user-not-in-cdrom || bad user-not-in-cdrom "bob (not in cdrom) did not get the diagnosis"
+
+run bob-scan su -s /bin/sh bob -c "$SC exec /opt/spindle/cdrecord -scanbus"
+[ $rc != 0 ] && has bob-scan.out "Cannot open SCSI driver" &&
+  has bob-scan.err "cdrecord may not open the drive: its device files do not let you read and write them." &&
+  has bob-scan.err "Found 1 CD drive (/dev/sr0), but you may not open it" && ok scan-cause ||
+  bad scan-cause "the refused scan has no cause line with the diagnosis (rc=$rc)"
+
+run bob-cdimage su -s /bin/sh bob -c "$SC cdimage /dev/sr0 /tmp/bob.iso"
+[ $rc != 0 ] && has bob-cdimage.err "You may not open /dev/sr0 (permission denied)." && ok cdimage-refused ||
+  bad cdimage-refused "dd's refusal has no cause line (rc=$rc)"
+
+run bob-read su -s /bin/sh bob -c "$SC read $addr /tmp/bob.iso"
+[ $rc != 0 ] && has bob-read.err "readcd may not open the drive: its device files do not let you read and write them." && has bob-read.err "Found 1 CD drive (/dev/sr0)" &&
+  ok read-refused || bad read-refused "readcd's refusal has no cause line (rc=$rc)"
+
+run doctor su -s /bin/sh bob -c "$SC doctor"
+[ $rc = 0 ] && has doctor.out "/dev/sg0: owner 0, group cdrom, mode 0660, you may not read and write it" && ok doctor ||
+  bad doctor "the whole check is not as expected"

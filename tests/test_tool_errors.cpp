@@ -1,0 +1,224 @@
+// The cause line of a failed run: each known tool message, read from a
+// transcript of that tool's output, gives its sentence; anything else none.
+#define SPINDLE_UI_TESTS
+#include "base/dialogs.h"
+#include "exec/console_capture.h"
+#include "exec/tool_errors.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+QStringList transcript(const QString &name)
+{
+    const QByteArray bytes = readAll(QStringLiteral(SPINDLE_TEST_DATA "/tool_errors/") + name);
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+} // namespace
+
+class TestToolErrors : public QObject
+{
+    Q_OBJECT
+    QSet<qsizetype> m_rowsSeen;
+
+private slots:
+    void transcriptGivesCause_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("cause");
+        const QString burn = QStringLiteral("cdrecord -eject dev=0,0,0 -dummy  speed=1 \"/home/user/disc.iso\" gracetime=1");
+        const QString noPerm = QStringLiteral(
+            "cdrecord may not open the drive: its device files do not let you read and write them.");
+        const QString tooLarge = QStringLiteral("The image is larger than the disc in the drive.");
+        const QString notRw = QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked.");
+        QTest::newRow("no disc") << "wodim_no_disk.txt" << burn
+            << "There is no disc in the drive, or not one it can use: insert a writable disc and try again.";
+        QTest::newRow("scsi driver") << "wodim_scsi_driver.txt" << "/opt/spindle/cdrecord -scanbus" << noPerm;
+        QTest::newRow("not permitted") << "wodim_not_permitted.txt" << "wodim dev=0,0,0 -prcap" << noPerm;
+        QTest::newRow("not a recorder") << "wodim_not_recorder.txt" << burn
+            << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
+        QTest::newRow("may not fit") << "wodim_may_not_fit.txt" << burn << tooLarge;
+        QTest::newRow("does not fit") << "wodim_does_not_fit.txt" << burn << tooLarge;
+        QTest::newRow("cannot blank") << "wodim_cannot_blank.txt" << "cdrecord -eject dev=0,0,0 blank=fast" << notRw;
+        QTest::newRow("no blanking") << "wodim_media_no_blanking.txt" << "cdrecord.exe -eject dev=1,0,0 blank=all"
+                                     << notRw;
+        QTest::newRow("write mode") << "wodim_write_mode.txt" << burn << "The drive does not support this write mode.";
+        const QString mkisofs = QStringLiteral("\"/opt/spindle/mkisofs\" -o \"/home/user/disc.iso\" \"/home/user/cd\"");
+        QTest::newRow("no space") << "genisoimage_no_space.txt" << mkisofs
+            << "The disk that holds the image file is full: free some space or choose another output folder.";
+        QTest::newRow("4GiB") << "genisoimage_4gib.txt" << mkisofs
+            << "The file /home/user/video/big.mkv is larger than 4 GiB minus one byte, the most a file on this "
+               "image may be: choose ISO level 3 to put it on.";
+        QTest::newRow("file too large") << "genisoimage_file_too_large.txt" << "genisoimage -o x.iso cd"
+            << "The image file grew larger than the disk it is written to allows for one file: choose an output "
+               "folder on another file system.";
+        QTest::newRow("sort format") << "genisoimage_sort_format.txt" << mkisofs
+            << "The sort file is not in the form mkisofs reads: each line a path, a blank and a weight.";
+        QTest::newRow("invalid node") << "genisoimage_invalid_node.txt" << mkisofs
+            << "/home/user/cd/missing cannot be put on the image: it does not exist or cannot be read.";
+        QTest::newRow("readom permission") << "readom_permission.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\""
+                                           << "You may not open /dev/sg0 (permission denied).";
+        QTest::newRow("dd permission") << "dd_permission.txt" << "dd if=/dev/sr0 of=\"/tmp/a.iso\" status=progress"
+                                       << "You may not open /dev/sr0 (permission denied).";
+        QTest::newRow("no medium") << "dd_no_medium.txt" << "dd if=/dev/sr0 of=\"/tmp/a.iso\" status=progress"
+                                   << "There is no disc in the drive.";
+        QTest::newRow("readom I/O error") << "readom_io_error.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\""
+            << "The drive could not read the disc at sector 123456 (input/output error): the disc may be "
+               "scratched, dirty or not completely written.";
+        QTest::newRow("dd I/O error") << "dd_io_error.txt" << "dd if=/dev/sr0 of=\"/tmp/a.iso\" status=progress"
+            << "The drive could not read the disc at block 589824 (input/output error): the disc may be "
+               "scratched, dirty or not completely written.";
+        // What the real tools said in the guest, to an emulated read-only drive.
+        QTest::newRow("guest burn") << "guest_wodim_burn.txt"
+            << "cdrecord -eject driveropts=burnfree dev=0,0,0 -dummy  speed=1 \"/work/read.iso\" gracetime=1"
+            << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
+        QTest::newRow("guest blank") << "guest_wodim_blank.txt" << "cdrecord -eject dev=0,0,0 blank=fast"
+            << "This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.";
+        QTest::newRow("guest refused scan") << "guest_wodim_scanbus_refused.txt" << "/opt/spindle/cdrecord -scanbus"
+                                            << noPerm;
+        QTest::newRow("guest dd refused") << "guest_dd_permission.txt"
+            << "dd if=/dev/sr0 of=\"/tmp/bob.iso\" status=progress" << "You may not open /dev/sr0 (permission denied).";
+        QTest::newRow("guest readom refused") << "guest_readom_refused.txt" << "readcd dev=0,0,0 f=\"/tmp/bob.iso\""
+            << "readcd may not open the drive: its device files do not let you read and write them.";
+        QTest::newRow("readom unknown") << "readom_unknown.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\"" << QString();
+    }
+    void transcriptGivesCause()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, commandLine);
+        QFETCH(QString, cause);
+        const QStringList lines = transcript(file);
+        QVERIFY2(!lines.isEmpty(), qPrintable(file));
+        QCOMPARE(exec::causeOf(lines, commandLine), cause);
+        // Fed line by line, as the console does, the same.
+        exec::CauseFinder finder(commandLine);
+        for (const QString &l : lines)
+            finder.feed(l);
+        QCOMPARE(finder.sentence(), cause);
+        QCOMPARE(finder.found(), !cause.isEmpty());
+        if (finder.found())
+            m_rowsSeen.insert(finder.row());
+    }
+
+    void everyRowHasATranscript()
+    {
+        // Runs after the transcripts above in the whole file; alone it
+        // reads them itself.
+        if (m_rowsSeen.isEmpty()) {
+            for (const QString &f : QDir(QStringLiteral(SPINDLE_TEST_DATA "/tool_errors")).entryList(QDir::Files)) {
+                // The transcript's tool from its name, as a command line.
+                const QStringList parts = f.split(QLatin1Char('_'));
+                const QString tool = parts.value(parts.first() == QLatin1String("guest") ? 1 : 0);
+                exec::CauseFinder finder(tool);
+                for (const QString &l : transcript(f))
+                    finder.feed(l);
+                if (finder.found())
+                    m_rowsSeen.insert(finder.row());
+            }
+        }
+        for (qsizetype i = 0; i < exec::toolErrorTable().size(); ++i)
+            QVERIFY2(m_rowsSeen.contains(i), qPrintable(exec::toolErrorTable()[i].pattern));
+    }
+
+    void rowsKeepToTheirTool()
+    {
+        // A burn that says "Permission denied" is no dd or readcd failure;
+        // an unknown program is matched against every row.
+        const QStringList lines = {QStringLiteral("open: Permission denied")};
+        QCOMPARE(exec::causeOf(lines, QStringLiteral("cdrecord dev=0,0,0 -prcap")), QString());
+        QCOMPARE(exec::causeOf(lines, QStringLiteral("dd if=/dev/sr0 of=x")),
+                 QStringLiteral("You may not open the drive or the file (permission denied)."));
+        QCOMPARE(exec::causeOf({QStringLiteral("Cannot blank disk, aborting.")}, QStringLiteral("mytool")),
+                 QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked."));
+        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
+        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
+        QCOMPARE(exec::toolOfCommandLine(QString()), QString());
+    }
+
+    void firstMessageWinsAndBlockIsLookedForNearby()
+    {
+        exec::CauseFinder finder(QStringLiteral("dd if=/dev/sr0 of=x"));
+        finder.feed(u"dd: error reading '/dev/sr0': Input/output error");
+        finder.feed(u"dd: failed to open '/dev/sr1': No medium found");
+        for (int i = 0; i < 30; ++i)
+            finder.feed(u"noise");
+        // The block count came too late to be this error's.
+        finder.feed(u"12+0 records in");
+        QCOMPARE(finder.sentence(), QStringLiteral("The drive could not read the disc (input/output error): the disc "
+                                                   "may be scratched, dirty or not completely written."));
+    }
+
+    void permissionCarriesTheAdvice()
+    {
+        exec::setPermissionAdvice([] { return QStringLiteral("ADVICE"); });
+        const QString cause = exec::causeOf(transcript(QStringLiteral("wodim_scsi_driver.txt")),
+                                            QStringLiteral("cdrecord -scanbus"));
+        const QString other = exec::causeOf(transcript(QStringLiteral("wodim_no_disk.txt")),
+                                            QStringLiteral("cdrecord -scanbus"));
+        exec::setPermissionAdvice({});
+        QVERIFY2(cause.endsWith(QLatin1String("\nADVICE")), qPrintable(cause));
+        QVERIFY(!other.contains(QLatin1String("ADVICE")));
+    }
+
+    void consoleAndDebugLogGetTheCauseLine()
+    {
+        QTemporaryDir folder;
+        platform::setSpindleFolder(folder.path());
+        FakeDialogs dialogs;
+        base::setDialogs(&dialogs);
+        exec::setPermissionAdvice([] { return QStringLiteral("Found 1 CD drive (/dev/sr0), but ..."); });
+        auto *console = new Tconsole;
+        dialogs.onMessage = [&](const QString &) {
+            QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
+        };
+        const QString child = '"' + testChild() + "\" write ";
+        console->run(child + "wodim:\\x20No\\x20such\\x20file\\n Cannot\\x20open\\x20SCSI\\x20driver!\\n =255");
+        const QString expected = QStringLiteral(
+            "The command failed with exit code 255.\n"
+            "cdrecord may not open the drive: its device files do not let you read and write them.\n"
+            "Found 1 CD drive (/dev/sr0), but ...");
+        QCOMPARE(console->resultLine(), expected);
+        QVERIFY(console->capturedText().endsWith(expected));
+        QCOMPARE(dialogs.log.value(0), QStringLiteral("message:Warning:Process finished!\n") + expected);
+        // The next run starts afresh: unknown output keeps the plain line.
+        dialogs.log.clear();
+        console->run(child + "something\\x20else\\n =2");
+        QCOMPARE(console->resultLine(), QStringLiteral("The command failed with exit code 2."));
+        // A run that succeeds says nothing of the message it printed.
+        dialogs.log.clear();
+        console->run(child + "Cannot\\x20blank\\x20disk\\n =0");
+        QCOMPARE(dialogs.log, QStringList{"message:Info:Process finished!"});
+        delete console;
+        exec::setPermissionAdvice({});
+        base::setDialogs(nullptr);
+    }
+
+    void cliExecPrintsTheCauseOnStandardError()
+    {
+        QProcess p;
+        const QString child = testChild();
+        p.start(binDir() + "/spindle-cli",
+                {"exec", '"' + child + "\" write Data\\x20does\\x20not\\x20fit\\x20on\\x20current\\x20disk.\\n =1"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("Data does not fit on current disk.\n"));
+        QCOMPARE(p.readAllStandardError(), QByteArray("The image is larger than the disc in the drive.\n"));
+        p.start(binDir() + "/spindle-cli", {"exec", '"' + child + "\" write Data\\x20does\\x20not\\x20fit\\n =0"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardError(), QByteArray());
+    }
+};
+
+QTEST_MAIN(TestToolErrors)
+#include "test_tool_errors.moc"
