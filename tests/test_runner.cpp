@@ -293,8 +293,10 @@ private slots:
         c.Stop();
         QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
+        // Each was asked first; on a loaded machine the interpreter's own
+        // watchdog may ask once more before the end is forced.
         if (stubborn)
-            QCOMPARE(readAll(log).count("T "), 3);
+            QVERIFY(readAll(log).count("T ") >= 3);
     }
 
     // A program that ends before what it started: its own exit code is

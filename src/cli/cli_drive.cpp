@@ -34,9 +34,9 @@ void printLine(std::FILE *to, const QString &text) { std::fprintf(to, "%s\n", te
 int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
            QStringList *captured = nullptr)
 {
-    platform::setCurrentDir(folder);
     exec::TDosCommand::setErrorReporter([](const QString &msg) { printLine(stderr, msg); });
     exec::TDosCommand cmd;
+    cmd.WorkingDirectory = folder;
     exec::CauseFinder cause(commandLine);
     exec::ProgressParser progress;
     progress.setTotalBytes(totalBytes);
@@ -127,7 +127,7 @@ bool takeOptions(QStringList &args, bool *events, QHash<QString, QString> *value
     return true;
 }
 
-QString absolute(const QString &file) { return QFileInfo(file).absoluteFilePath(); }
+QString absolute(const QString &file) { return platform::absolutePath(file); }
 
 } // namespace
 
@@ -279,7 +279,7 @@ int doctor(const QStringList &args)
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         };
         cmd.MaxTimeAfterBeginning = 60;
-        platform::setCurrentDir(platform::spindleFolder());
+        cmd.WorkingDirectory = platform::spindleFolder();
         cmd.CommandLine = disc::scanCommand(platform::spindleFolder());
         cmd.Execute();
         loop.exec();
