@@ -11,4 +11,5 @@ int drives(const QStringList &args);
 int caps(const QStringList &args);
 int sortlist(const QStringList &args);
 int attrib(const QStringList &paths);
+int check(const QStringList &args);
 } // namespace cli

@@ -26,6 +26,9 @@ static int usage(std::FILE *to = stderr)
                "  sortlist export IN BASE OUT paths of IN below BASE made relative to it\n"
                "  attrib PATH...              each path's attribute word, as the folder\n"
                "                              listing reads it (0x21 docs/a.txt)\n"
+               "  check TEMPLATE.mkiso [--mkisofs PATH]\n"
+               "                              size, names and sort file of a template's image\n"
+               "                              (exit 1: the image would be unusable)\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -62,6 +65,8 @@ int main(int argc, char **argv)
         return cli::caps(args);
     if (cmd == QLatin1String("sortlist"))
         return cli::sortlist(args);
+    if (cmd == QLatin1String("check"))
+        return cli::check(args);
     if (cmd == QLatin1String("attrib")) {
         // Paths are bytes: keep the ones that are not UTF-8 as they are.
         QStringList paths;

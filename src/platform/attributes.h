@@ -51,6 +51,7 @@ struct FolderEntry
     quint16 attributes = 0; // as readAttributes gives them
     bool realFolder = false; // a folder itself, not a link to one
     quint64 device = 0, inode = 0; // identity of a real folder
+    qint64 size = 0; // bytes, as the entry's stat gives them (a link: its target)
 };
 
 // Calls `each` for every entry of `folder` in the order the file system

@@ -55,6 +55,7 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
         }
         e.name = QByteArray(name);
         e.realFolder = real;
+        e.size = qint64(st.st_size);
         e.device = real ? quint64(st.st_dev) : 0;
         e.inode = real ? quint64(st.st_ino) : 0;
         each(e);
