@@ -1,13 +1,23 @@
 // Check: the size run, the name rules and the sort file, against a real tree
-// and the staged mkisofs.
+// and the staged mkisofs; the Check button of the Make ISO window.
+#define SPINDLE_UI_TESTS
 #include "testutil.h"
+
+#include "base/windows.h"
+#include "exec/console_capture.h"
+#include "iso/mkiso_form.h"
 
 #include "exec/command_line.h"
 #include "iso/check.h"
 #include "iso/template_file.h"
 #include "platform/platform.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -380,7 +390,89 @@ private slots:
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitCode(), 2);
     }
+
+    // The window: Check shows the report; after a Check, Run Batch checks
+    // again when the options changed, and asks before going on when the
+    // image would be unusable.
+    void checkButtonAndRunBatch()
+    {
+        QTemporaryDir spindle;
+        platform::setSpindleFolder(spindle.path());
+        QVERIFY(QFile::link(mkisofs(), spindle.filePath(QStringLiteral("mkisofs"))));
+        auto *dialogs = new FakeDialogs;
+        createWindowsWith(dialogs);
+        TMkisofs_form *f = base::windows().Mkisofs_form;
+        f->FormActivate();
+        touch(QStringLiteral("win/tree/README.TXT"), 100);
+        QDir().mkpath(path(QStringLiteral("win/out")));
+        QDir().mkpath(path(QStringLiteral("win/bat")));
+        const QString sortFile = path(QStringLiteral("win/order.lst"));
+        QVERIFY(writeAll(sortFile, platform::encodePath(path(QStringLiteral("win/tree/README.TXT"))) + " 5\n\n"));
+        f->Edit7->setText(path(QStringLiteral("win/tree/")));
+        f->Edit8->setText(path(QStringLiteral("win/out/")));
+        f->Edit13->setText(QStringLiteral("cd.iso"));
+        f->Edit9->setText(path(QStringLiteral("win/bat/")));
+        f->CheckBox2->setChecked(true);
+        f->Edit17->setText(sortFile);
+
+        QPushButton *check = f->findChild<QPushButton *>(QStringLiteral("CheckBT"));
+        QVERIFY(check);
+        QCOMPARE(check->text(), QStringLiteral("Check"));
+        check->click();
+        QVERIFY(f->CheckPanel && f->CheckPanel->isVisible());
+        QPlainTextEdit *memo = f->CheckPanel->findChild<QPlainTextEdit *>(QStringLiteral("CheckMemo"));
+        QVERIFY(memo && memo->isReadOnly());
+        QVERIFY2(memo->toPlainText().contains("Problem: Sort file lines genisoimage refuses"), qPrintable(memo->toPlainText()));
+        QVERIFY(memo->toPlainText().contains("line 2: empty"));
+        QVERIFY(dialogs->log.isEmpty());
+
+        // A failed run leaves the console open for reading: close it.
+        dialogs->onMessage = [](const QString &) {
+            QTimer::singleShot(0, [] {
+                if (base::windows().console->isVisible())
+                    base::windows().console->CloseBTClick();
+            });
+        };
+        // Nothing changed since the Check: Run Batch runs without asking,
+        // and genisoimage refuses the sort file as Check said.
+        f->MkBatBTClick();
+        QVERIFY(dialogs->log.isEmpty());
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log.size(), 1);
+        QVERIFY2(dialogs->log.first().startsWith("message:Warning:Process finished!\nThe command failed"),
+                 qPrintable(dialogs->log.first()));
+        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
+
+        // A change: checked again, the question answered No: nothing runs.
+        const QString question = QStringLiteral("confirm:Check found problems that would make the image unusable "
+                                                "or the build fail. Run Batch anyway?");
+        dialogs->log.clear();
+        memo->clear();
+        f->CheckBox1->setChecked(true);
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log, QStringList{question});
+        QVERIFY(memo->toPlainText().contains("Problem: Sort file lines"));
+        // Yes goes on regardless.
+        dialogs->log.clear();
+        f->CheckBox1->setChecked(false);
+        dialogs->confirmAnswers = {true};
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log.size(), 2);
+        QCOMPARE(dialogs->log.first(), question);
+        QVERIFY(dialogs->log.last().startsWith("message:Warning:Process finished!"));
+
+        // Mended: the next Run Batch checks, finds nothing and runs.
+        QVERIFY(writeAll(sortFile, platform::encodePath(path(QStringLiteral("win/tree/README.TXT"))) + " 5\n"));
+        f->CheckBox1->setChecked(true);
+        dialogs->log.clear();
+        f->MkBatBTClick();
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log, QStringList{"message:Info:Process finished!"});
+        QVERIFY(memo->toPlainText().contains("No problems found."));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("win/out/cd.iso"))));
+        destroyWindowsOf(dialogs);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestCheck)
+QTEST_MAIN(TestCheck)
 #include "test_check.moc"

@@ -36,6 +36,12 @@ public:
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                == QMessageBox::Yes;
     }
+    bool confirmYes(QWidget *parent, const QString &text) override
+    {
+        return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+               == QMessageBox::Yes;
+    }
     void error(QWidget *parent, const QString &text) override
     {
         message(parent, text, QApplication::applicationName(), Icon::Error);

@@ -39,6 +39,9 @@ public:
     virtual bool canOpenDocument(const QString &) { return false; }
     // Shows HTML pages in Spindle's own help window.
     virtual void showHtml(const QString &) {}
+    // A confirmation whose default button is Yes: for going on regardless
+    // of a warning. Recorded and answered like confirm unless replaced.
+    virtual bool confirmYes(QWidget *parent, const QString &text) { return confirm(parent, text); }
 
     // Shorthands for the two kinds of box the windows use.
     void plain(QWidget *parent, const QString &text) { message(parent, text, QString(), Icon::None); }
