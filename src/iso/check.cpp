@@ -578,10 +578,20 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.sizeError = QStringLiteral("%1 was not found.").arg(mkisofsFileName());
     else if (!runSizeCheck(joinCommandLine(words), &report.sectors, &report.sizeOutput, &report.sizeError))
         report.sectors = -1;
-    if (report.sectors < 0)
+    if (report.sectors < 0) {
         report.problems.append({true, QStringLiteral("genisoimage cannot build this image: ") + report.sizeError,
                                 QString(), {}, 0});
-    else if (report.sectors > media().last().sectors)
+        // A refused sort file stops genisoimage before it counts: the size
+        // without it is the same, since the order changes no sector count.
+        const qsizetype sort = words.indexOf(QStringLiteral("-sort"));
+        if (sort > 0 && sort + 1 < words.size()) {
+            words.remove(sort, 2);
+            QString error;
+            if (!runSizeCheck(joinCommandLine(words), &report.sectors, nullptr, &error))
+                report.sectors = -1;
+        }
+    }
+    if (report.sectors > media().last().sectors)
         report.problems.append({true, QStringLiteral("The image is larger than a single-layer DVD."), QString(), {}, 0});
     else if (report.sectors > media()[media().size() - 2].sectors)
         report.problems.append({false, QStringLiteral("The image is larger than any CD."), QString(), {}, 0});

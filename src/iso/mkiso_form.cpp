@@ -564,7 +564,7 @@ bool TMkisofs_form::runCheckAndShow()
         CheckMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         auto *layout = new QVBoxLayout(CheckPanel);
         layout->addWidget(CheckMemo);
-        CheckPanel->resize(720, 420);
+        CheckPanel->resize(1040, 420);
     }
     const quint64 revision = m_optionsRevision;
     // The size run turns the event loop: nothing in the window changes meanwhile.
