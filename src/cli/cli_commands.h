@@ -25,4 +25,5 @@ int bootImage(const QStringList &args);
 int burn(const QStringList &args);
 int blank(const QStringList &args);
 int doctor(const QStringList &args);
+int check(const QStringList &args);
 } // namespace cli

@@ -49,6 +49,9 @@ static int usage(std::FILE *to = stderr)
                "                              blank a rewritable disc (cdrecord blank=TYPE)\n"
                "  doctor                      the tools, drives, device files and groups: why\n"
                "                              a drive does not show up\n"
+               "  check TEMPLATE.mkiso [--mkisofs PATH]\n"
+               "                              size, names and sort file of a template's image\n"
+               "                              (exit 1: the image would be unusable)\n"
                "  --version                   print the version\n"
                "  --help                      print this list\n"
                ,
@@ -116,6 +119,8 @@ static int run(const QCoreApplication &app, int argc, char **argv)
             raw << platform::decodePath(QByteArray(argv[i]));
         return cli::sortlist(raw);
     }
+    if (cmd == QLatin1String("check"))
+        return cli::check(args);
     if (cmd == QLatin1String("attrib")) {
         // Paths are bytes: keep the ones that are not UTF-8 as they are.
         QStringList paths;

@@ -1,5 +1,7 @@
 #include "mkiso_form.h"
 
+#include "check.h"
+
 #include "base/comments.h"
 #include "base/debug_unit.h"
 #include "base/dialogs.h"
@@ -102,6 +104,7 @@ TMkisofs_form::TMkisofs_form(QWidget *parent)
     Button6 = button("Button6", QStringLiteral("Comments"));
     MkBatBT = button("MkBatBT", QStringLiteral("Make Batch"));
     RunBatBT = button("RunBatBT", QStringLiteral("Run Batch"));
+    CheckBT = button("CheckBT", QStringLiteral("Check"));
     Quit = button("Quit", QStringLiteral("Close"));
 
     // The browse buttons follow their fields.
@@ -144,6 +147,8 @@ TMkisofs_form::TMkisofs_form(QWidget *parent)
     connect(SaveTemplate, &QPushButton::clicked, this, &TMkisofs_form::SaveTemplateClick);
     connect(MkBatBT, &QPushButton::clicked, this, &TMkisofs_form::MkBatBTClick);
     connect(RunBatBT, &QPushButton::clicked, this, &TMkisofs_form::RunBatBTClick);
+    connect(CheckBT, &QPushButton::clicked, this, &TMkisofs_form::CheckBTClick);
+    connect(&m_options, &iso::IsoOptions::valueChanged, this, [this] { ++m_optionsRevision; });
 
     connect(&m_options, &iso::IsoOptions::valueChanged, this, &TMkisofs_form::showValue);
     connect(&m_options, &iso::IsoOptions::enabledChanged, this, &TMkisofs_form::showEnabled);
@@ -342,7 +347,7 @@ void TMkisofs_form::buildLayout()
     for (QWidget *w : {ClearBT, OpenTemplate, SaveTemplate, Button6})
         bottom->addWidget(w);
     bottom->addStretch();
-    for (QWidget *w : {MkBatBT, RunBatBT, Quit})
+    for (QWidget *w : {CheckBT, MkBatBT, RunBatBT, Quit})
         bottom->addWidget(w);
     auto *all = new QVBoxLayout(this);
     all->addLayout(columns, 1);
@@ -552,6 +557,12 @@ void TMkisofs_form::RunBatBTClick()
             this, QStringLiteral("There is no build.bat in %1 yet: press Make Batch first.").arg(batchFolder));
         return;
     }
+    // Once the user has checked, a Run Batch after a change checks again.
+    if (m_checkedRevision != kNeverChecked && m_checkedRevision != m_optionsRevision && runCheckAndShow()
+        && !base::dialogs().confirmYesDefault(
+            this, QStringLiteral("Check found problems that would make the image unusable or the build fail. "
+                                 "Run Batch anyway?")))
+        return;
     m_dialogFolder = batchFolder;
     // What runs is what the form shows: a build.bat written for other
     // options is offered to be written again first. A form that builds no
@@ -576,4 +587,36 @@ void TMkisofs_form::RunBatBTClick()
         base::windows().Debug_win->addEntry(commandLine);
         base::windows().Debug_win->addText(console->capturedText());
     }
+}
+
+void TMkisofs_form::CheckBTClick()
+{
+    runCheckAndShow();
+}
+
+bool TMkisofs_form::runCheckAndShow()
+{
+    if (!CheckPanel) {
+        CheckPanel = new QDialog(this);
+        CheckPanel->setObjectName(QStringLiteral("CheckPanel"));
+        CheckPanel->setWindowTitle(QStringLiteral("Check"));
+        CheckMemo = new QPlainTextEdit(CheckPanel);
+        CheckMemo->setObjectName(QStringLiteral("CheckMemo"));
+        CheckMemo->setReadOnly(true);
+        CheckMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        CheckMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        auto *layout = new QVBoxLayout(CheckPanel);
+        layout->addWidget(CheckMemo);
+        CheckPanel->resize(1040, 420);
+    }
+    const quint64 revision = m_optionsRevision;
+    // The size run turns the event loop: nothing in the window changes meanwhile.
+    setEnabled(false);
+    const iso::CheckReport report = iso::runCheck(m_options);
+    setEnabled(true);
+    m_checkedRevision = revision;
+    CheckMemo->setPlainText(report.text());
+    CheckPanel->show();
+    CheckPanel->raise();
+    return report.hasFatal();
 }

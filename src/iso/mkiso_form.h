@@ -9,6 +9,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -75,6 +76,14 @@ public:
     void MkBatBTClick();
     void RunBatBTClick();
 
+    // Check: the report of the current options, shown in a panel the user
+    // can read and copy. Run Batch checks first when the options changed
+    // since the last Check.
+    QPushButton *CheckBT = nullptr;
+    void CheckBTClick();
+    QDialog *CheckPanel = nullptr;
+    QPlainTextEdit *CheckMemo = nullptr;
+
 protected:
     void showEvent(QShowEvent *e) override;
 
@@ -101,4 +110,8 @@ private:
     // after Make Batch or Run Batch.
     QString m_dialogFolder;
     base::FileDialogOptions dialogOptions() const;
+    // Returns whether the check found a problem that makes the image unusable.
+    bool runCheckAndShow();
+    static constexpr quint64 kNeverChecked = ~quint64(0);
+    quint64 m_optionsRevision = 0, m_checkedRevision = kNeverChecked;
 };

@@ -100,6 +100,7 @@ struct FolderEntry
     bool realFolder = false; // a folder itself, not a link to one
     bool link = false;       // a symbolic link
     quint64 device = 0, inode = 0; // identity of a real folder
+    qint64 size = 0; // bytes, as the entry's stat gives them (a link: its target)
 };
 
 // Calls `each` for every entry of `folder` in the order the file system

@@ -66,6 +66,7 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
         e.name = QByteArray(name);
         e.link = S_ISLNK(st.st_mode);
         e.realFolder = S_ISDIR(st.st_mode);
+        e.size = qint64(st.st_size);
         e.device = e.realFolder ? quint64(st.st_dev) : 0;
         e.inode = e.realFolder ? quint64(st.st_ino) : 0;
         each(e);

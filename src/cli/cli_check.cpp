@@ -1,0 +1,56 @@
+#include "cli_commands.h"
+
+#include "iso/check.h"
+#include "iso/template_file.h"
+#include "platform/platform.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace cli {
+
+int check(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    QString templatePath, mkisofs;
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--mkisofs") && !args.isEmpty()) {
+            mkisofs = args.takeFirst();
+        } else if (templatePath.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+            templatePath = a;
+        } else {
+            templatePath.clear();
+            break;
+        }
+    }
+    if (templatePath.isEmpty()) {
+        std::fputs("usage: spindle-cli check TEMPLATE.mkiso [--mkisofs PATH]\n", stderr);
+        return 2;
+    }
+    if (!QFileInfo::exists(templatePath)) {
+        std::fprintf(stderr, "%s\n",
+                     platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
+        return 2;
+    }
+    iso::IsoOptions options;
+    QString error;
+    switch (iso::loadTemplate(templatePath, options, &error)) {
+    case iso::LoadResult::Loaded: break;
+    case iso::LoadResult::WrongVersion:
+        std::fputs("Wrong file version\n", stderr);
+        return 2;
+    case iso::LoadResult::Unreadable:
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
+        return 2;
+    case iso::LoadResult::Refused:
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 2;
+    }
+    const iso::CheckReport report = iso::runCheck(options, mkisofs);
+    std::fputs(report.text().toUtf8().constData(), stdout);
+    return report.hasFatal() ? 1 : 0;
+}
+
+} // namespace cli

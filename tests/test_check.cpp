@@ -1,0 +1,482 @@
+// Check: the size run, the name rules and the sort file, against a real tree
+// and the staged mkisofs; the Check button of the Make ISO window.
+#define SPINDLE_UI_TESTS
+#include "testutil.h"
+
+#include "base/windows.h"
+#include "exec/console_capture.h"
+#include "iso/mkiso_form.h"
+
+#include "exec/command_line.h"
+#include "iso/check.h"
+#include "iso/template_file.h"
+#include "platform/platform.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using iso::CheckProblem;
+using iso::CheckReport;
+
+class TestCheck : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &rel) const { return m_dir.filePath(rel); }
+    void touch(const QString &rel, qint64 size = 1)
+    {
+        QDir().mkpath(QFileInfo(path(rel)).absolutePath());
+        QFile f(path(rel));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(size)); // sparse
+    }
+    static QString mkisofs() { return binDir() + QStringLiteral("/mkisofs"); }
+    void base(iso::IsoOptions &o, const QString &root)
+    {
+        o.setText(QStringLiteral("mkisofs_folder"), mkisofs());
+        o.setText(QStringLiteral("root_folder"), root);
+        o.setText(QStringLiteral("output_folder"), path(QStringLiteral("out/")));
+        o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
+    }
+    static const CheckProblem *find(const CheckReport &r, const QString &start)
+    {
+        for (const CheckProblem &p : r.problems)
+            if (p.sentence.startsWith(start))
+                return &p;
+        return nullptr;
+    }
+    static CheckReport tree(const iso::IsoOptions &o)
+    {
+        CheckReport r;
+        iso::checkTree(o, iso::rootPath(o), o.text(QStringLiteral("root_folder")), &r);
+        return r;
+    }
+
+private slots:
+    void sizeRunCommandLine()
+    {
+        // The Make Batch line without its output and -quiet, -print-size first.
+        const QString line = QStringLiteral("\"/opt/mk isofs\" -J -quiet -sort \"/a b/s.txt\" -o \"/out/cd.iso\" -volid \"A\\\"B\" \"/root/\"");
+        const QStringList w = iso::sizeRunWords(line);
+        QCOMPARE(w, (QStringList{"/opt/mk isofs", "-print-size", "-J", "-sort", "/a b/s.txt", "-volid", "A\"B", "/root/"}));
+        // Joined again, the runner's splitter gives back the same words.
+        QCOMPARE(exec::splitCommandLine(iso::joinCommandLine(w)), w);
+        QVERIFY(iso::sizeRunWords(QString()).isEmpty());
+
+        QCOMPARE(iso::parseSectorCount({"I: -input-charset not specified", "Total extents scheduled to be written = 185", "185"}), 185);
+        QCOMPARE(iso::parseSectorCount({"177"}), 177);
+        QCOMPARE(iso::parseSectorCount({"genisoimage: Incorrect sort file format", "\t"}), -1);
+    }
+
+    void isoNamesAsGenisoimageMakesThem()
+    {
+        // The mapping against the names genisoimage really writes.
+        const QString root = path(QStringLiteral("map"));
+        const QStringList names{"readme.txt", "long name here.text", "a.b.c", "x", "Ok_1.TXT", "d\xc3\xbc.txt"};
+        for (const QString &n : names)
+            touch(QStringLiteral("map/") + n);
+        iso::IsoOptions o;
+        const QString image = path(QStringLiteral("map.iso"));
+        QProcess p;
+        p.start(mkisofs(), {"-quiet", "-o", image, root});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QProcess info;
+        info.start(QStringLiteral("isoinfo"), {"-f", "-i", image});
+        QVERIFY(info.waitForFinished(60000));
+        QStringList written = QString::fromLatin1(info.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QStringList ours;
+        for (const QString &n : names) {
+            QString i = iso::isoName(n, false, o);
+            if (!i.contains('.'))
+                i += '.';
+            ours << QLatin1Char('/') + i + QStringLiteral(";1");
+        }
+        written.sort();
+        ours.sort();
+        QCOMPARE(ours, written);
+        QCOMPARE(iso::isoName(QStringLiteral("my.folder.name"), true, o), QStringLiteral("MY_FOLDE"));
+        o.setCheck(QStringLiteral("ISO_level"), true);
+        o.setIsoLevel(2);
+        QCOMPARE(iso::isoName(QStringLiteral("long name here.text"), false, o), QStringLiteral("LONG_NAME_HERE.TEXT"));
+    }
+
+    void eachKindOfNameProblem()
+    {
+        const QString root = path(QStringLiteral("names"));
+        touch(QStringLiteral("names/huge.bin"), qint64(4) << 30);
+        touch(QStringLiteral("names/") + QString(70, 'j'));
+        touch(QStringLiteral("names/") + QString(64, 'k') + QStringLiteral("1"));
+        touch(QStringLiteral("names/") + QString(64, 'k') + QStringLiteral("2"));
+        touch(QStringLiteral("names/1/2/3/4/5/6/7/deep.txt"));
+        touch(QStringLiteral("names/1/2/3/4/5/6/kept.txt"));
+        QString longDir = QStringLiteral("names");
+        for (int i = 0; i < 5; ++i)
+            longDir += QLatin1Char('/') + QString(60, QLatin1Char('a' + i));
+        touch(longDir + QStringLiteral("/f"));
+        touch(QStringLiteral("names/longname1.txt"));
+        touch(QStringLiteral("names/longname2.txt"));
+        touch(QStringLiteral("names/euro") + QChar(0x20AC) + QStringLiteral(".txt"));
+
+        {
+            // Joliet, no Rock Ridge, level 1.
+            iso::IsoOptions o;
+            base(o, root);
+            o.setCheck(QStringLiteral("Joliet"), true);
+            const CheckReport r = tree(o);
+            const CheckProblem *big = find(r, "Files of 4 GiB");
+            QVERIFY(big && big->fatal);
+            QCOMPARE(big->examples, QStringList{"huge.bin"});
+            QCOMPARE(big->fix, QStringLiteral("Choose ISO level 3 and add -allow-limited-size to Other parameters"));
+            const CheckProblem *cut = find(r, "Joliet names over 64");
+            QVERIFY(cut && !cut->fatal);
+            QCOMPARE(cut->count, 3);
+            QCOMPARE(cut->fix, QStringLiteral("Tick Joliet long"));
+            const CheckProblem *same = find(r, "Names that are the same Joliet name");
+            QVERIFY(same && same->fatal);
+            QCOMPARE(same->count, 1);
+            const CheckProblem *deep = find(r, "Folders 7 or more levels");
+            QVERIFY(deep && deep->fatal);
+            QCOMPARE(deep->examples, QStringList{"1/2/3/4/5/6/7"});
+            const CheckProblem *longPath = find(r, "Paths longer than 255");
+            QVERIFY(longPath && !longPath->fatal);
+            QCOMPARE(longPath->count, 2); // the last folder and its file
+            // Joliet keeps the names: no ISO mapping reported.
+            QVERIFY(!find(r, "Names that ISO level"));
+            QVERIFY(r.hasFatal());
+        }
+        {
+            // Joliet long and Rock Ridge with ISO level 3: the cut moves to 103,
+            // deep folders are relocated, the long paths are carried.
+            iso::IsoOptions o;
+            base(o, root);
+            o.setCheck(QStringLiteral("Joliet"), true);
+            o.setCheck(QStringLiteral("Joliet_long"), true);
+            o.setCheck(QStringLiteral("RRRidge"), true);
+            o.setCheck(QStringLiteral("ISO_level"), true);
+            o.setIsoLevel(3);
+            o.setCheck(QStringLiteral("other_param"), true);
+            o.setText(QStringLiteral("other_param_value"), QStringLiteral("-allow-limited-size"));
+            o.setCheck(QStringLiteral("charset"), true);
+            o.setText(QStringLiteral("charset_value"), QStringLiteral("iso8859-1"));
+            const CheckReport r = tree(o);
+            QVERIFY(!find(r, "Joliet names over"));
+            QVERIFY(!find(r, "Folders 7"));
+            QVERIFY(!find(r, "Paths longer"));
+            QVERIFY(!find(r, "Files of 4 GiB or more: genisoimage"));
+            QVERIFY(find(r, "Files of 4 GiB or more: the ISO 9660 names"));
+            const CheckProblem *cs = find(r, "Names that the output character set iso8859-1");
+            QVERIFY2(cs, qPrintable(r.text()));
+            QCOMPARE(cs->examples, QStringList{QStringLiteral("euro") + QChar(0x20AC) + QStringLiteral(".txt")});
+            QVERIFY(!r.hasFatal());
+        }
+        {
+            // Neither Joliet nor Rock Ridge: level 1 maps names and two meet.
+            iso::IsoOptions o;
+            base(o, root);
+            const CheckReport r = tree(o);
+            const CheckProblem *mapped = find(r, "Names that ISO level 1 changes");
+            QVERIFY(mapped && !mapped->fatal);
+            QVERIFY(mapped->count >= 6);
+            const CheckProblem *same = find(r, "Names that are the same ISO 9660 name");
+            QVERIFY(same);
+            const QString pairs = same->examples.join(' ');
+            QVERIFY2(pairs.contains("longname1.txt and longname2.txt -> LONGNAME.TXT")
+                         || pairs.contains("longname2.txt and longname1.txt -> LONGNAME.TXT"),
+                     qPrintable(pairs));
+            QCOMPARE(same->fix, QStringLiteral("Tick Joliet or Rationalized RockRidge"));
+        }
+    }
+
+    void linksAndOddBytes()
+    {
+        // A link out of the tree is an entry, never walked; a name that is
+        // not UTF-8 keeps its bytes in the report.
+        const QString root = path(QStringLiteral("links"));
+        touch(QStringLiteral("outside/") + QString(80, 'o'));
+        touch(QStringLiteral("links/plain"));
+        QVERIFY(QFile::link(path(QStringLiteral("outside")), path(QStringLiteral("links/out"))));
+        const QByteArray odd = platform::encodePath(root) + "/odd\xff" + QByteArray(70, 'n');
+        const int fd = ::open(odd.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        iso::IsoOptions o;
+        base(o, root);
+        o.setCheck(QStringLiteral("Joliet"), true);
+        const CheckReport r = tree(o);
+        QCOMPARE(r.entries, 3);
+        const CheckProblem *cut = find(r, "Joliet names over 64");
+        QVERIFY(cut);
+        QCOMPARE(cut->count, 1);
+        const QByteArray shown = platform::encodePath(cut->examples.first());
+        ::unlink(odd.constData()); // the temporary folder's own removal cannot name it
+        QCOMPARE(shown, odd.mid(odd.lastIndexOf('/') + 1));
+    }
+
+    void sortFileLines()
+    {
+        const QString root = path(QStringLiteral("sorted"));
+        touch(QStringLiteral("sorted/a.txt"));
+        touch(QStringLiteral("sorted/d/with space"));
+        touch(QStringLiteral("sorted/c"));
+        const QByteArray rootBytes = platform::encodePath(root);
+        const QByteArray lines = rootBytes + "/a.txt 5\n"             // 1 matches
+                                 + rootBytes + "/d/with space 100\n"  // 2 matches: name before the last blank
+                                 + rootBytes + "/d 3\n"               // 3 a folder matches
+                                 + rootBytes + "/gone 1\n"            // 4 no such file
+                                 + "\n"                               // 5 empty: fatal
+                                 + "noblank\n"                        // 6 fatal
+                                 + rootBytes + "/c 4294967296\n"      // 7 beyond 32 bits
+                                 + rootBytes + "/c  7\n"              // 8 two blanks: name ends in a blank
+                                 + rootBytes + "/[c] 2\n"             // 9 a pattern that matches
+                                 + rootBytes + "/*.none 2\n"          // 10 a pattern that matches nothing
+                                 + "./sorted/a.txt 1\n"               // 11 not the root as typed
+                                 + rootBytes + "/c 12x\n"             // 12 weight with a tail
+                                 + rootBytes + "/a.txt -2147483648";  // 13 smallest weight, no line end
+        const QString sortFile = path(QStringLiteral("sort.txt"));
+        QFile f(sortFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(lines);
+        f.close();
+
+        iso::IsoOptions o;
+        base(o, root + QStringLiteral("/"));
+        o.setCheck(QStringLiteral("RRRidge"), true);
+        o.setCheck(QStringLiteral("sorting"), true);
+        o.setText(QStringLiteral("sorting_list"), sortFile);
+        CheckReport r = tree(o);
+        const CheckProblem *refused = find(r, "Sort file lines genisoimage refuses");
+        QVERIFY(refused && refused->fatal);
+        QCOMPARE(refused->examples, (QStringList{"line 5: empty", "line 6: noblank"}));
+        const CheckProblem *none = find(r, "Sort file lines that match no file");
+        QVERIFY(none && !none->fatal);
+        QCOMPARE(none->examples, (QStringList{"line 4: " + root + "/gone", "line 8: " + root + "/c ",
+                                              "line 11: ./sorted/a.txt", "line 10: " + root + "/*.none"}));
+        const CheckProblem *wide = find(r, "Sort file weights outside 32 bits");
+        QVERIFY(wide);
+        QCOMPARE(wide->examples, QStringList{"line 7: " + root + "/c 4294967296"});
+        const CheckProblem *tail = find(r, "Sort file weights that are not whole numbers");
+        QVERIFY(tail);
+        QCOMPARE(tail->examples, QStringList{"line 12: " + root + "/c 12x"});
+
+        // genisoimage itself stops on that file, and runs with the good lines.
+        QProcess p;
+        p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(rootBytes + "/a.txt 5\n" + rootBytes + "/d 3\n");
+        f.close();
+        r = tree(o);
+        QVERIFY(r.problems.isEmpty());
+        p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+
+        // Over the bound: refused without reading it.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(f.resize((qint64(64) << 20) + 1));
+        f.close();
+        r = tree(o);
+        const CheckProblem *tooBig = find(r, "The sort file is larger than 64 MiB");
+        QVERIFY(tooBig && tooBig->fatal);
+    }
+
+    void sizeOfALargeImage()
+    {
+        // Sparse files: genisoimage only looks at their sizes.
+        const QString root = path(QStringLiteral("large"));
+        touch(QStringLiteral("large/part1.bin"), qint64(400) << 20);
+        touch(QStringLiteral("large/part2.bin"), qint64(400) << 20);
+        touch(QStringLiteral("large/part3.bin"), qint64(200) << 20);
+        iso::IsoOptions o;
+        base(o, root);
+        o.setCheck(QStringLiteral("Joliet"), true);
+        o.setCheck(QStringLiteral("RRRidge"), true);
+        CheckReport r = iso::runCheck(o);
+        QVERIFY2(r.sectors > 1000 * 512, qPrintable(r.sizeError));
+        QVERIFY(r.sectors < 1100 * 512);
+        const QString text = r.text();
+        QVERIFY(text.contains("Fits: single-layer DVD\n"));
+        QVERIFY(text.contains("Too large for: 74-min CD, 80-min CD, 90-min CD, 99-min CD\n"));
+        const CheckProblem *cd = find(r, "The image is larger than any CD.");
+        QVERIFY(cd && !cd->fatal);
+        QVERIFY(!r.hasFatal());
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/cd.iso"))));
+
+        // Larger than a DVD: fatal.
+        touch(QStringLiteral("large/part4.bin"), qint64(3) << 30);
+        touch(QStringLiteral("large/part5.bin"), qint64(3) << 30);
+        r = iso::runCheck(o);
+        QVERIFY(r.sectors > 2295104);
+        QVERIFY(find(r, "The image is larger than a single-layer DVD."));
+        QVERIFY(r.hasFatal());
+    }
+
+    void sizeRunFailures()
+    {
+        const QString root = path(QStringLiteral("fail"));
+        touch(QStringLiteral("fail/huge"), qint64(4) << 30);
+        iso::IsoOptions o;
+        base(o, root);
+        CheckReport r = iso::runCheck(o);
+        QCOMPARE(r.sectors, -1);
+        QVERIFY2(r.sizeError.contains("Aborting"), qPrintable(r.sizeError));
+        QVERIFY(find(r, "genisoimage cannot build this image"));
+        QVERIFY(r.hasFatal());
+        // A program that does not exist is said, not run through a shell.
+        o.setText(QStringLiteral("mkisofs_folder"), path(QStringLiteral("no such; touch pwned")));
+        r = iso::runCheck(o);
+        QCOMPARE(r.sectors, -1);
+        QVERIFY(r.sizeError.contains("cannot be started"));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("pwned")));
+    }
+
+    void cleanTreeThroughTheCli()
+    {
+        const QString root = path(QStringLiteral("clean"));
+        touch(QStringLiteral("clean/README.TXT"), 3000);
+        touch(QStringLiteral("clean/DATA/FILE1.DAT"), 5000);
+        const QString sortFile = path(QStringLiteral("clean.sort"));
+        QFile f(sortFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(platform::encodePath(root) + "/DATA/FILE1.DAT 10\n" + platform::encodePath(root) + "/README.TXT 5\n");
+        f.close();
+        iso::IsoOptions o;
+        base(o, root);
+        o.setCheck(QStringLiteral("sorting"), true);
+        o.setText(QStringLiteral("sorting_list"), sortFile);
+        const QString tmpl = path(QStringLiteral("clean.mkiso"));
+        QString error;
+        QVERIFY2(iso::saveTemplate(tmpl, o, &error), qPrintable(error));
+
+        const CheckReport r = iso::runCheck(o);
+        QVERIFY2(r.problems.isEmpty(), qPrintable(r.text()));
+        QCOMPARE(r.entries, 3);
+        QVERIFY(r.sectors > 0 && r.sectors < 333000);
+
+        QProcess cli;
+        cli.start(binDir() + "/spindle-cli", {"check", tmpl});
+        QVERIFY(cli.waitForFinished(60000));
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(out.contains("No problems found."), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Size: %1 sectors").arg(r.sectors)));
+        QVERIFY(out.contains("Fits: 74-min CD, 80-min CD, 90-min CD, 99-min CD, single-layer DVD\n"));
+
+        // A fatal line: exit 1. No template: 2.
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("\n\n");
+        f.close();
+        cli.start(binDir() + "/spindle-cli", {"check", tmpl});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        const QString refused = QString::fromUtf8(cli.readAllStandardOutput());
+        QVERIFY(refused.contains("Problem: Sort file lines genisoimage refuses"));
+        QVERIFY(refused.contains("Problem: genisoimage cannot build this image"));
+        // The size still comes from a run without the sort file.
+        QVERIFY2(refused.contains(QStringLiteral("Size: %1 sectors").arg(r.sectors)), qPrintable(refused));
+        cli.start(binDir() + "/spindle-cli", {"check"});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 2);
+        cli.start(binDir() + "/spindle-cli", {"check", path("none.mkiso")});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 2);
+    }
+
+    // The window: Check shows the report; after a Check, Run Batch checks
+    // again when the options changed, and asks before going on when the
+    // image would be unusable.
+    void checkButtonAndRunBatch()
+    {
+        QTemporaryDir spindle;
+        platform::setSpindleFolder(spindle.path());
+        QVERIFY(QFile::link(mkisofs(), spindle.filePath(QStringLiteral("mkisofs"))));
+        auto *dialogs = new FakeDialogs;
+        createWindowsWith(dialogs);
+        TMkisofs_form *f = base::windows().Mkisofs_form;
+        f->FormActivate();
+        touch(QStringLiteral("win/tree/README.TXT"), 100);
+        QDir().mkpath(path(QStringLiteral("win/out")));
+        QDir().mkpath(path(QStringLiteral("win/bat")));
+        const QString sortFile = path(QStringLiteral("win/order.lst"));
+        QVERIFY(writeAll(sortFile, platform::encodePath(path(QStringLiteral("win/tree/README.TXT"))) + " 5\n\n"));
+        f->Edit7->setText(path(QStringLiteral("win/tree/")));
+        f->Edit8->setText(path(QStringLiteral("win/out/")));
+        f->Edit13->setText(QStringLiteral("cd.iso"));
+        f->Edit9->setText(path(QStringLiteral("win/bat/")));
+        f->CheckBox2->setChecked(true);
+        f->Edit17->setText(sortFile);
+
+        QPushButton *check = f->findChild<QPushButton *>(QStringLiteral("CheckBT"));
+        QVERIFY(check);
+        QCOMPARE(check->text(), QStringLiteral("Check"));
+        check->click();
+        QVERIFY(f->CheckPanel && f->CheckPanel->isVisible());
+        QPlainTextEdit *memo = f->CheckPanel->findChild<QPlainTextEdit *>(QStringLiteral("CheckMemo"));
+        QVERIFY(memo && memo->isReadOnly());
+        QVERIFY2(memo->toPlainText().contains("Problem: Sort file lines genisoimage refuses"), qPrintable(memo->toPlainText()));
+        QVERIFY(memo->toPlainText().contains("line 2: empty"));
+        QVERIFY(dialogs->log.isEmpty());
+
+        // A failed run leaves the console open for reading: close it.
+        dialogs->onMessage = [](const QString &) {
+            QTimer::singleShot(0, [] {
+                if (base::windows().console->isVisible())
+                    base::windows().console->CloseBTClick();
+            });
+        };
+        // Nothing changed since the Check: Run Batch runs without asking,
+        // and genisoimage refuses the sort file as Check said.
+        f->MkBatBTClick();
+        QVERIFY(dialogs->log.isEmpty());
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log.size(), 1);
+        QVERIFY2(dialogs->log.first().startsWith("message:Warning:Process finished!\nThe command failed"),
+                 qPrintable(dialogs->log.first()));
+        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
+
+        // A change: checked again, the question answered No: nothing runs.
+        const QString question = QStringLiteral("confirm:Check found problems that would make the image unusable "
+                                                "or the build fail. Run Batch anyway?");
+        dialogs->log.clear();
+        memo->clear();
+        f->CheckBox1->setChecked(true);
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log, QStringList{question});
+        QVERIFY(memo->toPlainText().contains("Problem: Sort file lines"));
+        // Yes goes on regardless.
+        dialogs->log.clear();
+        f->CheckBox1->setChecked(false);
+        dialogs->confirmAnswers = {true};
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log.size(), 2);
+        QCOMPARE(dialogs->log.first(), question);
+        QVERIFY(dialogs->log.last().startsWith("message:Warning:Process finished!"));
+
+        // Mended: the next Run Batch checks, finds nothing and runs.
+        QVERIFY(writeAll(sortFile, platform::encodePath(path(QStringLiteral("win/tree/README.TXT"))) + " 5\n"));
+        f->CheckBox1->setChecked(true);
+        dialogs->log.clear();
+        f->MkBatBTClick();
+        f->RunBatBTClick();
+        QCOMPARE(dialogs->log, QStringList{"message:Info:Process finished!"});
+        QVERIFY(memo->toPlainText().contains("No problems found."));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("win/out/cd.iso"))));
+        destroyWindowsOf(dialogs);
+    }
+};
+
+QTEST_MAIN(TestCheck)
+#include "test_check.moc"
