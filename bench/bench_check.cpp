@@ -54,7 +54,7 @@ bool makeFile(const QByteArray &path, qint64 size, char fill)
 // then reads none after the first refusal.
 struct NoXattrCalls : platform::FileCalls
 {
-    int getDosAttrib(const char *, QByteArray *) override { return ENOTSUP; }
+    int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
 };
 
 double runDirect(const QStringList &words)

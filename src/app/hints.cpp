@@ -77,6 +77,7 @@ const Hint kHints[] = {
     {"Mkisofs_form", "SaveTemplate", "Save these options as a .mkiso template"},
     {"Mkisofs_form", "Button6", "The comment saved with the template"},
     {"Mkisofs_form", "MkBatBT", "Write the mkisofs command line into build.bat"},
+    {"Mkisofs_form", "CheckBT", "Before the build: will the image fit, will the names survive, does the sort file match"},
     {"Mkisofs_form", "RunBatBT", "Run build.bat in the console"},
     {"Mkisofs_form", "Quit", "Close the window; the options stay for the next time"},
 
@@ -166,6 +167,7 @@ const Hint kKeys[] = {
     {"Mkisofs_form", "SaveTemplate", "&SaveTemplate"},
     {"Mkisofs_form", "Button6", "Comme&nts"},
     {"Mkisofs_form", "MkBatBT", "&Make Batch"},
+    {"Mkisofs_form", "CheckBT", "C&heck"},
     {"Mkisofs_form", "RunBatBT", "&Run Batch"},
     {"Mkisofs_form", "Quit", "&Close"},
 
