@@ -9,6 +9,8 @@
 //   FAKECD_HOLD     an argument (e.g. dev=2,0,0): a run given it waits
 //                   until it is killed (at most a minute)
 //   FAKECD_EXIT     exit code
+//   FAKECD_WRITE    any value: an f=FILE argument gets a few bytes written
+//                   into FILE, as a read that began
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,13 @@ int main(int argc, char **argv)
             return 4;
         }
     }
+    if (env("FAKECD_WRITE"))
+        for (int i = 1; i < argc; ++i)
+            if (!std::strncmp(argv[i], "f=", 2))
+                if (FILE *out = std::fopen(argv[i] + 2, "wb")) {
+                    std::fputs("partial", out);
+                    std::fclose(out);
+                }
     if (const char *p = env("FAKECD_PROGRESS")) {
         const int steps = std::atoi(p);
         for (int k = 1; k <= steps; ++k) {

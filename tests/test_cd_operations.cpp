@@ -610,6 +610,39 @@ private slots:
         QVERIFY(!f->DosCommand1->isRunning());
     }
 
+    // A read that fails leaves the image it began: the user is asked to
+    // delete it (Yes the default); an image that was there before is kept.
+    void failedReadOffersToDeleteItsImage()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_readonly.txt")));
+        qputenv("FAKECD_WRITE", "1");
+        qputenv("FAKECD_EXIT", "3");
+        const QString fresh = m_work->filePath("fresh.iso"), old = m_work->filePath("old.iso");
+        QVERIFY(writeAll(old, "an earlier image"));
+        // A failed run keeps the console open until Close.
+        Tconsole *console = base::windows().console;
+        m_dialogs->onMessage = [console](const QString &) {
+            QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
+        };
+        m_dialogs->log.clear();
+        m_dialogs->confirmYesDefaults.clear();
+        m_dialogs->fileAnswers << fresh;
+        m_dialogs->confirmAnswers << true;
+        f->btRead->click();
+        QVERIFY(m_dialogs->log.contains("confirm:Delete the incomplete image " + fresh + "?"));
+        QCOMPARE(m_dialogs->confirmYesDefaults, QList<bool>{true});
+        QVERIFY(!QFileInfo::exists(fresh));
+        m_dialogs->log.clear();
+        m_dialogs->fileAnswers << old;
+        f->btRead->click();
+        QVERIFY(m_dialogs->log.filter("Delete the incomplete image").isEmpty());
+        QCOMPARE(readAll(old), QByteArray("partial")); // the tool's write, never deleted
+        m_dialogs->onMessage = nullptr;
+        qunsetenv("FAKECD_WRITE");
+        qunsetenv("FAKECD_EXIT");
+    }
+
     void operationsReachTheTool()
     {
         QVERIFY(activate(data("cd_scan_bus1001.txt")));

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 // One /sys/block entry: `files` maps a relative path to its content.
 // With `virtualLink` the entry is a link into devices/virtual, as the
@@ -182,6 +184,12 @@ private slots:
         QCOMPARE(tools::checkFloppyImage(over, &reason), tools::ImageCheck::TooLarge);
         QCOMPARE(tools::checkFloppyImage(m_tmp.filePath("none.img"), &reason), tools::ImageCheck::CannotOpen);
         QVERIFY(!reason.isEmpty());
+        // A FIFO with no writer would block an open for ever; a folder is no image.
+        const QString fifo = m_tmp.filePath("fifo.img");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(tools::checkFloppyImage(fifo, &reason), tools::ImageCheck::CannotOpen);
+        QCOMPARE(reason, QStringLiteral("not a regular file"));
+        QCOMPARE(tools::checkFloppyImage(m_tmp.path(), &reason), tools::ImageCheck::CannotOpen);
     }
 
     void textsAndFolder()

@@ -8,6 +8,7 @@
 #include "exec/console_capture.h"
 #include "exec/tool_errors.h"
 #include "exec/tools.h"
+#include "platform/bounded_read.h"
 #include "platform/platform.h"
 
 #include <QCheckBox>
@@ -27,6 +28,9 @@
 #include <QVBoxLayout>
 
 namespace {
+// The session's console capture copied into the debug log: far more than
+// any read prints, never the whole memory.
+constexpr qint64 kCaptureLimit = qint64(256) << 20;
 // The spin field's own upper bound; the drive's maximum is enforced on
 // leaving the field.
 constexpr int kSpeedCeiling = 99999;
@@ -445,23 +449,33 @@ void TCD_Operations::btReadClick()
     if (file.isEmpty())
         return;
     const QString commandLine = disc::readCommand(address, file);
+    // A read that fails or is stopped offers to delete the image it began.
+    base::windows().console->setOutputFile(file);
     runInConsole(commandLine, QString(), false);
     TDebug_win *dbg = debugWindow();
     if (!base::DebugMode || !dbg)
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
-    QFile capture(platform::workFolder() + base::kCaptureFile);
-    if (!capture.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        base::dialogs().error(this, platform::cannotOpenText(capture.fileName(), capture.errorString()));
+    const QString capturePath = platform::workFolder() + base::kCaptureFile;
+    const platform::BoundedRead capture = platform::readBounded(capturePath, kCaptureLimit);
+    if (!capture.ok()) {
+        base::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));
         return;
     }
     dbg->addEntry(commandLine);
-    QTextStream in(&capture);
     QString text;
-    QString line;
-    while (in.readLineInto(&line))
-        text += line + QStringLiteral("\r\n");
+    const QByteArray &all = capture.data;
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype end = all.indexOf('\n', from);
+        if (end < 0)
+            end = all.size();
+        QByteArrayView line(all.constData() + from, end - from);
+        from = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        text += QString::fromUtf8(line) + QStringLiteral("\r\n");
+    }
     const QString result = base::windows().console->resultLine();
     if (!result.isEmpty())
         text += result + QStringLiteral("\r\n");

@@ -1,5 +1,7 @@
 #include "other_jobs.h"
 
+#include "platform/bounded_read.h"
+
 #include "base/session.h"
 #include "exec/command_line.h"
 #include "platform/platform.h"
@@ -54,13 +56,17 @@ QString writeDriveCommand(const QString &file, const QString &drive)
 
 ImageCheck checkFloppyImage(const QString &path, QString *reason)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // Only a regular file can be an image: a FIFO picked by mistake must not
+    // hang the window, nor a device be taken for one.
+    const platform::BoundedRead f = platform::readBounded(path, kFloppyImageLimit);
+    if (f.status == platform::BoundedRead::TooLarge)
+        return ImageCheck::TooLarge;
+    if (!f.ok()) {
         if (reason)
-            *reason = f.errorString();
+            *reason = f.reason;
         return ImageCheck::CannotOpen;
     }
-    return f.size() > kFloppyImageLimit ? ImageCheck::TooLarge : ImageCheck::Fits;
+    return ImageCheck::Fits;
 }
 
 QString overwriteQuestion(const QString &drive)
