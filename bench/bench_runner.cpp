@@ -98,7 +98,8 @@ int main(int argc, char **argv)
     const double toConsole = nowSeconds() - s0;
     ticker.stop();
     base::setDialogs(nullptr);
-    if (console.Memo1->lineCount() != 1000000 || !console.resultLine().isEmpty()) {
+    // The command line it ran, then the child's lines.
+    if (console.Memo1->lineCount() != 1000001 || !console.resultLine().isEmpty()) {
         std::printf("console holds %lld lines, result \"%s\"\n", (long long)console.Memo1->lineCount(),
                     console.resultLine().toUtf8().constData());
         return 1;
