@@ -10,6 +10,20 @@
 
 namespace cli {
 
+bool loadTemplateOrSay(const QString &templatePath, iso::IsoOptions &options)
+{
+    QString error;
+    switch (iso::loadTemplate(templatePath, options, &error)) {
+    case iso::LoadResult::Loaded: return true;
+    case iso::LoadResult::WrongVersion: std::fputs("Wrong file version\n", stderr); return false;
+    case iso::LoadResult::Unreadable:
+        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
+        return false;
+    case iso::LoadResult::Refused: std::fprintf(stderr, "%s\n", error.toUtf8().constData()); return false;
+    }
+    return false;
+}
+
 int batch(const QStringList &argsIn)
 {
     QStringList args = argsIn;
@@ -41,19 +55,8 @@ int batch(const QStringList &argsIn)
     }
 
     iso::IsoOptions options;
-    QString error;
-    switch (iso::loadTemplate(templatePath, options, &error)) {
-    case iso::LoadResult::Loaded: break;
-    case iso::LoadResult::WrongVersion:
-        std::fputs("Wrong file version\n", stderr);
+    if (!loadTemplateOrSay(templatePath, options))
         return 1;
-    case iso::LoadResult::Unreadable:
-        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
-        return 1;
-    case iso::LoadResult::Refused:
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 1;
-    }
     if (haveMkisofs)
         options.setText(QStringLiteral("mkisofs_folder"), mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs) : mkisofs);
     // build.bat goes where --write says and runs there: the template's
@@ -73,6 +76,7 @@ int batch(const QStringList &argsIn)
             std::fputs("build.bat not written\n", stderr);
             return 1;
         }
+        QString error;
         if (!iso::writeBatchFile(writeFolder, built.commandLine, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return 1;

@@ -35,19 +35,8 @@ int check(const QStringList &argsIn)
         return 2;
     }
     iso::IsoOptions options;
-    QString error;
-    switch (iso::loadTemplate(templatePath, options, &error)) {
-    case iso::LoadResult::Loaded: break;
-    case iso::LoadResult::WrongVersion:
-        std::fputs("Wrong file version\n", stderr);
+    if (!loadTemplateOrSay(templatePath, options))
         return 2;
-    case iso::LoadResult::Unreadable:
-        std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, error).toUtf8().constData());
-        return 2;
-    case iso::LoadResult::Refused:
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 2;
-    }
     const iso::CheckReport report = iso::runCheck(options, mkisofs);
     std::fputs(report.text().toUtf8().constData(), stdout);
     return report.hasFatal() ? 1 : 0;

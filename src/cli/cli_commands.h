@@ -5,6 +5,10 @@ namespace exec {
 class CauseFinder;
 }
 
+namespace iso {
+class IsoOptions;
+}
+
 namespace cli {
 // The cause line of a failed run, with the setup advice for a permission
 // failure, on standard error; nothing for unknown output.
@@ -26,4 +30,8 @@ int burn(const QStringList &args);
 int blank(const QStringList &args);
 int doctor(const QStringList &args);
 int check(const QStringList &args);
+
+// Loads a template for batch and check; false after saying why on
+// standard error.
+bool loadTemplateOrSay(const QString &templatePath, iso::IsoOptions &options);
 } // namespace cli
