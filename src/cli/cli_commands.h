@@ -8,6 +8,9 @@ class CauseFinder;
 namespace iso {
 class IsoOptions;
 }
+namespace exec {
+class TDosCommand;
+}
 
 namespace cli {
 // The cause line of a failed run, with the setup advice for a permission
@@ -30,6 +33,11 @@ int burn(const QStringList &args);
 int blank(const QStringList &args);
 int doctor(const QStringList &args);
 int check(const QStringList &args);
+
+// The exit status of a run that did not end by itself: 127 when the program
+// could not be started, 124 when it was stopped or a time limit ended it;
+// -1 when the program's own status counts.
+int runEndStatus(const exec::TDosCommand &cmd);
 
 // Loads a template for batch and check; false after saying why on
 // standard error.

@@ -77,15 +77,8 @@ int runJob(const QString &commandLine, const QString &folder, bool events, qint6
     std::fflush(stdout);
     if (captured)
         *captured = cmd.Lines();
-    switch (cmd.lastRunEnd()) {
-    case exec::TDosCommand::RunEnd::NotStarted:
-        return 127;
-    case exec::TDosCommand::RunEnd::TimedOut:
-    case exec::TDosCommand::RunEnd::Stopped:
-        return 124;
-    default:
-        break;
-    }
+    if (const int ended = cli::runEndStatus(cmd); ended >= 0)
+        return ended;
     if (code != 0)
         printCause(cause);
     return int(code & 0xff);

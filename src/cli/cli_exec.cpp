@@ -197,6 +197,12 @@ int exec(const QStringList &argsIn)
     StdinLines input(cmd);
     cmd.Execute();
     QCoreApplication::exec();
+    const int ended = runEndStatus(cmd);
+    return ended >= 0 ? ended : status;
+}
+
+int runEndStatus(const exec::TDosCommand &cmd)
+{
     switch (cmd.lastRunEnd()) {
     case exec::TDosCommand::RunEnd::NotStarted:
         return 127;
@@ -204,7 +210,7 @@ int exec(const QStringList &argsIn)
     case exec::TDosCommand::RunEnd::Stopped:
         return 124;
     default:
-        return status;
+        return -1;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "iso/image_order.h"
 
+#include "platform/read_exactly.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -420,21 +422,7 @@ FileImage::~FileImage()
 
 bool FileImage::read(uint64_t off, void *buf, size_t n, std::string *error) const
 {
-    auto *p = static_cast<char *>(buf);
-    while (n > 0) {
-        const ssize_t got = ::pread(m_fd, p, n, off_t(off));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (error)
-                *error = got < 0 ? std::strerror(errno) : "unexpected end of the image";
-            return false;
-        }
-        p += got;
-        off += uint64_t(got);
-        n -= size_t(got);
-    }
-    return true;
+    return platform::readExactly(m_fd, off, buf, n, error, "unexpected end of the image");
 }
 
 ImageListing readImageOrder(const ImageSource &src, const ReadLimits &limits)

@@ -1,6 +1,7 @@
 // bbie: extracts the El Torito boot images of a bootable CD or ISO 9660
 // image into image1.bin, image2.bin, ... in the current directory.
 #include "eltorito.h"
+#include "platform/read_exactly.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -20,21 +21,7 @@ public:
     uint64_t size() const override { return m_size; }
     bool read(uint64_t off, void *buf, size_t n, std::string *error) const override
     {
-        auto *p = static_cast<char *>(buf);
-        while (n > 0) {
-            const ssize_t got = ::pread(m_fd, p, n, off_t(off));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                if (error)
-                    *error = got < 0 ? std::strerror(errno) : "unexpected end of data";
-                return false;
-            }
-            p += got;
-            off += uint64_t(got);
-            n -= size_t(got);
-        }
-        return true;
+        return platform::readExactly(m_fd, off, buf, n, error, "unexpected end of data");
     }
 
 private:
