@@ -225,14 +225,6 @@ void applyKeys()
         }
 }
 
-QString hintFor(const QString &window, const QString &control)
-{
-    for (const Hint &h : kHints)
-        if (window == QLatin1String(h.window) && control == QLatin1String(h.control))
-            return QString::fromUtf8(h.text);
-    return QString();
-}
-
 void applyHints()
 {
     for (QWidget *top : QApplication::topLevelWidgets())

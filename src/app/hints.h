@@ -8,7 +8,5 @@ namespace app {
 void applyHints();
 // Marks the Alt+letter of every window's main buttons in their captions.
 void applyKeys();
-// The tooltip of one control, by window and control object name.
-QString hintFor(const QString &window, const QString &control);
 
 } // namespace app

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTextBrowser>
 #include <QUrl>
 
 namespace base {
