@@ -2,14 +2,14 @@
 // extracted by bbie through the Other tools window, put on a new CD by the
 // Make ISO command line, and that CD boots in an emulated PC.
 #define SPINDLE_UI_TESTS
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/dos_command.h"
 #include "iso/command_builder.h"
 #include "iso/iso_options.h"
 #include "platform/platform.h"
 #include "testutil.h"
-#include "tools/other_form.h"
+#include "tools/ui/other_form.h"
 
 #include <QProcess>
 #include <QPushButton>
@@ -71,16 +71,16 @@ private slots:
         QFile::link(binDir() + "/bbie", folder.filePath("bbie"));
         QFile::link(binDir() + "/dd", folder.filePath("dd"));
         FakeDialogs dialogs;
-        base::setDialogs(&dialogs);
+        ui::setDialogs(&dialogs);
         app::createWindows();
-        Tother_form *f = base::windows().other_form;
+        Tother_form *f = ui::windows().other_form;
         f->setDriveSource([this] { return platform::DriveLists{{}, {path("cd1.iso")}}; });
         f->FormActivate();
         QSignalSpy finished(f, &Tother_form::jobFinished);
         f->btExBS->click();
         QVERIFY(finished.wait(60000));
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         QVERIFY(dialogs.log.isEmpty());
         QCOMPARE(readAll(folder.filePath("image1.bin")), readAll(floppy));
 

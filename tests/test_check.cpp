@@ -3,9 +3,9 @@
 #define SPINDLE_UI_TESTS
 #include "testutil.h"
 
-#include "base/windows.h"
-#include "exec/console_capture.h"
-#include "iso/mkiso_form.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
+#include "iso/ui/mkiso_form.h"
 
 #include "exec/command_line.h"
 #include "iso/check.h"
@@ -405,7 +405,7 @@ private slots:
         QVERIFY(QFile::link(mkisofs(), spindle.filePath(QStringLiteral("mkisofs"))));
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        TMkisofs_form *f = base::windows().Mkisofs_form;
+        TMkisofs_form *f = ui::windows().Mkisofs_form;
         f->FormActivate();
         touch(QStringLiteral("win/tree/README.TXT"), 100);
         QDir().mkpath(path(QStringLiteral("win/out")));
@@ -433,8 +433,8 @@ private slots:
         // A failed run leaves the console open for reading: close it.
         dialogs->onMessage = [](const QString &) {
             QTimer::singleShot(0, [] {
-                if (base::windows().console->isVisible())
-                    base::windows().console->CloseBTClick();
+                if (ui::windows().console->isVisible())
+                    ui::windows().console->CloseBTClick();
             });
         };
         // Nothing changed since the Check: Run Batch runs without asking,
@@ -445,7 +445,7 @@ private slots:
         QCOMPARE(dialogs->log.size(), 1);
         QVERIFY2(dialogs->log.first().startsWith("message:Warning:Process finished!\nThe command failed"),
                  qPrintable(dialogs->log.first()));
-        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
+        QVERIFY(ui::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
 
         // A change: checked again, the question answered No: nothing runs.
         const QString question = QStringLiteral("confirm:Check found problems that would make the image unusable "

@@ -1,6 +1,6 @@
 #define SPINDLE_UI_TESTS
 #include "base/session.h"
-#include "exec/console_capture.h"
+#include "exec/ui/console_capture.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -74,15 +74,15 @@ private slots:
         m_folder = new QTemporaryDir;
         platform::setSpindleFolder(m_folder->path());
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+        ui::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
         base::Win9xMode = false;
         m_console = new Tconsole;
     }
     void cleanup()
     {
         delete m_console;
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         delete m_folder;
         base::Win9xMode = false;
@@ -96,7 +96,7 @@ private slots:
         const QString commandLine = child("write one\\r\\ntwo\\r\\n 50%\\r 100%\\r\\n");
         m_console->run(commandLine);
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
-        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Information});
+        QCOMPARE(m_dialogs->messageIcons, QList<ui::Dialogs::Icon>{ui::Dialogs::Icon::Information});
         QVERIFY(visibleAtEnd);
         QVERIFY(!m_console->isVisible());
         QCOMPARE(m_console->Memo1->toPlainText(), header(commandLine) + QStringLiteral("\none\ntwo\n50%\n100%"));
@@ -124,7 +124,7 @@ private slots:
         closeAfterResult(&seen);
         m_console->run(child("write genisoimage:\\x20Unable\\x20to\\x20open\\x20disc\\x20image\\x20file\\n =3"));
         QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command failed with exit code 3."});
-        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Warning});
+        QCOMPARE(m_dialogs->messageIcons, QList<ui::Dialogs::Icon>{ui::Dialogs::Icon::Warning});
         QVERIFY(seen.open);
         QVERIFY(seen.closeShown);
         QVERIFY(seen.stopHidden);

@@ -1,11 +1,11 @@
 #define SPINDLE_UI_TESTS
-#include "base/debug_unit.h"
-#include "app/integrator.h"
+#include "ui/debug_unit.h"
+#include "app/ui/integrator.h"
 #include "base/session.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/dos_command.h"
-#include "base/memo_lines.h"
+#include "ui/memo_lines.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -25,8 +25,8 @@ class TestStartup : public QObject
     FakeDialogs *m_dialogs = nullptr;
 
     QString inFolder(const QString &name) const { return m_folder->filePath(name); }
-    TIntegrator *main() const { return base::windows().Integrator; }
-    TDebug_win *debugWin() const { return base::windows().Debug_win; }
+    TIntegrator *main() const { return ui::windows().Integrator; }
+    TDebug_win *debugWin() const { return ui::windows().Debug_win; }
     void start(const QStringList &args)
     {
         main()->setArguments(args);
@@ -44,14 +44,14 @@ private slots:
         for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
+        ui::setDialogs(m_dialogs);
         base::DebugMode = base::Win9xMode = false;
         app::createWindows();
     }
     void cleanup()
     {
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         platform::setStartDirectory(m_savedStart);
         delete m_cwd;
@@ -60,7 +60,7 @@ private slots:
 
     void windowsInCreationOrder()
     {
-        const base::Windows &w = base::windows();
+        const ui::Windows &w = ui::windows();
         QCOMPARE(w.Integrator->windowTitle(), QStringLiteral("Spindle v2"));
         QCOMPARE(w.Debug_win->windowTitle(), QStringLiteral("Debug Window"));
         QVERIFY(!w.Debug_win->isVisible());
@@ -290,7 +290,7 @@ private slots:
         TDebug_win *d = debugWin();
         d->addText(QString(63999, 'a'));
         d->addText("b"); // exactly 64000: stays
-        QCOMPARE(base::memo::textLength(d->Memo1), 64000);
+        QCOMPARE(ui::memo::textLength(d->Memo1), 64000);
         QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
         d->addText("c"); // 64001: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());

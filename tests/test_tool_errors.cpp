@@ -1,8 +1,8 @@
 // The cause line of a failed run: each known tool message, read from a
 // transcript of that tool's output, gives its sentence; anything else none.
 #define SPINDLE_UI_TESTS
-#include "base/dialogs.h"
-#include "exec/console_capture.h"
+#include "ui/dialogs.h"
+#include "exec/ui/console_capture.h"
 #include "exec/tool_errors.h"
 #include "platform/platform.h"
 #include "testutil.h"
@@ -175,7 +175,7 @@ private slots:
         QTemporaryDir folder;
         platform::setSpindleFolder(folder.path());
         FakeDialogs dialogs;
-        base::setDialogs(&dialogs);
+        ui::setDialogs(&dialogs);
         exec::setPermissionAdvice([] { return QStringLiteral("Found 1 CD drive (/dev/sr0), but ..."); });
         auto *console = new Tconsole;
         dialogs.onMessage = [&](const QString &) {
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(dialogs.log, QStringList{"message:Info:Process finished!"});
         delete console;
         exec::setPermissionAdvice({});
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
     }
 
     void cliExecPrintsTheCauseOnStandardError()

@@ -1,12 +1,12 @@
 // An installed Spindle's folder cannot be written: its scratch files go to
 // the user's data folder instead, while the tools are still found there.
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/debug_unit.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "ui/debug_unit.h"
 #include "base/session.h"
-#include "base/windows.h"
-#include "exec/console_capture.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
 #include "exec/tools.h"
 #include "tools/other_jobs.h"
 #include "platform/platform.h"
@@ -51,7 +51,7 @@ class TestWorkFolder : public QObject
     {
         return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     }
-    TIntegrator *main() const { return base::windows().Integrator; }
+    TIntegrator *main() const { return ui::windows().Integrator; }
 
 private slots:
     void initTestCase()
@@ -67,12 +67,12 @@ private slots:
         for (const QString &tool : exec::toolNames())
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
+        ui::setDialogs(m_dialogs);
         base::DebugMode = base::Win9xMode = false;
     }
     void cleanup()
     {
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         delete m_cwd;
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(QFileInfo(dataFolder() + "capture.tmp").size(), 0);
         QCOMPARE(QFileInfo(dataFolder() + "debug.tmp").size(), 0);
 
-        TDebug_win *d = base::windows().Debug_win;
+        TDebug_win *d = ui::windows().Debug_win;
         d->addText(QString(64001, 'a')); // beyond the limit: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());
         QCOMPARE(readAll(dataFolder() + "debug.tmp"), QByteArray(64001, 'a') + "\n");

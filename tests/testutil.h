@@ -22,8 +22,8 @@
 #include <unistd.h>
 
 #ifdef SPINDLE_UI_TESTS
-#include "app/windows.h"
-#include "base/dialogs.h"
+#include "app/ui/windows.h"
+#include "ui/dialogs.h"
 #include "exec/dos_command.h"
 #include <QPointer>
 #include <QQueue>
@@ -34,13 +34,13 @@
 // Answers every dialog from queues and records what was asked, in order:
 // "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
 // "save:FILTER", "document:TARGET", "html:INDEX".
-class FakeDialogs : public base::Dialogs
+class FakeDialogs : public ui::Dialogs
 {
 public:
     QStringList log;
     QList<bool> confirmAnswers;  // default when empty: No
     QList<QString> fileAnswers;  // default when empty: cancelled
-    QList<base::FileDialogOptions> fileOptions;
+    QList<ui::FileDialogOptions> fileOptions;
     QList<Icon> messageIcons; // one per message box, in order
     std::function<void(const QString &)> onMessage;
 
@@ -69,13 +69,13 @@ public:
         }
     }
     void error(QWidget *, const QString &text) override { log << QStringLiteral("error:") + text; }
-    QString openFile(QWidget *, const base::FileDialogOptions &o) override
+    QString openFile(QWidget *, const ui::FileDialogOptions &o) override
     {
         log << QStringLiteral("open:") + o.filter;
         fileOptions << o;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString saveFile(QWidget *, const base::FileDialogOptions &o) override
+    QString saveFile(QWidget *, const ui::FileDialogOptions &o) override
     {
         log << QStringLiteral("save:") + o.filter;
         fileOptions << o;
@@ -124,15 +124,15 @@ private:
 // runner's start errors go to its error box.
 inline void createWindowsWith(FakeDialogs *d)
 {
-    base::setDialogs(d);
-    exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+    ui::setDialogs(d);
+    exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
     app::createWindows();
 }
 // Undoes createWindowsWith and leaves the working folder.
 inline void destroyWindowsOf(FakeDialogs *d)
 {
     app::destroyWindows();
-    base::setDialogs(nullptr);
+    ui::setDialogs(nullptr);
     delete d;
     QDir::setCurrent(QDir::tempPath());
 }

@@ -1,4 +1,4 @@
-#include "session.h"
+#include "base/session.h"
 
 namespace base {
 

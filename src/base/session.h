@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "constants.h"
+#include "base/constants.h"
 
 namespace base {
 

@@ -2,7 +2,7 @@
 // terminal: each builds its command line with the window's own builder and
 // runs it with the same runner, so a script exercises exactly what a click
 // does.
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "disc/cd_rules.h"
 #include "disc/diagnosis.h"

@@ -1,6 +1,6 @@
 // spindle-cli: Spindle's logic from a terminal, for scripts and for
 // reproducing exactly what a window runs.
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 #include "exec/command_line.h"
 #include "disc/diagnosis.h"
 #include "exec/tool_errors.h"

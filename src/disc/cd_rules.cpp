@@ -1,4 +1,4 @@
-#include "cd_rules.h"
+#include "disc/cd_rules.h"
 
 #include "exec/command_line.h"
 #include "exec/tools.h"

@@ -1,7 +1,7 @@
-#include "batch.h"
+#include "exec/batch.h"
 
-#include "command_line.h"
-#include "dos_command.h"
+#include "exec/command_line.h"
+#include "exec/dos_command.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 

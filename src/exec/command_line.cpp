@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "exec/command_line.h"
 
 namespace exec {
 

@@ -1,6 +1,6 @@
-#include "dos_command.h"
+#include "exec/dos_command.h"
 
-#include "command_line.h"
+#include "exec/command_line.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 

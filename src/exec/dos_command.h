@@ -1,5 +1,5 @@
 #pragma once
-#include "line_splitter.h"
+#include "exec/line_splitter.h"
 #include "base/output_lines.h"
 
 #include <QElapsedTimer>

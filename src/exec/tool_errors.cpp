@@ -1,6 +1,6 @@
-#include "tool_errors.h"
+#include "exec/tool_errors.h"
 
-#include "command_line.h"
+#include "exec/command_line.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "tools.h"
+#include "exec/tools.h"
 
-#include "command_line.h"
+#include "exec/command_line.h"
 #include "platform/platform.h"
 
 namespace exec {

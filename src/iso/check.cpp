@@ -1,6 +1,6 @@
-#include "check.h"
+#include "iso/check.h"
 
-#include "command_builder.h"
+#include "iso/command_builder.h"
 #include "base/output_lines.h"
 #include "exec/command_line.h"
 #include "exec/dos_command.h"

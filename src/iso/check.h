@@ -2,7 +2,7 @@
 // Check: what the image of an option set will be before it is built — its
 // size against the usual media, the names the image formats will change or
 // refuse, and the sort file lines genisoimage would ignore or refuse.
-#include "iso_options.h"
+#include "iso/iso_options.h"
 
 #include <QList>
 #include <QString>

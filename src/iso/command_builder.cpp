@@ -1,4 +1,4 @@
-#include "command_builder.h"
+#include "iso/command_builder.h"
 
 #include "exec/command_line.h"
 #include "exec/tools.h"

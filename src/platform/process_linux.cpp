@@ -1,7 +1,7 @@
-#include "process.h"
+#include "platform/process.h"
 
-#include "path_codec.h"
-#include "signals.h"
+#include "platform/path_codec.h"
+#include "platform/signals.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "other_jobs.h"
+#include "tools/other_jobs.h"
 
 #include "platform/bounded_read.h"
 

@@ -1,4 +1,4 @@
-#include "eltorito.h"
+#include "tools/bbie/eltorito.h"
 
 #include <algorithm>
 #include <cstring>

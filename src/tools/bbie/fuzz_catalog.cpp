@@ -1,7 +1,7 @@
 // libFuzzer target: the catalog reader and extent rules on any bytes laid
 // out as an image whose sectors 16 and 17 are valid enough to get past the
 // first checks.
-#include "eltorito.h"
+#include "tools/bbie/eltorito.h"
 
 #include <cstring>
 #include <vector>

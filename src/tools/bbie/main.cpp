@@ -1,6 +1,6 @@
 // bbie: extracts the El Torito boot images of a bootable CD or ISO 9660
 // image into image1.bin, image2.bin, ... in the current directory.
-#include "eltorito.h"
+#include "tools/bbie/eltorito.h"
 #include "platform/read_exactly.h"
 
 #include <cerrno>

@@ -1,0 +1,42 @@
+#pragma once
+#include "ui/memo_lines.h"
+#include "base/spill_file.h"
+
+#include <QWidget>
+
+class QPlainTextEdit;
+
+// The debug log: a memo docked along the bottom of the screen, on top.
+class TDebug_win : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TDebug_win(QWidget *parent = nullptr);
+
+    QPlainTextEdit *Memo1;
+
+    void FormActivate();
+    // After every change a writer makes. Returns false with the reason when
+    // the debug file could not be written.
+    bool Memo1Change(QString *error = nullptr);
+
+    // Appends a log entry: line end, "*****  ", the text, line end. Errors
+    // on the debug file go to the error box, as for any writer.
+    void addEntry(const QString &text);
+    // Appends text unchanged (a command's captured output).
+    void addText(const QString &text);
+    // Removes the "ddr" lines, then asks for a file and writes the log.
+    void saveLog();
+    // The memo's lines, for a runner whose output goes straight into the
+    // log; errors on the debug file are dropped with the line event.
+    ui::MemoLines *memoLines() { return m_lines; }
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void changeEvent(QEvent *e) override;
+
+private:
+    void dock();
+    base::SpillFile m_debugFile;
+    ui::MemoLines *m_lines;
+};
