@@ -120,7 +120,9 @@ int main(int argc, char **argv)
         o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
         o.setText(QStringLiteral("batch_folder"), dir.filePath(QStringLiteral("bat/")));
         const QString image = dir.filePath(QStringLiteral("out/cd.iso"));
-        const QStringList words = exec::splitCommandLine(iso::buildCommandLine(o).commandLine);
+        QStringList words;
+        for (const QByteArray &w : iso::buildCommandLine(o).command.argv())
+            words << QString::fromUtf8(w);
 
         runDirect(words); // the tree into the page cache
         std::vector<double> ours, direct;

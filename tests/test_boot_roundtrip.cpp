@@ -96,14 +96,13 @@ private slots:
         o.setText("boot_image", "boot.img");
         const iso::BuiltCommand cmd = iso::buildCommandLine(o);
         QVERIFY2(cmd.messages.isEmpty(), qPrintable(cmd.messages.join('\n')));
-        QVERIFY2(cmd.commandLine.contains(" -b \"boot.img\""), qPrintable(cmd.commandLine));
+        QVERIFY2(cmd.command.display().contains(" -b \"boot.img\""), qPrintable(cmd.command.display()));
         exec::TDosCommand mkisofs;
         bool ended = false;
         quint32 code = 1;
         mkisofs.OnTerminated = [&](exec::TDosCommand *, quint32 c) { ended = true; code = c; };
         mkisofs.WorkingDirectory = path(".");
-        mkisofs.CommandLine = cmd.commandLine;
-        mkisofs.Execute();
+        mkisofs.Execute(cmd.command);
         QTRY_VERIFY_WITH_TIMEOUT(ended, 60000);
         QVERIFY2(code == 0, qPrintable(mkisofs.Lines().join('\n')));
 

@@ -67,12 +67,10 @@ private slots:
     void sizeRunCommandLine()
     {
         // The Make Batch line without its output and -quiet, -print-size first.
-        const QString line = QStringLiteral("\"/opt/mk isofs\" -J -quiet -sort \"/a b/s.txt\" -o \"/out/cd.iso\" -volid \"A\\\"B\" \"/root/\"");
-        const QStringList w = iso::sizeRunWords(line);
-        QCOMPARE(w, (QStringList{"/opt/mk isofs", "-print-size", "-J", "-sort", "/a b/s.txt", "-volid", "A\"B", "/root/"}));
-        // Joined again, the runner's splitter gives back the same words.
-        QCOMPARE(exec::splitCommandLine(iso::joinCommandLine(w)), w);
-        QVERIFY(iso::sizeRunWords(QString()).isEmpty());
+        const QByteArray line = "\"/opt/mk isofs\" -J -quiet -sort \"/a b/s.txt\" -o \"/out/cd.iso\" -volid \"A\\\"B\" \"/root/\"";
+        const exec::CommandLine size = iso::sizeRunCommand(exec::parseCommandLine(line));
+        QCOMPARE(words(size), (QStringList{"/opt/mk isofs", "-print-size", "-J", "-sort", "/a b/s.txt", "-volid", "A\"B", "/root/"}));
+        QVERIFY(iso::sizeRunCommand({}).isEmpty());
 
         QCOMPARE(iso::parseSectorCount({"I: -input-charset not specified", "Total extents scheduled to be written = 185", "185"}), 185);
         QCOMPARE(iso::parseSectorCount({"177"}), 177);

@@ -28,7 +28,7 @@ class TestConsole : public QObject
     {
         QString folder = platform::spindleFolder();
         folder.chop(1);
-        return folder + '>' + commandLine;
+        return folder + '>' + rendered(commandLine);
     }
     // The memo without that first line: the tool's own output.
     QString output() const

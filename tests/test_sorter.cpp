@@ -406,7 +406,7 @@ private slots:
         o.setText("output_filename", "bytes.iso");
         o.setCheck("sorting", true);
         o.setText("sorting_list", tmp("bytes.lst"));
-        QStringList args = exec::splitCommandLine(iso::buildCommandLine(o).commandLine);
+        QStringList args = words(iso::buildCommandLine(o).command);
         QProcess p;
         p.setWorkingDirectory(m_tmp.path());
         p.start(args.takeFirst(), args);
@@ -541,9 +541,9 @@ private slots:
         o.setText("output_filename", "sorted.iso");
         o.setCheck("sorting", true);
         o.setText("sorting_list", tmp("image.lst"));
-        const QString commandLine = iso::buildCommandLine(o).commandLine;
+        const QString commandLine = iso::buildCommandLine(o).command.display();
         QVERIFY(commandLine.contains(" -sort "));
-        QStringList args = exec::splitCommandLine(commandLine);
+        QStringList args = words(iso::buildCommandLine(o).command);
         QProcess p;
         p.setWorkingDirectory(m_tmp.path());
         p.start(args.takeFirst(), args);

@@ -99,9 +99,10 @@ private slots:
         QFETCH(QString, cause);
         const QStringList lines = transcript(file);
         QVERIFY2(!lines.isEmpty(), qPrintable(file));
-        QCOMPARE(exec::causeOf(lines, commandLine), cause);
+        const exec::CommandLine command = exec::parseCommandLine(commandLine.toUtf8());
+        QCOMPARE(exec::causeOf(lines, command), cause);
         // Fed line by line, as the console does, the same.
-        exec::CauseFinder finder(commandLine);
+        exec::CauseFinder finder(command);
         for (const QString &l : lines)
             finder.feed(l);
         QCOMPARE(finder.sentence(), cause);
@@ -119,7 +120,7 @@ private slots:
                 // The transcript's tool from its name, as a command line.
                 const QStringList parts = f.split(QLatin1Char('_'));
                 const QString tool = parts.value(parts.first() == QLatin1String("guest") ? 1 : 0);
-                exec::CauseFinder finder(tool);
+                exec::CauseFinder finder{exec::CommandLine(tool)};
                 for (const QString &l : transcript(f))
                     finder.feed(l);
                 if (finder.found())
@@ -135,19 +136,19 @@ private slots:
         // A burn that says "Permission denied" is no dd or readcd failure;
         // an unknown program is matched against every row.
         const QStringList lines = {QStringLiteral("open: Permission denied")};
-        QCOMPARE(exec::causeOf(lines, QStringLiteral("cdrecord dev=0,0,0 -prcap")), QString());
-        QCOMPARE(exec::causeOf(lines, QStringLiteral("dd if=/dev/sr0 of=x")),
+        QCOMPARE(exec::causeOf(lines, exec::parseCommandLine("cdrecord dev=0,0,0 -prcap")), QString());
+        QCOMPARE(exec::causeOf(lines, exec::parseCommandLine("dd if=/dev/sr0 of=x")),
                  QStringLiteral("You may not open the drive or the file (permission denied)."));
-        QCOMPARE(exec::causeOf({QStringLiteral("Cannot blank disk, aborting.")}, QStringLiteral("mytool")),
+        QCOMPARE(exec::causeOf({QStringLiteral("Cannot blank disk, aborting.")}, exec::parseCommandLine("mytool")),
                  QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked."));
-        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
-        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
-        QCOMPARE(exec::toolOfCommandLine(QString()), QString());
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
+        QCOMPARE(exec::toolOfCommandLine({}), QString());
     }
 
     void firstMessageWinsAndBlockIsLookedForNearby()
     {
-        exec::CauseFinder finder(QStringLiteral("dd if=/dev/sr0 of=x"));
+        exec::CauseFinder finder(exec::parseCommandLine("dd if=/dev/sr0 of=x"));
         finder.feed(u"dd: error reading '/dev/sr0': Input/output error");
         finder.feed(u"dd: failed to open '/dev/sr1': No medium found");
         for (int i = 0; i < 30; ++i)
@@ -161,10 +162,8 @@ private slots:
     void permissionCarriesTheAdvice()
     {
         exec::setPermissionAdvice([] { return QStringLiteral("ADVICE"); });
-        const QString cause = exec::causeOf(transcript(QStringLiteral("wodim_scsi_driver.txt")),
-                                            QStringLiteral("cdrecord -scanbus"));
-        const QString other = exec::causeOf(transcript(QStringLiteral("wodim_no_disk.txt")),
-                                            QStringLiteral("cdrecord -scanbus"));
+        const QString cause = exec::causeOf(transcript(QStringLiteral("wodim_scsi_driver.txt")), exec::parseCommandLine("cdrecord -scanbus"));
+        const QString other = exec::causeOf(transcript(QStringLiteral("wodim_no_disk.txt")), exec::parseCommandLine("cdrecord -scanbus"));
         exec::setPermissionAdvice({});
         QVERIFY2(cause.endsWith(QLatin1String("\nADVICE")), qPrintable(cause));
         QVERIFY(!other.contains(QLatin1String("ADVICE")));

@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
         QString folder = platform::spindleFolder();
         folder.chop(1);
-        QCOMPARE(readAll(dataFolder() + "capture.tmp"), (folder + '>' + commandLine + "\nshort\n").toUtf8());
+        QCOMPARE(readAll(dataFolder() + "capture.tmp"), (folder + '>' + rendered(commandLine) + "\nshort\n").toUtf8());
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
     }
 };

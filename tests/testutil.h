@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QRandomGenerator>
 
+#include "exec/command_line.h"
+#include "platform/path_codec.h"
+
 #include <QDeadlineTimer>
 
 #include <algorithm>
@@ -20,6 +23,21 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// A command line given as text as the runner shows it once read into words.
+inline QString rendered(const QString &text)
+{
+    return exec::parseCommandLine(platform::encodePath(text)).display();
+}
+
+// The words a program gets from a command, as text.
+inline QStringList words(const exec::CommandLine &command)
+{
+    QStringList out;
+    for (const QByteArray &w : command.argv())
+        out << platform::decodePath(w);
+    return out;
+}
 
 #ifdef SPINDLE_UI_TESTS
 #include "app/ui/windows.h"

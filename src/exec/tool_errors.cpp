@@ -137,12 +137,11 @@ const QList<ToolErrorRow> &toolErrorTable()
     return table;
 }
 
-QString toolOfCommandLine(const QString &commandLine)
+QString toolOfCommandLine(const CommandLine &command)
 {
-    const QStringList words = splitCommandLine(commandLine);
-    if (words.isEmpty())
+    if (command.isEmpty())
         return {};
-    QString name = QFileInfo(words.first()).fileName().toLower();
+    QString name = QFileInfo(command.programPath()).fileName().toLower();
     if (name.endsWith(QLatin1String(".exe")))
         name.chop(4);
     if (name == QLatin1String("wodim"))
@@ -157,7 +156,7 @@ QString toolOfCommandLine(const QString &commandLine)
     return {};
 }
 
-CauseFinder::CauseFinder(const QString &commandLine) : m_tool(toolOfCommandLine(commandLine)) {}
+CauseFinder::CauseFinder(const CommandLine &command) : m_tool(toolOfCommandLine(command)) {}
 
 void CauseFinder::feed(QStringView line)
 {
@@ -223,9 +222,9 @@ QString CauseFinder::sentence() const
 
 bool CauseFinder::permission() const { return m_row >= 0 && toolErrorTable()[m_row].permission; }
 
-QString causeOf(const QStringList &lines, const QString &commandLine)
+QString causeOf(const QStringList &lines, const CommandLine &command)
 {
-    CauseFinder finder(commandLine);
+    CauseFinder finder(command);
     for (const QString &line : lines)
         finder.feed(line);
     QString cause = finder.sentence();

@@ -1,6 +1,8 @@
 #pragma once
 // The console tools' known error messages and what they mean for the user,
 // in one table: a failed run's output gives at most one cause line.
+#include "exec/command_line.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,14 +31,14 @@ const QList<ToolErrorRow> &toolErrorTable();
 // Which table tool a command line starts: its program's name without
 // folder or .exe, the Debian programs counted as the tools they stand in
 // for. Empty when the program is none of them.
-QString toolOfCommandLine(const QString &commandLine);
+QString toolOfCommandLine(const CommandLine &command);
 
 // Follows a run's output line by line (O(1) per line) and keeps the first
 // known message. A run of an unknown program is matched against every row.
 class CauseFinder
 {
 public:
-    explicit CauseFinder(const QString &commandLine = {});
+    explicit CauseFinder(const CommandLine &command = {});
     void feed(QStringView line);
     bool found() const { return m_row >= 0; }
     // The cause line, empty when no known message was seen.
@@ -54,7 +56,7 @@ private:
 };
 
 // The cause line of a finished run's lines; empty for unknown output.
-QString causeOf(const QStringList &lines, const QString &commandLine = {});
+QString causeOf(const QStringList &lines, const CommandLine &command = {});
 
 // What the user can do about a permission failure, from the setup
 // diagnosis; the windows and spindle-cli install it, the core has none.

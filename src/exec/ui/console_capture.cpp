@@ -45,7 +45,7 @@ Tconsole::Tconsole(QWidget *parent)
     m_lines.setObserver([this](const QString &text, bool entire) {
         ProgressPanel1->feed(text, entire);
         if (!m_cause)
-            m_cause.emplace(DosCommand1->CommandLine);
+            m_cause.emplace(DosCommand1->command());
         if (entire)
             m_cause->feed(text);
     });
@@ -188,7 +188,7 @@ void Tconsole::StopBTClick()
 {
     if (!m_watching || !DosCommand1->isRunning())
         return;
-    if (exec::writesToDisc(DosCommand1->CommandLine)
+    if (exec::writesToDisc(DosCommand1->command())
         && !ui::dialogs().confirm(this, QStringLiteral("Stop the running command?")))
         return;
     if (!DosCommand1->isRunning())
@@ -245,6 +245,12 @@ void Tconsole::done(int r)
 void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 totalBytes,
                    const QString &workingDirectory)
 {
+    run(exec::parseCommandLine(platform::encodePath(commandLine)), input, totalBytes, workingDirectory);
+}
+
+void Tconsole::run(const exec::CommandLine &command, const QStringList &input, qint64 totalBytes,
+                   const QString &workingDirectory)
+{
     m_ended = false;
     m_result.clear();
     m_lines.clear();
@@ -254,16 +260,15 @@ void Tconsole::run(const QString &commandLine, const QStringList &input, qint64 
     QString prompt = folder;
     while (prompt.size() > 1 && prompt.endsWith(QLatin1Char('/')))
         prompt.chop(1);
-    m_lines.add(prompt + QLatin1Char('>') + commandLine);
+    m_lines.add(prompt + QLatin1Char('>') + command.display());
     m_outputFile = std::exchange(m_nextOutputFile, QString());
     {
         const QFileInfo output(m_outputFile);
         m_outputExisted = !m_outputFile.isEmpty() && (output.exists() || output.isSymLink());
     }
     DosCommand1->setOutputLines(&m_lines);
-    DosCommand1->CommandLine = commandLine;
     DosCommand1->WorkingDirectory = folder;
-    DosCommand1->Execute();
+    DosCommand1->Execute(command);
     for (const QString &line : input)
         DosCommand1->SendLine(line, true);
     m_totalBytes = totalBytes;

@@ -42,6 +42,9 @@ public:
     // `totalBytes`: what a dd run copies, when the caller knows it, for the
     // progress bar. The tool runs in `workingDirectory`, Spindle's folder
     // when empty.
+    void run(const exec::CommandLine &command, const QStringList &input = {}, qint64 totalBytes = 0,
+             const QString &workingDirectory = QString());
+    // A command line given as text (read into words as the runner reads it).
     void run(const QString &commandLine, const QStringList &input = {}, qint64 totalBytes = 0,
              const QString &workingDirectory = QString());
     // Before showing the console for a run started by hand.

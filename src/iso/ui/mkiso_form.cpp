@@ -534,7 +534,7 @@ void TMkisofs_form::MkBatBTClick()
     if (!built.messages.isEmpty() || folder.isEmpty())
         return;
     QString error;
-    if (!iso::writeBatchFile(folder, built.commandLine, &error)) {
+    if (!iso::writeBatchFile(folder, built.command, &error)) {
         ui::dialogs().error(this, error);
         return;
     }
@@ -567,24 +567,24 @@ void TMkisofs_form::RunBatBTClick()
     // What runs is what the form shows: a build.bat written for other
     // options is offered to be written again first. A form that builds no
     // whole command line has nothing to offer instead.
-    QString onDisk = iso::batchFileCommandLine(batchPath);
+    std::optional<exec::CommandLine> onDisk = iso::batchFileCommand(batchPath);
     const iso::BuiltCommand built = iso::buildCommandLine(m_options);
-    if (built.messages.isEmpty() && built.commandLine != onDisk
+    if (built.messages.isEmpty() && built.command != onDisk
         && ui::dialogs().confirm(
             this, QStringLiteral("The options changed since build.bat was written. Write it again and run?"))) {
         QString error;
-        if (!iso::writeBatchFile(folder, built.commandLine, &error)) {
+        if (!iso::writeBatchFile(folder, built.command, &error)) {
             ui::dialogs().error(this, error);
             return;
         }
-        onDisk = built.commandLine;
+        onDisk = built.command;
     }
-    const QString commandLine = iso::batchCommandLine(folder);
+    const exec::CommandLine command = iso::batchCommand(folder);
     Tconsole *console = ui::windows().console;
-    console->setOutputFile(iso::outputOfCommandLine(onDisk, batchFolder));
-    console->run(commandLine, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"
+    console->setOutputFile(onDisk ? iso::outputOfCommand(*onDisk, batchFolder) : QString());
+    console->run(command, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"
     if (base::DebugMode && ui::windows().Debug_win) {
-        ui::windows().Debug_win->addEntry(commandLine);
+        ui::windows().Debug_win->addEntry(command.display());
         ui::windows().Debug_win->addText(console->capturedText());
     }
 }

@@ -242,21 +242,20 @@ void Tother_form::btWriteIMGClick()
     startJob(tools::writeDriveCommand(file, drive), QFileInfo(file).size(), true);
 }
 
-void Tother_form::startJob(const QString &commandLine, qint64 totalBytes, bool writesDevice)
+void Tother_form::startJob(const exec::CommandLine &command, qint64 totalBytes, bool writesDevice)
 {
     DosCommand1->WorkingDirectory = tools::jobFolder();
     m_lines.clear();
     m_lines.setText(tools::jobHeader());
     DosCommand1->setOutputLines(&m_lines);
-    DosCommand1->CommandLine = commandLine;
     // Disabled before the start: a run that cannot start ends at once and
     // its end handler enables them again.
     m_jobRunning = true;
     m_jobWritesDevice = writesDevice;
     updateButtons();
     ProgressPanel1->start(totalBytes);
-    emit jobStarted(commandLine);
-    DosCommand1->Execute();
+    emit jobStarted(command.display());
+    DosCommand1->Execute(command);
 }
 
 void Tother_form::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)

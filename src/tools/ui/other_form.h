@@ -61,7 +61,7 @@ private:
     QPushButton *button(const char *name, const QString &caption);
     // `totalBytes`: what a dd job copies, when known, for the progress bar;
     // `writesDevice`: the job overwrites a drive.
-    void startJob(const QString &commandLine, qint64 totalBytes = 0, bool writesDevice = false);
+    void startJob(const exec::CommandLine &command, qint64 totalBytes = 0, bool writesDevice = false);
     // Each button is live when its tool was found, its drive list has an
     // entry and no job runs; otherwise its tooltip says why not.
     void updateButtons();
