@@ -88,9 +88,9 @@ private:
     // that precede the entries of every record's own system use area.
     void rockRidgeRoot(uint32_t extent)
     {
-        uint8_t s[kSector];
+        uint8_t s[kSector] = {};
         const uint64_t at = uint64_t(extent) * kSector;
-        if (at >= m_src.size() || m_src.size() - at < kSector || !m_src.read(at, s, kSector, nullptr))
+        if (at >= m_src.size() || !m_src.read(at, s, size_t(std::min<uint64_t>(kSector, m_src.size() - at)), nullptr))
             return;
         const size_t rl = s[0], nameLen = s[32];
         if (rl < 34 || 33 + nameLen > rl)
