@@ -145,6 +145,24 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bbie: cannot read %s: not a regular file or a block device\n", path);
         return 1;
     }
+    if (S_ISBLK(st.st_mode)) {
+        // Opened without blocking, a CD drive skips its check for a disc:
+        // open the same device again the ordinary way, so an empty drive
+        // says "No medium found" instead of looking like an empty image.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        int again;
+        do
+            again = ::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        while (again < 0 && errno == EINTR);
+        if (again < 0 && errno != ENOENT) { // ENOENT: no /proc; the first open serves
+            std::fprintf(stderr, "bbie: cannot open %s: %s\n", path, std::strerror(errno));
+            return 1;
+        }
+        if (again >= 0) {
+            ::close(fd);
+            fd = again;
+        }
+    }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Block devices report their size through seeking to the end.
     const off_t end = ::lseek(fd, 0, SEEK_END);
