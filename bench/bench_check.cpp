@@ -110,7 +110,7 @@ int main(int argc, char **argv)
         SilentDialogs silent;
         ui::setDialogs(&silent);
         app::createWindows();
-        TMkisofs_form *f = ui::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         iso::IsoOptions &o = f->options();
         o.setText(QStringLiteral("mkisofs_folder"), mkisofs);
         o.setCheck(QStringLiteral("Joliet"), true);
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
             ours.push_back(nowSeconds() - s);
         }
         const qint64 imageBytes = QFileInfo(image).size();
-        const qint64 consoleLines = ui::windows().console->Memo1->lineCount();
+        const qint64 consoleLines = app::windows().console->Memo1->lineCount();
         app::destroyWindows();
         ui::setDialogs(nullptr);
         const double a = median(ours), b = median(direct);

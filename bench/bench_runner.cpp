@@ -82,7 +82,8 @@ int main(int argc, char **argv)
     // at once, and the console closes.
     SilentDialogs silent;
     ui::setDialogs(&silent);
-    Tconsole console;
+    base::Session session;
+    Tconsole console(session);
     QElapsedTimer gap;
     double worstTurn = 0;
     QTimer ticker;

@@ -30,7 +30,7 @@ int measure(int argc, char **argv, Mode mode)
         QApplication::setApplicationName(QStringLiteral("Spindle"));
         ui::setDialogs(&silent);
         app::createWindows();
-        shown = ui::windows().Integrator;
+        shown = app::windows().Integrator;
     } else {
         shown = new QWidget;
         shown->resize(570, 161);

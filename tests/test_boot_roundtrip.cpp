@@ -117,7 +117,7 @@ private slots:
             QVERIFY(QFile::link(binDir() + "/" + tool, folder.filePath(tool)));
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        Tother_form *other = ui::windows().other_form;
+        Tother_form *other = app::windows().other_form;
         other->setDriveSource([&] { return platform::DriveLists{{}, {cd1 + ".iso"}}; });
         other->FormActivate();
         QSignalSpy finished(other, &Tother_form::jobFinished);
@@ -135,7 +135,7 @@ private slots:
         QVERIFY(QFile::copy(folder.filePath("image1.bin"), cd2 + "/" + bootFile));
         QVERIFY(QFile::setPermissions(cd2 + "/" + bootFile, QFile::ReadOwner | QFile::WriteOwner));
         QDir().mkpath(path(tag + "bat"));
-        TMkisofs_form *f = ui::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->FormActivate();
         f->Edit7->setText(cd2 + "/");
         f->Edit8->setText(path("."));
@@ -153,7 +153,7 @@ private slots:
         f->MkBatBTClick();
         QVERIFY2(dialogs->log.isEmpty(), qPrintable(dialogs->log.join('\n')));
         f->RunBatBTClick();
-        const QString console = ui::windows().console->Memo1->toPlainText();
+        const QString console = app::windows().console->Memo1->toPlainText();
         destroyWindowsOf(dialogs);
         QVERIFY2(console.contains("-b \"" + bootFile + "\""), qPrintable(console));
         QVERIFY(QFileInfo::exists(path(tag + "2.iso")));

@@ -165,7 +165,7 @@ private slots:
         platform::setSpindleFolder(spindleFolder.path());
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        TMkisofs_form *f = ui::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->Edit2->setText(QStringLiteral("KEEP"));
         const QList<std::pair<QString, QString>> cases{
             {QStringLiteral("/dev/zero"), notRegularError(QStringLiteral("/dev/zero"))},

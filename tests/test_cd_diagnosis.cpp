@@ -44,7 +44,7 @@ private slots:
             QVERIFY(QFile::link(binDir() + "/spindle-fakecd", m_folder->filePath(tool)));
         m_dialogs = new FakeDialogs;
         createWindowsWith(m_dialogs);
-        f = ui::windows().CD_Operations;
+        f = app::windows().CD_Operations;
         QVERIFY(QDir().mkpath(t("sys/block")));
         QVERIFY(QDir().mkpath(t("dev")));
         writeAll(t("group"), "root:x:0:\ncdrom:x:24:\n");

@@ -3,7 +3,7 @@
 #define SPINDLE_UI_TESTS
 #include "app/ui/integrator.h"
 #include "app/ui/windows.h"
-#include "ui/debug_unit.h"
+#include "app/ui/debug_unit.h"
 #include "base/session.h"
 #include "ui/style.h"
 #include "disc/ui/cd_operations.h"
@@ -54,7 +54,7 @@ class TestCdOperations : public QObject
     {
         return QString::fromUtf8(readAll(argsLog())).split('\n', Qt::SkipEmptyParts);
     }
-    QString debugText() const { return ui::windows().Debug_win->Memo1->toPlainText(); }
+    QString debugText() const { return app::windows().Debug_win->Memo1->toPlainText(); }
 
     bool activate(const QString &scan)
     {
@@ -111,9 +111,9 @@ private slots:
             qunsetenv(v);
         qputenv("FAKECD_ARGS", argsLog().toUtf8());
         m_dialogs = new FakeDialogs;
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
-        f = ui::windows().CD_Operations;
+        f = app::windows().CD_Operations;
         QVERIFY(f);
     }
     void cleanup()
@@ -121,7 +121,7 @@ private slots:
         destroyWindowsOf(m_dialogs);
         delete m_work;
         delete m_folder;
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
 
     void initialState()
@@ -155,7 +155,7 @@ private slots:
 
     void mainWindowButtonShowsTheWindow()
     {
-        TIntegrator *main = ui::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QCOMPARE(main->SpeedButton6->text().remove(QLatin1Char('&')), QStringLiteral("CD operations"));
         QVERIFY(main->SpeedButton6->isEnabled());
         qputenv("FAKECD_SCANBUS", data("cd_scan_basic.txt").toUtf8());
@@ -414,7 +414,7 @@ private slots:
         QVERIFY(drive.startsWith("[1,0,0] ACME CDRW"));
         const QString image = m_work->filePath("boot.iso");
         QVERIFY(writeAll(image, QByteArray(3 * 1048576, 'x')));
-        Tconsole *console = ui::windows().console;
+        Tconsole *console = app::windows().console;
 
         // A simulation asks nothing and says what it was.
         m_dialogs->fileAnswers << image;
@@ -621,7 +621,7 @@ private slots:
         const QString fresh = m_work->filePath("fresh.iso"), old = m_work->filePath("old.iso");
         QVERIFY(writeAll(old, "an earlier image"));
         // A failed run keeps the console open until Close.
-        Tconsole *console = ui::windows().console;
+        Tconsole *console = app::windows().console;
         m_dialogs->onMessage = [console](const QString &) {
             QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
         };
@@ -658,7 +658,7 @@ private slots:
                                     image + "] [gracetime=1]");
         QCOMPARE(m_dialogs->fileOptions.last().filter, QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*"));
         QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
-        QVERIFY(ui::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
+        QVERIFY(app::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
         // Every box cleared, speed typed.
         f->cbSimulate->setChecked(false);
         f->cbBurnFree->setChecked(false);
@@ -717,7 +717,7 @@ private slots:
 
     void cancelledDialogsRunNothing()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
         const QString log = debugText();
@@ -733,7 +733,7 @@ private slots:
 
     void debugLogNormalMode()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         qputenv("FAKECD_OUTPUT", data("cd_caps_cdrw.txt").toUtf8());
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(debugText().startsWith("\n*****  entering CD operations module\n\n*****  " + platform::spindleFolder() +
@@ -741,7 +741,7 @@ private slots:
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
         m_dialogs->confirmAnswers << true;
         f->btFormat->click();
-        const QString console = ui::windows().console->Memo1->toPlainText();
+        const QString console = app::windows().console->Memo1->toPlainText();
         QVERIFY(console.contains("Does write CD-RW media"));
         QVERIFY(debugText().endsWith("\n*****  cdrecord -eject dev=1,0,0 -format\n" + console + "\nDisc formatted"));
         // A burn's entry says whether it was a simulation or a real write.
@@ -749,12 +749,12 @@ private slots:
         QVERIFY(writeAll(image, "image"));
         m_dialogs->fileAnswers << image;
         f->btBurn->click();
-        QVERIFY(debugText().endsWith(ui::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
+        QVERIFY(debugText().endsWith(app::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
         f->cbSimulate->setChecked(false);
         m_dialogs->fileAnswers << image;
         m_dialogs->confirmAnswers << true;
         f->btBurn->click();
-        QVERIFY(debugText().endsWith(ui::windows().console->Memo1->toPlainText() + "\nDisc written"));
+        QVERIFY(debugText().endsWith(app::windows().console->Memo1->toPlainText() + "\nDisc written"));
 
         // Read outside the Win9x modes: no capture file, an error after the
         // console, no entry.
@@ -771,10 +771,10 @@ private slots:
 
     void debugLogWin9xMode()
     {
-        base::DebugMode = base::Win9xMode = true;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = true;
         writeAll(m_folder->filePath("capture.tmp"), "earlier run\r\n");
         writeAll(m_folder->filePath("debug.tmp"), "");
-        ui::windows().Debug_win->FormActivate();
+        app::windows().Debug_win->FormActivate();
         qputenv("FAKECD_OUTPUT", data("cd_caps_cdr.txt").toUtf8());
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
@@ -794,7 +794,7 @@ private slots:
         m_dialogs->confirmAnswers << true;
         f->btFinalize->click();
         QVERIFY(debugText().endsWith("\n*****  cdrecord dev=1,0,0 -fix\n" +
-                                     ui::windows().console->Memo1->toPlainText() + "\nDisc finalized"));
+                                     app::windows().console->Memo1->toPlainText() + "\nDisc finalized"));
     }
 };
 

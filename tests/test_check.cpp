@@ -403,7 +403,7 @@ private slots:
         QVERIFY(QFile::link(mkisofs(), spindle.filePath(QStringLiteral("mkisofs"))));
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        TMkisofs_form *f = ui::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->FormActivate();
         touch(QStringLiteral("win/tree/README.TXT"), 100);
         QDir().mkpath(path(QStringLiteral("win/out")));
@@ -431,8 +431,8 @@ private slots:
         // A failed run leaves the console open for reading: close it.
         dialogs->onMessage = [](const QString &) {
             QTimer::singleShot(0, [] {
-                if (ui::windows().console->isVisible())
-                    ui::windows().console->CloseBTClick();
+                if (app::windows().console->isVisible())
+                    app::windows().console->CloseBTClick();
             });
         };
         // Nothing changed since the Check: Run Batch runs without asking,
@@ -443,7 +443,7 @@ private slots:
         QCOMPARE(dialogs->log.size(), 1);
         QVERIFY2(dialogs->log.first().startsWith("message:Warning:Process finished!\nThe command failed"),
                  qPrintable(dialogs->log.first()));
-        QVERIFY(ui::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
+        QVERIFY(app::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
 
         // A change: checked again, the question answered No: nothing runs.
         const QString question = QStringLiteral("confirm:Check found problems that would make the image unusable "

@@ -20,6 +20,7 @@ class TestConsole : public QObject
     QTemporaryDir *m_folder = nullptr;
     FakeDialogs *m_dialogs = nullptr;
     Tconsole *m_console = nullptr;
+    base::Session m_session;
 
     QString child(const QString &args) { return '"' + testChild() + "\" " + args; }
     // The console's first line: the folder the run is in and its command
@@ -76,8 +77,8 @@ private slots:
         m_dialogs = new FakeDialogs;
         ui::setDialogs(m_dialogs);
         exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
-        base::Win9xMode = false;
-        m_console = new Tconsole;
+        m_session.Win9xMode = false;
+        m_console = new Tconsole(m_session);
     }
     void cleanup()
     {
@@ -85,7 +86,7 @@ private slots:
         ui::setDialogs(nullptr);
         delete m_dialogs;
         delete m_folder;
-        base::Win9xMode = false;
+        m_session.Win9xMode = false;
     }
 
     void runShowsOutputAndCloses()
@@ -218,7 +219,7 @@ private slots:
 
     void win9xOverflow()
     {
-        base::Win9xMode = true;
+        m_session.Win9xMode = true;
         // 70 lines of 999 characters and a line end: 70000 characters, one
         // write per line, so no read of the pipe cuts a line.
         const QString line(999, 'x');
@@ -241,7 +242,7 @@ private slots:
 
     void win9xShortOutputWrittenAtClose()
     {
-        base::Win9xMode = true;
+        m_session.Win9xMode = true;
         m_console->run(child("write short\\n"));
         QCOMPARE(readAll(m_folder->filePath("capture.tmp")), (header(child("write short\\n")) + "\nshort\n").toUtf8());
         QCOMPARE(output(), QStringLiteral("short"));

@@ -145,7 +145,7 @@ private slots:
         ui::setDialogs(m_dialogs);
         exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
         app::createWindows();
-        f = ui::windows().other_form;
+        f = app::windows().other_form;
         m_drives = {};
         f->setDriveSource([this] { return m_drives; });
     }
@@ -520,7 +520,7 @@ private slots:
 
     void otherButtonOpensTheWindow()
     {
-        TIntegrator *main = ui::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QVERIFY(main->SpeedButton2->isEnabled());
         bool wasModal = false;
         QTimer::singleShot(0, f, [&] {

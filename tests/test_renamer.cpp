@@ -108,7 +108,7 @@ private slots:
         m_dialogs = new FakeDialogs;
         ui::setDialogs(m_dialogs);
         app::createWindows();
-        f = ui::windows().renamer_form;
+        f = app::windows().renamer_form;
     }
     void cleanup()
     {
@@ -168,7 +168,7 @@ private slots:
     // The main window's button shows the window modally; closing keeps the lists.
     void mainButtonOpensTheWindow()
     {
-        TIntegrator *main = ui::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QVERIFY(main->SpeedButton1->isEnabled());
         f->ListBox1->addItem(QStringLiteral("kept"));
         f->CheckBox6->click();

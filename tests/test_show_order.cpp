@@ -46,7 +46,7 @@ private slots:
     {
         m_dialogs = new FakeDialogs;
         createWindowsWith(m_dialogs);
-        f = ui::windows().sorter_form;
+        f = app::windows().sorter_form;
         QVERIFY(f);
         QCOMPARE(f->ShowOrderBT->objectName(), QStringLiteral("ShowOrderBT"));
         QCOMPARE(f->ShowOrderBT->text(), QStringLiteral("Show order"));

@@ -484,8 +484,8 @@ private slots:
     {
         platform::setSpindleFolder(m_tmp.path());
         app::createWindows();
-        TIntegrator *main = ui::windows().Integrator;
-        Tsorter_form *sorter = ui::windows().sorter_form;
+        TIntegrator *main = app::windows().Integrator;
+        Tsorter_form *sorter = app::windows().sorter_form;
         QVERIFY(sorter);
         QVERIFY(main->SpeedButton3->isEnabled());
         bool wasModal = false;

@@ -176,7 +176,8 @@ private slots:
         FakeDialogs dialogs;
         ui::setDialogs(&dialogs);
         exec::setPermissionAdvice([] { return QStringLiteral("Found 1 CD drive (/dev/sr0), but ..."); });
-        auto *console = new Tconsole;
+        base::Session session;
+        auto *console = new Tconsole(session);
         dialogs.onMessage = [&](const QString &) {
             QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
         };

@@ -3,7 +3,7 @@
 #define SPINDLE_UI_TESTS
 #include "app/ui/integrator.h"
 #include "app/ui/windows.h"
-#include "ui/debug_unit.h"
+#include "app/ui/debug_unit.h"
 #include "base/session.h"
 #include "ui/style.h"
 #include "exec/ui/console_capture.h"
@@ -51,7 +51,7 @@ class TestWorkFolder : public QObject
     {
         return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     }
-    TIntegrator *main() const { return ui::windows().Integrator; }
+    TIntegrator *main() const { return app::windows().Integrator; }
 
 private slots:
     void initTestCase()
@@ -68,7 +68,7 @@ private slots:
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
         ui::setDialogs(m_dialogs);
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
     void cleanup()
     {
@@ -78,7 +78,7 @@ private slots:
         delete m_cwd;
         delete m_folder;
         QDir(dataFolder()).removeRecursively();
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
 
     void writableFolderIsTheWorkFolder()
@@ -107,11 +107,11 @@ private slots:
         main()->setArguments({"-win98debug"});
         main()->FormActivate();
         QCOMPARE(m_dialogs->log, QStringList());
-        QVERIFY(base::DebugMode && base::Win9xMode);
+        QVERIFY(app::windows().session.DebugMode && app::windows().session.Win9xMode);
         QCOMPARE(QFileInfo(dataFolder() + "capture.tmp").size(), 0);
         QCOMPARE(QFileInfo(dataFolder() + "debug.tmp").size(), 0);
 
-        TDebug_win *d = ui::windows().Debug_win;
+        TDebug_win *d = app::windows().Debug_win;
         d->addText(QString(64001, 'a')); // beyond the limit: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());
         QCOMPARE(readAll(dataFolder() + "debug.tmp"), QByteArray(64001, 'a') + "\n");
@@ -126,8 +126,8 @@ private slots:
     void consoleSpillsIntoDataFolder()
     {
         makeReadOnly();
-        base::Win9xMode = true;
-        Tconsole console;
+        app::windows().session.Win9xMode = true;
+        Tconsole console(app::windows().session);
         // A run that fails leaves the console open for its Close: close it,
         // so a failure shows at once instead of waiting for a user.
         m_dialogs->onMessage = [&console](const QString &) {

@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     QTimer::singleShot(0, [commandLine] {
         std::printf("running\n");
         std::fflush(stdout);
-        ui::windows().console->run(commandLine);
+        app::windows().console->run(commandLine);
         std::printf("console closed\n");
         std::fflush(stdout);
     });

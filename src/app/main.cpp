@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     app::endOnTerminationSignals();
 
     app::createWindows();
-    TIntegrator *main = ui::windows().Integrator;
+    TIntegrator *main = app::windows().Integrator;
     QObject::connect(main, &TIntegrator::closed, &a, &QApplication::quit, Qt::QueuedConnection);
     main->show();
     const int rc = QApplication::exec();

@@ -2,9 +2,6 @@
 
 namespace base {
 
-bool DebugMode = false;
-bool Win9xMode = false;
-
 SwitchEffect interpretSwitch(const QStringList &args)
 {
     SwitchEffect e;

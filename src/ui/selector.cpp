@@ -71,9 +71,8 @@ void TSelectForm::selectPath(const QString &path)
 }
 
 namespace ui {
-QString pickFolder(QWidget *, const QString &start)
+QString pickFolder(TSelectForm *f, const QString &start)
 {
-    TSelectForm *f = windows().SelectForm;
     f->selectPath(isFolder(start) && QDir::isAbsolutePath(start) ? QDir::cleanPath(start) : QDir::homePath());
     if (f->exec() != QDialog::Accepted)
         return QString();

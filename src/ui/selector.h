@@ -32,5 +32,5 @@ namespace ui {
 // Shows the dialog modally, opened at `start` when that is an existing
 // folder (else at the home folder). Returns the chosen folder with a
 // trailing separator, or an empty string when the dialog was cancelled.
-QString pickFolder(QWidget *parent, const QString &start = QString());
+QString pickFolder(TSelectForm *dialog, const QString &start = QString());
 } // namespace ui

@@ -8,12 +8,6 @@
 
 namespace ui {
 
-Windows &windows()
-{
-    static Windows w;
-    return w;
-}
-
 void setUpWindow(QWidget *w, const char *objectName, const QString &caption)
 {
     w->setObjectName(QLatin1String(objectName));

@@ -1,17 +1,5 @@
 #pragma once
-// The program-wide window instances, created once at start in a fixed order
-// and reachable from every window.
-class TIntegrator;
-class TMkisofs_form;
-class TSelectForm;
-class TAbout_form;
-class TComments_form;
-class Trenamer_form;
-class Tsorter_form;
-class Tconsole;
-class TCD_Operations;
-class TDebug_win;
-class Tother_form;
+// What every window of Spindle shares: its look and its buttons.
 class QWidget;
 class QColor;
 class QPalette;
@@ -21,23 +9,6 @@ class QPushButton;
 #include <Qt>
 
 namespace ui {
-
-struct Windows
-{
-    TIntegrator *Integrator = nullptr;
-    TMkisofs_form *Mkisofs_form = nullptr;
-    TSelectForm *SelectForm = nullptr;
-    TAbout_form *About_form = nullptr;
-    TComments_form *Comments_form = nullptr;
-    Trenamer_form *renamer_form = nullptr;
-    Tsorter_form *sorter_form = nullptr;
-    Tconsole *console = nullptr;
-    TCD_Operations *CD_Operations = nullptr;
-    TDebug_win *Debug_win = nullptr;
-    Tother_form *other_form = nullptr;
-};
-
-Windows &windows();
 
 // `p` with disabled text that stays readable on Spindle's backgrounds.
 QPalette readablePalette(QPalette p);

@@ -1,7 +1,7 @@
 #include "app/ui/integrator.h"
 
 #include "app/ui/about.h"
-#include "ui/debug_unit.h"
+#include "app/ui/debug_unit.h"
 #include "ui/dialogs.h"
 #include "exec/tools.h"
 #include "disc/ui/cd_operations.h"
@@ -44,8 +44,8 @@ QToolButton *makeButton(QWidget *parent, const char *name, const QString &captio
 }
 } // namespace
 
-TIntegrator::TIntegrator(QWidget *parent)
-    : QWidget(parent, Qt::Window | ui::kToolWindowFlags)
+TIntegrator::TIntegrator(app::Windows &windows, QWidget *parent)
+    : QWidget(parent, Qt::Window | ui::kToolWindowFlags), m_windows(windows)
 {
     ui::setUpWindow(this, "Integrator", QStringLiteral("Spindle v2"));
     m_args = QCoreApplication::arguments().mid(1);
@@ -122,8 +122,8 @@ void TIntegrator::FormActivate()
     const base::SwitchEffect e = base::interpretSwitch(m_args);
     if (e.createScratchFiles && !createScratchFiles())
         return; // the rest of the start-up is skipped; the window stays open
-    base::DebugMode = e.debugMode;
-    base::Win9xMode = e.win9xMode;
+    m_windows.session.DebugMode = e.debugMode;
+    m_windows.session.Win9xMode = e.win9xMode;
     if (e.checkDebugBox)
         cbDebug->setChecked(true);
     Label1->setText(e.label);
@@ -157,15 +157,15 @@ QString TIntegrator::missingToolsText(const QStringList &files)
 
 void TIntegrator::cbDebugClick()
 {
-    TDebug_win *dbg = ui::windows().Debug_win;
+    TDebug_win *dbg = m_windows.Debug_win;
     if (cbDebug->isChecked()) {
-        base::DebugMode = true;
+        m_windows.session.DebugMode = true;
         if (dbg) {
             dbg->memoLines()->clear();
             dbg->show();
         }
     } else {
-        base::DebugMode = false;
+        m_windows.session.DebugMode = false;
         if (dbg)
             dbg->hide();
     }
@@ -173,7 +173,7 @@ void TIntegrator::cbDebugClick()
 
 bool TIntegrator::FormCloseQuery()
 {
-    TDebug_win *dbg = ui::windows().Debug_win;
+    TDebug_win *dbg = m_windows.Debug_win;
     if (cbDebug->isChecked()
         && ui::dialogs().confirm(this, QStringLiteral("Debug session was selected, do you want to save the log file? "))) {
         if (dbg)
@@ -199,13 +199,13 @@ void TIntegrator::closeEvent(QCloseEvent *e)
 
 void TIntegrator::SpeedButton1Click()
 {
-    if (Trenamer_form *f = ui::windows().renamer_form)
+    if (Trenamer_form *f = m_windows.renamer_form)
         f->exec();
 }
 
 void TIntegrator::SpeedButton3Click()
 {
-    if (Tsorter_form *f = ui::windows().sorter_form)
+    if (Tsorter_form *f = m_windows.sorter_form)
         f->exec();
 }
 
@@ -213,19 +213,19 @@ void TIntegrator::SpeedButton4Click() { ui::openHelp(); }
 
 void TIntegrator::SpeedButton5Click()
 {
-    if (TMkisofs_form *f = ui::windows().Mkisofs_form)
+    if (TMkisofs_form *f = m_windows.Mkisofs_form)
         f->exec();
 }
 
 void TIntegrator::SpeedButton2Click()
 {
-    if (Tother_form *f = ui::windows().other_form)
+    if (Tother_form *f = m_windows.other_form)
         f->exec();
 }
 
 void TIntegrator::SpeedButton6Click()
 {
-    if (TCD_Operations *f = ui::windows().CD_Operations)
+    if (TCD_Operations *f = m_windows.CD_Operations)
         f->exec();
 }
 
@@ -233,6 +233,6 @@ void TIntegrator::SpeedButton7Click() { close(); }
 
 void TIntegrator::SpeedButton8Click()
 {
-    if (TAbout_form *about = ui::windows().About_form)
+    if (TAbout_form *about = m_windows.About_form)
         about->exec();
 }

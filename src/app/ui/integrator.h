@@ -5,13 +5,17 @@
 class QCheckBox;
 class QLabel;
 class QToolButton;
+namespace app {
+struct Windows;
+}
 
 // The main window: a launcher with one button per tool window.
 class TIntegrator : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TIntegrator(QWidget *parent = nullptr);
+    // The main window shows the program's other windows and sets its session.
+    explicit TIntegrator(app::Windows &windows, QWidget *parent = nullptr);
 
     QToolButton *SpeedButton1; // Case and Attributes
     QToolButton *SpeedButton3; // Layout Sorter
@@ -55,6 +59,7 @@ protected:
 
 private:
     bool createScratchFiles();
+    app::Windows &m_windows;
     QStringList m_args;
     bool m_started = false;
 };

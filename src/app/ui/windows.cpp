@@ -3,14 +3,13 @@
 #include "app/ui/about.h"
 #include "app/ui/hints.h"
 #include "ui/comments.h"
-#include "ui/debug_unit.h"
+#include "app/ui/debug_unit.h"
 #include "ui/selector.h"
 #include "ui/style.h"
 #include "disc/ui/cd_operations.h"
 #include "exec/ui/console_capture.h"
 #include "app/ui/integrator.h"
 #include "iso/ui/mkiso_form.h"
-#include "iso/order_report.h"
 #include "tools/ui/other_form.h"
 #include "tree/ui/renamer_form.h"
 #include "tree/ui/sorter_form.h"
@@ -19,27 +18,28 @@
 
 namespace app {
 
+Windows &windows()
+{
+    static Windows w;
+    return w;
+}
+
 void createWindows()
 {
     QApplication::setPalette(ui::readablePalette(QApplication::palette()));
-    ui::Windows &w = ui::windows();
-    w.Integrator = new TIntegrator;
-    w.Mkisofs_form = new TMkisofs_form;
+    Windows &w = windows();
+    w.session = base::Session{};
+    // The main window shows the others when asked, so it may come first.
+    w.Integrator = new TIntegrator(w);
+    w.Debug_win = new TDebug_win(w.session);
+    w.console = new Tconsole(w.session);
     w.SelectForm = new TSelectForm;
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
+    w.Mkisofs_form = new TMkisofs_form({w.console, w.Comments_form, w.SelectForm, w.Debug_win, {w.Comments_form, w.Debug_win}});
     w.renamer_form = new Trenamer_form;
     w.sorter_form = new Tsorter_form;
-    Tsorter_form::setOrderReader([](const QString &image, const QList<QPair<QString, QString>> &rows, QString *text,
-                                    QString *error) {
-        const iso::OrderReport r = iso::orderReport(image, rows);
-        *text = r.text;
-        *error = r.error;
-        return r.ok;
-    });
-    w.console = new Tconsole;
-    w.CD_Operations = new TCD_Operations;
-    w.Debug_win = new TDebug_win;
+    w.CD_Operations = new TCD_Operations(w.console, *w.Debug_win);
     w.other_form = new Tother_form;
     applyHints();
     applyKeys();
@@ -47,19 +47,19 @@ void createWindows()
 
 void destroyWindows()
 {
-    ui::Windows &w = ui::windows();
+    Windows &w = windows();
     delete w.other_form;
-    delete w.Debug_win;
     delete w.CD_Operations;
-    delete w.console;
     delete w.sorter_form;
     delete w.renamer_form;
+    delete w.Mkisofs_form;
     delete w.Comments_form;
     delete w.About_form;
     delete w.SelectForm;
-    delete w.Mkisofs_form;
+    delete w.console;
+    delete w.Debug_win;
     delete w.Integrator;
-    w = ui::Windows{};
+    w = Windows{};
 }
 
 } // namespace app

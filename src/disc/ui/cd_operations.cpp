@@ -1,6 +1,7 @@
 #include "disc/ui/cd_operations.h"
 
-#include "ui/debug_unit.h"
+#include "base/debug_log.h"
+
 #include "ui/dialogs.h"
 #include "base/session.h"
 #include "ui/style.h"
@@ -35,8 +36,6 @@ constexpr qint64 kCaptureLimit = qint64(256) << 20;
 // leaving the field.
 constexpr int kSpeedCeiling = 99999;
 
-TDebug_win *debugWindow() { return ui::windows().Debug_win; }
-
 QFrame *panel(QWidget *parent, const char *name)
 {
     auto *f = new QFrame(parent);
@@ -47,8 +46,9 @@ QFrame *panel(QWidget *parent, const char *name)
 }
 } // namespace
 
-TCD_Operations::TCD_Operations(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags), Memo1(new QPlainTextEdit(this)), m_lines(Memo1)
+TCD_Operations::TCD_Operations(Tconsole *console, base::DebugLog &log, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags), Memo1(new QPlainTextEdit(this)), m_console(console),
+      m_log(log), m_lines(Memo1)
 {
     ui::setUpWindow(this, "CD_Operations", QStringLiteral("CD Operations"));
     auto label = [this](const char *name, const QString &caption) {
@@ -231,9 +231,7 @@ void TCD_Operations::FormActivate()
     ComboBox1->setCurrentIndex(-1);
     Label3->clear();
     withdrawOperations(disc::kNoDriveSelected);
-    TDebug_win *dbg = debugWindow();
-    if (base::DebugMode && dbg)
-        dbg->addEntry(QStringLiteral("entering CD operations module"));
+    m_log.entry(QStringLiteral("entering CD operations module"));
     DosCommand2->WorkingDirectory = platform::spindleFolder();
     CdrecordFound = ReadcdFound = false;
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
@@ -249,10 +247,9 @@ void TCD_Operations::FormActivate()
     if (CdrecordFound) {
         m_lines.clear();
         const QString commandLine = disc::scanCommand(platform::spindleFolder());
-        if (base::DebugMode && dbg)
-            dbg->addEntry(commandLine);
+        m_log.entry(commandLine);
         // The scan's output always lands in the debug memo.
-        DosCommand2->setOutputLines(dbg ? dbg->memoLines() : nullptr);
+        DosCommand2->setOutputLines(m_log.lines());
         DosCommand2->CommandLine = commandLine;
         DosCommand2->Execute();
     }
@@ -376,18 +373,16 @@ QString TCD_Operations::driveTitle() const
 
 void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
 {
-    Tconsole *console = ui::windows().console;
     if (commandLine.isEmpty())
         return; // the builders refuse a missing drive; targetAddress has said so
-    console->setSuccessText(successText);
-    console->run(commandLine);
-    TDebug_win *dbg = debugWindow();
-    if (logConsoleText && base::DebugMode && dbg) {
-        dbg->addEntry(commandLine);
-        QString text = console->capturedText();
-        if (console->resultLine().isEmpty() && !successText.isEmpty())
+    m_console->setSuccessText(successText);
+    m_console->run(commandLine);
+    if (logConsoleText) {
+        m_log.entry(commandLine);
+        QString text = m_console->capturedText();
+        if (m_console->resultLine().isEmpty() && !successText.isEmpty())
             text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + successText;
-        dbg->addText(text);
+        m_log.text(text);
     }
 }
 
@@ -450,10 +445,9 @@ void TCD_Operations::btReadClick()
         return;
     const QString commandLine = disc::readCommand(address, file);
     // A read that fails or is stopped offers to delete the image it began.
-    ui::windows().console->setOutputFile(file);
+    m_console->setOutputFile(file);
     runInConsole(commandLine, QString(), false);
-    TDebug_win *dbg = debugWindow();
-    if (!base::DebugMode || !dbg)
+    if (!m_log.enabled())
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
@@ -463,7 +457,7 @@ void TCD_Operations::btReadClick()
         ui::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));
         return;
     }
-    dbg->addEntry(commandLine);
+    m_log.entry(commandLine);
     QString text;
     const QByteArray &all = capture.data;
     for (qsizetype from = 0; from < all.size();) {
@@ -476,10 +470,10 @@ void TCD_Operations::btReadClick()
             line.chop(1);
         text += QString::fromUtf8(line) + QStringLiteral("\r\n");
     }
-    const QString result = ui::windows().console->resultLine();
+    const QString result = m_console->resultLine();
     if (!result.isEmpty())
         text += result + QStringLiteral("\r\n");
-    dbg->addText(text);
+    m_log.text(text);
 }
 
 void TCD_Operations::btFinalizeClick()

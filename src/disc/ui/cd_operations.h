@@ -8,6 +8,10 @@
 #include <QDialog>
 
 class QCheckBox;
+class Tconsole;
+namespace base {
+class DebugLog;
+}
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -22,7 +26,7 @@ class TCD_Operations : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TCD_Operations(QWidget *parent = nullptr);
+    TCD_Operations(Tconsole *console, base::DebugLog &log, QWidget *parent = nullptr);
     ~TCD_Operations() override;
 
     QLabel *Label1, *Label4, *Label3, *Label8, *Label5, *Label6;
@@ -90,6 +94,8 @@ private:
     void runInConsole(const QString &commandLine, const QString &successText = QString(),
                       bool logConsoleText = true);
 
+    Tconsole *m_console;
+    base::DebugLog &m_log;
     ui::MemoLines m_lines;
     QStringList m_addresses; // of ComboBox1's entries, row by row
     int m_speedMax = 0;

@@ -18,11 +18,11 @@ namespace {
 const QString kCaption = QStringLiteral("Console capture");
 }
 
-Tconsole::Tconsole(QWidget *parent)
+Tconsole::Tconsole(const base::Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint),
       Memo1(new ui::LogView(this)), DosCommand1(new exec::TDosCommand(this)),
       ProgressPanel1(new exec::ProgressPanel(this)), StopBT(new QPushButton(QStringLiteral("Stop"), this)),
-      CloseBT(new QPushButton(QStringLiteral("Close"), this)), m_lines(Memo1, [this] { Memo1Change(); })
+      CloseBT(new QPushButton(QStringLiteral("Close"), this)), m_session(session), m_lines(Memo1, [this] { Memo1Change(); })
 {
     setObjectName(QStringLiteral("console"));
     setWindowTitle(kCaption);
@@ -101,14 +101,14 @@ void Tconsole::showPercent(int percent)
 
 void Tconsole::FormActivate()
 {
-    if (base::Win9xMode) {
+    if (m_session.Win9xMode) {
         m_captureFile.bind(platform::workFolder() + base::kCaptureFile);
     }
 }
 
 void Tconsole::Memo1Change()
 {
-    if (base::Win9xMode) {
+    if (m_session.Win9xMode) {
         // Errors here happen inside a line event and are dropped with it.
         m_lines.spillInto(m_captureFile, nullptr);
     }
@@ -202,7 +202,7 @@ void Tconsole::CloseBTClick() { close(); }
 void Tconsole::FormCloseQuery()
 {
     m_lines.flush();
-    if (base::Win9xMode) {
+    if (m_session.Win9xMode) {
         QString error;
         if (!m_captureFile.appendAndClose(Memo1->toPlainText(), &error))
             ui::dialogs().error(this, error);

@@ -1,6 +1,7 @@
 #pragma once
 #include "ui/log_view.h"
 #include "ui/memo_lines.h"
+#include "base/session.h"
 #include "base/spill_file.h"
 #include "exec/dos_command.h"
 #include "exec/ui/progress_panel.h"
@@ -20,7 +21,7 @@ class Tconsole : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tconsole(QWidget *parent = nullptr);
+    explicit Tconsole(const base::Session &session, QWidget *parent = nullptr);
 
     ui::LogView *Memo1;
     exec::TDosCommand *DosCommand1;
@@ -74,6 +75,7 @@ private:
     void startWatching();
     void showPercent(int percent);
     void offerToDeleteOutput();
+    const base::Session &m_session;
     QString m_nextOutputFile;
     QString m_outputFile;        // of the current run
     bool m_outputExisted = false; // before the current run started

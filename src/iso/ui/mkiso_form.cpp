@@ -3,10 +3,9 @@
 #include "iso/check.h"
 
 #include "ui/comments.h"
-#include "ui/debug_unit.h"
+#include "base/debug_log.h"
 #include "ui/dialogs.h"
 #include "ui/selector.h"
-#include "base/session.h"
 #include "ui/style.h"
 #include "iso/command_builder.h"
 #include "exec/ui/console_capture.h"
@@ -32,8 +31,8 @@ namespace {
 const QString kTemplateFilter = QStringLiteral("Make_ISO templates (*.mkiso)|*.mkiso");
 } // namespace
 
-TMkisofs_form::TMkisofs_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags)
+TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags), m_uses(uses)
 {
     ui::setUpWindow(this, "Mkisofs_form", QStringLiteral("Make ISO"));
 
@@ -166,6 +165,13 @@ TMkisofs_form::TMkisofs_form(QWidget *parent)
     buildLayout();
 }
 
+// The Comments dialog is the program's, only lent while shown.
+TMkisofs_form::~TMkisofs_form()
+{
+    if (m_uses.comments->parentWidget() == this)
+        m_uses.comments->setParent(nullptr, m_uses.comments->windowFlags());
+}
+
 QCheckBox *TMkisofs_form::check(const char *name, const QString &caption, const char *key)
 {
     auto *b = new QCheckBox(caption, this);
@@ -219,10 +225,8 @@ void TMkisofs_form::showValue(const QString &key)
         const QSignalBlocker block(SpinEdit1);
         SpinEdit1->setValue(m_options.isoLevel());
     } else if (key == QLatin1String("comment_1")) {
-        if (TComments_form *c = ui::windows().Comments_form) {
-            if (c->Memo1->toPlainText() != m_options.comments())
-                c->Memo1->setPlainText(m_options.comments());
-        }
+        if (m_uses.comments->Memo1->toPlainText() != m_options.comments())
+            m_uses.comments->Memo1->setPlainText(m_options.comments());
     }
 }
 
@@ -235,8 +239,7 @@ void TMkisofs_form::showEnabled(const QString &key, bool on)
 
 void TMkisofs_form::pullComments()
 {
-    if (TComments_form *c = ui::windows().Comments_form)
-        m_options.setComments(c->Memo1->toPlainText());
+    m_options.setComments(m_uses.comments->Memo1->toPlainText());
 }
 
 void TMkisofs_form::buildLayout()
@@ -367,15 +370,13 @@ void TMkisofs_form::showEvent(QShowEvent *e)
 
 void TMkisofs_form::activatedFrom(QWidget *previous)
 {
-    const ui::Windows &w = ui::windows();
-    if (previous && (previous == reinterpret_cast<QWidget *>(w.Comments_form) || previous == reinterpret_cast<QWidget *>(w.Debug_win)))
+    if (previous && m_uses.modeless.contains(previous))
         FormActivate();
 }
 
 void TMkisofs_form::FormActivate()
 {
-    if (base::DebugMode && ui::windows().Debug_win)
-        ui::windows().Debug_win->addEntry(QStringLiteral("entering Make ISO module"));
+    m_uses.log->entry(QStringLiteral("entering Make ISO module"));
     m_dialogFolder = platform::spindleFolder();
     const QString mkisofs = platform::spindleFolder() + iso::mkisofsFileName();
     if (platform::fileExists(mkisofs)) {
@@ -406,7 +407,7 @@ void TMkisofs_form::Edit8Change() { setTextFromEdit(Edit8); }
 // field as it was.
 void TMkisofs_form::pickFolderInto(const QString &key)
 {
-    const QString folder = ui::pickFolder(this, m_options.text(key));
+    const QString folder = ui::pickFolder(m_uses.selectFolder, m_options.text(key));
     if (!folder.isEmpty())
         m_options.setText(key, folder);
 }
@@ -441,8 +442,7 @@ void TMkisofs_form::Button5Click()
     const QString path = ui::dialogs().openFile(this, o);
     if (path.isEmpty())
         return;
-    m_options.setText(QStringLiteral("sorting_list"), path);
-    m_options.setText(QStringLiteral("sorting_list"), platform::slashForm(m_options.text(QStringLiteral("sorting_list"))));
+    m_options.setText(QStringLiteral("sorting_list"), platform::slashForm(path));
 }
 
 void TMkisofs_form::BTopenBimgClick()
@@ -458,9 +458,7 @@ void TMkisofs_form::BTopenBimgClick()
 
 void TMkisofs_form::Button6Click()
 {
-    TComments_form *c = ui::windows().Comments_form;
-    if (!c)
-        return;
+    TComments_form *c = m_uses.comments;
     // A window of this modal one, so it stays usable beside it.
     if (c->parentWidget() != this)
         c->setParent(this, c->windowFlags());
@@ -580,13 +578,11 @@ void TMkisofs_form::RunBatBTClick()
         onDisk = built.command;
     }
     const exec::CommandLine command = iso::batchCommand(folder);
-    Tconsole *console = ui::windows().console;
+    Tconsole *console = m_uses.console;
     console->setOutputFile(onDisk ? iso::outputOfCommand(*onDisk, batchFolder) : QString());
     console->run(command, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"
-    if (base::DebugMode && ui::windows().Debug_win) {
-        ui::windows().Debug_win->addEntry(command.display());
-        ui::windows().Debug_win->addText(console->capturedText());
-    }
+    m_uses.log->entry(command.display());
+    m_uses.log->text(console->capturedText());
 }
 
 void TMkisofs_form::CheckBTClick()

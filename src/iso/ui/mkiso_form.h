@@ -7,6 +7,12 @@
 #include <QHash>
 
 class QCheckBox;
+class TComments_form;
+class TSelectForm;
+class Tconsole;
+namespace base {
+class DebugLog;
+}
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,7 +26,18 @@ class TMkisofs_form : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TMkisofs_form(QWidget *parent = nullptr);
+    // The windows it uses.
+    struct Uses
+    {
+        Tconsole *console;
+        TComments_form *comments;
+        TSelectForm *selectFolder;
+        base::DebugLog *log;
+        // Modeless windows whose return of the focus runs the activation steps.
+        QList<QWidget *> modeless;
+    };
+    explicit TMkisofs_form(const Uses &uses, QWidget *parent = nullptr);
+    ~TMkisofs_form() override;
 
     iso::IsoOptions &options() { return m_options; }
 
@@ -101,6 +118,7 @@ private:
     // The Comments memo is the comments option; take its current text.
     void pullComments();
 
+    Uses m_uses;
     iso::IsoOptions m_options;
     QHash<QString, QCheckBox *> m_checks;
     QHash<QString, QLineEdit *> m_edits;

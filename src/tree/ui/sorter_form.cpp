@@ -1,5 +1,7 @@
 #include "tree/ui/sorter_form.h"
 
+#include "iso/order_report.h"
+
 #include "ui/dialogs.h"
 #include "ui/folder_tree.h"
 #include "ui/style.h"
@@ -469,16 +471,6 @@ void Tsorter_form::Button13Click()
 
 void Tsorter_form::Button11Click() { close(); }
 
-namespace {
-Tsorter_form::OrderReader &orderReader()
-{
-    static Tsorter_form::OrderReader reader;
-    return reader;
-}
-} // namespace
-
-void Tsorter_form::setOrderReader(OrderReader reader) { orderReader() = std::move(reader); }
-
 // The files of an image the user picks, by first sector, against the list
 // as it stands; in a box beside the window that the user can read and copy.
 void Tsorter_form::ShowOrderBTClick()
@@ -488,17 +480,18 @@ void Tsorter_form::ShowOrderBTClick()
     o.filter = QStringLiteral("ISO images|*.iso|All files|*");
     o.defaultExt = QStringLiteral("iso");
     const QString image = ui::dialogs().openFile(this, o);
-    if (image.isEmpty() || !orderReader())
+    if (image.isEmpty())
         return;
     QList<QPair<QString, QString>> rows;
     if (!m_list->isEmptyList())
         for (const tree::SortRow &r : m_list->rows())
             rows.append({r.path, m_list->weightOf(r.path)});
-    QString text, error;
-    if (!orderReader()(image, rows, &text, &error)) {
-        ui::dialogs().error(this, QStringLiteral("Cannot read the image \"%1\": %2").arg(image, error));
+    const iso::OrderReport report = iso::orderReport(image, rows);
+    if (!report.ok) {
+        ui::dialogs().error(this, QStringLiteral("Cannot read the image \"%1\": %2").arg(image, report.error));
         return;
     }
+    const QString &text = report.text;
     if (!m_orderBox) {
         m_orderBox = new QDialog(this);
         m_orderBox->setObjectName(QStringLiteral("OrderBox"));

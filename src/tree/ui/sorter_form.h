@@ -104,12 +104,6 @@ public:
     // --- Show order -----------------------------------------------------------
     QPushButton *ShowOrderBT;
     void ShowOrderBTClick();
-    // Reads an image's file order against (path, weight) rows: true with the
-    // listing in *text, false with the reason in *error. The program sets it
-    // (the reader belongs to the image builder's folder).
-    using OrderReader = std::function<bool(const QString &image, const QList<QPair<QString, QString>> &rows,
-                                           QString *text, QString *error)>;
-    static void setOrderReader(OrderReader reader);
     // The read-only box the last listing went to; null before the first.
     QDialog *orderBox() const { return m_orderBox; }
     QPlainTextEdit *orderText() const { return m_orderText; }

@@ -1,17 +1,25 @@
 #pragma once
-#include "ui/memo_lines.h"
+#include "base/debug_log.h"
+#include "base/session.h"
 #include "base/spill_file.h"
+#include "ui/memo_lines.h"
 
 #include <QWidget>
 
 class QPlainTextEdit;
 
 // The debug log: a memo docked along the bottom of the screen, on top.
-class TDebug_win : public QWidget
+class TDebug_win : public QWidget, public base::DebugLog
 {
     Q_OBJECT
 public:
-    explicit TDebug_win(QWidget *parent = nullptr);
+    explicit TDebug_win(const base::Session &session, QWidget *parent = nullptr);
+
+    // The log as windows write it: kept while debug mode is on.
+    void entry(const QString &text) override;
+    void text(const QString &text) override;
+    bool enabled() const override { return m_session.DebugMode; }
+    base::OutputLines *lines() override { return m_lines; }
 
     QPlainTextEdit *Memo1;
 
@@ -37,6 +45,7 @@ protected:
 
 private:
     void dock();
+    const base::Session &m_session;
     base::SpillFile m_debugFile;
     ui::MemoLines *m_lines;
 };

@@ -1,4 +1,4 @@
-#include "ui/debug_unit.h"
+#include "app/ui/debug_unit.h"
 
 #include "ui/dialogs.h"
 #include "ui/memo_lines.h"
@@ -13,9 +13,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TDebug_win::TDebug_win(QWidget *parent)
+TDebug_win::TDebug_win(const base::Session &session, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                          | Qt::WindowTitleHint)
+                          | Qt::WindowTitleHint),
+      m_session(session)
 {
     setObjectName(QStringLiteral("Debug_win"));
     setWindowTitle(QStringLiteral("Debug Window"));
@@ -57,7 +58,7 @@ void TDebug_win::changeEvent(QEvent *e)
 
 void TDebug_win::FormActivate()
 {
-    if (base::Win9xMode) {
+    if (m_session.Win9xMode) {
         m_debugFile.bind(platform::workFolder() + base::kDebugFile);
     }
 }
@@ -65,7 +66,7 @@ void TDebug_win::FormActivate()
 bool TDebug_win::Memo1Change(QString *error)
 {
     bool ok = true;
-    if (base::Win9xMode) {
+    if (m_session.Win9xMode) {
         // A change before the first activation binds the file at once, so
         // the overflow rule holds for the drive scan's hidden writes too.
         if (!m_debugFile.isBound())
@@ -90,6 +91,18 @@ void TDebug_win::addEntry(const QString &text)
     addText(QStringLiteral("\r\n*****  ") + text + QStringLiteral("\r\n"));
 }
 
+void TDebug_win::entry(const QString &text)
+{
+    if (m_session.DebugMode)
+        addEntry(text);
+}
+
+void TDebug_win::text(const QString &text)
+{
+    if (m_session.DebugMode)
+        addText(text);
+}
+
 void TDebug_win::saveLog()
 {
     m_lines->flush();
@@ -106,7 +119,7 @@ void TDebug_win::saveLog()
     // The saved log is the whole session: in Win9x mode the text already
     // moved into the scratch file comes first, under the same rule.
     QStringList all;
-    if (base::Win9xMode && m_debugFile.isBound()) {
+    if (m_session.Win9xMode && m_debugFile.isBound()) {
         QFile spilled(m_debugFile.path());
         if (spilled.exists() && !spilled.open(QIODevice::ReadOnly)) {
             ui::dialogs().error(this, platform::cannotOpenText(spilled.fileName(), spilled.errorString()));
