@@ -7,7 +7,7 @@
 #include "platform/bounded_read.h"
 #include "platform/platform.h"
 #include "testutil.h"
-#include "tree/sort_list.h"
+#include "tree/sort_file.h"
 #include "tree/sorter_form.h"
 
 #include <QCheckBox>
@@ -146,14 +146,16 @@ private slots:
     // At the limits a list is still read.
     void atTheLimits()
     {
-        QList<tree::SortRow> rows;
+        tree::SortSpans spans;
         QString error;
         QVERIFY(writeAll(path("full.lst"), QByteArray(tree::kSortFileLines - 1, '\n') + "/last 1"));
-        QVERIFY2(tree::readSortFile(path("full.lst"), true, &rows, &error), qPrintable(error));
+        QVERIFY2(tree::readSortFile(path("full.lst"), true, &spans, &error), qPrintable(error));
+        QList<tree::SortRow> rows = tree::textRows(spans);
         QCOMPARE(rows.size(), tree::kSortFileLines);
         QCOMPARE(rows.last(), (tree::SortRow{"/last", "1"}));
         QVERIFY(sparse(path("at.lst"), tree::kSortFileLimit));
-        QVERIFY2(tree::readSortFile(path("at.lst"), true, &rows, &error), qPrintable(error));
+        QVERIFY2(tree::readSortFile(path("at.lst"), true, &spans, &error), qPrintable(error));
+        rows = tree::textRows(spans);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.first().path.size(), 4096);
     }

@@ -1,0 +1,66 @@
+#pragma once
+// Which names of a sort file match a path, as genisoimage decides it: it
+// tries fnmatch(name, path, FNM_PATHNAME) with every line, the last line
+// first. Only an unescaped *, ? or [ makes a name a pattern; a backslash
+// quotes the next byte (and a lone one at the end matches nothing), so any
+// other name matches exactly the one path it spells. Those go in a hash;
+// a pattern is tried only on paths that begin with its literal beginning.
+// Plain C++, as the sort line reader.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace base {
+
+// True when `name` matches one path only (no unescaped *, ? or [, no lone
+// backslash at the end); *spelled receives that path.
+bool spelledName(std::string_view name, std::string *spelled);
+
+class SortMatcher
+{
+public:
+    // `names` in file order; their index is what the queries return.
+    explicit SortMatcher(const std::vector<std::string> &names);
+
+    // The index of the last name matching `path`, or -1.
+    long lastMatch(const std::string &path) const;
+    // Every index whose name matches `path`, in no particular order.
+    void allMatches(const std::string &path, std::vector<uint32_t> *out) const;
+
+    size_t patternCount() const { return m_patterns.size(); }
+
+private:
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    template <class V>
+    using Map = std::unordered_map<std::string, V, Hash, std::equal_to<>>;
+
+    // Patterns that share the folders their literal beginning names, by
+    // the rest of that beginning (no slash in it).
+    struct Folder
+    {
+        Map<std::vector<uint32_t>> byHead; // head -> pattern numbers, ascending
+        std::vector<size_t> headLengths;   // distinct, ascending
+    };
+    struct Pattern
+    {
+        std::string text;
+        uint32_t index;
+    };
+    // Calls fn(pattern) for every pattern whose literal beginning `path`
+    // starts with; a list at a time, each ascending.
+    template <class F>
+    void candidates(const std::string &path, F &&fn) const;
+
+    Map<uint32_t> m_exact;           // spelled path -> last index naming it
+    std::vector<int32_t> m_sameBefore; // index -> the previous index naming the same path, or -1
+    std::vector<Pattern> m_patterns;
+    Map<Folder> m_folders;           // literal folders, "/"-terminated ("" for none)
+};
+
+} // namespace base
