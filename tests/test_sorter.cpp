@@ -176,6 +176,24 @@ private slots:
         QCOMPARE(f->fileList()->rowCount(), 0);
     }
 
+    // A name that is not UTF-8 looks the same in the file list and in the
+    // grid (its bytes as Windows-1252), and keeps its bytes.
+    void oneRenderingOfNames()
+    {
+        QVERIFY(QDir().mkpath(tmp("latin")));
+        const QByteArray file = QFile::encodeName(tmp("latin")) + "/caf\xe9.bin";
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QVERIFY(show(tmp("latin")));
+        const QString listed = f->ListBox1->model()->index(0, 0).data().toString();
+        QCOMPARE(listed, tmp("latin") + QStringLiteral("/caf\u00e9.bin"));
+        selectFiles({0});
+        f->Button13Click();
+        QCOMPARE(f->sortList()->index(0, 0).data().toString(), listed);
+        QCOMPARE(QByteArray(f->sortList()->pathBytes(0).toByteArray()), file);
+    }
+
     void addToList()
     {
         QVERIFY(show(tree()));

@@ -87,6 +87,10 @@ void forEachSortLine(std::string_view text, const std::function<void(const SortL
             l.name = str.substr(0, blank);
             l.weightText = shownWeight(str.substr(blank + 1));
             readWeight(str.substr(blank + 1), l);
+            // An empty name (a line of a blank, as a blank row is saved)
+            // matches nothing: its weight is no matter.
+            if (l.name.empty())
+                l.note = SortLine::Clean;
         }
         fn(l);
         continued = !nl;
@@ -148,8 +152,12 @@ std::string sortStopMessage(const SortLines &lines)
 {
     if (lines.stopLine == 0)
         return std::string();
-    return "genisoimage stops at line " + std::to_string(lines.stopLine) + ": the " +
-           std::to_string(lines.linesAfterStop) + " lines below it take no part";
+    const std::string at = "genisoimage stops at line " + std::to_string(lines.stopLine);
+    if (lines.linesAfterStop == 0)
+        return at;
+    if (lines.linesAfterStop == 1)
+        return at + ": the line below it takes no part";
+    return at + ": the " + std::to_string(lines.linesAfterStop) + " lines below it take no part";
 }
 
 } // namespace base
