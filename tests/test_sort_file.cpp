@@ -202,8 +202,8 @@ private slots:
     void matcherAgreesWithFnmatch()
     {
         QRandomGenerator rng(11);
-        const char names[] = "ab/\\*?[]!-";
-        const char paths[] = "ab/[]\\*-";
+        const char names[] = "abc/\\*?[]!-";
+        const char paths[] = "abc/[]\\*-";
         auto word = [&](const char *alphabet, int size, int most) {
             std::string s;
             for (int i = int(rng.bounded(most + 1)); i > 0; --i)
@@ -211,16 +211,17 @@ private slots:
             return s;
         };
         for (int round = 0; round < 300; ++round) {
-            std::vector<std::string> lines;
+            // Brackets of plain bytes among them, which the matcher spells out.
+            std::vector<std::string> lines{"a[bc]", "[ab]/c", "a[b-c]"};
             for (int i = 0; i < 30; ++i)
-                lines.push_back(word(names, 10, 6));
+                lines.push_back(word(names, 11, 7));
             const base::SortMatcher m(lines);
             for (int k = 0; k < 100; ++k) {
-                const std::string p = word(paths, 8, 6);
+                const std::string p = word(paths, 9, 6);
                 long last = -1;
                 std::vector<uint32_t> all, found;
                 for (size_t i = 0; i < lines.size(); ++i)
-                    if (::fnmatch(lines[i].c_str(), p.c_str(), FNM_PATHNAME) == 0) {
+                    if (::fnmatch(lines[i].c_str(), p.c_str(), FNM_PATHNAME) != FNM_NOMATCH) {
                         last = long(i);
                         all.push_back(uint32_t(i));
                     }

@@ -6,25 +6,64 @@
 namespace base {
 
 namespace {
-enum class Kind { Literal, Pattern, Never };
+enum class Kind { Spelled, Pattern, Never };
 
-// What fnmatch makes of a name; a literal one unquoted into *spelled.
-Kind kindOf(std::string_view name, std::string *spelled)
+// More spellings than this and a name is tried as a pattern.
+constexpr size_t kMostSpellings = 16;
+
+// A byte a bracket may hold and still be one of its bytes whatever the
+// locale: no range, negation, class, quote or slash, plain ASCII.
+bool plainInBracket(char c)
 {
-    spelled->clear();
+    return c >= 0x20 && c < 0x7F && c != ']' && c != '[' && c != '\\' && c != '-' && c != '/' && c != '!' &&
+           c != '^';
+}
+
+// The paths a name matches, when they are few: a backslash quotes the
+// next byte, and a bracket of plain bytes ("[01]") stands for one of them.
+// A *, a ?, any other bracket or too many spellings make it a pattern
+// fnmatch must try; a lone backslash at the end matches nothing.
+Kind spellingsOf(std::string_view name, std::vector<std::string> *out)
+{
+    out->assign(1, std::string());
     for (size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (c == '*' || c == '?' || c == '[')
+        if (c == '*' || c == '?')
             return Kind::Pattern;
         if (c == '\\') {
             if (++i == name.size())
                 return Kind::Never;
-            *spelled += name[i];
+            for (std::string &s : *out)
+                s += name[i];
             continue;
         }
-        *spelled += c;
+        if (c == '[') {
+            std::string set;
+            size_t j = i + 1;
+            for (; j < name.size() && plainInBracket(name[j]); ++j)
+                if (set.find(name[j]) == std::string::npos)
+                    set += name[j];
+            if (set.empty() || j == name.size() || name[j] != ']' || out->size() * set.size() > kMostSpellings)
+                return Kind::Pattern;
+            std::vector<std::string> grown;
+            grown.reserve(out->size() * set.size());
+            for (const std::string &s : *out)
+                for (char b : set)
+                    grown.push_back(s + b);
+            out->swap(grown);
+            i = j;
+            continue;
+        }
+        for (std::string &s : *out)
+            s += c;
     }
-    return Kind::Literal;
+    return Kind::Spelled;
+}
+
+bool matches(const std::string &pattern, const std::string &path)
+{
+    // As genisoimage asks: anything but "no match" is a match.
+    return ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) != FNM_NOMATCH;
 }
 
 // The part of `path` from `from` to the next slash.
@@ -35,23 +74,30 @@ std::string_view componentAt(const std::string &path, size_t from)
 }
 } // namespace
 
-bool spelledName(std::string_view name, std::string *spelled) { return kindOf(name, spelled) == Kind::Literal; }
-
-SortMatcher::SortMatcher(const std::vector<std::string> &names) : m_sameBefore(names.size(), -1)
+bool spelledName(std::string_view name, std::string *spelled)
 {
-    std::string spelled;
+    std::vector<std::string> all;
+    if (spellingsOf(name, &all) != Kind::Spelled || all.size() != 1)
+        return false;
+    *spelled = std::move(all.front());
+    return true;
+}
+
+SortMatcher::SortMatcher(const std::vector<std::string> &names)
+{
+    std::vector<std::string> spelled;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string &name = names[i];
-        switch (kindOf(name, &spelled)) {
+        switch (spellingsOf(name, &spelled)) {
         case Kind::Never: break;
-        case Kind::Literal: {
-            auto [it, added] = m_exact.try_emplace(spelled, uint32_t(i));
-            if (!added) {
-                m_sameBefore[i] = int32_t(it->second);
-                it->second = uint32_t(i);
+        case Kind::Spelled:
+            for (std::string &s : spelled) {
+                const int32_t entry = int32_t(m_spelled.size());
+                auto [it, added] = m_exact.try_emplace(std::move(s), entry);
+                m_spelled.push_back({uint32_t(i), added ? -1 : it->second});
+                it->second = entry;
             }
             break;
-        }
         case Kind::Pattern: {
             // The literal beginning: up to the first byte fnmatch treats
             // specially; a match starts with it.
@@ -100,10 +146,10 @@ long SortMatcher::lastMatch(const std::string &path) const
     long best = -1;
     const auto e = m_exact.find(std::string_view(path));
     if (e != m_exact.end())
-        best = long(e->second);
+        best = long(m_spelled[size_t(e->second)].index);
     candidates(path, [&](const std::vector<uint32_t> &list) {
         for (auto p = list.rbegin(); p != list.rend() && long(m_patterns[*p].index) > best; ++p)
-            if (::fnmatch(m_patterns[*p].text.c_str(), path.c_str(), FNM_PATHNAME) == 0) {
+            if (matches(m_patterns[*p].text, path)) {
                 best = long(m_patterns[*p].index);
                 break;
             }
@@ -115,11 +161,11 @@ void SortMatcher::allMatches(const std::string &path, std::vector<uint32_t> *out
 {
     const auto e = m_exact.find(std::string_view(path));
     if (e != m_exact.end())
-        for (int64_t i = e->second; i >= 0; i = m_sameBefore[size_t(i)])
-            out->push_back(uint32_t(i));
+        for (int32_t k = e->second; k >= 0; k = m_spelled[size_t(k)].before)
+            out->push_back(m_spelled[size_t(k)].index);
     candidates(path, [&](const std::vector<uint32_t> &list) {
         for (uint32_t p : list)
-            if (::fnmatch(m_patterns[p].text.c_str(), path.c_str(), FNM_PATHNAME) == 0)
+            if (matches(m_patterns[p].text, path))
                 out->push_back(m_patterns[p].index);
     });
 }

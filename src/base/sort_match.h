@@ -3,8 +3,10 @@
 // tries fnmatch(name, path, FNM_PATHNAME) with every line, the last line
 // first. Only an unescaped *, ? or [ makes a name a pattern; a backslash
 // quotes the next byte (and a lone one at the end matches nothing), so any
-// other name matches exactly the one path it spells. Those go in a hash;
-// a pattern is tried only on paths that begin with its literal beginning.
+// other name matches exactly the one path it spells, and a name whose
+// brackets hold only plain bytes ("Track [01].mp3") one of the few paths
+// it spells. Those go in a hash; a pattern is tried only on paths that
+// begin with its literal beginning.
 // Plain C++, as the sort line reader.
 #include <cstdint>
 #include <string>
@@ -57,8 +59,15 @@ private:
     template <class F>
     void candidates(const std::string &path, F &&fn) const;
 
-    Map<uint32_t> m_exact;           // spelled path -> last index naming it
-    std::vector<int32_t> m_sameBefore; // index -> the previous index naming the same path, or -1
+    // A spelled path's names, last first: m_exact gives the entry of the
+    // last, each entry the one before it.
+    struct Spelling
+    {
+        uint32_t index;
+        int32_t before;
+    };
+    Map<int32_t> m_exact;
+    std::vector<Spelling> m_spelled;
     std::vector<Pattern> m_patterns;
     Map<Folder> m_folders;           // literal folders, "/"-terminated ("" for none)
 };

@@ -1,0 +1,113 @@
+// `spindle-cli order` on an image of 100,000 files against a sort file of
+// 100,000 lines, most of which hold a backslash or a bracket, against the
+// same command listing the image without a sort file (the baseline, in the
+// same run); then patterns that all share one folder and beginning, which
+// are tried one by one.
+#include "bench_util.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr int kFolders = 100;
+constexpr int kPerFolder = 1000;
+
+QByteArray loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed() : QByteArray("?");
+}
+
+// Wall seconds of one run with its output thrown away; -1 when it failed
+// (order's exit status 1 only says that files lie out of order).
+double timed(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    const double s = nowSeconds();
+    p.start(program, args);
+    p.waitForFinished(-1);
+    const double t = nowSeconds() - s;
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() <= 1 ? t : -1;
+}
+
+double medianOf(int runs, const QString &program, const QStringList &args)
+{
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i)
+        t.push_back(timed(program, args));
+    return median(t);
+}
+
+bool write(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const double started = nowSeconds();
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.filePath("tree"));
+    // Half the files have plain names, half brackets in their names.
+    QByteArray lines, shared;
+    if (::mkdir(root.constData(), 0755) != 0)
+        return 1;
+    int n = 0;
+    for (int d = 0; d < kFolders; ++d) {
+        const QByteArray folder = root + "/d" + QByteArray::number(d);
+        if (::mkdir(folder.constData(), 0755) != 0)
+            return 1;
+        for (int i = 0; i < kPerFolder; ++i, ++n) {
+            const QByteArray num = QByteArray::number(i);
+            const QByteArray name = i % 2 ? "t [" + num + "].bin" : "f" + num + ".bin";
+            // Empty: the weights are worked out all the same, and the files
+            // cost no data to write.
+            const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (fd < 0)
+                return 1;
+            ::close(fd);
+            // As the Layout Sorter writes them (for genisoimage "[12]" is
+            // one of two bytes), with the bracket quoted, or with a bracket
+            // of their own.
+            QByteArray line;
+            switch (n % 4) {
+            case 0:
+            case 3: line = folder + '/' + name; break;
+            case 1: line = folder + "/t \\[" + num + "].bin"; break;
+            case 2: line = folder + "/f" + num + ".bi[n]"; break;
+            }
+            lines += line + ' ' + QByteArray::number(n % 1000) + '\n';
+            if (d < 10)
+                shared += folder + "/*" + num + ".bin " + QByteArray::number(i) + '\n';
+        }
+    }
+    const QString image = dir.filePath("big.iso"), sortFile = dir.filePath("big.sort"),
+                  sharedFile = dir.filePath("shared.sort");
+    if (!write(sortFile, lines) || !write(sharedFile, shared))
+        return 1;
+    const QString bin = QCoreApplication::applicationDirPath();
+    if (timed(bin + "/mkisofs", {"-quiet", "-r", "-o", image, QFile::decodeName(root)}) < 0)
+        return 1;
+    const QString cli = bin + "/spindle-cli";
+    std::fprintf(stderr, "tree and image made: %.1f s\n", nowSeconds() - started);
+    const double listing = medianOf(3, cli, {"order", image});
+    const double ordered = medianOf(3, cli, {"order", image, sortFile});
+    std::printf("order, %d files x %d lines: %.3f s (target < 2 s); listing alone %.3f s; ratio %.2f; load %s\n", n,
+                n, ordered, listing, ordered / listing, loadAverage().constData());
+    const double sharing = medianOf(1, cli, {"order", "--root", QFile::decodeName(root), image, sharedFile});
+    std::printf("order, %d files x %d patterns sharing one folder and beginning per 1,000: %.3f s; ratio %.2f; load %s\n",
+                n, 10 * kPerFolder, sharing, sharing / listing, loadAverage().constData());
+    return listing > 0 && ordered > 0 && sharing > 0 ? 0 : 1;
+}
