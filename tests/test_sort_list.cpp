@@ -569,11 +569,14 @@ private slots:
         QTest::addColumn<QByteArray>("said");
         const QByteArray notNumber = "/a/x notanumber\r\n";
         const QByteArray third = "/a/x 1\r\n/a/y 2\r\n/a/z 3x\r\n/a/w\r\n";
-        for (const char *op : {"sort", "import", "export"}) {
-            QTest::addRow("%s", op) << QString::fromLatin1(op) << notNumber << QByteArray(": line 1: 'notanumber' is not a valid integer value; nothing written\n");
-            QTest::addRow("%s, line 3", op) << QString::fromLatin1(op) << third
-                                            << QByteArray(": line 3: '3x' is not a valid integer value (2 lines have no valid "
-                                                          "weight (first: line 3)); nothing written\n");
+        const QStringList ops{"sort", "import", "export"};
+        for (const QString &op : ops) {
+            QTest::addRow("%s", qPrintable(op))
+                << op << notNumber << QByteArray(": line 1: 'notanumber' is not a valid integer value; nothing written\n");
+            QTest::addRow("%s, line 3", qPrintable(op))
+                << op << third
+                << QByteArray(": line 3: '3x' is not a valid integer value (2 lines have no valid weight (first: line 3)); "
+                              "nothing written\n");
         }
     }
     void commandLineRefusesWeightsThatAreNoNumber()
@@ -584,7 +587,9 @@ private slots:
         const QString in = m_dir.filePath("bad.lst"), out = m_dir.filePath("never.lst");
         QVERIFY(writeAll(in, text));
         QByteArray err;
-        const QStringList args = op == "sort" ? QStringList{op, in, out} : QStringList{op, in, "/a", out};
+        QStringList args{op, in, out};
+        if (op != QLatin1String("sort"))
+            args.insert(2, QStringLiteral("/a"));
         QCOMPARE(cli(args, &err), 1);
         QCOMPARE(err, in.toUtf8() + said);
         QVERIFY(!QFile::exists(out));

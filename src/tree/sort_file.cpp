@@ -86,6 +86,9 @@ SortSpans parseFileText(QByteArray text, bool slashPaths)
     if (slashPaths && platform::slashForm(QStringLiteral("\\")) != QStringLiteral("\\"))
         text.replace('\\', '/');
     SortSpans out;
+    qsizetype lines = 0;
+    forEachLine(text, [&](qsizetype, qsizetype) { ++lines; });
+    out.rows.reserve(size_t(lines));
     forEachLine(text, [&](qsizetype a, qsizetype b) { out.rows.push_back(splitLine(text.constData(), a, b - a)); });
     out.text = std::move(text);
     return out;

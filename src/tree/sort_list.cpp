@@ -65,18 +65,17 @@ std::optional<qint64> parseInt64(const Chars &text)
     return v;
 }
 
-size_t hashOf(QByteArrayView v) { return std::hash<std::string_view>()(std::string_view(v.data(), size_t(v.size()))); }
 
 // Paths without regard to case: each character case-folded, compared as
 // the folded texts compare. ASCII is folded in place; from the first byte
 // that is not ASCII on, the rest of both is decoded and folded.
-bool foldLess(QByteArrayView a, QByteArrayView b)
+int foldCompare(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
         uchar x = uchar(a[i]), y = uchar(b[i]);
         if ((x | y) & 0x80)
-            return textOf(a.sliced(i)).toCaseFolded() < textOf(b.sliced(i)).toCaseFolded();
+            return QString::compare(textOf(a.sliced(i)).toCaseFolded(), textOf(b.sliced(i)).toCaseFolded());
         if (x == y)
             continue;
         if (x >= 'A' && x <= 'Z')
@@ -84,9 +83,9 @@ bool foldLess(QByteArrayView a, QByteArrayView b)
         if (y >= 'A' && y <= 'Z')
             y += 'a' - 'A';
         if (x != y)
-            return x < y;
+            return x < y ? -1 : 1;
     }
-    return a.size() < b.size();
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 bool hasValidWeight(QByteArrayView path, QByteArrayView weight)
@@ -143,7 +142,7 @@ QList<SortRow> SortList::rows() const
 qint64 SortList::heldBytes() const
 {
     return m_text.capacity() + qint64(m_rows.capacity() * sizeof(SortSpan)) +
-           qint64(m_slots.capacity() * sizeof(qint32));
+           qint64(m_slots.capacity() * sizeof(Slot));
 }
 
 void SortList::tidy()
@@ -166,13 +165,26 @@ void SortList::tidy()
 
 // --- path lookup ---------------------------------------------------------------
 
-qsizetype SortList::slotOf(QByteArrayView path) const
+quint64 SortList::hashOf(QByteArrayView path)
 {
-    const size_t mask = m_slots.size() - 1;
-    size_t s = hashOf(path) & mask;
-    while (m_slots[s] >= 0 && pathBytes(m_slots[s]) != path)
-        s = (s + 1) & mask;
-    return qsizetype(s);
+    return std::hash<std::string_view>()(std::string_view(path.data(), size_t(path.size())));
+}
+
+SortList::Slot &SortList::slotOf(QByteArrayView path, quint64 hash) const
+{
+    const quint32 tag = quint32(hash);
+    size_t s = homeOf(hash);
+    for (;;) {
+        Slot &slot = m_slots[s];
+        if (slot.row < 0) {
+            slot.tag = tag;
+            return slot;
+        }
+        if (slot.tag == tag && pathBytes(slot.row) == path)
+            return slot;
+        if (++s == m_slots.size())
+            s = 0;
+    }
 }
 
 template <class F>
@@ -180,23 +192,40 @@ bool SortList::forEachFirstRow(F &&fn) const
 {
     if (m_indexValid) {
         for (size_t i = 0; i < m_rows.size(); ++i)
-            if (!fn(qsizetype(i), qsizetype(m_slots[size_t(slotOf(pathBytes(qsizetype(i))))])))
+            if (!fn(qsizetype(i), qsizetype(slotOf(pathBytes(qsizetype(i))).row)))
                 return false;
         return true;
     }
-    // One probe a row: the index is built as the rows are met.
-    size_t count = 16;
-    while (count < m_rows.size() * 2)
-        count <<= 1;
-    m_slots.assign(count, -1);
+    // One probe a row: the index is built as the rows are met. At most
+    // two thirds of the slots are taken.
+    const size_t count = std::max<size_t>(16, m_rows.size() * 3 / 2 + 1);
+    if (m_slots.size() == count)
+        std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    else
+        m_slots = std::vector<Slot>(count);
     m_indexed = 0;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        qint32 &slot = m_slots[size_t(slotOf(pathBytes(qsizetype(i))))];
-        if (slot < 0) {
-            slot = qint32(i);
+    // The slots of the rows a few ahead are fetched while this one is
+    // placed: the probes go to random places of a large table.
+    constexpr size_t kAhead = 16;
+    quint64 ahead[kAhead];
+    const size_t n = m_rows.size();
+    for (size_t i = 0; i < std::min(n, kAhead); ++i) {
+        ahead[i] = hashOf(pathBytes(qsizetype(i)));
+        __builtin_prefetch(&m_slots[homeOf(ahead[i])]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const quint64 hash = ahead[i % kAhead];
+        if (i + kAhead < n) {
+            const quint64 next = hashOf(pathBytes(qsizetype(i + kAhead)));
+            ahead[i % kAhead] = next;
+            __builtin_prefetch(&m_slots[homeOf(next)]);
+        }
+        Slot &slot = slotOf(pathBytes(qsizetype(i)), hash);
+        if (slot.row < 0) {
+            slot.row = qint32(i);
             ++m_indexed;
         }
-        if (!fn(qsizetype(i), qsizetype(slot))) {
+        if (!fn(qsizetype(i), qsizetype(slot.row))) {
             m_indexValid = false;
             return false;
         }
@@ -216,23 +245,23 @@ void SortList::indexAdd(int row) const
 {
     if (!m_indexValid)
         return;
-    if (size_t(m_indexed + 1) * 2 > m_slots.size()) {
+    if (size_t(m_indexed + 1) * 3 > m_slots.size() * 2) {
         m_indexValid = false; // rebuilt larger when next needed
         return;
     }
-    qint32 &slot = m_slots[size_t(slotOf(pathBytes(row)))];
-    if (slot < 0) {
-        slot = row;
+    Slot &slot = slotOf(pathBytes(row));
+    if (slot.row < 0) {
+        slot.row = row;
         ++m_indexed;
-    } else if (slot > row) {
-        slot = row;
+    } else if (slot.row > row) {
+        slot.row = row;
     }
 }
 
 int SortList::firstRowOf(QByteArrayView path) const
 {
     ensureIndex();
-    return m_slots[size_t(slotOf(path))];
+    return slotOf(path).row;
 }
 
 int SortList::firstRowOf(const QString &path) const { return firstRowOf(QByteArrayView(platform::encodePath(path))); }
@@ -322,7 +351,28 @@ void SortList::insertEntries(const QList<SortRow> &entries)
 
 void SortList::insertSpans(SortSpans spans)
 {
-    // The first rows read into an empty list keep the file's own bytes.
+    // Into an empty list the rows go as they are, keeping the file's own
+    // bytes: by the insert rule leading blank entries fill the blank row,
+    // the first entry after them takes it.
+    if (isEmptyList() && m_text.isEmpty()) {
+        const auto first = std::find_if(spans.rows.begin(), spans.rows.end(),
+                                        [](const SortSpan &r) { return !r.isBlank(); });
+        if (first == spans.rows.end())
+            return;
+        spans.rows.erase(spans.rows.begin(), first);
+        m_reshaping = true;
+        beginResetModel();
+        m_text = std::move(spans.text);
+        m_unused = 0;
+        m_rows = std::move(spans.rows);
+        m_indexValid = false;
+        m_ownWeights = m_rows.size() == 1;
+        m_current = 0;
+        endResetModel();
+        m_reshaping = false;
+        emit currentRowChanged(0);
+        return;
+    }
     qint64 shift = 0;
     if (m_text.isEmpty())
         m_text = std::move(spans.text);
@@ -365,7 +415,7 @@ void SortList::setSpan(int row, const SortSpan &span, bool pathChanged)
     m_ownWeights = false;
     if (pathChanged && m_indexValid) {
         // A later row may now be the first of the old path.
-        if (m_slots[size_t(slotOf(pathBytes(row)))] == row)
+        if (slotOf(pathBytes(row)).row == row)
             m_indexValid = false;
     }
     m_rows[size_t(row)] = span;
@@ -524,6 +574,10 @@ bool SortList::sort(QString *error)
     } else if (!forEachFirstRow(keyOf)) {
         return true;
     }
+    // The order changes: the index is rebuilt when next needed, and its
+    // room serves the sorting meanwhile.
+    m_slots = std::vector<Slot>();
+    m_indexValid = false;
     // Each weight in plain decimal form; most are already.
     char digits[24];
     for (const Key &k : keys) {
@@ -537,29 +591,21 @@ bool SortList::sort(QString *error)
         s.weightBytes = quint32(plain.size());
         m_text.append(plain);
     }
-    std::stable_sort(keys.begin(), keys.end(), [this](const Key &a, const Key &b) {
+    // Rows equal in weight and path keep their order: the row breaks the
+    // tie, so the sort needs no room of its own.
+    std::sort(keys.begin(), keys.end(), [this](const Key &a, const Key &b) {
         if (a.weight != b.weight)
             return a.weight > b.weight;
-        return foldLess(pathBytes(a.row), pathBytes(b.row));
+        const int c = foldCompare(pathBytes(a.row), pathBytes(b.row));
+        return c != 0 ? c < 0 : a.row < b.row;
     });
     m_reshaping = true;
     beginResetModel();
-    // Rows into their sorted places, cycle by cycle (a placed key points
-    // at itself).
-    for (size_t start = 0; start < keys.size(); ++start) {
-        if (keys[start].row == start)
-            continue;
-        const SortSpan held = m_rows[start];
-        size_t at = start;
-        while (keys[at].row != start) {
-            const size_t from = keys[at].row;
-            m_rows[at] = m_rows[from];
-            keys[at].row = quint32(at);
-            at = from;
-        }
-        m_rows[at] = held;
-        keys[at].row = quint32(at);
-    }
+    std::vector<SortSpan> sorted(m_rows.size());
+    for (size_t at = 0; at < keys.size(); ++at)
+        sorted[at] = m_rows[keys[at].row];
+    keys = std::vector<Key>();
+    m_rows.swap(sorted);
     m_indexValid = false;
     m_ownWeights = true;
     m_current = 0;

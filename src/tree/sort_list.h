@@ -169,19 +169,29 @@ private:
     void tidy();
     void changed(int row, int column);
 
-    // Path index: open addressing over row numbers, first row per path.
+    // Path index: open addressing over row numbers, first row per path,
+    // each with bits of its path's hash so that probes seldom read a path.
+    struct Slot
+    {
+        qint32 row = -1;
+        quint32 tag = 0;
+    };
     void ensureIndex() const;
     // fn(row, first row of its path) for every row, building the index on the way.
     template <class F>
     bool forEachFirstRow(F &&fn) const;
-    qsizetype slotOf(QByteArrayView path) const;
+    // The slot holding `path`'s first row, or the empty one where it goes.
+    Slot &slotOf(QByteArrayView path) const { return slotOf(path, hashOf(path)); }
+    Slot &slotOf(QByteArrayView path, quint64 hash) const;
+    size_t homeOf(quint64 hash) const { return size_t((quint64(quint32(hash >> 32)) * m_slots.size()) >> 32); }
+    static quint64 hashOf(QByteArrayView path);
     void indexAdd(int row) const;
 
     QByteArray m_text;             // the bytes of every row, and some no row uses any more
     qint64 m_unused = 0;           // of those
     std::vector<SortSpan> m_rows{SortSpan{}};
     int m_current = 0;
-    mutable std::vector<qint32> m_slots;
+    mutable std::vector<Slot> m_slots;
     mutable qsizetype m_indexed = 0;
     mutable bool m_indexValid = false;
     // Every row holds the weight its path looks up (so after Sort): no
