@@ -1,8 +1,7 @@
 // `spindle-cli order` on an image of 100,000 files against a sort file of
 // 100,000 lines, most of which hold a backslash or a bracket, against the
 // same command listing the image without a sort file (the baseline, in the
-// same run); then patterns that all share one folder and beginning, which
-// are tried one by one.
+// same run); then patterns that all share one folder and beginning.
 #include "bench_util.h"
 
 #include <QCoreApplication>

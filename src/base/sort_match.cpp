@@ -107,15 +107,31 @@ SortMatcher::SortMatcher(const std::vector<std::string> &names)
             const size_t split = slash == std::string_view::npos ? 0 : slash + 1;
             Folder &f = m_folders[std::string(lead.substr(0, split))];
             const std::string head(lead.substr(split));
-            f.byHead[head].push_back(uint32_t(m_patterns.size()));
             const auto at = std::lower_bound(f.headLengths.begin(), f.headLengths.end(), head.size());
             if (at == f.headLengths.end() || *at != head.size())
                 f.headLengths.insert(at, head.size());
+            // The literal end: what follows the last special byte, which a
+            // match ends with. Brackets are left to fnmatch.
+            Head &h = f.byHead[head];
+            const uint32_t number = uint32_t(m_patterns.size());
+            const size_t last = name.find_last_of("*?[]\\");
+            if (name.find('[') == std::string::npos && last + 1 < name.size())
+                h.byEnd.add(name.substr(last + 1), number);
+            else
+                h.anyEnd.push_back(number);
             m_patterns.push_back({name, uint32_t(i)});
             break;
         }
         }
     }
+}
+
+void SortMatcher::Pieces::add(const std::string &piece, uint32_t pattern)
+{
+    byPiece[piece].push_back(pattern);
+    const auto at = std::lower_bound(lengths.begin(), lengths.end(), piece.size());
+    if (at == lengths.end() || *at != piece.size())
+        lengths.insert(at, piece.size());
 }
 
 template <class F>
@@ -132,8 +148,18 @@ void SortMatcher::candidates(const std::string &path, F &&fn) const
             if (len > next.size())
                 break;
             const auto h = f->second.byHead.find(next.substr(0, len));
-            if (h != f->second.byHead.end())
-                fn(h->second);
+            if (h == f->second.byHead.end())
+                continue;
+            if (!h->second.anyEnd.empty())
+                fn(h->second.anyEnd);
+            const Pieces &ends = h->second.byEnd;
+            for (size_t end : ends.lengths) {
+                if (end > path.size() - from - len)
+                    break;
+                const auto e = ends.byPiece.find(std::string_view(path).substr(path.size() - end));
+                if (e != ends.byPiece.end())
+                    fn(e->second);
+            }
         }
     };
     inFolder(std::string_view(), 0);

@@ -6,7 +6,7 @@
 // other name matches exactly the one path it spells, and a name whose
 // brackets hold only plain bytes ("Track [01].mp3") one of the few paths
 // it spells. Those go in a hash; a pattern is tried only on paths that
-// begin with its literal beginning.
+// begin with its literal beginning and end with its literal end.
 // Plain C++, as the sort line reader.
 #include <cstdint>
 #include <string>
@@ -42,20 +42,36 @@ private:
     template <class V>
     using Map = std::unordered_map<std::string, V, Hash, std::equal_to<>>;
 
+    // Pattern numbers (ascending) by a literal piece a match must hold,
+    // with the lengths of those pieces (distinct, ascending).
+    struct Pieces
+    {
+        Map<std::vector<uint32_t>> byPiece;
+        std::vector<size_t> lengths;
+        void add(const std::string &piece, uint32_t pattern);
+    };
+    // Patterns that share one literal beginning: by their literal end
+    // (what follows their last special byte), or without one.
+    struct Head
+    {
+        std::vector<uint32_t> anyEnd;
+        Pieces byEnd;
+    };
     // Patterns that share the folders their literal beginning names, by
     // the rest of that beginning (no slash in it).
     struct Folder
     {
-        Map<std::vector<uint32_t>> byHead; // head -> pattern numbers, ascending
-        std::vector<size_t> headLengths;   // distinct, ascending
+        Map<Head> byHead;
+        std::vector<size_t> headLengths; // distinct, ascending
     };
     struct Pattern
     {
         std::string text;
         uint32_t index;
     };
-    // Calls fn(pattern) for every pattern whose literal beginning `path`
-    // starts with; a list at a time, each ascending.
+    // Calls fn(patterns) for every pattern whose literal beginning `path`
+    // starts with and whose literal end it ends with; a list at a time,
+    // each ascending.
     template <class F>
     void candidates(const std::string &path, F &&fn) const;
 
