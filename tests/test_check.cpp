@@ -44,10 +44,10 @@ class TestCheck : public QObject
     static QString mkisofs() { return binDir() + QStringLiteral("/mkisofs"); }
     void base(iso::IsoOptions &o, const QString &root)
     {
-        o.setText(QStringLiteral("mkisofs_folder"), mkisofs());
-        o.setText(QStringLiteral("root_folder"), root);
-        o.setText(QStringLiteral("output_folder"), path(QStringLiteral("out/")));
-        o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
+        o.setText(iso::Opt::mkisofs_folder, mkisofs());
+        o.setText(iso::Opt::root_folder, root);
+        o.setText(iso::Opt::output_folder, path(QStringLiteral("out/")));
+        o.setText(iso::Opt::output_filename, QStringLiteral("cd.iso"));
     }
     static const CheckProblem *find(const CheckReport &r, const QString &start)
     {
@@ -59,7 +59,7 @@ class TestCheck : public QObject
     static CheckReport tree(const iso::IsoOptions &o)
     {
         CheckReport r;
-        iso::checkTree(o, iso::rootPath(o), o.text(QStringLiteral("root_folder")), &r);
+        iso::checkTree(o, iso::rootPath(o), o.text(iso::Opt::root_folder), &r);
         return r;
     }
 
@@ -105,7 +105,7 @@ private slots:
         ours.sort();
         QCOMPARE(ours, written);
         QCOMPARE(iso::isoName(QStringLiteral("my.folder.name"), true, o), QStringLiteral("MY_FOLDE"));
-        o.setCheck(QStringLiteral("ISO_level"), true);
+        o.setCheck(iso::Opt::ISO_level, true);
         o.setIsoLevel(2);
         QCOMPARE(iso::isoName(QStringLiteral("long name here.text"), false, o), QStringLiteral("LONG_NAME_HERE.TEXT"));
     }
@@ -131,7 +131,7 @@ private slots:
             // Joliet, no Rock Ridge, level 1.
             iso::IsoOptions o;
             base(o, root);
-            o.setCheck(QStringLiteral("Joliet"), true);
+            o.setCheck(iso::Opt::Joliet, true);
             const CheckReport r = tree(o);
             const CheckProblem *big = find(r, "Files of 4 GiB");
             QVERIFY(big && big->fatal);
@@ -159,15 +159,15 @@ private slots:
             // deep folders are relocated, the long paths are carried.
             iso::IsoOptions o;
             base(o, root);
-            o.setCheck(QStringLiteral("Joliet"), true);
-            o.setCheck(QStringLiteral("Joliet_long"), true);
-            o.setCheck(QStringLiteral("RRRidge"), true);
-            o.setCheck(QStringLiteral("ISO_level"), true);
+            o.setCheck(iso::Opt::Joliet, true);
+            o.setCheck(iso::Opt::Joliet_long, true);
+            o.setCheck(iso::Opt::RRRidge, true);
+            o.setCheck(iso::Opt::ISO_level, true);
             o.setIsoLevel(3);
-            o.setCheck(QStringLiteral("other_param"), true);
-            o.setText(QStringLiteral("other_param_value"), QStringLiteral("-allow-limited-size"));
-            o.setCheck(QStringLiteral("charset"), true);
-            o.setText(QStringLiteral("charset_value"), QStringLiteral("iso8859-1"));
+            o.setCheck(iso::Opt::other_param, true);
+            o.setText(iso::Opt::other_param_value, QStringLiteral("-allow-limited-size"));
+            o.setCheck(iso::Opt::charset, true);
+            o.setText(iso::Opt::charset_value, QStringLiteral("iso8859-1"));
             const CheckReport r = tree(o);
             QVERIFY(!find(r, "Joliet names over"));
             QVERIFY(!find(r, "Folders 7"));
@@ -211,7 +211,7 @@ private slots:
         ::close(fd);
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("Joliet"), true);
+        o.setCheck(iso::Opt::Joliet, true);
         const CheckReport r = tree(o);
         QCOMPARE(r.entries, 3);
         const CheckProblem *cut = find(r, "Joliet names over 64");
@@ -250,9 +250,9 @@ private slots:
 
         iso::IsoOptions o;
         base(o, root + QStringLiteral("/"));
-        o.setCheck(QStringLiteral("RRRidge"), true);
-        o.setCheck(QStringLiteral("sorting"), true);
-        o.setText(QStringLiteral("sorting_list"), sortFile);
+        o.setCheck(iso::Opt::RRRidge, true);
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
         CheckReport r = tree(o);
         const CheckProblem *refused = find(r, "Sort file lines genisoimage refuses");
         QVERIFY(refused && refused->fatal);
@@ -300,8 +300,8 @@ private slots:
         touch(QStringLiteral("large/part3.bin"), qint64(200) << 20);
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("Joliet"), true);
-        o.setCheck(QStringLiteral("RRRidge"), true);
+        o.setCheck(iso::Opt::Joliet, true);
+        o.setCheck(iso::Opt::RRRidge, true);
         CheckReport r = iso::runCheck(o);
         QVERIFY2(r.sectors > 1000 * 512, qPrintable(r.sizeError));
         QVERIFY(r.sectors < 1100 * 512);
@@ -334,7 +334,7 @@ private slots:
         QVERIFY(find(r, "genisoimage cannot build this image"));
         QVERIFY(r.hasFatal());
         // A program that does not exist is said, not run through a shell.
-        o.setText(QStringLiteral("mkisofs_folder"), path(QStringLiteral("no such; touch pwned")));
+        o.setText(iso::Opt::mkisofs_folder, path(QStringLiteral("no such; touch pwned")));
         r = iso::runCheck(o);
         QCOMPARE(r.sectors, -1);
         QVERIFY(r.sizeError.contains("cannot be started"));
@@ -353,8 +353,8 @@ private slots:
         f.close();
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("sorting"), true);
-        o.setText(QStringLiteral("sorting_list"), sortFile);
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
         const QString tmpl = path(QStringLiteral("clean.mkiso"));
         QString error;
         QVERIFY2(iso::saveTemplate(tmpl, o, &error), qPrintable(error));
