@@ -216,7 +216,7 @@ int main(int argc, char **argv)
     iso::CheckReport report;
     const double check = timeMedian(3, [&] {
         report = iso::CheckReport();
-        iso::checkTree(o, treePath, treePath, &report);
+        iso::checkTree(o, iso::resolvePaths(o), &report);
     });
     qsizetype unmatched = 0;
     for (const iso::CheckProblem &p : report.problems)

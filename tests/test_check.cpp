@@ -9,6 +9,7 @@
 
 #include "exec/command_line.h"
 #include "iso/check.h"
+#include "iso/command_builder.h"
 #include "iso/template_file.h"
 #include "platform/platform.h"
 
@@ -59,7 +60,7 @@ class TestCheck : public QObject
     static CheckReport tree(const iso::IsoOptions &o)
     {
         CheckReport r;
-        iso::checkTree(o, iso::rootPath(o), o.text(iso::Opt::root_folder), &r);
+        iso::checkTree(o, iso::resolvePaths(o), &r);
         return r;
     }
 
@@ -339,6 +340,66 @@ private slots:
         QCOMPARE(r.sectors, -1);
         QVERIFY(r.sizeError.contains("cannot be started"));
         QVERIFY(!QFileInfo::exists(QStringLiteral("pwned")));
+    }
+
+    // Check walks the tree mkisofs is given and matches the sort lines
+    // against the root the command line names: a relative root counts from
+    // the batch folder, a relative batch folder from Spindle's folder, as in
+    // build.bat. What Check says is then what genisoimage does.
+    void checkSeesWhatMkisofsBuilds_data()
+    {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("sortFile");
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("relative root") << path("sp/bat/") << path("sp/bat/order.lst") << false;
+        QTest::newRow("relative batch folder and sort file, deep tree") << "bat" << "order.lst" << true;
+    }
+    void checkSeesWhatMkisofsBuilds()
+    {
+        QFETCH(QString, batch);
+        QFETCH(QString, sortFile);
+        QFETCH(bool, deep);
+        const QString saved = platform::spindleFolder();
+        platform::setSpindleFolder(path("sp"));
+        const QString tree = path("sp/bat/tree/");
+        QDir(path("sp/bat")).removeRecursively();
+        touch("sp/bat/tree/a.bin", 40000);
+        touch("sp/bat/tree/b.bin", 40000);
+        if (deep)
+            touch("sp/bat/tree/1/2/3/4/5/6/7/8/deep.txt");
+        QVERIFY(writeAll(path("sp/bat/order.lst"), platform::encodePath(tree) + "a.bin 1\n"
+                                                       + platform::encodePath(tree) + "b.bin 300\n"));
+        iso::IsoOptions o;
+        o.setText(iso::Opt::mkisofs_folder, mkisofs());
+        o.setText(iso::Opt::batch_folder, batch);
+        o.setText(iso::Opt::root_folder, QStringLiteral("tree"));
+        o.setText(iso::Opt::output_folder, QStringLiteral("out/"));
+        o.setText(iso::Opt::output_filename, QStringLiteral("cd.iso"));
+        o.setCheck(iso::Opt::Joliet, true); // names for the order reader
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
+        const CheckReport r = iso::runCheck(o);
+        QDir().mkpath(path("sp/bat/out"));
+        const RawRun build = runRaw(iso::buildCommandLine(o).command.argv());
+        platform::setSpindleFolder(saved);
+        QCOMPARE(build.exitCode, 0);
+        const QString image = path("sp/bat/out/cd.iso");
+        // Both lines moved their files.
+        const RawRun order = runRaw({platform::encodePath(binDir() + "/spindle-cli"), "order", "--root",
+                                     platform::encodePath(tree), platform::encodePath(image),
+                                     platform::encodePath(path("sp/bat/order.lst"))});
+        QVERIFY2(order.err.contains("2 of 2 sort lines match"), order.err.constData());
+        QVERIFY2(!find(r, "Sort file lines"), qPrintable(r.text()));
+        // genisoimage leaves out what the deep folder holds: Check says so.
+        QProcess list;
+        list.start(QStringLiteral("isoinfo"), {"-f", "-i", image});
+        QVERIFY(list.waitForFinished(60000));
+        const QByteArray listing = list.readAllStandardOutput();
+        QVERIFY(listing.contains("/B.BIN"));
+        if (deep)
+            QVERIFY(!listing.contains("DEEP.TXT"));
+        QCOMPARE(find(r, "Folders 7 or more levels") != nullptr, deep);
+        QCOMPARE(r.problems.isEmpty(), !deep);
     }
 
     void cleanTreeThroughTheCli()

@@ -7,7 +7,6 @@
 #include "exec/tools.h"
 #include "platform/platform.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -247,15 +246,6 @@ bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList
     return true;
 }
 
-QString rootPath(const IsoOptions &o)
-{
-    const QString root = o.text(Opt::root_folder);
-    if (root.isEmpty() || QDir::isAbsolutePath(root))
-        return root;
-    const QString batch = o.text(Opt::batch_folder);
-    return batch.isEmpty() ? root : QDir(batch).filePath(root);
-}
-
 QString isoName(const QString &name, bool folder, const IsoOptions &o)
 {
     const int level = isoLevel(o);
@@ -306,8 +296,9 @@ QString isoName(const QString &name, bool folder, const IsoOptions &o)
     return QString::fromLatin1(out);
 }
 
-void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoot, CheckReport *report)
+void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report)
 {
+    const QString &root = paths.root;
     const bool joliet = o.check(Opt::Joliet);
     const bool jolietLong = o.check(Opt::Joliet_long);
     const bool rock = o.check(Opt::RRRidge)
@@ -375,9 +366,9 @@ void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoo
 
     const bool plainIso = !joliet && !rock;
     const bool sorting = o.check(Opt::sorting) && !o.text(Opt::sorting_list).isEmpty();
-    // The sort file's paths: the root as typed without its trailing slashes,
-    // a slash and the path below it.
-    QString sortPrefix = typedRoot;
+    // The sort file's paths: the root as the command line names it, without
+    // its trailing slashes, a slash and the path below it.
+    QString sortPrefix = root;
     while (sortPrefix.size() > 1 && sortPrefix.endsWith(QLatin1Char('/')))
         sortPrefix.chop(1);
     sortPrefix += QLatin1Char('/');
@@ -461,7 +452,7 @@ void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoo
     if (!sorting)
         return;
     // The sort file, read as genisoimage reads it.
-    const QString sortFile = o.text(Opt::sorting_list);
+    const QString &sortFile = paths.sortFile;
     QFile f(sortFile);
     if (!f.open(QIODevice::ReadOnly)) {
         report->problems.append({true, QStringLiteral("The sort file cannot be read: genisoimage stops."),
@@ -557,8 +548,8 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
     if (o.text(Opt::mkisofs_folder).isEmpty() || !mkisofs.isEmpty())
         command.setProgram(mkisofs.isEmpty() ? exec::findTool(mkisofsFileName()) : mkisofs, exec::Shown::Quoted);
     exec::CommandLine size = sizeRunCommand(command);
-    const QString root = rootPath(o);
-    if (root.isEmpty()) {
+    const MkisoPaths paths = resolvePaths(o);
+    if (paths.root.isEmpty()) {
         report.sizeError = QStringLiteral("Root of CD tree isn't specified");
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
@@ -584,7 +575,7 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.problems.append({true, QStringLiteral("The image is larger than a single-layer DVD."), QString(), {}, 0});
     else if (report.sectors > media()[media().size() - 2].sectors)
         report.problems.append({false, QStringLiteral("The image is larger than any CD."), QString(), {}, 0});
-    checkTree(o, root, o.text(Opt::root_folder), &report);
+    checkTree(o, paths, &report);
     return report;
 }
 
