@@ -112,13 +112,13 @@ int main(int argc, char **argv)
         app::createWindows();
         TMkisofs_form *f = app::windows().Mkisofs_form;
         iso::IsoOptions &o = f->options();
-        o.setText(QStringLiteral("mkisofs_folder"), mkisofs);
-        o.setCheck(QStringLiteral("Joliet"), true);
-        o.setCheck(QStringLiteral("RRRidge"), true);
-        o.setText(QStringLiteral("root_folder"), dir.filePath(QStringLiteral("job/")));
-        o.setText(QStringLiteral("output_folder"), dir.filePath(QStringLiteral("out/")));
-        o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
-        o.setText(QStringLiteral("batch_folder"), dir.filePath(QStringLiteral("bat/")));
+        o.setText(iso::Opt::mkisofs_folder, mkisofs);
+        o.setCheck(iso::Opt::Joliet, true);
+        o.setCheck(iso::Opt::RRRidge, true);
+        o.setText(iso::Opt::root_folder, dir.filePath(QStringLiteral("job/")));
+        o.setText(iso::Opt::output_folder, dir.filePath(QStringLiteral("out/")));
+        o.setText(iso::Opt::output_filename, QStringLiteral("cd.iso"));
+        o.setText(iso::Opt::batch_folder, dir.filePath(QStringLiteral("bat/")));
         const QString image = dir.filePath(QStringLiteral("out/cd.iso"));
         QStringList words;
         for (const QByteArray &w : iso::buildCommandLine(o).command.argv())
@@ -208,15 +208,15 @@ int main(int argc, char **argv)
     // 3. Check on the tree with its sort file (no size run: that is
     //    genisoimage's own time).
     iso::IsoOptions o;
-    o.setText(QStringLiteral("root_folder"), treePath);
-    o.setCheck(QStringLiteral("Joliet"), true);
-    o.setCheck(QStringLiteral("RRRidge"), true);
-    o.setCheck(QStringLiteral("sorting"), true);
-    o.setText(QStringLiteral("sorting_list"), sortFile);
+    o.setText(iso::Opt::root_folder, treePath);
+    o.setCheck(iso::Opt::Joliet, true);
+    o.setCheck(iso::Opt::RRRidge, true);
+    o.setCheck(iso::Opt::sorting, true);
+    o.setText(iso::Opt::sorting_list, sortFile);
     iso::CheckReport report;
     const double check = timeMedian(3, [&] {
         report = iso::CheckReport();
-        iso::checkTree(o, treePath, treePath, &report);
+        iso::checkTree(o, iso::resolvePaths(o), &report);
     });
     qsizetype unmatched = 0;
     for (const iso::CheckProblem &p : report.problems)

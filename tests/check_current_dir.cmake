@@ -3,7 +3,9 @@
 # their own, and the start directory is read once by platform/.
 # Caught: QDir::setCurrent, QDir::current(), QDir::currentPath, chdir,
 # fchdir, getcwd, get_current_dir_name, QDir() / QDir(".") resolving a name,
-# and QFileInfo of a quoted literal relative name made absolute.
+# a QDir made from a path (a relative one counts from the current directory:
+# paths are joined and made absolute through platform/), and QFileInfo of a
+# quoted literal relative name made absolute.
 # Comments and string literals are not searched.
 # Arguments: -DSRC=<source root>
 cmake_minimum_required(VERSION 3.22)
@@ -16,7 +18,9 @@ set(patterns
   "(^|[^A-Za-z0-9_])f?chdir[ \t]*\\("
   "(^|[^A-Za-z0-9_])getcwd[ \t]*\\("
   "get_current_dir_name[ \t]*\\("
-  "QDir[ \t]*\\([ \t]*\\)[ \t]*\\.[ \t]*(absoluteFilePath|absolutePath|canonicalPath|filePath|entryList|exists)")
+  "QDir[ \t]*\\([ \t]*\\)[ \t]*\\.[ \t]*(absoluteFilePath|absolutePath|canonicalPath|filePath|entryList|exists)"
+  "(^|[^A-Za-z0-9_:])QDir[ \t]*[({][ \t]*[^) \t}]"
+  "(^|[^A-Za-z0-9_:])QDir[ \t&*]+[A-Za-z_][A-Za-z0-9_]*[ \t]*[({][ \t]*[^) \t}]")
 # Read with the line's string literals in place.
 set(literal_patterns
   "QDir[ \t]*\\([ \t]*(QStringLiteral\\(|QLatin1String\\()?\"\\.\""

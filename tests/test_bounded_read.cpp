@@ -204,10 +204,11 @@ private slots:
         for (const QString &p : notRegular()) {
             iso::IsoOptions o;
             o.clearAll();
-            o.setCheck(QStringLiteral("sorting"), true);
-            o.setText(QStringLiteral("sorting_list"), p);
+            o.setCheck(iso::Opt::sorting, true);
+            o.setText(iso::Opt::sorting_list, p);
+            o.setText(iso::Opt::root_folder, folder());
             iso::CheckReport r;
-            iso::checkTree(o, folder(), folder(), &r);
+            iso::checkTree(o, iso::resolvePaths(o), &r);
             QCOMPARE(r.problems.size(), 1);
             QCOMPARE(r.problems.first().sentence, QStringLiteral("The sort file cannot be read: genisoimage stops."));
             QCOMPARE(r.problems.first().examples, QStringList{notRegularError(p)});

@@ -9,6 +9,7 @@
 
 #include "exec/command_line.h"
 #include "iso/check.h"
+#include "iso/command_builder.h"
 #include "iso/template_file.h"
 #include "platform/platform.h"
 
@@ -44,10 +45,10 @@ class TestCheck : public QObject
     static QString mkisofs() { return binDir() + QStringLiteral("/mkisofs"); }
     void base(iso::IsoOptions &o, const QString &root)
     {
-        o.setText(QStringLiteral("mkisofs_folder"), mkisofs());
-        o.setText(QStringLiteral("root_folder"), root);
-        o.setText(QStringLiteral("output_folder"), path(QStringLiteral("out/")));
-        o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
+        o.setText(iso::Opt::mkisofs_folder, mkisofs());
+        o.setText(iso::Opt::root_folder, root);
+        o.setText(iso::Opt::output_folder, path(QStringLiteral("out/")));
+        o.setText(iso::Opt::output_filename, QStringLiteral("cd.iso"));
     }
     static const CheckProblem *find(const CheckReport &r, const QString &start)
     {
@@ -59,7 +60,7 @@ class TestCheck : public QObject
     static CheckReport tree(const iso::IsoOptions &o)
     {
         CheckReport r;
-        iso::checkTree(o, iso::rootPath(o), o.text(QStringLiteral("root_folder")), &r);
+        iso::checkTree(o, iso::resolvePaths(o), &r);
         return r;
     }
 
@@ -105,7 +106,7 @@ private slots:
         ours.sort();
         QCOMPARE(ours, written);
         QCOMPARE(iso::isoName(QStringLiteral("my.folder.name"), true, o), QStringLiteral("MY_FOLDE"));
-        o.setCheck(QStringLiteral("ISO_level"), true);
+        o.setCheck(iso::Opt::ISO_level, true);
         o.setIsoLevel(2);
         QCOMPARE(iso::isoName(QStringLiteral("long name here.text"), false, o), QStringLiteral("LONG_NAME_HERE.TEXT"));
     }
@@ -131,7 +132,7 @@ private slots:
             // Joliet, no Rock Ridge, level 1.
             iso::IsoOptions o;
             base(o, root);
-            o.setCheck(QStringLiteral("Joliet"), true);
+            o.setCheck(iso::Opt::Joliet, true);
             const CheckReport r = tree(o);
             const CheckProblem *big = find(r, "Files of 4 GiB");
             QVERIFY(big && big->fatal);
@@ -159,15 +160,15 @@ private slots:
             // deep folders are relocated, the long paths are carried.
             iso::IsoOptions o;
             base(o, root);
-            o.setCheck(QStringLiteral("Joliet"), true);
-            o.setCheck(QStringLiteral("Joliet_long"), true);
-            o.setCheck(QStringLiteral("RRRidge"), true);
-            o.setCheck(QStringLiteral("ISO_level"), true);
+            o.setCheck(iso::Opt::Joliet, true);
+            o.setCheck(iso::Opt::Joliet_long, true);
+            o.setCheck(iso::Opt::RRRidge, true);
+            o.setCheck(iso::Opt::ISO_level, true);
             o.setIsoLevel(3);
-            o.setCheck(QStringLiteral("other_param"), true);
-            o.setText(QStringLiteral("other_param_value"), QStringLiteral("-allow-limited-size"));
-            o.setCheck(QStringLiteral("charset"), true);
-            o.setText(QStringLiteral("charset_value"), QStringLiteral("iso8859-1"));
+            o.setCheck(iso::Opt::other_param, true);
+            o.setText(iso::Opt::other_param_value, QStringLiteral("-allow-limited-size"));
+            o.setCheck(iso::Opt::charset, true);
+            o.setText(iso::Opt::charset_value, QStringLiteral("iso8859-1"));
             const CheckReport r = tree(o);
             QVERIFY(!find(r, "Joliet names over"));
             QVERIFY(!find(r, "Folders 7"));
@@ -211,7 +212,7 @@ private slots:
         ::close(fd);
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("Joliet"), true);
+        o.setCheck(iso::Opt::Joliet, true);
         const CheckReport r = tree(o);
         QCOMPARE(r.entries, 3);
         const CheckProblem *cut = find(r, "Joliet names over 64");
@@ -232,9 +233,9 @@ private slots:
         const QString sortFile = path(QStringLiteral("sort.txt"));
         iso::IsoOptions o;
         base(o, root + QStringLiteral("/"));
-        o.setCheck(QStringLiteral("RRRidge"), true);
-        o.setCheck(QStringLiteral("sorting"), true);
-        o.setText(QStringLiteral("sorting_list"), sortFile);
+        o.setCheck(iso::Opt::RRRidge, true);
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
         auto genisoimageTakes = [&] {
             QProcess p;
             p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
@@ -311,8 +312,8 @@ private slots:
         touch(QStringLiteral("large/part3.bin"), qint64(200) << 20);
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("Joliet"), true);
-        o.setCheck(QStringLiteral("RRRidge"), true);
+        o.setCheck(iso::Opt::Joliet, true);
+        o.setCheck(iso::Opt::RRRidge, true);
         CheckReport r = iso::runCheck(o);
         QVERIFY2(r.sectors > 1000 * 512, qPrintable(r.sizeError));
         QVERIFY(r.sectors < 1100 * 512);
@@ -345,11 +346,71 @@ private slots:
         QVERIFY(find(r, "genisoimage cannot build this image"));
         QVERIFY(r.hasFatal());
         // A program that does not exist is said, not run through a shell.
-        o.setText(QStringLiteral("mkisofs_folder"), path(QStringLiteral("no such; touch pwned")));
+        o.setText(iso::Opt::mkisofs_folder, path(QStringLiteral("no such; touch pwned")));
         r = iso::runCheck(o);
         QCOMPARE(r.sectors, -1);
         QVERIFY(r.sizeError.contains("cannot be started"));
         QVERIFY(!QFileInfo::exists(QStringLiteral("pwned")));
+    }
+
+    // Check walks the tree mkisofs is given and matches the sort lines
+    // against the root the command line names: a relative root counts from
+    // the batch folder, a relative batch folder from Spindle's folder, as in
+    // build.bat. What Check says is then what genisoimage does.
+    void checkSeesWhatMkisofsBuilds_data()
+    {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("sortFile");
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("relative root") << path("sp/bat/") << path("sp/bat/order.lst") << false;
+        QTest::newRow("relative batch folder and sort file, deep tree") << "bat" << "order.lst" << true;
+    }
+    void checkSeesWhatMkisofsBuilds()
+    {
+        QFETCH(QString, batch);
+        QFETCH(QString, sortFile);
+        QFETCH(bool, deep);
+        const QString saved = platform::spindleFolder();
+        platform::setSpindleFolder(path("sp"));
+        const QString tree = path("sp/bat/tree/");
+        QDir(path("sp/bat")).removeRecursively();
+        touch("sp/bat/tree/a.bin", 40000);
+        touch("sp/bat/tree/b.bin", 40000);
+        if (deep)
+            touch("sp/bat/tree/1/2/3/4/5/6/7/8/deep.txt");
+        QVERIFY(writeAll(path("sp/bat/order.lst"), platform::encodePath(tree) + "a.bin 1\n"
+                                                       + platform::encodePath(tree) + "b.bin 300\n"));
+        iso::IsoOptions o;
+        o.setText(iso::Opt::mkisofs_folder, mkisofs());
+        o.setText(iso::Opt::batch_folder, batch);
+        o.setText(iso::Opt::root_folder, QStringLiteral("tree"));
+        o.setText(iso::Opt::output_folder, QStringLiteral("out/"));
+        o.setText(iso::Opt::output_filename, QStringLiteral("cd.iso"));
+        o.setCheck(iso::Opt::Joliet, true); // names for the order reader
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
+        const CheckReport r = iso::runCheck(o);
+        QDir().mkpath(path("sp/bat/out"));
+        const RawRun build = runRaw(iso::buildCommandLine(o).command.argv());
+        platform::setSpindleFolder(saved);
+        QCOMPARE(build.exitCode, 0);
+        const QString image = path("sp/bat/out/cd.iso");
+        // Both lines moved their files.
+        const RawRun order = runRaw({platform::encodePath(binDir() + "/spindle-cli"), "order", "--root",
+                                     platform::encodePath(tree), platform::encodePath(image),
+                                     platform::encodePath(path("sp/bat/order.lst"))});
+        QVERIFY2(order.err.contains("2 of 2 sort lines match"), order.err.constData());
+        QVERIFY2(!find(r, "Sort file lines"), qPrintable(r.text()));
+        // genisoimage leaves out what the deep folder holds: Check says so.
+        QProcess list;
+        list.start(QStringLiteral("isoinfo"), {"-f", "-i", image});
+        QVERIFY(list.waitForFinished(60000));
+        const QByteArray listing = list.readAllStandardOutput();
+        QVERIFY(listing.contains("/B.BIN"));
+        if (deep)
+            QVERIFY(!listing.contains("DEEP.TXT"));
+        QCOMPARE(find(r, "Folders 7 or more levels") != nullptr, deep);
+        QCOMPARE(r.problems.isEmpty(), !deep);
     }
 
     void cleanTreeThroughTheCli()
@@ -364,8 +425,8 @@ private slots:
         f.close();
         iso::IsoOptions o;
         base(o, root);
-        o.setCheck(QStringLiteral("sorting"), true);
-        o.setText(QStringLiteral("sorting_list"), sortFile);
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
         const QString tmpl = path(QStringLiteral("clean.mkiso"));
         QString error;
         QVERIFY2(iso::saveTemplate(tmpl, o, &error), qPrintable(error));

@@ -8,6 +8,7 @@
 #include <QTest>
 
 using iso::IsoOptions;
+using iso::Opt;
 
 class TestIsoOptions : public QObject
 {
@@ -16,56 +17,53 @@ private slots:
     void initialState()
     {
         IsoOptions o;
-        QCOMPARE(o.text("blsegment_value"), QStringLiteral("0x7C0"));
-        QCOMPARE(o.text("blsize_value"), QStringLiteral("4"));
+        QCOMPARE(o.text(Opt::blsegment_value), QStringLiteral("0x7C0"));
+        QCOMPARE(o.text(Opt::blsize_value), QStringLiteral("4"));
         QCOMPARE(o.isoLevel(), 1);
-        for (const char *k : {"ISO_level_value", "charset_value", "boot_cat", "joliet_boot_cat", "sorting_list",
-                              "other_param_value", "other_param_value_2", "boot_image", "no_emulation",
-                              "boot_info_table", "boot_load_segment", "blsegment_value", "boot_load_size",
-                              "blsize_value"})
-            QVERIFY2(!o.isEnabled(k), k);
-        QVERIFY(o.isEnabled("root_folder"));
+        for (Opt k : {Opt::ISO_level_value, Opt::charset_value, Opt::boot_cat, Opt::joliet_boot_cat, Opt::sorting_list, Opt::other_param_value, Opt::other_param_value_2, Opt::boot_image, Opt::no_emulation, Opt::boot_info_table, Opt::boot_load_segment, Opt::blsegment_value, Opt::boot_load_size, Opt::blsize_value})
+            QVERIFY2(!o.isEnabled(k), iso::row(k).name);
+        QVERIFY(o.isEnabled(Opt::root_folder));
     }
 
     void isoLevelAgainst1999()
     {
         IsoOptions o;
-        o.setCheck("ISO9660:1999", true);
-        o.setCheck("ISO_level", true);
-        QVERIFY(!o.check("ISO9660:1999"));
-        QVERIFY(o.isEnabled("ISO_level_value"));
-        o.setCheck("ISO9660:1999", true);
-        QVERIFY(!o.check("ISO_level"));
-        QVERIFY(!o.isEnabled("ISO_level_value"));
-        o.setCheck("ISO9660:1999", false);
-        QVERIFY(!o.check("ISO_level"));
+        o.setCheck(Opt::ISO9660_1999, true);
+        o.setCheck(Opt::ISO_level, true);
+        QVERIFY(!o.check(Opt::ISO9660_1999));
+        QVERIFY(o.isEnabled(Opt::ISO_level_value));
+        o.setCheck(Opt::ISO9660_1999, true);
+        QVERIFY(!o.check(Opt::ISO_level));
+        QVERIFY(!o.isEnabled(Opt::ISO_level_value));
+        o.setCheck(Opt::ISO9660_1999, false);
+        QVERIFY(!o.check(Opt::ISO_level));
     }
 
     void fullAgainstMax()
     {
         IsoOptions o;
-        o.setCheck("full_ISO", true);
-        o.setCheck("max_ISO", true);
-        QVERIFY(!o.check("full_ISO"));
-        o.setCheck("full_ISO", true);
-        QVERIFY(!o.check("max_ISO"));
-        o.setCheck("full_ISO", false);
-        QVERIFY(!o.check("max_ISO")); // unchecking does not check the other
+        o.setCheck(Opt::full_ISO, true);
+        o.setCheck(Opt::max_ISO, true);
+        QVERIFY(!o.check(Opt::full_ISO));
+        o.setCheck(Opt::full_ISO, true);
+        QVERIFY(!o.check(Opt::max_ISO));
+        o.setCheck(Opt::full_ISO, false);
+        QVERIFY(!o.check(Opt::max_ISO)); // unchecking does not check the other
     }
 
     // Enabling never changes content; a non-change runs nothing.
     void bootableLeavesValueFields()
     {
         IsoOptions o;
-        o.setCheck("bootable", true);
-        o.setCheck("boot_load_segment", true);
-        QVERIFY(o.isEnabled("blsegment_value"));
-        o.setCheck("bootable", false);
-        QVERIFY(!o.isEnabled("boot_load_segment"));
-        QVERIFY(o.check("boot_load_segment"));
-        QVERIFY(o.isEnabled("blsegment_value"));
+        o.setCheck(Opt::bootable, true);
+        o.setCheck(Opt::boot_load_segment, true);
+        QVERIFY(o.isEnabled(Opt::blsegment_value));
+        o.setCheck(Opt::bootable, false);
+        QVERIFY(!o.isEnabled(Opt::boot_load_segment));
+        QVERIFY(o.check(Opt::boot_load_segment));
+        QVERIFY(o.isEnabled(Opt::blsegment_value));
         QSignalSpy spy(&o, &IsoOptions::enabledChanged);
-        o.setCheck("bootable", false);
+        o.setCheck(Opt::bootable, false);
         QCOMPARE(spy.count(), 0);
     }
 
@@ -88,46 +86,46 @@ private slots:
         QFETCH(QString, root);
         QFETCH(QString, boot);
         IsoOptions o;
-        o.setText("root_folder", root);
-        o.setText("boot_image", boot);
-        QTEST(o.text("boot_image"), "expected");
+        o.setText(Opt::root_folder, root);
+        o.setText(Opt::boot_image, boot);
+        QTEST(o.text(Opt::boot_image), "expected");
     }
 
     void slashFields()
     {
         IsoOptions o;
-        o.setText("root_folder", R"(C:\cd\)");
-        o.setText("output_folder", R"(D:\iso\)");
-        o.setText("batch_folder", R"(C:\bat\)");
-        o.setText("mkisofs_folder", R"(C:\tools\mkisofs.exe)");
+        o.setText(Opt::root_folder, R"(C:\cd\)");
+        o.setText(Opt::output_folder, R"(D:\iso\)");
+        o.setText(Opt::batch_folder, R"(C:\bat\)");
+        o.setText(Opt::mkisofs_folder, R"(C:\tools\mkisofs.exe)");
         // On Linux the slash form is the name itself.
-        QCOMPARE(o.text("root_folder"), QStringLiteral(R"(C:\cd\)"));
-        QCOMPARE(o.text("output_folder"), QStringLiteral(R"(D:\iso\)"));
-        QCOMPARE(o.text("batch_folder"), QStringLiteral(R"(C:\bat\)"));
-        QCOMPARE(o.text("mkisofs_folder"), QStringLiteral(R"(C:\tools\mkisofs.exe)"));
+        QCOMPARE(o.text(Opt::root_folder), QStringLiteral(R"(C:\cd\)"));
+        QCOMPARE(o.text(Opt::output_folder), QStringLiteral(R"(D:\iso\)"));
+        QCOMPARE(o.text(Opt::batch_folder), QStringLiteral(R"(C:\bat\)"));
+        QCOMPARE(o.text(Opt::mkisofs_folder), QStringLiteral(R"(C:\tools\mkisofs.exe)"));
     }
 
     void clearAll()
     {
         IsoOptions o;
-        o.setCheck("duplicates_once", true);
-        o.setCheck("bootable", true);
-        o.setCheck("boot_load_segment", true);
-        o.setText("blsegment_value", "0x1000");
-        o.setCheck("ISO_level", true);
+        o.setCheck(Opt::duplicates_once, true);
+        o.setCheck(Opt::bootable, true);
+        o.setCheck(Opt::boot_load_segment, true);
+        o.setText(Opt::blsegment_value, "0x1000");
+        o.setCheck(Opt::ISO_level, true);
         o.setIsoLevel(3);
-        o.setText("root_folder", "/x/");
-        o.setText("mkisofs_folder", "/opt/mkisofs");
+        o.setText(Opt::root_folder, "/x/");
+        o.setText(Opt::mkisofs_folder, "/opt/mkisofs");
         o.setComments("note");
         o.clearAll();
-        QCOMPARE(o.text("mkisofs_folder"), QStringLiteral("/opt/mkisofs")); // the tool, not an option
-        QVERIFY(o.check("duplicates_once")); // kept
-        QVERIFY(!o.check("bootable") && !o.check("boot_load_segment"));
-        QCOMPARE(o.text("blsegment_value"), QStringLiteral("0x7C0"));
-        QVERIFY(!o.isEnabled("blsegment_value"));
-        QVERIFY(!o.isEnabled("ISO_level_value"));
+        QCOMPARE(o.text(Opt::mkisofs_folder), QStringLiteral("/opt/mkisofs")); // the tool, not an option
+        QVERIFY(o.check(Opt::duplicates_once)); // kept
+        QVERIFY(!o.check(Opt::bootable) && !o.check(Opt::boot_load_segment));
+        QCOMPARE(o.text(Opt::blsegment_value), QStringLiteral("0x7C0"));
+        QVERIFY(!o.isEnabled(Opt::blsegment_value));
+        QVERIFY(!o.isEnabled(Opt::ISO_level_value));
         QCOMPARE(o.isoLevel(), 1);
-        QVERIFY(o.text("root_folder").isEmpty());
+        QVERIFY(o.text(Opt::root_folder).isEmpty());
         QVERIFY(o.comments().isEmpty());
     }
 };
@@ -139,13 +137,13 @@ private slots:
     void workedExample()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", "/tools/mkisofs");
-        o.setCheck("Joliet", true);
-        o.setCheck("RRRidge", true);
-        o.setText("output_folder", "/iso/");
-        o.setText("output_filename", "cd.iso");
-        o.setText("volume_ID", "DATA");
-        o.setText("root_folder", "/cd/");
+        o.setText(Opt::mkisofs_folder, "/tools/mkisofs");
+        o.setCheck(Opt::Joliet, true);
+        o.setCheck(Opt::RRRidge, true);
+        o.setText(Opt::output_folder, "/iso/");
+        o.setText(Opt::output_filename, "cd.iso");
+        o.setText(Opt::volume_ID, "DATA");
+        o.setText(Opt::root_folder, "/cd/");
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QCOMPARE(b.command.display(), QStringLiteral(R"("/tools/mkisofs" -J -r -o "/iso/cd.iso" -volid "DATA" "/cd/")"));
         QVERIFY(b.messages.isEmpty());
@@ -167,14 +165,14 @@ private slots:
     void allMessagesInRowOrder()
     {
         IsoOptions o;
-        o.setCheck("bootable", true);
-        o.setCheck("no_emulation", true);
-        o.setCheck("boot_load_segment", true);
-        o.setText("blsegment_value", "");
-        o.setCheck("boot_load_size", true);
-        o.setText("blsize_value", "");
-        o.setCheck("charset", true);
-        o.setText("output_folder", "/out/"); // file name missing
+        o.setCheck(Opt::bootable, true);
+        o.setCheck(Opt::no_emulation, true);
+        o.setCheck(Opt::boot_load_segment, true);
+        o.setText(Opt::blsegment_value, "");
+        o.setCheck(Opt::boot_load_size, true);
+        o.setText(Opt::blsize_value, "");
+        o.setCheck(Opt::charset, true);
+        o.setText(Opt::output_folder, "/out/"); // file name missing
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QCOMPARE(b.messages, (QStringList{"Path to mkisofs isn't specified", "Boot load segment value isn't specified",
                                           "Boot load size value isn't specified", "Output charset isn't specified",
@@ -186,24 +184,20 @@ private slots:
     void everyPieceInOrder()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", "/bin/mkisofs");
-        for (const char *k : {"Joliet", "Joliet_long", "full_ISO", "RRRidge", "ISO_level", "Omit_ver_nr", "Verbose",
-                              "multidot", "omit_period", "allow_lowercase", "no_iso_translate", "relaxed_filenames",
-                              "duplicates_once", "other_param", "other_param_2", "sorting", "bootable",
-                              "boot_info_table", "boot_load_segment", "boot_load_size", "charset", "boot_cat",
-                              "joliet_boot_cat", "no_emulation"})
+        o.setText(Opt::mkisofs_folder, "/bin/mkisofs");
+        for (Opt k : {Opt::Joliet, Opt::Joliet_long, Opt::full_ISO, Opt::RRRidge, Opt::ISO_level, Opt::Omit_ver_nr, Opt::Verbose, Opt::multidot, Opt::omit_period, Opt::allow_lowercase, Opt::no_iso_translate, Opt::relaxed_filenames, Opt::duplicates_once, Opt::other_param, Opt::other_param_2, Opt::sorting, Opt::bootable, Opt::boot_info_table, Opt::boot_load_segment, Opt::boot_load_size, Opt::charset, Opt::boot_cat, Opt::joliet_boot_cat, Opt::no_emulation})
             o.setCheck(k, true);
         o.setIsoLevel(2);
-        o.setText("other_param_value", "-a -b");
-        o.setText("other_param_value_2", "-c");
-        o.setText("sorting_list", "/s.lst");
-        o.setText("charset_value", "iso8859-1");
-        o.setText("output_folder", "/o");
-        o.setText("output_filename", "x.iso");
-        o.setText("root_folder", "/r/");
-        o.setText("boot_image", "b\"q.bin");
-        for (const char *k : {"preparer", "volume_ID", "app_ID", "publisher_ID", "sys_ID"})
-            o.setText(k, QString::fromLatin1(k).left(2));
+        o.setText(Opt::other_param_value, "-a -b");
+        o.setText(Opt::other_param_value_2, "-c");
+        o.setText(Opt::sorting_list, "/s.lst");
+        o.setText(Opt::charset_value, "iso8859-1");
+        o.setText(Opt::output_folder, "/o");
+        o.setText(Opt::output_filename, "x.iso");
+        o.setText(Opt::root_folder, "/r/");
+        o.setText(Opt::boot_image, "b\"q.bin");
+        for (Opt k : {Opt::preparer, Opt::volume_ID, Opt::app_ID, Opt::publisher_ID, Opt::sys_ID})
+            o.setText(k, QString::fromLatin1(iso::row(k).name).left(2));
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QCOMPARE(b.command.display(),
                  QStringLiteral("\"/bin/mkisofs\" -J -joliet-long -l -r -iso-level 2 -N -v -allow-multidot -d "
@@ -223,24 +217,25 @@ private slots:
         const QString saved = platform::spindleFolder();
         platform::setSpindleFolder("/spindle");
         IsoOptions o;
-        o.setText("mkisofs_folder", "tools/mkisofs");
-        o.setText("output_folder", "out");
-        o.setText("output_filename", "data.iso");
-        o.setText("root_folder", "--help");
-        o.setCheck("sorting", true);
-        o.setText("sorting_list", "s.lst");
-        o.setText("batch_folder", "bat");
+        o.setText(Opt::mkisofs_folder, "tools/mkisofs");
+        o.setText(Opt::output_folder, "out");
+        o.setText(Opt::output_filename, "data.iso");
+        o.setText(Opt::root_folder, "--help");
+        o.setCheck(Opt::sorting, true);
+        o.setText(Opt::sorting_list, "s.lst");
+        o.setText(Opt::batch_folder, "bat");
         iso::BuiltCommand b = iso::buildCommandLine(o);
         QVERIFY(b.messages.isEmpty());
         QCOMPARE(words(b.command),
                  (QStringList{"/spindle/bat/tools/mkisofs", "-sort", "/spindle/bat/s.lst", "-o",
                               "/spindle/bat/out/data.iso", "/spindle/bat/--help"}));
-        QCOMPARE(iso::batchFilePath("bat"), QStringLiteral("/spindle/bat/build.bat"));
-        QCOMPARE(iso::outputImagePath(o), QStringLiteral("/spindle/bat/out/data.iso"));
+        const iso::MkisoPaths paths = iso::resolvePaths(o);
+        QCOMPARE(paths.batchFile, QStringLiteral("/spindle/bat/build.bat"));
+        QCOMPARE(paths.output, QStringLiteral("/spindle/bat/out/data.iso"));
         // No batch folder: Spindle's folder; a bare program name is looked up.
-        o.setText("batch_folder", "");
-        o.setText("mkisofs_folder", "mkisofs");
-        o.setText("output_folder", "/tmp/out");
+        o.setText(Opt::batch_folder, "");
+        o.setText(Opt::mkisofs_folder, "mkisofs");
+        o.setText(Opt::output_folder, "/tmp/out");
         b = iso::buildCommandLine(o);
         QCOMPARE(words(b.command),
                  (QStringList{"mkisofs", "-sort", "/spindle/s.lst", "-o", "/tmp/out/data.iso", "/spindle/--help"}));
@@ -254,12 +249,12 @@ private slots:
     void valuesWithQuotesAndBackslashesSurvive()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", "/opt/my tools/mkisofs");
-        o.setText("output_folder", "/out dir/");
-        o.setText("output_filename", "a\"b.iso");
-        o.setText("preparer", "tail\\");
-        o.setText("volume_ID", "My \"Disc\"");
-        o.setText("root_folder", "/src dir/");
+        o.setText(Opt::mkisofs_folder, "/opt/my tools/mkisofs");
+        o.setText(Opt::output_folder, "/out dir/");
+        o.setText(Opt::output_filename, "a\"b.iso");
+        o.setText(Opt::preparer, "tail\\");
+        o.setText(Opt::volume_ID, "My \"Disc\"");
+        o.setText(Opt::root_folder, "/src dir/");
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QVERIFY(b.messages.isEmpty());
         QCOMPARE(words(b.command),
@@ -270,10 +265,10 @@ private slots:
     void programPathWithQuoteIsRefused()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", "/opt/a\"b/mkisofs");
-        o.setText("output_folder", "/o/");
-        o.setText("output_filename", "x.iso");
-        o.setText("root_folder", "/r/");
+        o.setText(Opt::mkisofs_folder, "/opt/a\"b/mkisofs");
+        o.setText(Opt::output_folder, "/o/");
+        o.setText(Opt::output_filename, "x.iso");
+        o.setText(Opt::root_folder, "/r/");
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QCOMPARE(b.messages, QStringList{"Path to mkisofs can't hold a double quote"});
     }
@@ -281,12 +276,12 @@ private slots:
     void disabledBootSwitchesLeftOut()
     {
         IsoOptions o;
-        o.setCheck("bootable", true);
-        for (const char *k : {"boot_info_table", "boot_cat", "joliet_boot_cat", "boot_load_size"})
+        o.setCheck(Opt::bootable, true);
+        for (Opt k : {Opt::boot_info_table, Opt::boot_cat, Opt::joliet_boot_cat, Opt::boot_load_size})
             o.setCheck(k, true);
-        o.setCheck("bootable", false);
-        o.setCheck("ISO9660:1999", true);
-        o.setCheck("other_param", true); // checked, empty: nothing, no message
+        o.setCheck(Opt::bootable, false);
+        o.setCheck(Opt::ISO9660_1999, true);
+        o.setCheck(Opt::other_param, true); // checked, empty: nothing, no message
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         QCOMPARE(b.command.display(), QStringLiteral(" -iso-level 4"));
         QCOMPARE(b.messages.size(), 3);

@@ -82,6 +82,13 @@ private slots:
         QVERIFY(!f->SpinEdit1->isEnabled() && !f->Edit10->isEnabled() && !f->Edit5->isEnabled());
         QVERIFY(!f->BTopenBimg->isEnabled() && !f->Button5->isEnabled() && !f->CheckBox14->isEnabled());
         QCOMPARE(f->findChild<QPushButton *>("MkBatBT")->text().remove(QLatin1Char('&')), QStringLiteral("Make Batch"));
+        // Every option row has its control, with the row's tooltip.
+        for (const iso::OptionRow &r : iso::optionRows()) {
+            if (r.key == iso::Opt::comment_1)
+                continue;
+            auto *w = f->findChild<QWidget *>(QLatin1String(r.control));
+            QVERIFY2(w && w->toolTip() == QString::fromUtf8(r.tooltip), r.name);
+        }
     }
 
     void activation()

@@ -162,11 +162,11 @@ private slots:
 
         iso::IsoOptions o;
         o.clearAll();
-        o.setText(QStringLiteral("root_folder"), m_root);
-        o.setCheck(QStringLiteral("sorting"), true);
-        o.setText(QStringLiteral("sorting_list"), sortFile);
+        o.setText(iso::Opt::root_folder, m_root);
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, sortFile);
         iso::CheckReport report;
-        iso::checkTree(o, m_root, m_root, &report);
+        iso::checkTree(o, iso::resolvePaths(o), &report);
         const QString check = report.text();
 
         auto *dialogs = new FakeDialogs;

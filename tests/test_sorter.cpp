@@ -418,12 +418,12 @@ private slots:
 
         iso::IsoOptions o;
         o.clearAll();
-        o.setText("mkisofs_folder", binDir() + "/mkisofs");
-        o.setText("root_folder", tmp("bytes") + "/");
-        o.setText("output_folder", m_tmp.path() + "/");
-        o.setText("output_filename", "bytes.iso");
-        o.setCheck("sorting", true);
-        o.setText("sorting_list", tmp("bytes.lst"));
+        o.setText(iso::Opt::mkisofs_folder, binDir() + "/mkisofs");
+        o.setText(iso::Opt::root_folder, tmp("bytes") + "/");
+        o.setText(iso::Opt::output_folder, m_tmp.path() + "/");
+        o.setText(iso::Opt::output_filename, "bytes.iso");
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, tmp("bytes.lst"));
         QStringList args = words(iso::buildCommandLine(o).command);
         QProcess p;
         p.setWorkingDirectory(m_tmp.path());
@@ -553,12 +553,12 @@ private slots:
 
         iso::IsoOptions o;
         o.clearAll();
-        o.setText("mkisofs_folder", binDir() + "/mkisofs");
-        o.setText("root_folder", root + "/");
-        o.setText("output_folder", m_tmp.path() + "/");
-        o.setText("output_filename", "sorted.iso");
-        o.setCheck("sorting", true);
-        o.setText("sorting_list", tmp("image.lst"));
+        o.setText(iso::Opt::mkisofs_folder, binDir() + "/mkisofs");
+        o.setText(iso::Opt::root_folder, root + "/");
+        o.setText(iso::Opt::output_folder, m_tmp.path() + "/");
+        o.setText(iso::Opt::output_filename, "sorted.iso");
+        o.setCheck(iso::Opt::sorting, true);
+        o.setText(iso::Opt::sorting_list, tmp("image.lst"));
         const QString commandLine = iso::buildCommandLine(o).command.display();
         QVERIFY(commandLine.contains(" -sort "));
         QStringList args = words(iso::buildCommandLine(o).command);

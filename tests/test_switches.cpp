@@ -8,6 +8,11 @@
 #include <QTest>
 
 using iso::IsoOptions;
+using iso::Opt;
+using Opts = QList<Opt>;
+using Texts = QList<std::pair<Opt, QString>>;
+Q_DECLARE_METATYPE(Opts)
+Q_DECLARE_METATYPE(Texts)
 
 class TestSwitches : public QObject
 {
@@ -18,10 +23,10 @@ class TestSwitches : public QObject
     // Writes build.bat for the options and runs it as Run Batch does.
     int runBatch(IsoOptions &o, const QString &name, QByteArray *output)
     {
-        o.setText("mkisofs_folder", binDir() + "/mkisofs");
-        o.setText("root_folder", path("tree/"));
-        o.setText("output_folder", path("out/"));
-        o.setText("output_filename", name);
+        o.setText(iso::Opt::mkisofs_folder, binDir() + "/mkisofs");
+        o.setText(iso::Opt::root_folder, path("tree/"));
+        o.setText(iso::Opt::output_folder, path("out/"));
+        o.setText(iso::Opt::output_filename, name);
         const iso::BuiltCommand b = iso::buildCommandLine(o);
         writeAll(path("build.bat"), iso::batchFile(b.command));
         QProcess p;
@@ -47,35 +52,32 @@ private slots:
 
     void switches_data()
     {
-        QTest::addColumn<QStringList>("checks");
-        QTest::addColumn<QStringList>("texts"); // key=value
+        QTest::addColumn<Opts>("checks");
+        QTest::addColumn<Texts>("texts");
         QTest::addColumn<int>("isoLevel");
-        QTest::newRow("naming") << QStringList{"Joliet", "Joliet_long", "RRRidge", "ISO_level", "Omit_ver_nr", "Verbose",
-                                               "multidot", "omit_period", "allow_lowercase", "no_iso_translate",
-                                               "relaxed_filenames"}
-                                << QStringList{} << 3;
+        QTest::newRow("naming") << Opts{Opt::Joliet, Opt::Joliet_long, Opt::RRRidge, Opt::ISO_level, Opt::Omit_ver_nr, Opt::Verbose, Opt::multidot, Opt::omit_period, Opt::allow_lowercase, Opt::no_iso_translate, Opt::relaxed_filenames}
+                                << Texts{} << 3;
         QTest::newRow("full names, 1999, charset")
-            << QStringList{"full_ISO", "ISO9660:1999", "charset"} << QStringList{"charset_value=iso8859-1"} << 1;
+            << Opts{Opt::full_ISO, Opt::ISO9660_1999, Opt::charset} << Texts{{Opt::charset_value, "iso8859-1"}} << 1;
         QTest::newRow("max names, free parameters")
-            << QStringList{"max_ISO", "ISO_level", "other_param", "other_param_2"}
-            << QStringList{"other_param_value=-V FREEVOL", "other_param_value_2=-quiet"} << 2;
+            << Opts{Opt::max_ISO, Opt::ISO_level, Opt::other_param, Opt::other_param_2}
+            << Texts{{Opt::other_param_value, "-V FREEVOL"}, {Opt::other_param_value_2, "-quiet"}} << 2;
         QTest::newRow("boot switches")
-            << QStringList{"Joliet", "bootable", "no_emulation", "boot_info_table", "boot_load_segment", "boot_load_size",
-                           "boot_cat", "joliet_boot_cat"}
-            << QStringList{"boot_image=" + path("tree/boot/l.bin")} << 1;
+            << Opts{Opt::Joliet, Opt::bootable, Opt::no_emulation, Opt::boot_info_table, Opt::boot_load_segment, Opt::boot_load_size, Opt::boot_cat, Opt::joliet_boot_cat}
+            << Texts{{Opt::boot_image, path("tree/boot/l.bin")}} << 1;
     }
     void switches()
     {
-        QFETCH(QStringList, checks);
-        QFETCH(QStringList, texts);
+        QFETCH(Opts, checks);
+        QFETCH(Texts, texts);
         QFETCH(int, isoLevel);
         IsoOptions o;
-        for (const QString &k : checks)
+        for (Opt k : checks)
             o.setCheck(k, true);
         o.setIsoLevel(isoLevel);
-        o.setText("root_folder", path("tree/"));
-        for (const QString &kv : texts)
-            o.setText(kv.section('=', 0, 0), kv.section('=', 1));
+        o.setText(iso::Opt::root_folder, path("tree/"));
+        for (const auto &[k, v] : texts)
+            o.setText(k, v);
         const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_').remove(',') + ".iso";
         QByteArray out;
         const int code = runBatch(o, name, &out);
@@ -87,7 +89,7 @@ private slots:
     void duplicatesOnceRefused()
     {
         IsoOptions o;
-        o.setCheck("duplicates_once", true);
+        o.setCheck(iso::Opt::duplicates_once, true);
         QByteArray out;
         QVERIFY(runBatch(o, "dup.iso", &out) != 0);
         QVERIFY2(out.contains("invalid option"), out.constData());

@@ -19,18 +19,18 @@ private slots:
     void roundTrip()
     {
         IsoOptions a;
-        a.setText("mkisofs_folder", "/opt/mkisofs");
-        a.setCheck("Joliet", true);
-        a.setCheck("max_ISO", true);
-        a.setCheck("ISO_level", true);
+        a.setText(Opt::mkisofs_folder, "/opt/mkisofs");
+        a.setCheck(Opt::Joliet, true);
+        a.setCheck(Opt::max_ISO, true);
+        a.setCheck(Opt::ISO_level, true);
         a.setIsoLevel(3);
-        a.setCheck("bootable", true);
-        a.setText("root_folder", "/tree/");
-        a.setText("boot_image", "/tree/isolinux/isolinux.bin");
-        a.setCheck("boot_load_size", true);
-        a.setText("blsize_value", "8");
-        a.setText("volume_ID", "Caf\u00e9 \"vol\"");
-        a.setCheck("duplicates_once", true);
+        a.setCheck(Opt::bootable, true);
+        a.setText(Opt::root_folder, "/tree/");
+        a.setText(Opt::boot_image, "/tree/isolinux/isolinux.bin");
+        a.setCheck(Opt::boot_load_size, true);
+        a.setText(Opt::blsize_value, "8");
+        a.setText(Opt::volume_ID, "Caf\u00e9 \"vol\"");
+        a.setCheck(Opt::duplicates_once, true);
         a.setComments("first line\nsecond line \u00fd and \u00fe");
         QString error;
         QVERIFY(saveTemplate(path("a.mkiso"), a, &error));
@@ -39,16 +39,12 @@ private slots:
         b.clearAll();
         QCOMPARE(loadTemplate(path("a.mkiso"), b, &error), LoadResult::Loaded);
         QCOMPARE(buildCommandLine(b).command, buildCommandLine(a).command);
-        QCOMPARE(b.text("boot_image"), QStringLiteral("isolinux/isolinux.bin"));
+        QCOMPARE(b.text(Opt::boot_image), QStringLiteral("isolinux/isolinux.bin"));
         QCOMPARE(b.isoLevel(), 3);
         QCOMPARE(b.comments(), a.comments());
-        QCOMPARE(b.text("volume_ID"), a.text("volume_ID"));
-        for (const OptionDef &d : optionTable()) {
-            if (d.kind == OptionKind::Check)
-                QVERIFY2(a.check(d.key) == b.check(d.key), d.key);
-            else if (d.kind == OptionKind::Text && QByteArray(d.key) != "comment_1")
-                QVERIFY2(a.text(d.key) == b.text(d.key), d.key);
-        }
+        QCOMPARE(b.text(Opt::volume_ID), a.text(Opt::volume_ID));
+        for (const OptionRow &r : optionRows())
+            QVERIFY2(a.value(r.key) == b.value(r.key), r.name);
         const QByteArray raw = readAll(path("a.mkiso"));
         QVERIFY(raw.startsWith("[Make_ISO template file]\r\nversion=2\r\n[File]\r\nJoliet=1\r\n"));
         QVERIFY(raw.contains("comment_1=first line\xC3\xBD\xC3\xBEsecond line \xC3\xBD and \xC3\xBE\r\n"));
@@ -62,14 +58,13 @@ private slots:
         IsoOptions o;
         QString error;
         QCOMPARE(loadTemplate(path("v.mkiso"), o, &error), LoadResult::Loaded);
-        for (const char *k : {"Joliet", "Joliet_long", "full_ISO", "RRRidge", "ISO9660:1999", "Omit_ver_nr", "Verbose",
-                              "boot_cat", "joliet_boot_cat"})
-            QVERIFY2(o.check(k), k);
-        QVERIFY(!o.check("max_ISO") && !o.check("ISO_level"));
-        QVERIFY(!o.isEnabled("boot_cat"));
-        QCOMPARE(o.text("blsegment_value"), QStringLiteral("0x7C0"));
-        QCOMPARE(o.text("blsize_value"), QStringLiteral("4"));
-        QVERIFY(o.text("root_folder").isEmpty());
+        for (Opt k : {Opt::Joliet, Opt::Joliet_long, Opt::full_ISO, Opt::RRRidge, Opt::ISO9660_1999, Opt::Omit_ver_nr, Opt::Verbose, Opt::boot_cat, Opt::joliet_boot_cat})
+            QVERIFY2(o.check(k), row(k).name);
+        QVERIFY(!o.check(Opt::max_ISO) && !o.check(Opt::ISO_level));
+        QVERIFY(!o.isEnabled(Opt::boot_cat));
+        QCOMPARE(o.text(Opt::blsegment_value), QStringLiteral("0x7C0"));
+        QCOMPARE(o.text(Opt::blsize_value), QStringLiteral("4"));
+        QVERIFY(o.text(Opt::root_folder).isEmpty());
     }
 
     void wrongVersions()
@@ -80,7 +75,7 @@ private slots:
             writeAll(path("w.mkiso"), text + "[File]\r\nJoliet=1\r\n");
             IsoOptions o;
             QCOMPARE(loadTemplate(path("w.mkiso"), o, &error), LoadResult::WrongVersion);
-            QVERIFY(!o.check("Joliet"));
+            QVERIFY(!o.check(Opt::Joliet));
         }
         IsoOptions o;
         QCOMPARE(loadTemplate(path("missing.mkiso"), o, &error), LoadResult::WrongVersion);
@@ -94,13 +89,13 @@ private slots:
         IsoOptions o;
         QString error;
         QCOMPARE(loadTemplate(path("p.mkiso"), o, &error), LoadResult::Loaded);
-        QVERIFY(o.check("max_ISO") && !o.check("full_ISO"));
-        QVERIFY(o.check("ISO9660:1999") && !o.check("ISO_level"));
-        QVERIFY(!o.isEnabled("ISO_level_value"));
+        QVERIFY(o.check(Opt::max_ISO) && !o.check(Opt::full_ISO));
+        QVERIFY(o.check(Opt::ISO9660_1999) && !o.check(Opt::ISO_level));
+        QVERIFY(!o.isEnabled(Opt::ISO_level_value));
         QCOMPARE(o.isoLevel(), 3);
-        QVERIFY(!o.check("Joliet"));
-        QVERIFY(o.check("RRRidge")); // not a number: the default
-        QVERIFY(o.check("Verbose") && !o.check("Omit_ver_nr"));
+        QVERIFY(!o.check(Opt::Joliet));
+        QVERIFY(o.check(Opt::RRRidge)); // not a number: the default
+        QVERIFY(o.check(Opt::Verbose) && !o.check(Opt::Omit_ver_nr));
         writeAll(path("p0.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[File]\r\nISO_level_value=0\r\n");
         QCOMPARE(loadTemplate(path("p0.mkiso"), o, &error), LoadResult::Loaded);
         QCOMPARE(o.isoLevel(), 1);
@@ -114,7 +109,7 @@ private slots:
         IsoOptions o;
         QString error;
         QCOMPARE(loadTemplate(path("win.mkiso"), o, &error), LoadResult::Loaded);
-        QCOMPARE(o.text("preparer"), QStringLiteral("Jos\u00e9"));
+        QCOMPARE(o.text(Opt::preparer), QStringLiteral("Jos\u00e9"));
         QCOMPARE(o.comments(), QStringLiteral("one\ntwo\nthree\n\n"));
     }
 
@@ -153,7 +148,7 @@ private slots:
     {
         writeAll(path("k.mkiso"), "; my notes\r\n[Mine]\r\nx=1\r\n\r\n[File]\r\nJoliet=0\r\nextra=keep\r\n\r\n[Tail]\r\ny=2\r\n");
         IsoOptions o;
-        o.setCheck("Joliet", true);
+        o.setCheck(Opt::Joliet, true);
         QString error;
         QVERIFY(saveTemplate(path("k.mkiso"), o, &error));
         const QByteArray raw = readAll(path("k.mkiso"));
@@ -183,20 +178,20 @@ private slots:
             writeAll(path("c.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[File]\r\nJoliet=0\r\n"
                                       "[Info]\r\nvolume_ID=" + value + "\r\n");
             IsoOptions o;
-            o.setText("volume_ID", "before");
-            o.setCheck("Joliet", true);
+            o.setText(Opt::volume_ID, "before");
+            o.setCheck(Opt::Joliet, true);
             QString error;
             QCOMPARE(loadTemplate(path("c.mkiso"), o, &error), LoadResult::Refused);
             QVERIFY2(error.contains("volume_ID"), qPrintable(error));
-            QCOMPARE(o.text("volume_ID"), QStringLiteral("before"));
-            QVERIFY(o.check("Joliet"));
+            QCOMPARE(o.text(Opt::volume_ID), QStringLiteral("before"));
+            QVERIFY(o.check(Opt::Joliet));
         }
         // A tab is text, as in a comment typed by the user.
         writeAll(path("t.mkiso"), "[Make_ISO template file]\r\nversion=2\r\n[Info]\r\nvolume_ID=A\tB\r\n");
         IsoOptions o;
         QString error;
         QCOMPARE(loadTemplate(path("t.mkiso"), o, &error), LoadResult::Loaded);
-        QCOMPARE(o.text("volume_ID"), QStringLiteral("A\tB"));
+        QCOMPARE(o.text(Opt::volume_ID), QStringLiteral("A\tB"));
     }
 
     void profileIntegers()
@@ -214,9 +209,9 @@ private slots:
     void cliBatch()
     {
         IsoOptions o;
-        o.setText("mkisofs_folder", "/from/template");
-        o.setCheck("Joliet", true);
-        o.setText("root_folder", "/r/");
+        o.setText(Opt::mkisofs_folder, "/from/template");
+        o.setCheck(Opt::Joliet, true);
+        o.setText(Opt::root_folder, "/r/");
         QString error;
         QVERIFY(saveTemplate(path("cli.mkiso"), o, &error));
         QDir().mkpath(path("bat"));
@@ -229,8 +224,8 @@ private slots:
         QCOMPARE(p.readAllStandardError(), QByteArray("Output folder or file name isn't specified\nbuild.bat not written\n"));
         QVERIFY(!QFile::exists(path("bat/build.bat")));
 
-        o.setText("output_folder", "/o/");
-        o.setText("output_filename", "x.iso");
+        o.setText(Opt::output_folder, "/o/");
+        o.setText(Opt::output_filename, "x.iso");
         QVERIFY(saveTemplate(path("cli.mkiso"), o, &error));
         p.start(binDir() + "/spindle-cli", {"batch", path("cli.mkiso"), "--mkisofs", "/usr/bin/mk", "--write", path("bat")});
         QVERIFY(p.waitForFinished(10000));

@@ -49,7 +49,7 @@ int batch(const QStringList &argsIn)
     }
     // Paths given here count from where spindle-cli was started.
     templatePath = platform::absolutePath(templatePath);
-    if (!QFileInfo::exists(templatePath)) {
+    if (!platform::fileExists(templatePath) && !platform::isFolder(templatePath)) {
         std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
         return 1;
     }
@@ -58,12 +58,12 @@ int batch(const QStringList &argsIn)
     if (!loadTemplateOrSay(templatePath, options))
         return 1;
     if (haveMkisofs)
-        options.setText(QStringLiteral("mkisofs_folder"), mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs) : mkisofs);
+        options.setText(iso::Opt::mkisofs_folder, mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs) : mkisofs);
     // build.bat goes where --write says and runs there: the template's
     // relative paths count from that folder.
     if (!writeFolder.isEmpty()) {
         writeFolder = platform::absolutePath(writeFolder);
-        options.setText(QStringLiteral("batch_folder"), writeFolder);
+        options.setText(iso::Opt::batch_folder, writeFolder);
     }
 
     const iso::BuiltCommand built = iso::buildCommandLine(options);
@@ -79,7 +79,7 @@ int batch(const QStringList &argsIn)
             return 1;
         }
         QString error;
-        if (!iso::writeBatchFile(writeFolder, built.command, &error)) {
+        if (!iso::writeBatchFile(iso::resolvePaths(options).batchFile, built.command, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return 1;
         }

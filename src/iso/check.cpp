@@ -8,7 +8,6 @@
 #include "exec/tools.h"
 #include "platform/platform.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
@@ -58,10 +57,10 @@ bool isDChar(char c)
 bool freeParameter(const IsoOptions &o, const QStringList &words)
 {
     QStringList params;
-    if (o.check(QStringLiteral("other_param")))
-        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(QStringLiteral("other_param_value"))).mid(1);
-    if (o.check(QStringLiteral("other_param_2")))
-        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(QStringLiteral("other_param_value_2"))).mid(1);
+    if (o.check(Opt::other_param))
+        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(Opt::other_param_value)).mid(1);
+    if (o.check(Opt::other_param_2))
+        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(Opt::other_param_value_2)).mid(1);
     for (const QString &w : words)
         if (params.contains(w))
             return true;
@@ -70,9 +69,9 @@ bool freeParameter(const IsoOptions &o, const QStringList &words)
 
 int isoLevel(const IsoOptions &o)
 {
-    if (o.check(QStringLiteral("ISO9660:1999")))
+    if (o.check(Opt::ISO9660_1999))
         return 4;
-    return o.check(QStringLiteral("ISO_level")) ? o.isoLevel() : 1;
+    return o.check(Opt::ISO_level) ? o.isoLevel() : 1;
 }
 
 QString megabytes(qint64 sectors)
@@ -214,28 +213,19 @@ bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList
     return true;
 }
 
-QString rootPath(const IsoOptions &o)
-{
-    const QString root = o.text(QStringLiteral("root_folder"));
-    if (root.isEmpty() || QDir::isAbsolutePath(root))
-        return root;
-    const QString batch = o.text(QStringLiteral("batch_folder"));
-    return batch.isEmpty() ? root : QDir(batch).filePath(root);
-}
-
 QString isoName(const QString &name, bool folder, const IsoOptions &o)
 {
     const int level = isoLevel(o);
     if (level >= 4)
         return name;
-    const bool lower = o.check(QStringLiteral("allow_lowercase"));
-    const bool relaxed = o.check(QStringLiteral("relaxed_filenames"));
-    const bool multidot = o.check(QStringLiteral("multidot"));
-    const bool omitPeriod = o.check(QStringLiteral("omit_period"));
+    const bool lower = o.check(Opt::allow_lowercase);
+    const bool relaxed = o.check(Opt::relaxed_filenames);
+    const bool multidot = o.check(Opt::multidot);
+    const bool omitPeriod = o.check(Opt::omit_period);
     qsizetype limit = 31;
-    if (o.check(QStringLiteral("max_ISO")))
+    if (o.check(Opt::max_ISO))
         limit = 37;
-    else if (level == 1 && !o.check(QStringLiteral("full_ISO")))
+    else if (level == 1 && !o.check(Opt::full_ISO))
         limit = 0; // 8.3
     // genisoimage maps bytes, so a character of several bytes becomes as many.
     const QByteArray bytes = platform::encodePath(name);
@@ -273,11 +263,12 @@ QString isoName(const QString &name, bool folder, const IsoOptions &o)
     return QString::fromLatin1(out);
 }
 
-void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoot, CheckReport *report)
+void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report)
 {
-    const bool joliet = o.check(QStringLiteral("Joliet"));
-    const bool jolietLong = o.check(QStringLiteral("Joliet_long"));
-    const bool rock = o.check(QStringLiteral("RRRidge"))
+    const QString &root = paths.root;
+    const bool joliet = o.check(Opt::Joliet);
+    const bool jolietLong = o.check(Opt::Joliet_long);
+    const bool rock = o.check(Opt::RRRidge)
                       || freeParameter(o, {QStringLiteral("-R"), QStringLiteral("-r"), QStringLiteral("-rock"),
                                            QStringLiteral("-rational-rock")});
     const bool deepAllowed = rock || freeParameter(o, {QStringLiteral("-D"), QStringLiteral("-disable-deep-relocation")});
@@ -286,9 +277,9 @@ void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoo
     const qsizetype jolietMax = jolietLong ? 103 : 64;
 
     // Names in the output character set: Rock Ridge names are written in it.
-    const QString charsetName = o.text(QStringLiteral("charset_value"));
+    const QString charsetName = o.text(Opt::charset_value);
     const std::function<bool(const QString &)> carries = [&]() -> std::function<bool(const QString &)> {
-        if (!rock || !o.check(QStringLiteral("charset")) || charsetName.isEmpty())
+        if (!rock || !o.check(Opt::charset) || charsetName.isEmpty())
             return {};
         QString key = charsetName.toLower();
         key.remove(QLatin1Char('-')).remove(QLatin1Char('_'));
@@ -341,10 +332,10 @@ void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoo
                      QString(), {}};
 
     const bool plainIso = !joliet && !rock;
-    const bool sorting = o.check(QStringLiteral("sorting")) && !o.text(QStringLiteral("sorting_list")).isEmpty();
-    // The sort file's paths: the root as typed without its trailing slashes,
-    // a slash and the path below it.
-    QString sortPrefix = typedRoot;
+    const bool sorting = o.check(Opt::sorting) && !o.text(Opt::sorting_list).isEmpty();
+    // The sort file's paths: the root as the command line names it, without
+    // its trailing slashes, a slash and the path below it.
+    QString sortPrefix = root;
     while (sortPrefix.size() > 1 && sortPrefix.endsWith(QLatin1Char('/')))
         sortPrefix.chop(1);
     sortPrefix += QLatin1Char('/');
@@ -426,7 +417,7 @@ void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoo
             report->problems.append({g->fatal, g->sentence, g->fix, g->examples, g->count});
 
     if (sorting)
-        checkSortFile(o.text(QStringLiteral("sorting_list")), sortPrefix, sortPaths, &report->problems);
+        checkSortFile(paths.sortFile, sortPrefix, sortPaths, &report->problems);
 }
 
 CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
@@ -436,11 +427,11 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
     // Without a program path the command has no program: the tool found the
     // usual way stands in.
     exec::CommandLine command = built.command;
-    if (o.text(QStringLiteral("mkisofs_folder")).isEmpty() || !mkisofs.isEmpty())
+    if (o.text(Opt::mkisofs_folder).isEmpty() || !mkisofs.isEmpty())
         command.setProgram(mkisofs.isEmpty() ? exec::findTool(mkisofsFileName()) : mkisofs, exec::Shown::Quoted);
     exec::CommandLine size = sizeRunCommand(command);
-    const QString root = rootPath(o);
-    if (root.isEmpty()) {
+    const MkisoPaths paths = resolvePaths(o);
+    if (paths.root.isEmpty()) {
         report.sizeError = QStringLiteral("Root of CD tree isn't specified");
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
@@ -466,7 +457,7 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.problems.append({true, QStringLiteral("The image is larger than a single-layer DVD."), QString(), {}, 0});
     else if (report.sectors > media()[media().size() - 2].sectors)
         report.problems.append({false, QStringLiteral("The image is larger than any CD."), QString(), {}, 0});
-    checkTree(o, root, o.text(QStringLiteral("root_folder")), &report);
+    checkTree(o, paths, &report);
     return report;
 }
 

@@ -3,6 +3,7 @@
 // size against the usual media, the names the image formats will change or
 // refuse, and the sort file lines genisoimage would ignore or refuse.
 #include "exec/command_line.h"
+#include "iso/command_builder.h"
 #include "iso/iso_options.h"
 
 #include <QList>
@@ -53,13 +54,9 @@ qint64 parseSectorCount(const QStringList &lines);
 // event loop keeps turning). False with a reason when no count came back.
 bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList *output, QString *error);
 
-// The root folder of an option set as a path to walk: relative roots are
-// taken from the batch folder, where Run Batch starts the tool.
-QString rootPath(const IsoOptions &o);
-
-// The name and sort file checks; `root` is the folder to walk, `typedRoot`
-// the root as the command line names it (the sort file's paths start with it).
-void checkTree(const IsoOptions &o, const QString &root, const QString &typedRoot, CheckReport *report);
+// The name and sort file checks over the tree mkisofs is given (the root of
+// `paths`, which the sort file's paths start with).
+void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report);
 
 // Everything: the size run with the option set's command line and
 // `mkisofs` as program when it is not empty, then the tree.

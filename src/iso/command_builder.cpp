@@ -5,7 +5,7 @@
 #include "platform/bounded_read.h"
 #include "platform/platform.h"
 
-#include <QFileInfo>
+#include <QDir>
 
 #include <cerrno>
 
@@ -13,18 +13,7 @@ namespace iso {
 
 namespace {
 const QString kBatchName = QStringLiteral("build.bat");
-} // namespace
-
-QString batchFolderPath(const QString &folder)
-{
-    return platform::absolutePath(folder, platform::spindleFolder());
-}
-
-QString runFolder(const IsoOptions &o)
-{
-    const QString folder = o.text(QStringLiteral("batch_folder"));
-    return folder.isEmpty() ? platform::spindleFolder() : batchFolderPath(folder);
-}
+const QString kWeightListName = QStringLiteral("build.weights");
 
 QString joinPath(const QString &folder, const QString &name)
 {
@@ -33,25 +22,64 @@ QString joinPath(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
-QString outputImagePath(const IsoOptions &o)
+// `path` below `folder` (both absolute), or empty when it is not below it.
+QString below(const QString &path, const QString &folder)
 {
-    const QString folder = o.text(QStringLiteral("output_folder"));
-    const QString name = o.text(QStringLiteral("output_filename"));
-    if (folder.isEmpty() || name.isEmpty())
+    QString prefix = folder;
+    while (prefix.size() > 1 && prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    if (prefix != QLatin1String("/"))
+        prefix += QLatin1Char('/');
+    if (!path.startsWith(prefix) || path.size() == prefix.size())
         return QString();
-    return platform::absolutePath(joinPath(folder, name), runFolder(o));
+    return path.mid(prefix.size());
 }
 
-QString batchFilePath(const QString &folder)
+// A relative path that climbs out of its folder.
+bool climbsOut(const QString &relative)
 {
-    return joinPath(batchFolderPath(folder), kBatchName);
+    const QString clean = QDir::cleanPath(relative);
+    return clean == QLatin1String("..") || clean.startsWith(QLatin1String("../"));
+}
+} // namespace
+
+MkisoPaths resolvePaths(const IsoOptions &o, const QString &spindleFolder)
+{
+    MkisoPaths p;
+    const QString batch = o.text(Opt::batch_folder);
+    p.runFolder = batch.isEmpty() ? spindleFolder : platform::absolutePath(batch, spindleFolder);
+    p.batchFile = joinPath(p.runFolder, kBatchName);
+    p.weightList = joinPath(p.runFolder, kWeightListName);
+    const QString mkisofs = o.text(Opt::mkisofs_folder);
+    // A bare name is looked for as any program is; a path is absolute.
+    p.program = mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs, p.runFolder) : mkisofs;
+    p.root = platform::absolutePath(o.text(Opt::root_folder), p.runFolder);
+    const QString folder = o.text(Opt::output_folder), name = o.text(Opt::output_filename);
+    if (!folder.isEmpty() && !name.isEmpty())
+        p.output = platform::absolutePath(joinPath(folder, name), p.runFolder);
+    p.sortFile = platform::absolutePath(o.text(Opt::sorting_list), p.runFolder);
+    const QString boot = o.text(Opt::boot_image);
+    if (!boot.isEmpty()) {
+        // mkisofs takes the boot image below the root, without a leading
+        // slash; a full path inside the root is made so.
+        if (QDir::isAbsolutePath(boot)) {
+            p.bootImage = boot;
+            p.bootInRoot = p.root.isEmpty() ? QString() : below(boot, p.root);
+        } else {
+            p.bootImage = joinPath(p.root, boot);
+            p.bootInRoot = climbsOut(boot) ? QString() : boot;
+        }
+        p.bootOutsideRoot = p.bootInRoot.isEmpty() && !p.root.isEmpty();
+    }
+    return p;
 }
 
-bool writeBatchFile(const QString &folder, const exec::CommandLine &command, QString *error)
+MkisoPaths resolvePaths(const IsoOptions &o) { return resolvePaths(o, platform::spindleFolder()); }
+
+bool writeBatchFile(const QString &path, const exec::CommandLine &command, QString *error)
 {
-    const QString path = batchFilePath(folder);
     QString reason;
-    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+    if (!platform::isFolder(path.left(path.lastIndexOf(QLatin1Char('/')) + 1)))
         reason = platform::errorText(ENOENT);
     else if (platform::writeFileAtomic(path, batchFile(command), &reason))
         return true;
@@ -86,7 +114,7 @@ QString outputOfCommand(const exec::CommandLine &command, const QString &runFold
     return platform::absolutePath(platform::decodePath(file), runFolder);
 }
 
-exec::CommandLine batchCommand(const QString &folder) { return exec::CommandLine(batchFilePath(folder)); }
+exec::CommandLine batchCommand(const QString &path) { return exec::CommandLine(path); }
 
 QString mkisofsFileName() { return platform::exeName(QStringLiteral("mkisofs")); }
 
@@ -99,98 +127,74 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
 {
     BuiltCommand b;
     exec::CommandLine &cl = b.command;
-    auto on = [&](const char *k) { return o.check(QLatin1String(k)); };
-    auto onAndEnabled = [&](const char *k) { return on(k) && o.isEnabled(QLatin1String(k)); };
-    auto text = [&](const char *k) { return o.text(QLatin1String(k)); };
     // Every path goes on the line absolute, so none can read as an option
     // and none depends on the folder the line runs in.
-    const QString base = runFolder(o);
-    auto path = [&](const char *k) { return platform::absolutePath(text(k), base); };
-    auto flag = [&](const char *k, const char *word) {
-        if (on(k))
-            cl.arg(QLatin1String(word));
+    const MkisoPaths paths = resolvePaths(o);
+    auto switchWords = [&](const char *word) {
+        for (const QString &w : QString::fromLatin1(word).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            cl.arg(w);
     };
-    // Free parameters arrive as text: read into words once, here.
-    auto freeWords = [&](const char *check, const char *value) {
-        if (on(check) && !text(value).isEmpty())
-            cl.add(exec::splitArguments(platform::encodePath(text(value))));
+    // The value of a row as its form writes it; false when it is empty.
+    auto addValue = [&](const OptionRow &r, Opt valueKey, Form form) {
+        const QString text = o.text(valueKey);
+        if (row(valueKey).kind != OptionKind::Integer && text.isEmpty())
+            return false;
+        switchWords(r.word);
+        switch (form) {
+        case Form::Bare: cl.arg(text); break;
+        case Form::Quoted: cl.quoted(text); break;
+        case Form::Number: cl.arg(QString::number(o.isoLevel())); break;
+        // Free parameters arrive as text: read into words once, here.
+        case Form::Words: cl.add(exec::splitArguments(platform::encodePath(text))); break;
+        case Form::Path: cl.quoted(valueKey == Opt::root_folder ? paths.root : paths.sortFile); break;
+        case Form::BootImage: cl.quoted(text); break;
+        }
+        return true;
     };
 
-    if (!text("mkisofs_folder").isEmpty()) {
-        // A bare name is looked for as any program is; a path is absolute.
-        const QString mkisofs = text("mkisofs_folder");
-        cl.setProgram(mkisofs.contains(QLatin1Char('/')) ? path("mkisofs_folder") : mkisofs, exec::Shown::Quoted);
-        // The program word cannot carry a double quote.
-        if (mkisofs.contains(QLatin1Char('"')))
-            b.messages << QStringLiteral("Path to %1 can't hold a double quote").arg(mkisofsFileName());
-    } else
-        b.messages << QStringLiteral("Path to %1 isn't specified").arg(mkisofsFileName());
-    flag("Joliet", "-J");
-    flag("Joliet_long", "-joliet-long");
-    flag("full_ISO", "-l");
-    flag("max_ISO", "-max-iso9660-filenames");
-    flag("RRRidge", "-r");
-    if (on("ISO_level"))
-        cl.arg(QStringLiteral("-iso-level")).arg(QString::number(o.isoLevel()));
-    if (on("ISO9660:1999"))
-        cl.arg(QStringLiteral("-iso-level")).arg(QStringLiteral("4"));
-    flag("Omit_ver_nr", "-N");
-    flag("Verbose", "-v");
-    flag("multidot", "-allow-multidot");
-    flag("omit_period", "-d");
-    flag("allow_lowercase", "-allow-lowercase");
-    flag("no_iso_translate", "-no-iso-translate");
-    flag("relaxed_filenames", "-relaxed-filenames");
-    flag("duplicates_once", "-duplicates-once");
-    freeWords("other_param", "other_param_value");
-    freeWords("other_param_2", "other_param_value_2");
-    if (on("sorting") && !text("sorting_list").isEmpty())
-        cl.arg(QStringLiteral("-sort")).quoted(path("sorting_list"));
-    if (onAndEnabled("boot_info_table"))
-        cl.arg(QStringLiteral("-boot-info-table"));
-    if (onAndEnabled("boot_load_segment")) {
-        if (!text("blsegment_value").isEmpty())
-            cl.arg(QStringLiteral("-boot-load-seg")).arg(text("blsegment_value"));
-        else
-            b.messages << QStringLiteral("Boot load segment value isn't specified");
+    for (Opt k : lineOrder()) {
+        const OptionRow &r = row(k);
+        if (r.line == 0)
+            break;
+        if (o.isOff(k))
+            continue;
+        QString missing = QString::fromLatin1(r.missing ? r.missing : "");
+        if (r.piece == Piece::Program)
+            missing = missing.arg(mkisofsFileName());
+        switch (r.piece) {
+        case Piece::None: break;
+        case Piece::Program:
+            if (paths.program.isEmpty()) {
+                b.messages << missing;
+                break;
+            }
+            cl.setProgram(paths.program, exec::Shown::Quoted);
+            // The program word cannot carry a double quote.
+            if (paths.program.contains(QLatin1Char('"')))
+                b.messages << QStringLiteral("Path to %1 can't hold a double quote").arg(mkisofsFileName());
+            break;
+        case Piece::Flag:
+            if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)))
+                switchWords(r.word);
+            break;
+        case Piece::Value:
+            if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)) && !addValue(r, r.value, r.form) && r.missing)
+                b.messages << missing;
+            break;
+        case Piece::Text:
+            if (!addValue(r, k, r.form) && r.missing)
+                b.messages << missing;
+            break;
+        case Piece::Output:
+            if (paths.output.isEmpty()) {
+                b.messages << missing;
+                break;
+            }
+            switchWords(r.word);
+            cl.quoted(paths.output);
+            break;
+        }
     }
-    if (onAndEnabled("boot_load_size")) {
-        if (!text("blsize_value").isEmpty())
-            cl.arg(QStringLiteral("-boot-load-size")).arg(text("blsize_value"));
-        else
-            b.messages << QStringLiteral("Boot load size value isn't specified");
-    }
-    if (on("charset")) {
-        if (!text("charset_value").isEmpty())
-            cl.arg(QStringLiteral("-output-charset")).arg(text("charset_value"));
-        else
-            b.messages << QStringLiteral("Output charset isn't specified");
-    }
-    if (onAndEnabled("boot_cat"))
-        cl.arg(QStringLiteral("-hide")).arg(QStringLiteral("boot.catalog"));
-    if (onAndEnabled("joliet_boot_cat"))
-        cl.arg(QStringLiteral("-hide-joliet")).arg(QStringLiteral("boot.catalog"));
-    if (!text("output_folder").isEmpty() && !text("output_filename").isEmpty())
-        cl.arg(QStringLiteral("-o")).quoted(outputImagePath(o));
-    else
-        b.messages << QStringLiteral("Output folder or file name isn't specified");
-    if (on("bootable")) {
-        if (!text("boot_image").isEmpty())
-            cl.arg(QStringLiteral("-b")).quoted(text("boot_image"));
-        else
-            b.messages << QStringLiteral("Boot image/sector isn't specified");
-    }
-    if (on("bootable") && on("no_emulation"))
-        cl.arg(QStringLiteral("-no-emul-boot"));
-    const std::pair<const char *, const char *> info[] = {
-        {"preparer", "-p"}, {"volume_ID", "-volid"}, {"app_ID", "-appid"}, {"publisher_ID", "-P"}, {"sys_ID", "-sysid"}};
-    for (const auto &[key, option] : info)
-        if (!text(key).isEmpty())
-            cl.arg(QLatin1String(option)).quoted(text(key));
-    if (!text("root_folder").isEmpty())
-        cl.quoted(path("root_folder"));
-    else
-        b.messages << QStringLiteral("Root of CD tree isn't specified");
     return b;
 }
 

@@ -10,40 +10,46 @@
 
 namespace iso {
 
+// Every path Make ISO uses, resolved once: a relative batch folder counts
+// from Spindle's folder; a relative root, output, sort file or mkisofs path
+// from the folder build.bat runs in; a boot image from the root. Make Batch,
+// Run Batch, Check and spindle-cli all take their paths from here.
+struct MkisoPaths
+{
+    QString runFolder;  // the batch folder, or Spindle's folder when none is given
+    QString batchFile;  // build.bat in it
+    QString program;    // mkisofs: absolute, or a bare name looked up as any program
+    QString root;       // absolute, its trailing separator as typed
+    QString output;     // the image (-o); empty when folder or name is missing
+    QString sortFile;   // the sort file (-sort)
+    QString bootImage;  // the boot image on the disk
+    // The boot image as -b takes it: its path below the root. Empty when it
+    // lies outside the root (bootOutsideRoot), where mkisofs cannot use it.
+    QString bootInRoot;
+    bool bootOutsideRoot = false;
+    // xorrisofs's form of the sort file, beside build.bat.
+    QString weightList;
+};
+MkisoPaths resolvePaths(const IsoOptions &o, const QString &spindleFolder);
+MkisoPaths resolvePaths(const IsoOptions &o);
+
 struct BuiltCommand
 {
     exec::CommandLine command;
     QStringList messages; // in row order; each informs, none stops the build
 };
 
-// The mkisofs command line in its fixed order of pieces. The root folder,
-// output image, sort list and a mkisofs path are put on it absolute: a
-// relative one counts from the folder build.bat runs in (runFolder).
+// The mkisofs command line in its fixed order of pieces, as the option
+// rows say, with the paths of resolvePaths.
 BuiltCommand buildCommandLine(const IsoOptions &o);
-
-// The batch folder field made absolute: a relative one counts from
-// Spindle's folder.
-QString batchFolderPath(const QString &folder);
-// Where build.bat runs: the batch folder, or Spindle's folder when none is
-// given.
-QString runFolder(const IsoOptions &o);
-// `folder` and `name` joined by one separator.
-QString joinPath(const QString &folder, const QString &name);
-// The image the command line writes (-o), absolute; empty when the output
-// folder or file name is missing.
-QString outputImagePath(const IsoOptions &o);
 
 // build.bat: nine lines, each ended by CR LF, the command line sixth.
 QByteArray batchFile(const exec::CommandLine &command);
 
-// The batch file's place: `folder` (relative to Spindle's folder when not
-// absolute) joined with "build.bat" by a separator.
-QString batchFilePath(const QString &folder);
-
-// Writes build.bat into the batch folder, atomically. A folder that does
-// not exist or cannot be written gives the "Cannot create file" text in
-// *error and writes nothing anywhere else.
-bool writeBatchFile(const QString &folder, const exec::CommandLine &command, QString *error);
+// Writes build.bat at `path` atomically. A folder that does not exist or
+// cannot be written gives the "Cannot create file" text in *error and
+// writes nothing anywhere else.
+bool writeBatchFile(const QString &path, const exec::CommandLine &command, QString *error);
 
 // The command in the build.bat at `path` (its sixth line), read with a
 // bound; none when the file cannot be read or is not one Make Batch wrote.
@@ -53,8 +59,8 @@ std::optional<exec::CommandLine> batchFileCommand(const QString &path);
 // -o, relative to `runFolder`), or empty when it has none.
 QString outputOfCommand(const exec::CommandLine &command, const QString &runFolder);
 
-// The command that runs the batch file of `folder`.
-exec::CommandLine batchCommand(const QString &folder);
+// The command that runs the batch file at `path`.
+exec::CommandLine batchCommand(const QString &path);
 
 // The texts that name the platform's mkisofs file.
 QString mkisofsFileName();

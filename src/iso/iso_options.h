@@ -1,27 +1,13 @@
 #pragma once
-#include <QHash>
+#include "iso/option_table.h"
+
 #include <QObject>
-#include <QSet>
 #include <QString>
-#include <QStringList>
+
+#include <array>
+#include <bitset>
 
 namespace iso {
-
-enum class OptionKind { Check, Integer, Text };
-
-// One option: its template key (also its name everywhere in the program),
-// its template section, kind, read default and the control that shows it.
-struct OptionDef
-{
-    const char *key;
-    const char *section;
-    OptionKind kind;
-    const char *readDefault;
-    const char *control;
-};
-
-// Every option in template order (the version key and the comments aside).
-const QList<OptionDef> &optionTable();
 
 // The Make ISO option set and its rules: enabling, exclusions and path
 // normalisation run on every change, whoever makes it (a user, Clear All,
@@ -32,36 +18,51 @@ class IsoOptions : public QObject
 public:
     IsoOptions();
 
-    bool check(const QString &key) const { return m_checks.value(key); }
-    void setCheck(const QString &key, bool on);
-    QString text(const QString &key) const { return m_texts.value(key); }
-    void setText(const QString &key, const QString &value);
+    bool check(Opt key) const { return m_checks[int(key)]; }
+    void setCheck(Opt key, bool on);
+    QString text(Opt key) const { return m_texts[int(key)]; }
+    void setText(Opt key, const QString &value);
     int isoLevel() const { return m_isoLevel; }
     // Brought into 1..3.
     void setIsoLevel(int level);
-    QString comments() const { return m_comments; }
-    void setComments(const QString &text);
+    QString comments() const { return m_texts[int(Opt::comment_1)]; }
+    void setComments(const QString &text) { setText(Opt::comment_1, text); }
+    // Any row as text: "1"/"0" for a box, the number for the level.
+    QString value(Opt key) const;
+    void setValue(Opt key, const QString &value);
 
-    // The enabled state of an option's control.
-    bool isEnabled(const QString &key) const { return !m_disabled.contains(key); }
+    // The enabled state of an option's control by the window's rules.
+    bool isEnabled(Opt key) const { return !m_disabled[int(key)]; }
+
+    // The program behind the mkisofs location. What it ignores or refuses
+    // is off: never on the command line, its control unusable.
+    Builder builder() const { return m_builder; }
+    void setBuilder(Builder builder);
+    bool isOff(Opt key) const;
+    // Why an option is off for the program, or empty.
+    QString offReason(Opt key) const;
+    // Checked and not off: the option goes on the command line.
+    bool isOn(Opt key) const { return check(key) && !isOff(key); }
+    // Its control can be used: enabled by the rules and not off.
+    bool isUsable(Opt key) const { return isEnabled(key) && !isOff(key); }
 
     // Clear All, in its order.
     void clearAll();
 
 signals:
-    void valueChanged(const QString &key);
-    void enabledChanged(const QString &key, bool enabled);
+    void valueChanged(iso::Opt key);
+    void enabledChanged(iso::Opt key, bool enabled);
+    void builderChanged();
 
 private:
-    void setEnabled(const QString &key, bool on);
-    void applyRule(const QString &key, bool on);
-    QString normalised(const QString &key, const QString &value) const;
+    void setEnabled(Opt key, bool on);
+    QString normalised(Opt key, const QString &value) const;
 
-    QHash<QString, bool> m_checks;
-    QHash<QString, QString> m_texts;
+    std::array<bool, kOptionCount> m_checks{};
+    std::array<QString, kOptionCount> m_texts;
+    std::bitset<kOptionCount> m_disabled;
     int m_isoLevel = 1;
-    QString m_comments;
-    QSet<QString> m_disabled;
+    Builder m_builder = Builder::Unknown;
 };
 
 } // namespace iso

@@ -10,7 +10,6 @@ namespace iso {
 
 namespace {
 const QString kVersionSection = QStringLiteral("Make_ISO template file");
-const QString kCommentKey = QStringLiteral("comment_1");
 } // namespace
 
 bool parseProfileInt(const QByteArray &raw, qint64 *value)
@@ -80,8 +79,8 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
     const QByteArray version = f.value(kVersionSection, QStringLiteral("version"), &found);
     if (!found || version != "2")
         return LoadResult::WrongVersion;
-    for (const OptionDef &d : optionTable()) {
-        const QByteArray raw = f.value(QLatin1String(d.section), QLatin1String(d.key), &found);
+    for (const OptionRow &r : optionRows()) {
+        const QByteArray raw = f.value(QLatin1String(r.section), QLatin1String(r.name), &found);
         const bool control = std::any_of(raw.begin(), raw.end(), [](char c) {
             return (uchar(c) < 0x20 && c != '\t') || uchar(c) == 0x7f;
         });
@@ -89,33 +88,31 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
             if (error)
                 *error = QStringLiteral("The value of %1 in the template holds a control character; "
                                         "the template was not loaded.")
-                             .arg(QLatin1String(d.key));
+                             .arg(QLatin1String(r.name));
             return LoadResult::Refused;
         }
     }
-    for (const OptionDef &d : optionTable()) {
-        const QString key = QLatin1String(d.key);
-        const QByteArray raw = f.value(QLatin1String(d.section), key, &found);
-        switch (d.kind) {
-        case OptionKind::Check: {
-            qint64 v = 0;
-            if (!found || !parseProfileInt(raw, &v))
-                v = QByteArray(d.readDefault).toLongLong();
-            o.setCheck(key, v != 0);
-            break;
-        }
+    for (const OptionRow &r : optionRows()) {
+        const QByteArray raw = f.value(QLatin1String(r.section), QLatin1String(r.name), &found);
+        switch (r.kind) {
+        case OptionKind::Check:
         case OptionKind::Integer: {
             qint64 v = 0;
             if (!found || !parseProfileInt(raw, &v))
-                v = QByteArray(d.readDefault).toLongLong();
-            o.setIsoLevel(int(qBound(qint64(1), v, qint64(3))));
+                v = QByteArray(r.readDefault).toLongLong();
+            if (r.kind == OptionKind::Check)
+                o.setCheck(r.key, v != 0);
+            else
+                o.setIsoLevel(int(qBound(qint64(1), v, qint64(3))));
             break;
         }
         case OptionKind::Text:
-            if (key == kCommentKey)
-                o.setComments(found ? unescapeComment(raw) : QString());
+            if (!found)
+                o.setText(r.key, QString::fromLatin1(r.readDefault));
+            else if (r.key == Opt::comment_1)
+                o.setComments(unescapeComment(raw));
             else
-                o.setText(key, found ? base::decodeText(raw) : QString::fromLatin1(d.readDefault));
+                o.setText(r.key, base::decodeText(raw));
             break;
         }
     }
@@ -129,15 +126,15 @@ bool saveTemplate(const QString &path, const IsoOptions &o, QString *error)
     // A file that cannot be read is replaced; the write reports any failure.
     f.load(path, &ignored);
     f.setValue(kVersionSection, QStringLiteral("version"), "2");
-    for (const OptionDef &d : optionTable()) {
-        const QString key = QLatin1String(d.key);
+    for (const OptionRow &r : optionRows()) {
         QByteArray v;
-        switch (d.kind) {
-        case OptionKind::Check: v = o.check(key) ? "1" : "0"; break;
-        case OptionKind::Integer: v = QByteArray::number(o.isoLevel()); break;
-        case OptionKind::Text: v = key == kCommentKey ? escapeComment(o.comments()) : o.text(key).toUtf8(); break;
-        }
-        f.setValue(QLatin1String(d.section), key, v);
+        if (r.key == Opt::comment_1)
+            v = escapeComment(o.comments());
+        else if (r.kind == OptionKind::Text)
+            v = o.text(r.key).toUtf8();
+        else
+            v = o.value(r.key).toLatin1();
+        f.setValue(QLatin1String(r.section), QLatin1String(r.name), v);
     }
     QString reason;
     if (!f.save(path, &reason)) {

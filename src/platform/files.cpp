@@ -15,10 +15,17 @@
 
 namespace platform {
 
+// By the name's bytes: Qt's own file classes re-encode a name that is not UTF-8.
 bool fileExists(const QString &path)
 {
-    QFileInfo fi(path);
-    return fi.exists() && !fi.isDir();
+    struct stat st {};
+    return !path.isEmpty() && ::stat(encodePath(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool isFolder(const QString &path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(encodePath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool removeFile(const QString &path) { return QFile::remove(path); }

@@ -8,6 +8,8 @@
 namespace platform {
 
 bool fileExists(const QString &path);
+// A folder, or a link to one.
+bool isFolder(const QString &path);
 // Removes a file; failures are the caller's to ignore.
 bool removeFile(const QString &path);
 // Creates or truncates a file. On failure returns false and puts the

@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using iso::Opt;
+
 namespace {
 const QString kTemplateFilter = QStringLiteral("Make_ISO templates (*.mkiso)|*.mkiso");
 } // namespace
@@ -36,66 +38,64 @@ TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
 {
     ui::setUpWindow(this, "Mkisofs_form", QStringLiteral("Make ISO"));
 
-    CheckBox1 = check("CheckBox1", QStringLiteral("Joliet (-J) "), "Joliet");
-    CheckBox3 = check("CheckBox3", QStringLiteral("Joliet-long [103 Unicode chars]"), "Joliet_long");
-    CheckBox7 = check("CheckBox7", QStringLiteral("Full ISO9660 filenames (-l) [31 char]"), "full_ISO");
-    CheckBox6 = check("CheckBox6", QStringLiteral("Max ISO9660 filenames [37 char]"), "max_ISO");
-    CheckBox4 = check("CheckBox4", QStringLiteral("Rationalized RockRidge (-r)"), "RRRidge");
-    CheckBox5 = check("CheckBox5", QStringLiteral("Set ISO level"), "ISO_level");
+    CheckBox1 = check(Opt::Joliet);
+    CheckBox3 = check(Opt::Joliet_long);
+    CheckBox7 = check(Opt::full_ISO);
+    CheckBox6 = check(Opt::max_ISO);
+    CheckBox4 = check(Opt::RRRidge);
+    CheckBox5 = check(Opt::ISO_level);
     SpinEdit1 = new QSpinBox(this);
-    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
     SpinEdit1->setRange(1, 3);
-    SpinEdit1->setEnabled(false);
-    m_keyOf.insert(SpinEdit1, QStringLiteral("ISO_level_value"));
-    CheckBox20 = check("CheckBox20", QStringLiteral("ISO9660:1999"), "ISO9660:1999");
+    bindControl(SpinEdit1, Opt::ISO_level_value);
+    CheckBox20 = check(Opt::ISO9660_1999);
 
-    CheckBox8 = check("CheckBox8", QStringLiteral("Omit version number (-N)"), "Omit_ver_nr");
-    CheckBox9 = check("CheckBox9", QStringLiteral("Verbose (-v)"), "Verbose");
-    CheckBox26 = check("CheckBox26", QStringLiteral("Duplicates once"), "duplicates_once");
-    CheckBox12 = check("CheckBox12", QStringLiteral("Allow multidot"), "multidot");
-    CheckBox21 = check("CheckBox21", QStringLiteral("Omit period (-d)"), "omit_period");
-    CheckBox22 = check("CheckBox22", QStringLiteral("Allow lowercase"), "allow_lowercase");
-    CheckBox24 = check("CheckBox24", QStringLiteral("No ISO translate"), "no_iso_translate");
-    CheckBox25 = check("CheckBox25", QStringLiteral("Relaxed filenames"), "relaxed_filenames");
-    CheckBox16 = check("CheckBox16", QStringLiteral("Output Charset"), "charset");
-    Edit14 = edit("Edit14", "charset_value");
+    CheckBox8 = check(Opt::Omit_ver_nr);
+    CheckBox9 = check(Opt::Verbose);
+    CheckBox26 = check(Opt::duplicates_once);
+    CheckBox12 = check(Opt::multidot);
+    CheckBox21 = check(Opt::omit_period);
+    CheckBox22 = check(Opt::allow_lowercase);
+    CheckBox24 = check(Opt::no_iso_translate);
+    CheckBox25 = check(Opt::relaxed_filenames);
+    CheckBox16 = check(Opt::charset);
+    Edit14 = edit(Opt::charset_value);
 
-    CheckBox14 = check("CheckBox14", QStringLiteral("boot.catalog"), "boot_cat");
-    CheckBox15 = check("CheckBox15", QStringLiteral("Joliet boot.catalog"), "joliet_boot_cat");
+    CheckBox14 = check(Opt::boot_cat);
+    CheckBox15 = check(Opt::joliet_boot_cat);
 
-    CheckBox2 = check("CheckBox2", QStringLiteral("Sort"), "sorting");
-    Edit17 = edit("Edit17", "sorting_list");
+    CheckBox2 = check(Opt::sorting);
+    Edit17 = edit(Opt::sorting_list);
     Button5 = button("Button5", QStringLiteral("..."));
-    OtherParam = check("OtherParam", QStringLiteral("Other Parameters"), "other_param");
-    Edit6 = edit("Edit6", "other_param_value");
-    CheckBox23 = check("CheckBox23", QStringLiteral("Other Parameters 2"), "other_param_2");
-    Edit16 = edit("Edit16", "other_param_value_2");
+    OtherParam = check(Opt::other_param);
+    Edit6 = edit(Opt::other_param_value);
+    CheckBox23 = check(Opt::other_param_2);
+    Edit16 = edit(Opt::other_param_value_2);
 
-    Edit7 = edit("Edit7", "root_folder");
-    Edit8 = edit("Edit8", "output_folder");
-    Edit13 = edit("Edit13", "output_filename");
-    Edit9 = edit("Edit9", "batch_folder");
-    Edit12 = edit("Edit12", "mkisofs_folder");
+    Edit7 = edit(Opt::root_folder);
+    Edit8 = edit(Opt::output_folder);
+    Edit13 = edit(Opt::output_filename);
+    Edit9 = edit(Opt::batch_folder);
+    Edit12 = edit(Opt::mkisofs_folder);
     Button1 = button("Button1", QStringLiteral("..."));
     Button2 = button("Button2", QStringLiteral("..."));
     Button3 = button("Button3", QStringLiteral("..."));
     Button4 = button("Button4", QStringLiteral("..."));
 
-    CheckBoot = check("CheckBoot", QStringLiteral("Bootable CD"), "bootable");
-    Edit5 = edit("Edit5", "boot_image");
+    CheckBoot = check(Opt::bootable);
+    Edit5 = edit(Opt::boot_image);
     BTopenBimg = button("BTopenBimg", QStringLiteral("..."));
-    NoEmulBox = check("NoEmulBox", QStringLiteral("No emulation mode"), "no_emulation");
-    CheckBox17 = check("CheckBox17", QStringLiteral("Boot info table"), "boot_info_table");
-    CheckBox18 = check("CheckBox18", QStringLiteral("Boot load segment"), "boot_load_segment");
-    Edit10 = edit("Edit10", "blsegment_value");
-    CheckBox19 = check("CheckBox19", QStringLiteral("Boot load size"), "boot_load_size");
-    Edit11 = edit("Edit11", "blsize_value");
+    NoEmulBox = check(Opt::no_emulation);
+    CheckBox17 = check(Opt::boot_info_table);
+    CheckBox18 = check(Opt::boot_load_segment);
+    Edit10 = edit(Opt::blsegment_value);
+    CheckBox19 = check(Opt::boot_load_size);
+    Edit11 = edit(Opt::blsize_value);
 
-    Edit1 = edit("Edit1", "preparer");
-    Edit2 = edit("Edit2", "volume_ID");
-    Edit3 = edit("Edit3", "app_ID");
-    Edit4 = edit("Edit4", "publisher_ID");
-    Edit15 = edit("Edit15", "sys_ID");
+    Edit1 = edit(Opt::preparer);
+    Edit2 = edit(Opt::volume_ID);
+    Edit3 = edit(Opt::app_ID);
+    Edit4 = edit(Opt::publisher_ID);
+    Edit15 = edit(Opt::sys_ID);
 
     ClearBT = button("ClearBT", QStringLiteral("Clear All"));
     OpenTemplate = button("OpenTemplate", QStringLiteral("OpenTemplate"));
@@ -107,8 +107,8 @@ TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
     Quit = button("Quit", QStringLiteral("Close"));
 
     // The browse buttons follow their fields.
-    m_keyOf.insert(Button5, QStringLiteral("sorting_list"));
-    m_keyOf.insert(BTopenBimg, QStringLiteral("boot_image"));
+    m_keyOf.insert(Button5, Opt::sorting_list);
+    m_keyOf.insert(BTopenBimg, Opt::boot_image);
 
     // Boxes with a handler of their own; the others only pass their state on.
     bindHandler(CheckBoot, &TMkisofs_form::CheckBootClick);
@@ -122,14 +122,14 @@ TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
     bindHandler(CheckBox20, &TMkisofs_form::CheckBox20Click);
     bindHandler(CheckBox6, &TMkisofs_form::CheckBox6Click);
     bindHandler(CheckBox7, &TMkisofs_form::CheckBox7Click);
-    for (QCheckBox *box : std::as_const(m_checks))
-        if (!box->property("hasHandler").toBool())
+    for (QWidget *w : m_controls)
+        if (auto *box = qobject_cast<QCheckBox *>(w); box && !box->property("hasHandler").toBool())
             connect(box, &QCheckBox::toggled, this, [this, box] { setCheckFromBox(box); });
     connect(Edit5, &QLineEdit::textChanged, this, &TMkisofs_form::Edit5Change);
     connect(Edit7, &QLineEdit::textChanged, this, &TMkisofs_form::Edit7Change);
     connect(Edit8, &QLineEdit::textChanged, this, &TMkisofs_form::Edit8Change);
-    for (QLineEdit *e : std::as_const(m_edits))
-        if (e != Edit5 && e != Edit7 && e != Edit8)
+    for (QWidget *w : m_controls)
+        if (auto *e = qobject_cast<QLineEdit *>(w); e && e != Edit5 && e != Edit7 && e != Edit8)
             connect(e, &QLineEdit::textChanged, this, [this, e] { setTextFromEdit(e); });
     connect(SpinEdit1, &QSpinBox::valueChanged, &m_options, &iso::IsoOptions::setIsoLevel);
 
@@ -150,11 +150,9 @@ TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
     connect(&m_options, &iso::IsoOptions::valueChanged, this, [this] { ++m_optionsRevision; });
 
     connect(&m_options, &iso::IsoOptions::valueChanged, this, &TMkisofs_form::showValue);
-    connect(&m_options, &iso::IsoOptions::enabledChanged, this, &TMkisofs_form::showEnabled);
-    for (auto it = m_keyOf.cbegin(); it != m_keyOf.cend(); ++it)
-        qobject_cast<QWidget *>(it.key())->setEnabled(m_options.isEnabled(it.value()));
-    for (const QString &key : m_edits.keys())
-        showValue(key);
+    connect(&m_options, &iso::IsoOptions::enabledChanged, this, [this](Opt key) { showEnabled(key); });
+    connect(&m_options, &iso::IsoOptions::builderChanged, this, &TMkisofs_form::showAll);
+    showAll();
 
     // Focus coming back from the Comments or debug window re-runs activation.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
@@ -172,21 +170,29 @@ TMkisofs_form::~TMkisofs_form()
         m_uses.comments->setParent(nullptr, m_uses.comments->windowFlags());
 }
 
-QCheckBox *TMkisofs_form::check(const char *name, const QString &caption, const char *key)
+// A control shows its option's row: object name, caption, tooltip.
+void TMkisofs_form::bindControl(QWidget *w, Opt key)
 {
-    auto *b = new QCheckBox(caption, this);
-    b->setObjectName(QLatin1String(name));
-    m_checks.insert(QLatin1String(key), b);
-    m_keyOf.insert(b, QLatin1String(key));
+    const iso::OptionRow &r = iso::row(key);
+    w->setObjectName(QLatin1String(r.control));
+    // Kept for ui::setReason, which puts it back when a reason goes.
+    w->setProperty("hint", QString::fromUtf8(r.tooltip));
+    w->setToolTip(QString::fromUtf8(r.tooltip));
+    m_controls[int(key)] = w;
+    m_keyOf.insert(w, key);
+}
+
+QCheckBox *TMkisofs_form::check(Opt key)
+{
+    auto *b = new QCheckBox(QString::fromUtf8(iso::row(key).caption), this);
+    bindControl(b, key);
     return b;
 }
 
-QLineEdit *TMkisofs_form::edit(const char *name, const char *key)
+QLineEdit *TMkisofs_form::edit(Opt key)
 {
     auto *e = new QLineEdit(this);
-    e->setObjectName(QLatin1String(name));
-    m_edits.insert(QLatin1String(key), e);
-    m_keyOf.insert(e, QLatin1String(key));
+    bindControl(e, key);
     return e;
 }
 
@@ -208,12 +214,14 @@ void TMkisofs_form::setCheckFromBox(QCheckBox *box) { m_options.setCheck(m_keyOf
 
 void TMkisofs_form::setTextFromEdit(QLineEdit *e) { m_options.setText(m_keyOf.value(e), e->text()); }
 
-void TMkisofs_form::showValue(const QString &key)
+void TMkisofs_form::showValue(Opt key)
 {
-    if (QCheckBox *b = m_checks.value(key)) {
+    QWidget *w = m_controls[int(key)];
+    if (auto *b = qobject_cast<QCheckBox *>(w)) {
         const QSignalBlocker block(b);
-        b->setChecked(m_options.check(key));
-    } else if (QLineEdit *e = m_edits.value(key)) {
+        // An option the program leaves off shows as off.
+        b->setChecked(m_options.isOn(key));
+    } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
         const QString v = m_options.text(key);
         if (e->text() != v) {
             const QSignalBlocker block(e);
@@ -221,20 +229,31 @@ void TMkisofs_form::showValue(const QString &key)
             e->setText(v);
             e->setCursorPosition(qBound(0, pos, int(v.size())));
         }
-    } else if (key == QLatin1String("ISO_level_value")) {
+    } else if (key == Opt::ISO_level_value) {
         const QSignalBlocker block(SpinEdit1);
         SpinEdit1->setValue(m_options.isoLevel());
-    } else if (key == QLatin1String("comment_1")) {
+    } else if (key == Opt::comment_1) {
         if (m_uses.comments->Memo1->toPlainText() != m_options.comments())
             m_uses.comments->Memo1->setPlainText(m_options.comments());
     }
 }
 
-void TMkisofs_form::showEnabled(const QString &key, bool on)
+void TMkisofs_form::showEnabled(Opt key)
 {
+    const bool on = m_options.isUsable(key);
     for (auto it = m_keyOf.cbegin(); it != m_keyOf.cend(); ++it)
         if (it.value() == key)
             qobject_cast<QWidget *>(it.key())->setEnabled(on);
+}
+
+void TMkisofs_form::showAll()
+{
+    for (int k = 0; k < iso::kOptionCount; ++k) {
+        showValue(Opt(k));
+        showEnabled(Opt(k));
+        if (QWidget *w = m_controls[k])
+            ui::setReason(w, m_options.offReason(Opt(k)));
+    }
 }
 
 void TMkisofs_form::pullComments()
@@ -279,13 +298,14 @@ void TMkisofs_form::buildLayout()
     FolderBox->setObjectName(QStringLiteral("FolderBox"));
     {
         auto *g = new QGridLayout(FolderBox);
-        const std::tuple<const char *, QPushButton *, QLineEdit *> rows[] = {
-            {"Root of CD", Button1, Edit7}, {"Output folder", Button2, Edit8}, {"Output file name", nullptr, Edit13},
-            {"Batch folder", Button3, Edit9}, {"Mkisofs.exe location", Button4, Edit12}};
+        const std::tuple<Opt, QPushButton *, QLineEdit *> rows[] = {
+            {Opt::root_folder, Button1, Edit7}, {Opt::output_folder, Button2, Edit8},
+            {Opt::output_filename, nullptr, Edit13}, {Opt::batch_folder, Button3, Edit9},
+            {Opt::mkisofs_folder, Button4, Edit12}};
         int r = 0;
-        for (const auto &[label, b, e] : rows) {
-            QString text = QLatin1String(label);
-            if (text == QLatin1String("Mkisofs.exe location")) {
+        for (const auto &[key, b, e] : rows) {
+            QString text = QString::fromUtf8(iso::row(key).caption);
+            if (key == Opt::mkisofs_folder) {
                 const QString file = iso::mkisofsFileName();
                 text = file.left(1).toUpper() + file.mid(1) + QStringLiteral(" location");
             }
@@ -302,7 +322,7 @@ void TMkisofs_form::buildLayout()
         auto *l = new QVBoxLayout(GroupBoot);
         l->addWidget(CheckBoot);
         auto *img = new QHBoxLayout;
-        img->addWidget(new QLabel(QStringLiteral("Boot image"), GroupBoot));
+        img->addWidget(new QLabel(QString::fromUtf8(iso::row(Opt::boot_image).caption), GroupBoot));
         img->addWidget(BTopenBimg);
         img->addWidget(Edit5);
         l->addLayout(img);
@@ -315,11 +335,9 @@ void TMkisofs_form::buildLayout()
     GroupInfo->setObjectName(QStringLiteral("GroupInfo"));
     {
         auto *g = new QGridLayout(GroupInfo);
-        const std::pair<const char *, QLineEdit *> rows[] = {
-            {"Preparer", Edit1}, {"Volume ID", Edit2}, {"Application ID", Edit3}, {"Publisher ID", Edit4}, {"Sys ID", Edit15}};
         int r = 0;
-        for (const auto &[label, e] : rows) {
-            g->addWidget(new QLabel(QLatin1String(label), GroupInfo), r, 0);
+        for (QLineEdit *e : {Edit1, Edit2, Edit3, Edit4, Edit15}) {
+            g->addWidget(new QLabel(QString::fromUtf8(iso::row(m_keyOf.value(e)).caption), GroupInfo), r, 0);
             g->addWidget(e, r++, 1);
         }
     }
@@ -380,7 +398,7 @@ void TMkisofs_form::FormActivate()
     m_dialogFolder = platform::spindleFolder();
     const QString mkisofs = platform::spindleFolder() + iso::mkisofsFileName();
     if (platform::fileExists(mkisofs)) {
-        m_options.setText(QStringLiteral("mkisofs_folder"), mkisofs);
+        m_options.setText(Opt::mkisofs_folder, mkisofs);
     } else {
         ui::dialogs().plain(this, iso::missingMkisofsMessage());
         m_runBatchLocked = true;
@@ -405,16 +423,16 @@ void TMkisofs_form::Edit8Change() { setTextFromEdit(Edit8); }
 
 // Opens Select Folder at the field's folder; a cancelled dialog leaves the
 // field as it was.
-void TMkisofs_form::pickFolderInto(const QString &key)
+void TMkisofs_form::pickFolderInto(Opt key)
 {
     const QString folder = ui::pickFolder(m_uses.selectFolder, m_options.text(key));
     if (!folder.isEmpty())
         m_options.setText(key, folder);
 }
 
-void TMkisofs_form::Button1Click() { pickFolderInto(QStringLiteral("root_folder")); }
-void TMkisofs_form::Button2Click() { pickFolderInto(QStringLiteral("output_folder")); }
-void TMkisofs_form::Button3Click() { pickFolderInto(QStringLiteral("batch_folder")); }
+void TMkisofs_form::Button1Click() { pickFolderInto(Opt::root_folder); }
+void TMkisofs_form::Button2Click() { pickFolderInto(Opt::output_folder); }
+void TMkisofs_form::Button3Click() { pickFolderInto(Opt::batch_folder); }
 
 ui::FileDialogOptions TMkisofs_form::dialogOptions() const
 {
@@ -431,7 +449,7 @@ void TMkisofs_form::Button4Click()
                                                : QStringLiteral("%1|%1|EXE files|*.exe").arg(name);
     const QString path = ui::dialogs().openFile(this, o);
     if (!path.isEmpty())
-        m_options.setText(QStringLiteral("mkisofs_folder"), path);
+        m_options.setText(Opt::mkisofs_folder, path);
 }
 
 void TMkisofs_form::Button5Click()
@@ -442,7 +460,7 @@ void TMkisofs_form::Button5Click()
     const QString path = ui::dialogs().openFile(this, o);
     if (path.isEmpty())
         return;
-    m_options.setText(QStringLiteral("sorting_list"), platform::slashForm(path));
+    m_options.setText(Opt::sorting_list, platform::slashForm(path));
 }
 
 void TMkisofs_form::BTopenBimgClick()
@@ -453,7 +471,7 @@ void TMkisofs_form::BTopenBimgClick()
     o.filterIndex = 4;
     const QString path = ui::dialogs().openFile(this, o);
     if (!path.isEmpty())
-        m_options.setText(QStringLiteral("boot_image"), path);
+        m_options.setText(Opt::boot_image, path);
 }
 
 void TMkisofs_form::Button6Click()
@@ -524,32 +542,34 @@ void TMkisofs_form::MkBatBTClick()
     const iso::BuiltCommand built = iso::buildCommandLine(m_options);
     for (const QString &m : built.messages)
         ui::dialogs().info(this, m);
-    const QString folder = m_options.text(QStringLiteral("batch_folder"));
+    const QString folder = m_options.text(Opt::batch_folder);
     if (folder.isEmpty())
         ui::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
     // An incomplete command line, or no folder to put it in: nothing is
     // written, so no earlier build.bat is replaced by a broken one.
     if (!built.messages.isEmpty() || folder.isEmpty())
         return;
+    const iso::MkisoPaths paths = iso::resolvePaths(m_options);
     QString error;
-    if (!iso::writeBatchFile(folder, built.command, &error)) {
+    if (!iso::writeBatchFile(paths.batchFile, built.command, &error)) {
         ui::dialogs().error(this, error);
         return;
     }
-    m_dialogFolder = iso::batchFolderPath(folder);
+    m_dialogFolder = paths.runFolder;
 }
 
 void TMkisofs_form::RunBatBTClick()
 {
     if (m_runBatchLocked)
         return;
-    const QString folder = m_options.text(QStringLiteral("batch_folder"));
+    const QString folder = m_options.text(Opt::batch_folder);
     if (folder.isEmpty()) {
         ui::dialogs().info(this, QStringLiteral("Batch folder isn't specified"));
         return;
     }
-    const QString batchFolder = iso::batchFolderPath(folder);
-    const QString batchPath = iso::batchFilePath(folder);
+    const iso::MkisoPaths paths = iso::resolvePaths(m_options);
+    const QString &batchFolder = paths.runFolder;
+    const QString &batchPath = paths.batchFile;
     if (!platform::fileExists(batchPath)) {
         ui::dialogs().info(
             this, QStringLiteral("There is no build.bat in %1 yet: press Make Batch first.").arg(batchFolder));
@@ -571,13 +591,13 @@ void TMkisofs_form::RunBatBTClick()
         && ui::dialogs().confirm(
             this, QStringLiteral("The options changed since build.bat was written. Write it again and run?"))) {
         QString error;
-        if (!iso::writeBatchFile(folder, built.command, &error)) {
+        if (!iso::writeBatchFile(batchPath, built.command, &error)) {
             ui::dialogs().error(this, error);
             return;
         }
         onDisk = built.command;
     }
-    const exec::CommandLine command = iso::batchCommand(folder);
+    const exec::CommandLine command = iso::batchCommand(batchPath);
     Tconsole *console = m_uses.console;
     console->setOutputFile(onDisk ? iso::outputOfCommand(*onDisk, batchFolder) : QString());
     console->run(command, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QHash>
 
+#include <array>
+
 class QCheckBox;
 class TComments_form;
 class TSelectForm;
@@ -105,13 +107,17 @@ protected:
     void showEvent(QShowEvent *e) override;
 
 private:
-    QCheckBox *check(const char *name, const QString &caption, const char *key);
-    QLineEdit *edit(const char *name, const char *key);
+    void bindControl(QWidget *w, iso::Opt key);
+    QCheckBox *check(iso::Opt key);
+    QLineEdit *edit(iso::Opt key);
     QPushButton *button(const char *name, const QString &caption);
-    void pickFolderInto(const QString &key);
+    void pickFolderInto(iso::Opt key);
     void bindHandler(QCheckBox *box, void (TMkisofs_form::*handler)());
-    void showValue(const QString &key);
-    void showEnabled(const QString &key, bool on);
+    void showValue(iso::Opt key);
+    void showEnabled(iso::Opt key);
+    // Every control from the option set: values, enabled states, and why
+    // an option is off for the program.
+    void showAll();
     void setCheckFromBox(QCheckBox *box);
     void setTextFromEdit(QLineEdit *edit);
     void buildLayout();
@@ -120,9 +126,8 @@ private:
 
     Uses m_uses;
     iso::IsoOptions m_options;
-    QHash<QString, QCheckBox *> m_checks;
-    QHash<QString, QLineEdit *> m_edits;
-    QHash<QObject *, QString> m_keyOf;
+    std::array<QWidget *, iso::kOptionCount> m_controls{};
+    QHash<QObject *, iso::Opt> m_keyOf;
     bool m_runBatchLocked = false;
     // Where the file dialogs open: Spindle's folder, or the batch folder
     // after Make Batch or Run Batch.

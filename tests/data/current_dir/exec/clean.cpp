@@ -2,7 +2,8 @@
 // QDir::currentPath() in a comment is not a call.
 #include <QDir>
 QString spindleFolderCurrent();
-QString a(const QString &p) { return QDir(p).absoluteFilePath("x"); }
+bool a(const QString &p) { return QDir::isAbsolutePath(p) && QDir::cleanPath(p) == p; }
+void takes(const QDir &dir);
 QString b(const QString &p) { return QFileInfo(p).absoluteFilePath(); }
 int currentPathLength = 0;
 void mychdir();
