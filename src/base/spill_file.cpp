@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace base {
 
 void SpillFile::bind(const QString &path)
@@ -19,10 +21,16 @@ bool SpillFile::ensureOpen(QString *error)
 {
     if (m_file.isOpen())
         return true;
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Never through a symbolic link put in its place.
+    QString reason;
+    const int fd = platform::openScratchForAppend(m_path, &reason);
+    if (fd < 0 || !m_file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) {
+            reason = m_file.errorString();
+            ::close(fd);
+        }
         if (error)
-            *error = platform::cannotOpenText(m_path, m_file.errorString());
+            *error = platform::cannotOpenText(m_path, reason);
         return false;
     }
     return true;

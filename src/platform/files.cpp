@@ -21,16 +21,6 @@ bool fileExists(const QString &path)
 
 bool removeFile(const QString &path) { return QFile::remove(path); }
 
-bool createEmptyFile(const QString &path, QString *reason)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (reason) *reason = f.errorString();
-        return false;
-    }
-    return true;
-}
-
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason)
 {
     // A temporary file beside the target, renamed over it only once every
@@ -84,17 +74,6 @@ bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reaso
         const int err = errno;
         ::unlink(temp.constData());
         return fail(err);
-    }
-    return true;
-}
-
-bool appendToFile(const QString &path, const QByteArray &data, QString *reason)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append) || f.write(data) != data.size()
-        || !f.flush()) {
-        if (reason) *reason = f.errorString();
-        return false;
     }
     return true;
 }

@@ -8,13 +8,8 @@ namespace platform {
 bool fileExists(const QString &path);
 // Removes a file; failures are the caller's to ignore.
 bool removeFile(const QString &path);
-// Creates or truncates a file. On failure returns false and puts the
-// system's reason into *reason.
-bool createEmptyFile(const QString &path, QString *reason);
 // Writes a whole file atomically (temporary file, then rename).
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason);
-// Appends to a file, creating it when needed.
-bool appendToFile(const QString &path, const QByteArray &data, QString *reason);
 
 // The standard texts of a file that cannot be opened or created, with the
 // system's reason.

@@ -9,3 +9,4 @@
 #include "path_codec.h"
 #include "paths.h"
 #include "programs.h"
+#include "scratch_folder.h"
