@@ -397,18 +397,17 @@ bool readAttributes(const QString &path, quint16 *word, QString *error)
     return e == 0;
 }
 
-bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error)
+namespace {
+// Change Attrib. for the entry `name` of the opened folder.
+bool changeIn(const Fd &folder, const QByteArray &name, quint16 set, quint16 clear, QString *error)
 {
     const auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    Fd folder, entry;
-    QByteArray name;
-    int e = openFolderOf(encodePath(path), where, &folder, &name);
-    if (e == 0)
-        e = openEntry(folder, name, &entry);
+    Fd entry;
+    int e = openEntry(folder, name, &entry);
     struct stat st;
     if (e == 0)
         e = fileCalls().stat(entry.get(), &st);
@@ -421,6 +420,91 @@ bool changeAttributes(const QString &path, const Beneath &where, quint16 set, qu
     if (const int r = reader.word(entry.get(), name.constData(), st, &word))
         return fail(errnoText(r));
     return writeWord(entry.get(), name.constData(), st, quint16((word | set) & ~clear), error);
+}
+} // namespace
+
+bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error)
+{
+    Fd folder;
+    QByteArray name;
+    if (const int e = openFolderOf(encodePath(path), where, &folder, &name)) {
+        if (error)
+            *error = reasonText(e);
+        return false;
+    }
+    return changeIn(folder, name, set, clear, error);
+}
+
+OpenedFolder::~OpenedFolder()
+{
+    if (m_fd >= 0)
+        fileCalls().close(m_fd);
+}
+
+bool OpenedFolder::open(const QString &path, QString *error)
+{
+    Fd root, folder;
+    QByteArray names = encodePath(path);
+    int e = names.startsWith('/') ? 0 : EINVAL;
+    while (names.startsWith('/'))
+        names.remove(0, 1);
+    while (names.endsWith('/'))
+        names.chop(1);
+    FileCalls &calls = fileCalls();
+    if (e == 0)
+        e = calls.openAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY, root.out());
+    if (e == 0 && names.isEmpty()) {
+        folder.reset(root.release());
+    } else if (e == 0) {
+        e = calls.openBeneath(root.get(), names.constData(), folder.out());
+        if (e == ENOSYS || e == EPERM || e == E2BIG) {
+            QList<QByteArray> parts = names.split('/');
+            parts.append(QByteArray()); // the walk opens every name but the last
+            e = walkBelow(root.get(), parts, &folder);
+        }
+    }
+    struct stat st;
+    if (e == 0)
+        e = calls.stat(folder.get(), &st);
+    if (e == 0 && S_ISLNK(st.st_mode))
+        e = ELOOP;
+    else if (e == 0 && !S_ISDIR(st.st_mode))
+        e = ENOTDIR;
+    if (e != 0) {
+        if (error)
+            *error = reasonText(e);
+        return false;
+    }
+    m_fd = folder.release();
+    return true;
+}
+
+bool OpenedFolder::changeAttributes(const QByteArray &name, quint16 set, quint16 clear, QString *error) const
+{
+    Fd folder(m_fd);
+    const bool ok = changeIn(folder, name, set, clear, error);
+    folder.release(); // still this object's
+    return ok;
+}
+
+bool OpenedFolder::readAttributes(const QByteArray &name, quint16 *word, QString *error) const
+{
+    FileCalls &calls = fileCalls();
+    const char *n = name.isEmpty() ? "." : name.constData();
+    Fd entry;
+    struct stat st;
+    int e = calls.openAt(m_fd, n, O_PATH | O_NOFOLLOW, entry.out());
+    if (e == 0)
+        e = calls.stat(entry.get(), &st);
+    if (e == 0 && S_ISLNK(st.st_mode)) {
+        *word = detail::WordReader::linkWord(m_fd, n, n);
+    } else if (e == 0) {
+        detail::WordReader reader;
+        e = reader.word(entry.get(), n, st, word);
+    }
+    if (e != 0 && error)
+        *error = errnoText(e);
+    return e == 0;
 }
 
 bool renameEntry(const QString &path, const Beneath &where, const QString &newName, QString *error, int *code,

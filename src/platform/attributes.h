@@ -75,6 +75,28 @@ QString folderReplacedText();
 // (file_calls.h).
 bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error);
 
+// A folder opened once for the changes of many of its entries (spindle-cli
+// attrib): no symbolic link is followed anywhere on its absolute path, and
+// every entry is reached relative to it, so a folder on the path swapped for
+// a link later cannot redirect a write.
+class OpenedFolder
+{
+public:
+    OpenedFolder() = default;
+    ~OpenedFolder();
+    OpenedFolder(const OpenedFolder &) = delete;
+    OpenedFolder &operator=(const OpenedFolder &) = delete;
+    // False with the reason (linkInPathText() for a link on the way).
+    bool open(const QString &absolutePath, QString *error);
+    // changeAttributes and readAttributes for the entry `name` of the
+    // folder ("" for the folder itself).
+    bool changeAttributes(const QByteArray &name, quint16 set, quint16 clear, QString *error) const;
+    bool readAttributes(const QByteArray &name, quint16 *word, QString *error) const;
+
+private:
+    int m_fd = -1;
+};
+
 // Renames the entry at `path` to `newName` in the same folder, never
 // replacing an existing entry (renameat2 with RENAME_NOREPLACE relative to
 // the folder's descriptor). The folders between the chosen folder and the
