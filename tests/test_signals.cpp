@@ -125,6 +125,44 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(noneWithMarker(marker), 10000);
     }
 
+    // A process that left the job's group and session (setsid, setsid -f)
+    // ends with the job: on a termination signal to the front-end, when the
+    // program itself ends first, and when the front-end is killed.
+    void detachedEndsWithTheJob_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("sig"); // 0: the program ends by itself
+        for (const char *how : {"exec", "run-bat"})
+            for (const char *option : {"-", "-f"}) {
+                QTest::addRow("%s setsid %s, SIGTERM", how, option) << how << option << int(SIGTERM);
+                QTest::addRow("%s setsid %s, program end", how, option) << how << option << 0;
+                QTest::addRow("%s setsid %s, SIGKILL", how, option) << how << option << int(SIGKILL);
+            }
+    }
+    void detachedEndsWithTheJob()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, option);
+        QFETCH(int, sig);
+        const QByteArray marker = newMarker();
+        QProcess p;
+        start(p, how, quoted(testChild()) + " detached " + option + (sig ? " - " : " 0 ") + marker);
+        if (sig) {
+            QTRY_COMPARE_WITH_TIMEOUT(jobProcesses(marker).size(), 1, 30000);
+            QCOMPARE(::kill(pid_t(p.processId()), sig), 0);
+        }
+        QVERIFY(p.waitForFinished(60000));
+        if (sig == SIGKILL) {
+            // Nothing is left once the watchdog has done its work.
+            QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 2000);
+            return;
+        }
+        QCOMPARE(p.exitCode(), sig ? 128 + sig : 0);
+        QVERIFY(p.readAllStandardOutput().contains("ready\n"));
+        QCOMPARE(leftOf(marker, 0), QStringList());
+    }
+
     // A second signal ends spindle-cli at once, the job with it.
     void secondSignalEndsAtOnce()
     {
