@@ -182,6 +182,8 @@ void napMs(int ms)
 // the groups); true when there was one.
 bool signalCarriers(pid_t spindle, const std::int32_t *tokens, int count, int sig)
 {
+    if (count == 0)
+        return false;
     const pid_t self = ::getpid();
     bool any = false;
     forEachPid([&](pid_t pid) {
@@ -427,9 +429,15 @@ std::vector<pid_t> waitForGroups(std::vector<pid_t> groups, int ms)
 
 void killAllJobsAtOnce()
 {
-    for (auto &slot : g_jobs)
-        if (const pid_t g = slot.load())
+    std::int32_t tokens[kMaxJobs];
+    int count = 0;
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (const pid_t g = g_jobs[i].load()) {
             ::kill(-g, SIGKILL);
+            if (const int t = g_tokens[i].load())
+                tokens[count++] = t;
+        }
+    signalCarriers(::getpid(), tokens, count, SIGKILL); // what left the groups
 }
 
 qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode)
