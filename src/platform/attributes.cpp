@@ -260,13 +260,44 @@ int WordReader::word(int fd, const char *name, const struct stat &st, quint16 *w
     if (!dev.noXattr) {
         QByteArray value;
         const int e = calls.getDosAttrib(fd, &value);
-        quint32 bits = 0;
-        if (e == 0 && parseDosAttrib(value, &bits))
-            w |= quint16(bits & kXattrOnlyBits);
-        else if (e == ENOTSUP)
-            dev.noXattr = true;
-        else if (e != 0 && e != ENODATA)
-            error = e;
+        error = addStored(e, value, &dev, &w);
+    }
+    *word = w;
+    return error;
+}
+
+int WordReader::addStored(int e, const QByteArray &value, Device *dev, quint16 *word)
+{
+    quint32 bits = 0;
+    if (e == 0 && parseDosAttrib(value, &bits))
+        *word |= quint16(bits & kXattrOnlyBits);
+    else if (e == ENOTSUP)
+        dev->noXattr = true; // asked no more on this file system
+    else if (e != 0 && e != ENODATA)
+        return e;
+    return 0;
+}
+
+bool WordReader::byName(int dirfd, dev_t dev)
+{
+    if (m_byName < 0)
+        m_byName = fileCalls().haveDosAttribAt() ? 1 : 0;
+    return m_byName == 1 && !device(dirfd, dev).fat;
+}
+
+int WordReader::wordAt(int dirfd, const char *name, const struct stat &st, quint16 *word)
+{
+    quint16 w = S_ISDIR(st.st_mode) ? quint16(kDirectory) : quint16(0);
+    if (dotName(name))
+        w |= kHidden;
+    if ((st.st_mode & kWriteBits) == 0)
+        w |= kReadOnly;
+    Device &dev = device(dirfd, st.st_dev);
+    int error = 0;
+    if (!dev.noXattr) {
+        QByteArray value;
+        const int e = fileCalls().getDosAttribAt(dirfd, name, &value);
+        error = addStored(e, value, &dev, &w);
     }
     *word = w;
     return error;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -125,13 +126,38 @@ struct FolderEntry
     qint64 size = 0; // bytes, as the entry's stat gives them (a link: its target)
 };
 
+namespace detail {
+class WordReader;
+}
+
+// What a listing learns about the file systems it reads (FAT or not, user
+// extended attributes or not), kept from one folder to the next.
+class ListingMemory
+{
+public:
+    ListingMemory();
+    ~ListingMemory();
+    ListingMemory(const ListingMemory &) = delete;
+    ListingMemory &operator=(const ListingMemory &) = delete;
+    detail::WordReader &reader() { return *m_reader; }
+
+private:
+    std::unique_ptr<detail::WordReader> m_reader;
+};
+
 // Calls `each` for every entry of `folder` in the order the file system
 // returns them. False with the system's reason when the folder cannot be
 // opened; entries that vanish while being read are left out. *self, when
 // given, receives the folder's own device and inode. With `noFollow` the
 // folder's own last name is not followed when it is a symbolic link (the
 // open then fails), for folders the listing enters below the chosen one.
+// Each entry is examined relative to the folder's descriptor without
+// following a link: by name (fstatat and getxattrat, AT_SYMLINK_NOFOLLOW)
+// where the kernel has getxattrat, else opened (O_NOFOLLOW) and read
+// through its own descriptor. `memory` carries what the folders before
+// learned.
 bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
-                QString *error, FolderEntry *self = nullptr, bool noFollow = false);
+                QString *error, FolderEntry *self = nullptr, bool noFollow = false,
+                ListingMemory *memory = nullptr);
 
 } // namespace platform
