@@ -240,9 +240,10 @@ int main(int argc, char **argv)
         return std::atoi(argv[2]);
     }
     if (mode == "detached" && argc >= 5) {
-        // Arguments: OPTION CODE MARKER. Runs "setsid [OPTION] spindle-testchild
-        // linger MARKER FD" ("-": no option), which leaves the group and the
-        // session, says "ready" once it runs, then exits with CODE ("-": sleeps).
+        // Arguments: OPTION CODE MARKER [LOG]. Runs "setsid [OPTION]
+        // spindle-testchild linger MARKER FD [LOG]" ("-": no option), which
+        // leaves the group and the session, says "ready" once it runs, then
+        // exits with CODE ("-": sleeps).
         char self[4096];
         const ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
         int ready[2];
@@ -253,9 +254,17 @@ int main(int argc, char **argv)
         std::snprintf(fd, sizeof fd, "%d", ready[1]);
         if (fork() == 0) {
             close(ready[0]);
-            const bool option = std::string(argv[2]) != "-";
-            const char *args[] = {"setsid", option ? argv[2] : self, option ? self : "linger",
-                                  option ? "linger" : argv[4], option ? argv[4] : fd, option ? fd : nullptr, nullptr};
+            const char *args[8];
+            int n = 0;
+            args[n++] = "setsid";
+            if (std::string(argv[2]) != "-")
+                args[n++] = argv[2];
+            for (const char *a : {static_cast<const char *>(self), "linger", static_cast<const char *>(argv[4]),
+                                  static_cast<const char *>(fd)})
+                args[n++] = a;
+            if (argc >= 6)
+                args[n++] = argv[5];
+            args[n] = nullptr;
             execvp("setsid", const_cast<char **>(args));
             _exit(2);
         }
