@@ -5,8 +5,6 @@
 
 #include <QFileInfo>
 
-#include <unistd.h>
-
 namespace base {
 
 void SpillFile::bind(const QString &path)
@@ -23,12 +21,7 @@ bool SpillFile::ensureOpen(QString *error)
         return true;
     // Never through a symbolic link put in its place.
     QString reason;
-    const int fd = platform::openScratchForAppend(m_path, &reason);
-    if (fd < 0 || !m_file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0) {
-            reason = m_file.errorString();
-            ::close(fd);
-        }
+    if (!platform::openScratchForAppend(m_path, &m_file, &reason)) {
         if (error)
             *error = platform::cannotOpenText(m_path, reason);
         return false;

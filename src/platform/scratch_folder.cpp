@@ -135,7 +135,7 @@ bool createScratchFile(const QString &path, QString *reason)
     return true;
 }
 
-int openScratchForAppend(const QString &path, QString *reason)
+bool openScratchForAppend(const QString &path, QFile *file, QString *reason)
 {
     // Non-blocking, so a FIFO put there cannot hold the open.
     const int fd = ::open(encodePath(path).constData(),
@@ -143,17 +143,23 @@ int openScratchForAppend(const QString &path, QString *reason)
     if (fd < 0) {
         if (reason)
             *reason = errno == ELOOP ? QStringLiteral("it is a symbolic link") : lastErrorText();
-        return -1;
+        return false;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (reason)
             *reason = QStringLiteral("it is not a regular file");
         ::close(fd);
-        return -1;
+        return false;
     }
     ::fcntl(fd, F_SETFL, O_APPEND); // blocking again
-    return fd;
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        if (reason)
+            *reason = file->errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace platform

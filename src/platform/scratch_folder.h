@@ -5,6 +5,7 @@
 // session finds the lock taken and keeps its scratch files in the user's
 // data folder instead. The files themselves are never reached through a
 // symbolic link.
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -53,9 +54,9 @@ void removeScratchFiles(const QStringList &names);
 // file, a symbolic link) is removed, never followed or truncated; a folder
 // there is refused.
 bool createScratchFile(const QString &path, QString *reason);
-// Opens a scratch file for appending (creating it when missing) without
-// following a symbolic link; anything but a regular file is refused.
-// Returns the descriptor, or -1 with the reason.
-int openScratchForAppend(const QString &path, QString *reason);
+// Opens a scratch file into *file for appending (creating it when missing)
+// without following a symbolic link; anything but a regular file is
+// refused. False with the reason.
+bool openScratchForAppend(const QString &path, QFile *file, QString *reason);
 
 } // namespace platform
