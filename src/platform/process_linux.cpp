@@ -286,9 +286,9 @@ void startWatchdog()
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return;
-    // What a job leaves behind when its processes end before theirs comes
-    // to Spindle, not to init: it stays among Spindle's own, to be found
-    // and ended with its job.
+    // A process whose parent has ended comes to Spindle instead of init:
+    // what a job leaves behind stays among Spindle's own processes, to be
+    // found and ended with its job.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t all, before;
     sigfillset(&all);
