@@ -118,7 +118,10 @@ bool openFoldersBlockRenames();
 // One entry of a folder as readFolder gives it.
 struct FolderEntry
 {
-    QByteArray name;        // the raw name, never "." or ".."
+    // The raw name, never "." or "..". Its bytes live only during the call
+    // that gives the entry: copy them (QByteArray(name.constData(),
+    // name.size())) to keep them.
+    QByteArray name;
     quint16 attributes = 0; // as readAttributes gives them
     bool realFolder = false; // a folder itself, not a link to one
     bool link = false;       // a symbolic link

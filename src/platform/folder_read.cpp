@@ -5,6 +5,7 @@
 #include "files.h"
 #include "path_codec.h"
 
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,7 +82,7 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
             if (!seen)
                 continue;
         }
-        e.name = QByteArray(name);
+        e.name = QByteArray::fromRawData(name, qsizetype(std::strlen(name)));
         e.link = S_ISLNK(st.st_mode);
         e.realFolder = S_ISDIR(st.st_mode);
         e.size = qint64(st.st_size);

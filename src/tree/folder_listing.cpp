@@ -45,7 +45,10 @@ struct Lister
             [&](const platform::FolderEntry &e) {
                 if (!admitted(e.attributes))
                     return;
-                QString path = prefix + platform::decodePath(e.name);
+                QString path;
+                path.reserve(prefix.size() + e.name.size());
+                path += prefix;
+                platform::appendDecodedPath(&path, e.name);
                 if (recurse && e.realFolder)
                     subs.append({lines.size() + 1, path, {e.device, e.inode}});
                 lines.append(std::move(path));
