@@ -54,6 +54,7 @@ class NoXattrCalls : public platform::FileCalls
 {
 public:
     int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
+    int getDosAttribAt(int, const char *, QByteArray *) override { return ENOTSUP; }
     int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
 };
 

@@ -315,6 +315,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
     }
 
+    // A process that left the job's group and session (setsid, setsid -f)
+    // ends with the job: on Stop, and when the program itself ends first.
+    void detachedEndsWithTheJob_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("stop");
+        for (const char *option : {"-", "-f"}) {
+            QTest::addRow("setsid %s, Stop", option) << option << true;
+            QTest::addRow("setsid %s, program end", option) << option << false;
+        }
+    }
+    void detachedEndsWithTheJob()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, stop);
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("detached " + option + (stop ? " - " : " 0 ") + marker);
+        c.Execute();
+        if (stop) {
+            QTRY_COMPARE_WITH_TIMEOUT(c.Lines(), QStringList{"ready"}, 30000);
+            QCOMPARE(jobProcesses(marker).size(), 1);
+            c.Stop();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 30000);
+        QCOMPARE(r.code, stop ? kStillActive : 0u);
+        // Ended in the background, well within the grace time.
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 2000);
+    }
+
     void executeDuringRun()
     {
         TDosCommand c;

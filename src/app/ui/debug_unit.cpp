@@ -59,7 +59,7 @@ void TDebug_win::changeEvent(QEvent *e)
 void TDebug_win::FormActivate()
 {
     if (m_session.Win9xMode) {
-        m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+        m_debugFile.bind(platform::scratchFolder() + base::kDebugFile);
     }
 }
 
@@ -70,7 +70,7 @@ bool TDebug_win::Memo1Change(QString *error)
         // A change before the first activation binds the file at once, so
         // the overflow rule holds for the drive scan's hidden writes too.
         if (!m_debugFile.isBound())
-            m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+            m_debugFile.bind(platform::scratchFolder() + base::kDebugFile);
         ok = m_lines->spillInto(m_debugFile, error);
     }
     m_lines->pageDown();

@@ -102,10 +102,20 @@ void TIntegrator::showEvent(QShowEvent *e)
 
 bool TIntegrator::createScratchFiles()
 {
+    // One session at a time owns a folder's scratch files; a second one
+    // must neither empty nor delete them.
+    QString taken, reason;
+    if (!platform::claimSessionScratch(&taken, &reason)) {
+        ui::dialogs().error(this, platform::cannotCreateText(platform::workFolder() + base::kCaptureFile, reason));
+        return false;
+    }
+    if (!taken.isEmpty())
+        ui::dialogs().info(this, QStringLiteral("Another Spindle session uses the scratch files in %1, so this "
+                                                  "session keeps its own in %2.")
+                                       .arg(taken, platform::scratchFolder()));
     for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        const QString path = platform::workFolder() + name;
-        QString reason;
-        if (!platform::createEmptyFile(path, &reason)) {
+        const QString path = platform::scratchFolder() + name;
+        if (!platform::createScratchFile(path, &reason)) {
             ui::dialogs().error(this, platform::cannotCreateText(path, reason));
             return false;
         }
@@ -179,11 +189,7 @@ bool TIntegrator::FormCloseQuery()
         if (dbg)
             dbg->saveLog();
     }
-    for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        const QString path = platform::workFolder() + name;
-        if (platform::fileExists(path))
-            platform::removeFile(path);
-    }
+    platform::removeScratchFiles({base::kCaptureFile, base::kDebugFile});
     return true;
 }
 

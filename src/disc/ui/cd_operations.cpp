@@ -451,7 +451,7 @@ void TCD_Operations::btReadClick()
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
-    const QString capturePath = platform::workFolder() + base::kCaptureFile;
+    const QString capturePath = platform::scratchFolder() + base::kCaptureFile;
     const platform::BoundedRead capture = platform::readBounded(capturePath, kCaptureLimit);
     if (!capture.ok()) {
         ui::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));

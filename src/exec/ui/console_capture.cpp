@@ -102,7 +102,7 @@ void Tconsole::showPercent(int percent)
 void Tconsole::FormActivate()
 {
     if (m_session.Win9xMode) {
-        m_captureFile.bind(platform::workFolder() + base::kCaptureFile);
+        m_captureFile.bind(platform::scratchFolder() + base::kCaptureFile);
     }
 }
 
