@@ -250,6 +250,29 @@ template <typename F> void forEachProcess(F f)
 
 bool ended(char state) { return state == 'Z' || state == 'X' || state == 'x'; }
 
+// The child's side of startInOwnGroup. QProcess starts it with vfork
+// semantics: until exec it runs in this process's memory, so it must not
+// mark that memory. Under ASan its stack frames would stay poisoned for the
+// parent, whose next call on that stack then fails.
+[[noreturn]] __attribute__((noinline, no_sanitize_address)) void execInOwnGroup(pid_t parent, char *const *argv,
+                                                                                 int reportFd)
+{
+    struct sigaction sa = {};
+    sa.sa_handler = SIG_DFL;
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+    ::setpgid(0, 0);
+    // Ends the job's leader with Spindle; the check covers a Spindle
+    // that died before the call.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent)
+        ::_exit(127);
+    ::execve(argv[0], argv, environ);
+    const int e = errno;
+    (void)!::write(reportFd, &e, sizeof e);
+    ::_exit(127);
+}
+
 // Waits until none of `groups` runs or `ms` have passed; returns those
 // still running.
 std::vector<pid_t> waitForGroups(std::vector<pid_t> groups, int ms)
@@ -294,22 +317,8 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     if (::pipe2(report, O_CLOEXEC) != 0)
         return 0;
     const int reportFd = report[1];
-    proc.setChildProcessModifier([parent, words, pointers, reportFd] {
-        struct sigaction sa = {};
-        sa.sa_handler = SIG_DFL;
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaction(s, &sa, nullptr);
-        ::setpgid(0, 0);
-        // Ends the job's leader with Spindle; the check covers a Spindle
-        // that died before the call.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        ::execve(pointers->front(), pointers->data(), environ);
-        const int e = errno;
-        (void)!::write(reportFd, &e, sizeof e);
-        ::_exit(127);
-    });
+    proc.setChildProcessModifier(
+        [parent, words, pointers, reportFd] { execInOwnGroup(parent, pointers->data(), reportFd); });
     proc.start(mode);
     ::close(report[1]);
     int execError = 0;
