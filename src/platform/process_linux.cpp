@@ -18,6 +18,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -405,11 +406,23 @@ void forgetJob(qint64 group)
     }
 }
 
+namespace {
+// Ends still under way in the background. endAllJobs finishes them, so
+// nothing they hold (a runner's process object) outlives the program.
+struct PendingEnd
+{
+    QTimer *timer;
+    std::function<void()> whenEnded;
+};
+std::list<PendingEnd> g_pendingEnds;
+} // namespace
+
 void endJobLater(qint64 group, std::function<void()> whenEnded)
 {
     terminateGroup(group);
     auto *timer = new QTimer;
     timer->setInterval(kPollMs);
+    const auto pending = g_pendingEnds.insert(g_pendingEnds.end(), {timer, std::move(whenEnded)});
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     auto killed = std::make_shared<bool>(false);
@@ -418,8 +431,10 @@ void endJobLater(qint64 group, std::function<void()> whenEnded)
             timer->stop();
             timer->deleteLater();
             forgetJob(group);
-            if (whenEnded)
-                whenEnded();
+            const std::function<void()> done = std::move(pending->whenEnded);
+            g_pendingEnds.erase(pending);
+            if (done)
+                done();
             return;
         }
         if (!*killed && clock->elapsed() >= kJobGraceMs) {
@@ -443,6 +458,14 @@ void endAllJobs()
     for (pid_t g : jobs)
         if (std::find(left.begin(), left.end(), g) == left.end())
             forgetJob(g);
+    // Their groups have been ended with the rest.
+    while (!g_pendingEnds.empty()) {
+        PendingEnd end = std::move(g_pendingEnds.front());
+        g_pendingEnds.pop_front();
+        delete end.timer;
+        if (end.whenEnded)
+            end.whenEnded();
+    }
 }
 
 namespace {
