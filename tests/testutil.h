@@ -108,6 +108,7 @@ public:
     }
     // The help window showHtml opened, while it is open.
     QPointer<QWidget> helpWindow;
+    ~FakeDialogs() override { delete helpWindow; }
     QWidget *showHtml(const QString &indexPath) override
     {
         log << QStringLiteral("html:") + indexPath;
