@@ -1,8 +1,10 @@
 #include "exec/dos_command.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "testutil.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -450,6 +452,22 @@ private slots:
         for (const QString &l : c.Lines())
             got << platform::encodePath(l);
         QCOMPARE(got, (QByteArrayList{"[caf\xe9]", "[\xff\xfe x]", "[\xc3\xa9t\xc3\xa9]"}));
+    }
+
+    // Last: no job starts after endAllJobs. A job still being ended in the
+    // background when the program ends is finished with the rest, so what
+    // waits for its end (a runner's process object) is released.
+    void endAllJobsFinishesBackgroundEnds()
+    {
+        QProcess p;
+        const qint64 group = platform::startInOwnGroup(p, QIODevice::ReadOnly,
+                                                       {testChild().toUtf8(), "sleep", "20000"});
+        QVERIFY(group > 0);
+        bool ended = false;
+        platform::endJobLater(group, [&] { ended = true; });
+        platform::endAllJobs();
+        QVERIFY(ended);
+        QVERIFY(!platform::groupRunning(group));
     }
 };
 

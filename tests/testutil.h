@@ -108,6 +108,7 @@ public:
     }
     // The help window showHtml opened, while it is open.
     QPointer<QWidget> helpWindow;
+    ~FakeDialogs() override { delete helpWindow; }
     QWidget *showHtml(const QString &indexPath) override
     {
         log << QStringLiteral("html:") + indexPath;
@@ -307,7 +308,8 @@ inline bool writeAll(const QString &path, const QByteArray &data)
 // captured. Waits for the end of its stderr, at most `timeoutMs`, then for
 // the program itself; a program still running then is killed (timedOut).
 // The child's address space is capped at `memoryLimit` bytes, so a reader
-// without bound fails fast instead of filling the machine. maxRssKb is the
+// without bound fails fast instead of filling the machine (not in a
+// sanitizer build, whose shadow memory alone is far larger). maxRssKb is the
 // child's own peak resident size (wait4).
 struct RawRun
 {
@@ -333,8 +335,12 @@ inline RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs = 120000,
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(pipeFds[1], 2);
+#ifndef SPINDLE_SANITIZE
         const rlimit cap{rlim_t(memoryLimit), rlim_t(memoryLimit)};
         ::setrlimit(RLIMIT_AS, &cap);
+#else
+        Q_UNUSED(memoryLimit);
+#endif
         ::execv(args[0], args.data());
         ::_exit(127);
     }

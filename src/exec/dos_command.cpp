@@ -249,7 +249,10 @@ void TDosCommand::endGroup(Run &run)
     // waits. The process object lives until its group is empty, to reap
     // the leader.
     proc->setParent(nullptr);
-    platform::endJobLater(run.group, [proc] { delete proc; });
+    platform::endJobLater(run.group, [proc] {
+        proc->waitForFinished(0); // reaps the ended leader
+        delete proc;
+    });
 }
 
 void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -412,6 +413,29 @@ template <typename F> void forEachProcess(F f)
 
 bool ended(char state) { return state == 'Z' || state == 'X' || state == 'x'; }
 
+// The child's side of startInOwnGroup. QProcess starts it with vfork
+// semantics: until exec it runs in this process's memory, so it must not
+// mark that memory. Under ASan its stack frames would stay poisoned for the
+// parent, whose next call on that stack then fails.
+[[noreturn]] __attribute__((noinline, no_sanitize_address)) void execInOwnGroup(pid_t parent, char *const *argv,
+                                                                                 char *const *envp, int reportFd)
+{
+    struct sigaction sa = {};
+    sa.sa_handler = SIG_DFL;
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+    ::setpgid(0, 0);
+    // Ends the job's leader with Spindle; the check covers a Spindle
+    // that died before the call.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent)
+        ::_exit(127);
+    ::execve(argv[0], argv, envp);
+    const int e = errno;
+    (void)!::write(reportFd, &e, sizeof e);
+    ::_exit(127);
+}
+
 // Waits until none of `groups` runs or `ms` have passed; returns those
 // still running.
 std::vector<pid_t> waitForGroups(std::vector<pid_t> groups, int ms)
@@ -474,20 +498,7 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
         envp->push_back(w.data());
     envp->push_back(nullptr);
     proc.setChildProcessModifier([parent, words, pointers, envWords, envp, reportFd] {
-        struct sigaction sa = {};
-        sa.sa_handler = SIG_DFL;
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaction(s, &sa, nullptr);
-        ::setpgid(0, 0);
-        // Ends the job's leader with Spindle; the check covers a Spindle
-        // that died before the call.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        ::execve(pointers->front(), pointers->data(), envp->data());
-        const int e = errno;
-        (void)!::write(reportFd, &e, sizeof e);
-        ::_exit(127);
+        execInOwnGroup(parent, pointers->data(), envp->data(), reportFd);
     });
     proc.start(mode);
     ::close(report[1]);
@@ -618,11 +629,23 @@ void forgetJob(qint64 group)
     }
 }
 
+namespace {
+// Ends still under way in the background. endAllJobs finishes them, so
+// nothing they hold (a runner's process object) outlives the program.
+struct PendingEnd
+{
+    QTimer *timer;
+    std::function<void()> whenEnded;
+};
+std::list<PendingEnd> g_pendingEnds;
+} // namespace
+
 void endJobLater(qint64 group, std::function<void()> whenEnded)
 {
     terminateGroup(group);
     auto *timer = new QTimer;
     timer->setInterval(kPollMs);
+    const auto pending = g_pendingEnds.insert(g_pendingEnds.end(), {timer, std::move(whenEnded)});
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     auto killed = std::make_shared<bool>(false);
@@ -631,8 +654,10 @@ void endJobLater(qint64 group, std::function<void()> whenEnded)
             timer->stop();
             timer->deleteLater();
             forgetJob(group);
-            if (whenEnded)
-                whenEnded();
+            const std::function<void()> done = std::move(pending->whenEnded);
+            g_pendingEnds.erase(pending);
+            if (done)
+                done();
             return;
         }
         if (!*killed && clock->elapsed() >= kJobGraceMs) {
@@ -656,6 +681,14 @@ void endAllJobs()
     for (pid_t g : jobs)
         if (std::find(left.begin(), left.end(), g) == left.end())
             forgetJob(g);
+    // Their groups have been ended with the rest.
+    while (!g_pendingEnds.empty()) {
+        PendingEnd end = std::move(g_pendingEnds.front());
+        g_pendingEnds.pop_front();
+        delete end.timer;
+        if (end.whenEnded)
+            end.whenEnded();
+    }
 }
 
 namespace {
