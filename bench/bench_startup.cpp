@@ -68,8 +68,8 @@ int main(int argc, char **argv)
         spindle.push_back(once("--spindle"));
     }
     const double b = median(bare), l = median(label), s = median(spindle);
-    std::printf("start-up to main window shown: spindle %.1f ms, bare Qt window %.1f ms, ratio %.2f (target <= 1.5)\n",
+    report("start-up to main window shown: spindle %.1f ms, bare Qt window %.1f ms, ratio %.2f (target <= 1.5)\n",
                 s * 1e3, b * 1e3, s / b);
-    std::printf("against a bare window with one label: %.1f ms, ratio %.2f\n", l * 1e3, s / l);
+    report("against a bare window with one label: %.1f ms, ratio %.2f\n", l * 1e3, s / l);
     return s > 0 && b > 0 ? 0 : 1;
 }
