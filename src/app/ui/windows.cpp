@@ -26,11 +26,26 @@ Windows &windows()
 
 void createWindows()
 {
+    createMainWindow();
+    createOtherWindows();
+}
+
+void createMainWindow()
+{
     QApplication::setPalette(ui::readablePalette(QApplication::palette()));
     Windows &w = windows();
-    w.session = base::Session{};
+    w = Windows{};
     // The main window shows the others when asked, so it may come first.
     w.Integrator = new TIntegrator(w);
+    applyHints();
+    applyKeys();
+}
+
+void createOtherWindows()
+{
+    Windows &w = windows();
+    if (w.Debug_win)
+        return;
     w.Debug_win = new TDebug_win(w.session);
     w.console = new Tconsole(w.session);
     w.SelectForm = new TSelectForm;
