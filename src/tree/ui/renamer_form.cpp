@@ -259,6 +259,11 @@ void Trenamer_form::changeCase(bool upper)
     if (ListBox2->count() == 0)
         return;
     QStringList work = texts(ListBox2), candidates = texts(ListBox1);
+    // The chosen folder rides along with the candidates, so a rename of it
+    // (or of a folder above it) gives its new path too.
+    const QString chosen = ShellTreeView1->selectedPath();
+    if (!chosen.isEmpty())
+        candidates.append(chosen);
     const tree::Case to = upper ? tree::Case::Upper : tree::Case::Lower;
     tree::CaseSummary summary;
     const int renamed = tree::changeCase(
@@ -267,10 +272,15 @@ void Trenamer_form::changeCase(bool upper)
             ui::dialogs().info(this, tree::notRenamedText(path, reason, folder));
         },
         places(ListBox2), &summary);
+    const QString chosenNow = chosen.isEmpty() ? chosen : candidates.takeLast();
     if (renamed) {
         retext(ListBox2, work);
         retext(ListBox1, candidates);
     }
+    // The tree and the field follow the chosen folder to its new name
+    // instead of whatever the tree selects once the old name is gone.
+    if (!chosen.isEmpty() && chosenNow != chosen)
+        ShellTreeView1->followRenamed(chosenNow);
     ui::dialogs().info(this, tree::caseSummaryText(summary, to));
 }
 
@@ -295,9 +305,11 @@ void Trenamer_form::Button5Click()
         if (p.clearBox->isChecked())
             clear |= p.bit;
     }
-    const QList<tree::Failure> failed = tree::changeAttributes(texts(ListBox2), set, clear, places(ListBox2));
-    if (!failed.isEmpty())
-        ui::dialogs().info(this, tree::notChangedText(failed));
+    if (ListBox2->count() == 0)
+        return;
+    const QStringList work = texts(ListBox2);
+    const QList<tree::Failure> failed = tree::changeAttributes(work, set, clear, places(ListBox2));
+    ui::dialogs().info(this, tree::attributeSummaryText(work, set, failed));
 }
 
 void Trenamer_form::Button6Click() { ListBox2->clear(); }
