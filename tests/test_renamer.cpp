@@ -1,5 +1,6 @@
 // The Case and Attributes window on a real temporary tree.
 #define SPINDLE_UI_TESTS
+#include "app/ui/debug_unit.h"
 #include "app/ui/integrator.h"
 #include "app/ui/windows.h"
 #include "ui/folder_tree.h"
@@ -10,6 +11,7 @@
 #include "tree/ui/renamer_form.h"
 
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
@@ -344,9 +346,11 @@ private slots:
     }
 
     // Change Attrib. ends with a summary; with the default "include selected
-    // folder" and Read only it names what it made read-only.
+    // folder" and Read only it names what it made read-only. The debug log
+    // keeps what was done.
     void changeAttribSaysWhatItDid()
     {
+        app::windows().session.DebugMode = true;
         choose(p(QStringLiteral("Sub")));
         f->Button1->click();
         f->Button10->click();
@@ -366,6 +370,11 @@ private slots:
             f->Button5->click();
             QCOMPARE(m_dialogs->log, QStringList{QStringLiteral("message:Information:") + press.text});
         }
+        const QString log = app::windows().Debug_win->Memo1->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral("*****  Case and Attributes: Change Attrib. on 2 entries, set Read only, "
+                                             "remove nothing\n2 changed, 0 not changed\n")),
+                 qPrintable(log));
+        QVERIFY(log.contains(QStringLiteral("set nothing, remove Read only\n2 changed, 0 not changed")));
     }
 
     // Per-entry boxes as they happen, then the summary naming the changes

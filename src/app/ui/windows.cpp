@@ -52,10 +52,10 @@ void createOtherWindows()
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
     w.Mkisofs_form = new TMkisofs_form({w.console, w.Comments_form, w.SelectForm, w.Debug_win, {w.Comments_form, w.Debug_win}});
-    w.renamer_form = new Trenamer_form;
+    w.renamer_form = new Trenamer_form(*w.Debug_win);
     w.sorter_form = new Tsorter_form;
     w.CD_Operations = new TCD_Operations(w.console, *w.Debug_win);
-    w.other_form = new Tother_form;
+    w.other_form = new Tother_form(*w.Debug_win);
     applyHints();
     applyKeys();
 }

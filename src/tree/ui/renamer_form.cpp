@@ -104,8 +104,8 @@ void partnerClick(QCheckBox *clicked, QCheckBox *partner)
 }
 } // namespace
 
-Trenamer_form::Trenamer_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags)
+Trenamer_form::Trenamer_form(base::DebugLog &log, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags), m_log(log)
 {
     ui::setUpWindow(this, "renamer_form", QStringLiteral("Case and Attributes"));
 
@@ -266,10 +266,12 @@ void Trenamer_form::changeCase(bool upper)
         candidates.append(chosen);
     const tree::Case to = upper ? tree::Case::Upper : tree::Case::Lower;
     tree::CaseSummary summary;
+    QStringList notRenamed;
     const int renamed = tree::changeCase(
         &work, &candidates, to,
-        [this](const QString &path, const QString &reason, bool folder) {
-            ui::dialogs().info(this, tree::notRenamedText(path, reason, folder));
+        [this, &notRenamed](const QString &path, const QString &reason, bool folder) {
+            notRenamed << tree::notRenamedText(path, reason, folder);
+            ui::dialogs().info(this, notRenamed.last());
         },
         places(ListBox2), &summary);
     const QString chosenNow = chosen.isEmpty() ? chosen : candidates.takeLast();
@@ -281,7 +283,13 @@ void Trenamer_form::changeCase(bool upper)
     // instead of whatever the tree selects once the old name is gone.
     if (!chosen.isEmpty() && chosenNow != chosen)
         ShellTreeView1->followRenamed(chosenNow);
-    ui::dialogs().info(this, tree::caseSummaryText(summary, to));
+    const QString text = tree::caseSummaryText(summary, to);
+    m_log.entry(QStringLiteral("Case and Attributes: %1 on %2 entries")
+                    .arg(upper ? QStringLiteral("To Uppercase") : QStringLiteral("To Lowercase"))
+                    .arg(ListBox2->count()));
+    notRenamed << text;
+    m_log.text(notRenamed.join(QLatin1Char('\n')));
+    ui::dialogs().info(this, text);
 }
 
 void Trenamer_form::Button3Click() { changeCase(false); }
@@ -299,17 +307,28 @@ void Trenamer_form::Button5Click()
                  {CheckBox5, CheckBox9, platform::kArchive},
                  {CheckBox6, CheckBox10, platform::kHidden},
                  {CheckBox7, CheckBox11, platform::kSystem}};
+    QStringList setNames, clearNames;
     for (const auto &p : pairs) {
-        if (p.setBox->isChecked())
+        if (p.setBox->isChecked()) {
             set |= p.bit;
-        if (p.clearBox->isChecked())
+            setNames << p.setBox->text();
+        }
+        if (p.clearBox->isChecked()) {
             clear |= p.bit;
+            clearNames << p.clearBox->text();
+        }
     }
     if (ListBox2->count() == 0)
         return;
     const QStringList work = texts(ListBox2);
     const QList<tree::Failure> failed = tree::changeAttributes(work, set, clear, places(ListBox2));
-    ui::dialogs().info(this, tree::attributeSummaryText(work, set, failed));
+    const QString text = tree::attributeSummaryText(work, set, failed);
+    const auto names = [](const QStringList &l) { return l.isEmpty() ? QStringLiteral("nothing") : l.join(QStringLiteral(", ")); };
+    m_log.entry(QStringLiteral("Case and Attributes: Change Attrib. on %1 entries, set %2, remove %3")
+                    .arg(work.size())
+                    .arg(names(setNames), names(clearNames)));
+    m_log.text(text);
+    ui::dialogs().info(this, text);
 }
 
 void Trenamer_form::Button6Click() { ListBox2->clear(); }
