@@ -105,7 +105,7 @@ int main(int argc, char **argv)
         list.clear();
         return runToEnd(c, lines);
     });
-    report("1,000,000 lines: string-list sink %.3f s, child to /dev/null %.3f s, ratio %.2f (target <= 1.5)\n",
+    reportLine("1,000,000 lines: string-list sink %.3f s, child to /dev/null %.3f s, ratio %.2f (target <= 1.5)\n",
            toList.wall, devnull.wall, toList.wall / devnull.wall);
     if (list.count() != 1000000) {
         std::printf("wrong line count: %lld\n", (long long)list.count());
@@ -150,20 +150,20 @@ int main(int argc, char **argv)
                     console.resultLine().toUtf8().constData());
         return 1;
     }
-    report("1,000,000 lines through the console (shown, offscreen): %.3f s, longest event-loop turn %.0f ms "
+    reportLine("1,000,000 lines through the console (shown, offscreen): %.3f s, longest event-loop turn %.0f ms "
            "(targets <= 1 s, <= 50 ms); ratio to the string-list sink %.2f (target <= 1.5)\n",
            toConsole.wall, std::max(0.0, worstTurn), toConsole.wall / toList.wall);
     // What the load does not change: the work each side does.
-    report("CPU time: child to /dev/null %.3f s; Spindle's side with the string-list sink %.3f s, with the console "
+    reportLine("CPU time: child to /dev/null %.3f s; Spindle's side with the string-list sink %.3f s, with the console "
            "%.3f s (%.2f times the sink's)\n",
            devnull.cpu, toList.cpu, toConsole.cpu, toConsole.cpu / toList.cpu);
-    report("console memory: %.1f bytes held per line for %.1f bytes of text, %.1f beyond the text (target <= 40)\n",
+    reportLine("console memory: %.1f bytes held per line for %.1f bytes of text, %.1f beyond the text (target <= 40)\n",
            held / double(count), textBytes / double(count), (held - textBytes) / double(count));
 
     c.setOutputLines(nullptr);
     const double cpu0 = cpuSeconds();
     const double wall = runToEnd(c, QStringLiteral("\"%1\" sleep 10000").arg(child()));
     const double cpu = cpuSeconds() - cpu0;
-    report("silent child: %.2f s wall, %.4f s CPU, %.3f%% of wall (target < 1%%)\n", wall, cpu, 100.0 * cpu / wall);
+    reportLine("silent child: %.2f s wall, %.4f s CPU, %.3f%% of wall (target < 1%%)\n", wall, cpu, 100.0 * cpu / wall);
     return 0;
 }

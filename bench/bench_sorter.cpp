@@ -81,7 +81,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < 5; ++i)
         findTimes.push_back(runProcess("find", {treeDir}));
     const double find = median(findTimes);
-    report("listing: %lld entries in %.3f s; find: %.3f s; ratio %.2f (target <= 2)\n",
+    reportLine("listing: %lld entries in %.3f s; find: %.3f s; ratio %.2f (target <= 2)\n",
                 (long long)listed, listing, find, listing / find);
 
     // 2. A folder of 100,000 files selected in the tree: the longest
@@ -108,7 +108,7 @@ int main(int argc, char **argv)
         app.processEvents();
     tick.stop();
     const double selectTime = nowSeconds() - selectStart;
-    report("select folder: %d files listed in %.3f s; longest event-loop turn %.1f ms (target < 100)\n",
+    reportLine("select folder: %d files listed in %.3f s; longest event-loop turn %.1f ms (target < 100)\n",
                 form.fileList()->rowCount(), selectTime, longest * 1000);
 
     // 3. Add all 100,000 to the list, Sort, Save, Load, with the grid showing.
@@ -132,7 +132,7 @@ int main(int argc, char **argv)
     list->insertEntries(rows);
     app.processEvents();
     const double load = nowSeconds() - t0;
-    report("list of %lld rows: add %.3f s, sort %.3f s, save %.3f s, load %.3f s; total %.3f s "
+    reportLine("list of %lld rows: add %.3f s, sort %.3f s, save %.3f s, load %.3f s; total %.3f s "
                 "(target < 1)\n",
                 (long long)list->size(), add, sortTime, save, load, add + sortTime + save + load);
     if (!saved || list->size() != kEntries)
@@ -154,7 +154,7 @@ int main(int argc, char **argv)
         theirs.push_back(runProcess("sort", {"-t", " ", "-k2,2nr", in}, dir.filePath("sort1.lst")));
     }
     const double a = median(ours), b = median(theirs);
-    report("sortlist sort: %.3f s; LC_ALL=C sort -t' ' -k2,2nr: %.3f s; ratio %.2f (target <= 5)\n", a, b,
+    reportLine("sortlist sort: %.3f s; LC_ALL=C sort -t' ' -k2,2nr: %.3f s; ratio %.2f (target <= 5)\n", a, b,
                 a / b);
     return a > 0 && b > 0 ? 0 : 1;
 }

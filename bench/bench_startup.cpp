@@ -106,10 +106,10 @@ int main(int argc, char **argv)
         spindle.push_back(once("--spindle"));
     }
     const double b = median(bare), l = median(label), s = median(spindle), all = median(allWindows);
-    report("start-up to main window drawn: spindle %.1f ms, bare Qt window %.1f ms, ratio %.2f\n", s * 1e3, b * 1e3,
+    reportLine("start-up to main window drawn: spindle %.1f ms, bare Qt window %.1f ms, ratio %.2f\n", s * 1e3, b * 1e3,
            s / b);
-    report("against a bare window with one label: %.1f ms, ratio %.2f (target <= 1.5)\n", l * 1e3, s / l);
-    report("every window made and the start-up checks done: %.1f ms after start (%.2f times the label window)\n",
+    reportLine("against a bare window with one label: %.1f ms, ratio %.2f (target <= 1.5)\n", l * 1e3, s / l);
+    reportLine("every window made and the start-up checks done: %.1f ms after start (%.2f times the label window)\n",
            all * 1e3, all / l);
     return s > 0 && b > 0 ? 0 : 1;
 }

@@ -74,7 +74,7 @@ inline const char *loadText()
 }
 
 // Prints one line of a benchmark's report with the load beside it.
-__attribute__((format(printf, 1, 2))) inline void report(const char *format, ...)
+__attribute__((format(printf, 1, 2))) inline void reportLine(const char *format, ...)
 {
     char line[1024];
     va_list args;
