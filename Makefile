@@ -32,9 +32,11 @@ test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=120000 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# The benchmarks alone, with their reports (make test runs them quietly).
+# The benchmarks, one after the other, each with its report (ratios with the
+# machine's load beside them); they are not part of make test.
 bench: build
-	@cd $(BUILD)/bin && for b in bench_*; do QT_QPA_PLATFORM=offscreen ./$$b 2>/dev/null || exit 1; done
+	@cd $(BUILD)/bin && for b in bench_*; do echo "== $$b"; \
+	  QT_QPA_PLATFORM=offscreen ./$$b 2>/dev/null || { echo "$$b failed" >&2; exit 1; }; done
 
 package: build
 	@cd $(BUILD) && cpack

@@ -50,7 +50,7 @@ inline QStringList words(const exec::CommandLine &command)
 #include <utility>
 
 // Answers every dialog from queues and records what was asked, in order:
-// "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
+// "message:TITLE:TEXT", "confirm:TEXT", "choose:TEXT", "error:TEXT", "open:FILTER",
 // "save:FILTER", "document:TARGET", "html:INDEX".
 class FakeDialogs : public ui::Dialogs
 {
@@ -76,6 +76,18 @@ public:
     std::function<void()> whileQuestionOpen;
     bool questionOpen = false;
 
+    // Answers to choose(), by caption; default when empty: the escape answer.
+    QStringList chooseAnswers;
+    // One per choose(): its buttons, the default one's caption first.
+    QList<QStringList> chooseOffers;
+    int choose(QWidget *, const QString &text, const QStringList &buttons, int defaultButton,
+               int escapeButton) override
+    {
+        log << QStringLiteral("choose:") + text;
+        chooseOffers << (QStringList{buttons.value(defaultButton)} + buttons);
+        const qsizetype i = chooseAnswers.isEmpty() ? -1 : buttons.indexOf(chooseAnswers.takeFirst());
+        return i >= 0 ? int(i) : escapeButton;
+    }
     bool confirm(QWidget *parent, const QString &text) override { return ask(parent, text, false); }
     bool confirmYesDefault(QWidget *parent, const QString &text) override { return ask(parent, text, true); }
     void closeQuestions(QWidget *parent) override

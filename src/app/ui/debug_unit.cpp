@@ -80,7 +80,17 @@ bool TDebug_win::Memo1Change(QString *error)
 void TDebug_win::addText(const QString &text)
 {
     m_lines->flush(); // lines a runner gathered come first
-    ui::memo::appendText(Memo1, text);
+    // A run of lines that say the same (a build's hundreds of "Using ..."
+    // lines) is kept as one line with a count.
+    QStringList lines = base::splitTextLines(text);
+    if (lines.size() < 3) {
+        ui::memo::appendText(Memo1, text);
+    } else {
+        QString folded = base::foldRepeatedLines(lines).join(QLatin1Char('\n'));
+        if (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            folded += QLatin1Char('\n');
+        ui::memo::appendText(Memo1, folded);
+    }
     QString error;
     if (!Memo1Change(&error))
         ui::dialogs().error(this, error);

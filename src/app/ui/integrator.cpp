@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 namespace {
+constexpr int kUnpaintedStartMs = 250;
+
 QToolButton *makeButton(QWidget *parent, const char *name, const QString &caption,
                         const QString &hint)
 {
@@ -96,6 +98,15 @@ TIntegrator::TIntegrator(app::Windows &windows, QWidget *parent)
 void TIntegrator::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
+    // The start-up work waits until the window is on the screen (its first
+    // paint); a window the desktop does not draw yet starts it soon anyway.
+    if (!m_started)
+        QTimer::singleShot(kUnpaintedStartMs, this, &TIntegrator::FormActivate);
+}
+
+void TIntegrator::paintEvent(QPaintEvent *e)
+{
+    QWidget::paintEvent(e);
     if (!m_started)
         QTimer::singleShot(0, this, &TIntegrator::FormActivate);
 }
@@ -128,6 +139,8 @@ void TIntegrator::FormActivate()
     if (m_started)
         return;
     m_started = true;
+    // The tool windows are made now, after the main window has shown.
+    app::createOtherWindows();
 
     const base::SwitchEffect e = base::interpretSwitch(m_args);
     if (e.createScratchFiles && !createScratchFiles())

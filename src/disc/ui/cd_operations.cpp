@@ -281,6 +281,8 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
     lbDiagnosis->setVisible(ComboBox1->count() == 0);
     lbDiagnosis->setText(ComboBox1->count() == 0 ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary
                                                  : QString());
+    if (ComboBox1->count() == 0)
+        m_log.entry(QStringLiteral("no CD drive found: ") + lbDiagnosis->text());
     emit scanFinished();
 }
 
