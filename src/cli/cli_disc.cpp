@@ -1,6 +1,8 @@
 #include "cli_commands.h"
 
-#include "disc/cd_rules.h"
+#include "disc/capabilities.h"
+#include "disc/commands.h"
+#include "disc/scan.h"
 #include "disc/diagnosis.h"
 #include "exec/dos_command.h"
 #include "exec/tools.h"

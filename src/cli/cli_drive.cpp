@@ -4,7 +4,10 @@
 // does.
 #include "cli_commands.h"
 
-#include "disc/cd_rules.h"
+#include "disc/capabilities.h"
+#include "disc/commands.h"
+#include "disc/offers.h"
+#include "disc/scan.h"
 #include "disc/diagnosis.h"
 #include "exec/command_line.h"
 #include "exec/dos_command.h"

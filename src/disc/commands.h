@@ -1,0 +1,55 @@
+#pragma once
+// The command lines of the drive scan, the capability query and the disc
+// operations, and the questions asked before a real write.
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace disc {
+
+// Every builder that names a drive gives an empty line for an empty or
+// blank address: nothing may run against no drive.
+bool usableAddress(QStringView address);
+// Spindle's folder followed by "cdrecord -scanbus", the folder quoted when
+// it holds a blank; a folder holding a quote gives the bare tool name.
+QString scanCommand(const QString &spindleFolder);
+QString capabilityCommand(const QString &address);
+struct BurnChoice
+{
+    QString address;
+    bool simulate = true;
+    bool dontFinalize = false;
+    bool burnFree = true;
+    int speed = 1;
+    QString file;
+};
+QString burnCommand(const BurnChoice &b);
+QString formatCommand(const QString &address);
+QString blankCommand(const QString &address, const QString &blankType);
+QString readCommand(const QString &address, const QString &file);
+QString finalizeCommand(const QString &address);
+
+// The questions asked before a real write, naming the drive (its entry in
+// the drive list) and what happens. `bytes` < 0: the size is unknown.
+QString burnQuestion(const QString &fileName, qint64 bytes, const QString &drive);
+QString finalizeQuestion(const QString &drive);
+QString blankQuestion(const QString &drive, const QString &blankType);
+QString formatQuestion(const QString &drive);
+// A file size for a question: "123 MB", "12 KB".
+QString sizeText(qint64 bytes);
+// A drive list entry as a question names it: padding blanks collapsed.
+QString driveTitle(const QString &entry);
+
+// What the console's result box says after an operation that succeeded.
+inline const QString kSimulationFinished = QStringLiteral("Simulation finished");
+inline const QString kDiscWritten = QStringLiteral("Disc written");
+inline const QString kDiscFinalized = QStringLiteral("Disc finalized");
+inline const QString kDiscBlanked = QStringLiteral("Disc blanked");
+inline const QString kDiscFormatted = QStringLiteral("Disc formatted");
+inline const QString kImageFilter = QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*");
+inline const QStringList kBlankTypes = {QStringLiteral("all"),     QStringLiteral("fast"),
+                                        QStringLiteral("unclose"), QStringLiteral("session"),
+                                        QStringLiteral("track"),   QStringLiteral("unreserve"),
+                                        QStringLiteral("trtail")};
+
+} // namespace disc
