@@ -13,6 +13,7 @@
 #include "exec/dos_command.h"
 #include "exec/progress.h"
 #include "exec/tool_errors.h"
+#include "exec/tool_identity.h"
 #include "exec/tools.h"
 #include "platform/drives.h"
 #include "platform/platform.h"
@@ -82,9 +83,11 @@ int runJob(const QString &commandLine, const QString &folder, bool events, qint6
         *captured = cmd.Lines();
     if (const int ended = cli::runEndStatus(cmd); ended >= 0)
         return ended;
-    if (code != 0)
+    // A tool that ignored part of the job did not do it, whatever its code.
+    const int status = code != 0 ? int(code & 0xff) : cause.failsRun() ? 1 : 0;
+    if (status != 0)
         printCause(cause);
-    return int(code & 0xff);
+    return status;
 }
 
 // A drive address becomes one word of the command line.
@@ -223,7 +226,7 @@ int doctor(const QStringList &args)
     }
     std::printf("Spindle folder: %s\n", platform::spindleFolder().toUtf8().constData());
     std::puts("tools:");
-    // Each tool's own version line, through the runner, each bounded in time.
+    // Each tool's implementation, in its own words (a bounded version query).
     for (const QString &name : exec::toolNames()) {
         const QString path = exec::findTool(name);
         if (path.isEmpty()) {
@@ -231,38 +234,10 @@ int doctor(const QStringList &args)
             continue;
         }
         const QString target = QFileInfo(path).canonicalFilePath();
-        QString version;
-        if (!name.startsWith(QLatin1String("bbie"))) {
-            exec::TDosCommand cmd;
-            QEventLoop loop;
-            cmd.OnTerminated = [&](exec::TDosCommand *, quint32) {
-                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-            };
-            cmd.MaxTimeAfterBeginning = 10;
-            const bool gnu = name.startsWith(QLatin1String("dd"));
-            cmd.CommandLine = exec::quoteArgument(path) + (gnu ? QStringLiteral(" --version") : QStringLiteral(" -version"));
-            cmd.Execute();
-            loop.exec();
-            // Some tools print a line for front-ends first; the real one
-            // starts with the program's own name.
-            const QStringList real = {QFileInfo(target.isEmpty() ? path : target).fileName(),
-                                      QStringLiteral("genisoimage "), QStringLiteral("wodim "),
-                                      QStringLiteral("readom ")};
-            for (const QString &l : cmd.Lines()) {
-                if (version.isEmpty() && !l.trimmed().isEmpty())
-                    version = l.trimmed();
-                if (std::any_of(real.begin(), real.end(),
-                                [&](const QString &r) { return l.trimmed().startsWith(r, Qt::CaseInsensitive); })) {
-                    version = l.trimmed();
-                    break;
-                }
-            }
-        }
-        std::printf("  %s: %s%s%s%s\n", name.toUtf8().constData(), path.toUtf8().constData(),
-                    target.isEmpty() || target == QFileInfo(path).absoluteFilePath()
-                        ? ""
-                        : (" -> " + target).toUtf8().constData(),
-                    version.isEmpty() ? "" : ": ", version.toUtf8().constData());
+        const QString link = target.isEmpty() || target == QFileInfo(path).absoluteFilePath() ? QString()
+                                                                                              : " -> " + target;
+        std::printf("  %s: %s%s: %s\n", name.toUtf8().constData(), path.toUtf8().constData(), link.toUtf8().constData(),
+                    exec::describe(exec::identifyProgram(path)).toUtf8().constData());
     }
     // What cdrecord sees, then why it might see nothing.
     QStringList scan;

@@ -1,6 +1,7 @@
 #include "tool_errors.h"
 
 #include "command_line.h"
+#include "dos_command.h"
 
 #include <QFileInfo>
 
@@ -21,6 +22,10 @@ const QString kCannotWrite =
     QStringLiteral("This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.");
 const QString kNotRewritable = QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked.");
 const QString kTooLarge = QStringLiteral("The image is larger than the disc in the drive.");
+
+const QString kCdrskinNoPermission = QStringLiteral("cdrskin may not open the drive (permission denied).");
+const QString kCdrskinIgnores =
+    QStringLiteral("cdrskin does not do %1: it ignored the option, so that part of the job was not done.");
 
 // A read error names where it happened within a few lines after it.
 constexpr qsizetype kBlockLookahead = 20;
@@ -109,6 +114,32 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kCdrecord}, QStringLiteral("This media does not support blanking"), kNotRewritable},
         {{kCdrecord}, QStringLiteral("Illegal write mode for this drive"),
          QStringLiteral("The drive does not support this write mode.")},
+        // cdrskin, the recorder of the libburn family.
+        {{kCdrecord}, QStringLiteral("ignoring unimplemented option"), kCdrskinIgnores, Detail::QuotedName, false,
+         true, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("ignoring unknown option"), kCdrskinIgnores, Detail::QuotedName, false, true,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Permission denied"), kCdrskinNoPermission, Detail::None, true, true,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Cannot find /dev/* with Bus,Target,Lun"),
+         QStringLiteral("No drive answers at this address, or another program holds it: scan again and pick the "
+                        "drive from the new list."),
+         Detail::None, false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("No suitable media detected"),
+         QStringLiteral("There is no disc in the drive that cdrskin can write to: insert a blank or appendable disc "
+                        "and try again."),
+         Detail::None, false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("media is not erasable"), kNotRewritable, Detail::None, false, false,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("not supported yet"),
+         QStringLiteral("cdrskin does not do blank type %1: it blanks with all or fast only."), Detail::QuotedName,
+         false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("-format does DVD+RW only"),
+         QStringLiteral("cdrskin formats DVD+RW discs only, not CD-RW: use Blank CD-RW instead."), Detail::None,
+         false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Cannot write desired amount"),
+         QStringLiteral("Writing to the disc failed: the drive did not take all the data."), Detail::None, false,
+         false, {Implementation::Cdrskin}},
         {{kMkisofs}, QStringLiteral("No space left on device"),
          QStringLiteral("The disk that holds the image file is full: free some space or choose another output folder.")},
         {{kMkisofs}, QStringLiteral("is larger than 4GiB-1"),
@@ -137,27 +168,53 @@ const QList<ToolErrorRow> &toolErrorTable()
     return table;
 }
 
-QString toolOfCommandLine(const QString &commandLine)
+namespace {
+// The program word of a command line and where it is found.
+std::pair<QString, QString> programOf(const QString &commandLine)
 {
     const QStringList words = splitCommandLine(commandLine);
     if (words.isEmpty())
         return {};
-    QString name = QFileInfo(words.first()).fileName().toLower();
-    if (name.endsWith(QLatin1String(".exe")))
-        name.chop(4);
-    if (name == QLatin1String("wodim"))
-        return kCdrecord;
-    if (name == QLatin1String("genisoimage"))
-        return kMkisofs;
-    if (name == QLatin1String("readom"))
-        return kReadcd;
-    for (const QString &t : {kCdrecord, kMkisofs, kReadcd, kDd})
-        if (name == t)
-            return t;
-    return {};
+    const QString name = QFileInfo(words.first()).fileName();
+    if (roleOfName(name).isEmpty())
+        return {name, QString()};
+    return {name, TDosCommand::resolve({words.first()}).first};
+}
+} // namespace
+
+Implementation implementationOfCommandLine(const QString &commandLine)
+{
+    const auto [name, path] = programOf(commandLine);
+    return path.isEmpty() ? Implementation::Unknown : identifyProgram(path).implementation;
 }
 
-CauseFinder::CauseFinder(const QString &commandLine) : m_tool(toolOfCommandLine(commandLine)) {}
+namespace {
+// The table's tool for a program and its implementation; bbie has no rows
+// of its own.
+QString tableTool(const QString &commandLine, Implementation implementation)
+{
+    QString role = roleOf(implementation);
+    if (role.isEmpty())
+        role = roleOfName(programOf(commandLine).first);
+    return role == QLatin1String("bbie") ? QString() : role;
+}
+} // namespace
+
+QString toolOfCommandLine(const QString &commandLine)
+{
+    return tableTool(commandLine, implementationOfCommandLine(commandLine));
+}
+
+CauseFinder::CauseFinder(const QString &commandLine)
+    : m_implementation(implementationOfCommandLine(commandLine))
+{
+    m_tool = tableTool(commandLine, m_implementation);
+}
+
+CauseFinder::CauseFinder(const QString &tool, Implementation implementation)
+    : m_tool(tool), m_implementation(implementation)
+{
+}
 
 void CauseFinder::feed(QStringView line)
 {
@@ -177,6 +234,9 @@ void CauseFinder::feed(QStringView line)
     for (qsizetype i = 0; i < table.size(); ++i) {
         const ToolErrorRow &row = table[i];
         if (!m_tool.isEmpty() && !row.tools.contains(m_tool))
+            continue;
+        if (!row.only.isEmpty() && m_implementation != Implementation::Unknown
+            && !row.only.contains(m_implementation))
             continue;
         if (!line.contains(row.pattern))
             continue;
@@ -223,6 +283,8 @@ QString CauseFinder::sentence() const
 
 bool CauseFinder::permission() const { return m_row >= 0 && toolErrorTable()[m_row].permission; }
 
+bool CauseFinder::failsRun() const { return m_row >= 0 && toolErrorTable()[m_row].failsRun; }
+
 QString causeOf(const QStringList &lines, const QString &commandLine)
 {
     CauseFinder finder(commandLine);
@@ -235,6 +297,23 @@ QString causeOf(const QStringList &lines, const QString &commandLine)
             cause += QLatin1Char('\n') + advice;
     }
     return cause;
+}
+
+QString failureLine(quint32 exitCode, const CauseFinder &cause)
+{
+    QString line;
+    if (exitCode != 0)
+        line = QStringLiteral("The command failed with exit code %1.").arg(exitCode);
+    else if (cause.failsRun())
+        line = QStringLiteral("The command did not do what was asked.");
+    else
+        return {};
+    if (cause.found()) {
+        line += QLatin1Char('\n') + cause.sentence();
+        if (cause.permission() && !permissionAdvice().isEmpty())
+            line += QLatin1Char('\n') + permissionAdvice();
+    }
+    return line;
 }
 
 void setPermissionAdvice(std::function<QString()> advice) { adviceHook() = std::move(advice); }
