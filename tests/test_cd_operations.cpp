@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,7 +34,7 @@
 namespace {
 QString data(const char *name) { return QStringLiteral(SPINDLE_TEST_DATA "/") + name; }
 const char *kEnv[] = {"FAKECD_SCANBUS", "FAKECD_PRCAP", "FAKECD_OUTPUT", "FAKECD_ARGS",
-                      "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT"};
+                      "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT", "FAKECD_VERSION"};
 } // namespace
 
 // The control shows its usual tooltip, no reason for being off.
@@ -262,6 +263,44 @@ private slots:
         QVERIFY(f->cbSimulate->isChecked() && f->cbBurnFree->isChecked());
     }
 
+    // Behind cdrecord is cdrskin (it says so): asked its own way, and what
+    // it does not do is off with its reason. A CD writer in the form cdrskin
+    // prints, since no writer exists here.
+    void cdrskinOffersWhatItDoes()
+    {
+        qputenv("FAKECD_VERSION", data("versions/cdrskin.txt").toUtf8());
+        qputenv("FAKECD_OUTPUT", data("cd_caps_cdrskin_writer.txt").toUtf8());
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, QString()));
+        QCOMPARE(runs().mid(1), (QStringList{"cdrecord [-v] [dev=1,0,0] [-atip]", "cdrecord [dev=1,0,0] [--list_speeds]"}));
+        // read, finalize, burn, speed, simulate, don't finalize, burnfree, format, blank, blank type
+        QCOMPARE(enabled(), (QList<bool>{true, false, true, true, true, false, true, false, true, true}));
+        QCOMPARE(f->Label5->text(), QStringLiteral("48"));
+        QCOMPARE(f->btFinalize->toolTip(), QStringLiteral("cdrskin does not finalize a disc: it ignores -fix"));
+        QCOMPARE(f->cbDontFinalize->toolTip(), QStringLiteral("cdrskin ignores -nofix: it closes the disc after the burn"));
+        QCOMPARE(f->btFormat->toolTip(), QStringLiteral("cdrskin formats DVD+RW only, not CD-RW (-format)"));
+        const auto *types = qobject_cast<QStandardItemModel *>(f->ComboBox2->model());
+        QVERIFY(types->item(0)->isEnabled() && types->item(1)->isEnabled());
+        QVERIFY(!types->item(3)->isEnabled());
+        QCOMPARE(types->item(3)->toolTip(), QStringLiteral("cdrskin does not do blank=session (\"not supported yet\")"));
+        // A tick left on "Don't Finalize" does not reach cdrskin.
+        f->cbDontFinalize->setChecked(true);
+        const QString image = m_work->filePath("a.iso");
+        writeAll(image, "image");
+        m_dialogs->fileAnswers << image;
+        f->btBurn->click();
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1,0,0] [-dummy] [speed=48] [" +
+                                    image + "] [gracetime=1]");
+        // wodim's report on the next opening offers everything again.
+        qunsetenv("FAKECD_VERSION");
+        QFile::remove(m_folder->filePath("cdrecord"));
+        QVERIFY(QFile::copy(binDir() + "/spindle-fakecd", m_folder->filePath("cdrecord")));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        QCOMPARE(enabled(), QList<bool>(10, true));
+        QVERIFY(types->item(3)->isEnabled() && types->item(3)->toolTip().isEmpty());
+    }
+
     void speedFieldClamps()
     {
         QVERIFY(activate(data("cd_scan_basic.txt")));
@@ -448,7 +487,7 @@ private slots:
         b.file = image;
         QCOMPARE(console->DosCommand1->CommandLine, disc::burnCommand(b));
         QCOMPARE(runs().size(), before + 1);
-        QCOMPARE(runs().last(), "cdrecord [-eject] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" + image +
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" + image +
                                     "] [gracetime=1]");
         QCOMPARE(m_dialogs->log, (QStringList{"open:" + disc::kImageFilter, question,
                                               "message:Info:Process finished!\nDisc written"}));
@@ -656,7 +695,7 @@ private slots:
         // Burn with the defaults: simulate and burnfree ticked.
         m_dialogs->fileAnswers << image;
         f->btBurn->click();
-        QCOMPARE(runs().last(), "cdrecord [-eject] [driveropts=burnfree] [dev=1001,0,0] [-dummy] [speed=40] [" +
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1001,0,0] [-dummy] [speed=40] [" +
                                     image + "] [gracetime=1]");
         QCOMPARE(m_dialogs->fileOptions.last().filter, QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*"));
         QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
@@ -670,7 +709,7 @@ private slots:
         m_dialogs->fileAnswers << image;
         m_dialogs->confirmAnswers << true; // the real-write question
         f->btBurn->click();
-        QCOMPARE(runs().last(), "cdrecord [-eject] [dev=1001,0,0] [-nofix] [speed=16] [" + image + "] [gracetime=1]");
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [dev=1001,0,0] [-nofix] [speed=16] [" + image + "] [gracetime=1]");
 
         // Format and blank only after Yes.
         const int before = runs().size();

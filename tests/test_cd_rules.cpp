@@ -1,5 +1,6 @@
 // The scan and capability rules, the command lines, and spindle-cli's
 // drives and caps run against the fake cdrecord.
+#include "disc/capabilities.h"
 #include "disc/commands.h"
 #include "disc/offers.h"
 #include "disc/scan.h"
@@ -35,12 +36,15 @@ class TestCdRules : public QObject
         int code;
         QByteArray out, err;
     };
-    Result cli(const QStringList &args, const QString &scan, const QString &prcap = {})
+    Result cli(const QStringList &args, const QString &scan, const QString &prcap = {},
+               const QHash<QString, QString> &more = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("FAKECD_SCANBUS", scan);
         env.insert("FAKECD_PRCAP", prcap);
+        for (auto it = more.begin(); it != more.end(); ++it)
+            env.insert(it.key(), it.value());
         env.insert("FAKECD_ARGS", m_folder.filePath("args.log"));
         env.insert("LC_ALL", "C");
         p.setProcessEnvironment(env);
@@ -211,6 +215,9 @@ private slots:
         QTest::newRow("older kB/s form") << "cd_caps_kbs.txt" << true << true << "8" << 8;
         QTest::newRow("truncated") << "cd_caps_truncated.txt" << true << false << "" << 0;
         QTest::newRow("no write line") << "cd_caps_no_write_line.txt" << false << false << "" << 0;
+        // wodim in the guest: the virtio-scsi drive answers page 2A, the IDE drive does not.
+        QTest::newRow("guest scsi-cd") << "cd_caps_guest_scsi.txt" << false << false << "16" << 16;
+        QTest::newRow("guest ide") << "cd_caps_guest_ide.txt" << false << false << "" << 0;
     }
     void capabilityTranscripts()
     {
@@ -256,6 +263,109 @@ private slots:
         c = disc::evaluateCapabilities({"x=Does write CD-R media"});
         QVERIFY(c.writesCDR);
         QVERIFY(!disc::evaluateCapabilities({}).writesCDR);
+    }
+
+    // What each recorder's query says: cdrskin's answers instead of -prcap
+    // (its real output on the guest's drive and an emulated one, and a
+    // writer in the form cdrskin prints), and queries that reached no drive.
+    void recorderQueries_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<exec::Implementation>("recorder");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("cdr");
+        QTest::addColumn<bool>("cdrw");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<QString>("failure");
+        using I = exec::Implementation;
+        QTest::newRow("cdrskin, reader") << "cd_caps_cdrskin_rom.txt" << I::Cdrskin << 0 << false << false << 16 << "";
+        QTest::newRow("cdrskin, emulated") << "cd_caps_cdrskin_emulated.txt" << I::Cdrskin << 0 << true << false << 0
+                                           << "";
+        QTest::newRow("cdrskin, writer") << "cd_caps_cdrskin_writer.txt" << I::Cdrskin << 0 << true << true << 48
+                                         << "";
+        QTest::newRow("cdrskin, no drive")
+            << "cd_caps_cdrskin_no_drive.txt" << I::Cdrskin << 11 << false << false << 0
+            << "No drive answers at this address, or another program holds it: scan again and pick the drive from "
+               "the new list.";
+        QTest::newRow("cdrskin, -prcap ignored")
+            << "cd_caps_cdrskin_prcap.txt" << I::Cdrskin << 0 << false << false << 0
+            << "cdrskin does not do -prcap: it ignored the option, so that part of the job was not done.";
+        QTest::newRow("wodim, no drive")
+            << "cd_caps_wodim_no_drive.txt" << I::Wodim << 255 << false << false << 0
+            << "cdrecord may not open the drive: its device files do not let you read and write them.";
+        QTest::newRow("wodim, reader") << "cd_caps_guest_scsi.txt" << I::Wodim << 0 << false << false << 16 << "";
+    }
+    void recorderQueries()
+    {
+        QFETCH(QString, file);
+        QFETCH(exec::Implementation, recorder);
+        QFETCH(int, exitCode);
+        QFETCH(bool, cdr);
+        QFETCH(bool, cdrw);
+        QFETCH(int, speed);
+        QFETCH(QString, failure);
+        const disc::Capabilities c = disc::evaluateQuery({{transcript(file), quint32(exitCode)}}, recorder);
+        QCOMPARE(c.writesCDR, cdr);
+        QCOMPARE(c.writesCDRW, cdrw);
+        QCOMPARE(c.speed.value_or(0), speed);
+        QCOMPARE(c.failure, failure);
+        // A failed query says so in the tooltips, not that the drive writes nothing.
+        if (!failure.isEmpty())
+            QCOMPARE(disc::offersFor(c, true, true, recorder).burnReason, failure);
+        // cdrskin is never asked for -prcap, which it ignores.
+        for (const QString &line : disc::capabilityCommands("0,0,0", recorder))
+            QCOMPARE(line.contains("-prcap"), recorder != exec::Implementation::Cdrskin);
+    }
+
+    void cdrskinRefusalsInItsWords()
+    {
+        const disc::Offers o = disc::offersFor(disc::evaluateCdrskin(transcript("cd_caps_cdrskin_rom.txt")), true,
+                                               true, exec::Implementation::Cdrskin);
+        QCOMPARE(o.burnReason, QStringLiteral("The drive reports: no CD-R profile among DVD-ROM, CD-ROM"));
+        QCOMPARE(disc::capabilityCommands("2,0,0", exec::Implementation::Cdrskin),
+                 (QStringList{"cdrecord -v dev=2,0,0 -atip", "cdrecord dev=2,0,0 --list_speeds"}));
+    }
+
+    // Finalize, "Don't Finalize", Format and the blank types are offered
+    // only where the recorder does them, with its reason otherwise.
+    void offersByRecorder_data()
+    {
+        QTest::addColumn<exec::Implementation>("recorder");
+        QTest::addColumn<bool>("finalize");
+        QTest::addColumn<QString>("finalizeReason");
+        QTest::addColumn<QString>("dontFinalizeReason");
+        QTest::addColumn<QString>("formatReason");
+        QTest::addColumn<QStringList>("blankTypesOff");
+        for (exec::Implementation i : {exec::Implementation::Wodim, exec::Implementation::CdrtoolsCdrecord,
+                                       exec::Implementation::Unknown})
+            QTest::newRow(qPrintable(exec::implementationName(i) + " ")) << i << true << "" << "" << "" << QStringList{};
+        QTest::newRow("cdrskin") << exec::Implementation::Cdrskin << false
+                                 << "cdrskin does not finalize a disc: it ignores -fix"
+                                 << "cdrskin ignores -nofix: it closes the disc after the burn"
+                                 << "cdrskin formats DVD+RW only, not CD-RW (-format)"
+                                 << QStringList{"unclose", "session", "track", "unreserve", "trtail"};
+    }
+    void offersByRecorder()
+    {
+        QFETCH(exec::Implementation, recorder);
+        QFETCH(bool, finalize);
+        QFETCH(QString, finalizeReason);
+        QFETCH(QString, dontFinalizeReason);
+        QFETCH(QString, formatReason);
+        QFETCH(QStringList, blankTypesOff);
+        const disc::Offers o =
+            disc::offersFor(disc::evaluateCapabilities(transcript("cd_caps_cdrw.txt")), true, true, recorder);
+        QVERIFY(*o.burnPanel && *o.rewritablePanel);
+        QCOMPARE(*o.finalize, finalize);
+        QCOMPARE(o.finalizeReason, finalizeReason);
+        QCOMPARE(o.dontFinalizeReason, dontFinalizeReason);
+        QCOMPARE(o.formatReason, formatReason);
+        QStringList off;
+        for (const auto &[type, reason] : o.blankTypesOff) {
+            off << type;
+            QCOMPARE(reason, QStringLiteral("cdrskin does not do blank=%1 (\"not supported yet\")").arg(type));
+        }
+        QCOMPARE(off, blankTypesOff);
     }
 
     void offers()
@@ -354,16 +464,16 @@ private slots:
         b.speed = 16;
         b.file = "C:\\img\\a.iso";
         QCOMPARE(disc::burnCommand(b),
-                 QStringLiteral("cdrecord -eject driveropts=burnfree dev=1,0,0 -dummy  -nofix  speed=16 "
+                 QStringLiteral("cdrecord -eject -v driveropts=burnfree dev=1,0,0 -dummy  -nofix  speed=16 "
                                 "\"C:\\img\\a.iso\" gracetime=1"));
         b.simulate = b.dontFinalize = b.burnFree = false;
-        QCOMPARE(disc::burnCommand(b), QStringLiteral("cdrecord -eject dev=1,0,0 speed=16 \"C:\\img\\a.iso\" gracetime=1"));
+        QCOMPARE(disc::burnCommand(b), QStringLiteral("cdrecord -eject -v dev=1,0,0 speed=16 \"C:\\img\\a.iso\" gracetime=1"));
         b = {};
         b.address = "0,1,0";
         b.speed = 8;
         b.file = "D:\\x.iso";
         QCOMPARE(disc::burnCommand(b),
-                 QStringLiteral("cdrecord -eject driveropts=burnfree dev=0,1,0 -dummy  speed=8 \"D:\\x.iso\" gracetime=1"));
+                 QStringLiteral("cdrecord -eject -v driveropts=burnfree dev=0,1,0 -dummy  speed=8 \"D:\\x.iso\" gracetime=1"));
         QCOMPARE(disc::formatCommand("0,1,0"), QStringLiteral("cdrecord -eject dev=0,1,0 -format"));
         QCOMPARE(disc::blankCommand("0,1,0", "fast"), QStringLiteral("cdrecord -eject dev=0,1,0 blank=fast"));
         QCOMPARE(disc::blankCommand("0,1,0", ""), QStringLiteral("cdrecord -eject dev=0,1,0 blank="));
@@ -474,6 +584,25 @@ private slots:
         r = cli({"caps", "1,0,0 -blank=all"}, {}, data("cd_caps_cdr.txt"));
         QCOMPARE(r.code, 2);
         QVERIFY(r.out.isEmpty());
+        // A query that reached no drive is a failure, not a drive that writes nothing.
+        r = cli({"caps", "1,0,0"}, {}, data("cd_caps_wodim_no_drive.txt"), {{"FAKECD_EXIT", "255"}});
+        QCOMPARE(r.code, 1);
+        // The cause, then the setup finding (which depends on the machine).
+        QVERIFY2(r.err.startsWith("cdrecord may not open the drive: its device files do not let you read and write "
+                                  "them.\n"),
+                 r.err.constData());
+    }
+
+    void cliCapsAsksCdrskinItsOwnWay()
+    {
+        // A writer in the form cdrskin prints, behind a cdrecord that says it is cdrskin.
+        const Result r = cli({"caps", "0,0,0"}, {}, {},
+                             {{"FAKECD_VERSION", data("versions/cdrskin.txt")},
+                              {"FAKECD_OUTPUT", data("cd_caps_cdrskin_writer.txt")}});
+        QCOMPARE(r.out, QByteArray("writes CD-R: yes\nwrites CD-RW: yes\nmax write speed: 48\n"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(readAll(m_folder.filePath("args.log"))
+                    .endsWith("cdrecord [-v] [dev=0,0,0] [-atip]\ncdrecord [dev=0,0,0] [--list_speeds]\n"));
     }
 
     void cliWithoutCdrecord()

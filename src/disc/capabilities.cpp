@@ -2,6 +2,8 @@
 
 #include "scan.h"
 
+#include "exec/tool_errors.h"
+
 namespace disc {
 
 namespace {
@@ -59,6 +61,8 @@ Capabilities evaluateCapabilities(const QStringList &lines)
             c.cdrRefusal = value.trimmed().toString();
         if (c.cdrwRefusal.isEmpty() && value.contains(u"Does not write CD-RW media"))
             c.cdrwRefusal = value.trimmed().toString();
+        if (value.contains(u"Does write") || value.contains(u"Does not write") || value.contains(u"Does read"))
+            c.answered = true;
         if (value.contains(u"Maximum write speed")) {
             speedLine = value;
             haveSpeedLine = true;
@@ -76,6 +80,89 @@ Capabilities evaluateCapabilities(const QStringList &lines)
             c.maxWriteSpeed = QString::number(*older);
         }
     }
+    return c;
+}
+
+namespace {
+
+// The number before "x" in "Write speed H:   7056k , 40.0xC" or
+// "burn_drive_get_write_speed = 2816  (16.0x)", whole multiples.
+std::optional<int> timesSpeed(QStringView line)
+{
+    const qsizetype x = line.lastIndexOf(QLatin1Char('x'));
+    qsizetype start = x;
+    while (start > 0 && (line[start - 1].isDigit() || line[start - 1] == QLatin1Char('.')))
+        --start;
+    bool ok = false;
+    const double v = line.mid(start, x - start).toDouble(&ok);
+    if (!ok || v < 1 || v > 1e6)
+        return std::nullopt;
+    return int(v);
+}
+
+} // namespace
+
+Capabilities evaluateCdrskin(const QStringList &lines)
+{
+    Capabilities c;
+    bool modes = false, cdr = false, cdrw = false;
+    QStringList profiles;
+    std::optional<int> listed, medium;
+    for (const QString &item : lines) {
+        const QString line = item.trimmed();
+        if (line.startsWith(QLatin1String("Supported modes:"))) {
+            c.answered = true;
+            const QString m = line.mid(16);
+            modes = m.contains(QLatin1String("TAO")) || m.contains(QLatin1String("SAO"));
+        } else if (line.startsWith(QLatin1String("Profile: 0x"))) {
+            // "Profile: 0x0009 (CD-R)", "… (CD-ROM) (current)"
+            const qsizetype open = line.indexOf(QLatin1Char('(')), close = line.indexOf(QLatin1Char(')'));
+            if (open > 0 && close > open)
+                profiles << line.mid(open + 1, close - open - 1);
+            cdr = cdr || line.startsWith(QLatin1String("Profile: 0x0009"));
+            cdrw = cdrw || line.startsWith(QLatin1String("Profile: 0x000A"));
+        } else if (line.startsWith(QLatin1String("Write speed H:"))) {
+            listed = timesSpeed(line);
+        } else if (line.contains(QLatin1String("burn_drive_get_write_speed ="))) {
+            medium = timesSpeed(line);
+        }
+    }
+    if (!c.answered)
+        return c;
+    // A drive that lists its profiles writes CD-R when CD-R is among them;
+    // an emulated drive has none and writes when it has a write mode.
+    c.writesCDR = profiles.isEmpty() ? modes : cdr;
+    c.writesCDRW = cdrw;
+    const QString among = profiles.isEmpty() ? QString() : QStringLiteral(" among ") + profiles.join(QStringLiteral(", "));
+    if (!c.writesCDR)
+        c.cdrRefusal = profiles.isEmpty() ? QStringLiteral("no write mode (Supported modes: none)")
+                                          : QStringLiteral("no CD-R profile") + among;
+    if (!c.writesCDRW)
+        c.cdrwRefusal = QStringLiteral("no CD-RW profile") + among;
+    c.speed = listed ? listed : medium;
+    if (c.speed)
+        c.maxWriteSpeed = QString::number(*c.speed);
+    return c;
+}
+
+Capabilities evaluateQuery(const QList<QueryRun> &runs, exec::Implementation recorder)
+{
+    QStringList all;
+    for (const QueryRun &r : runs)
+        all += r.lines;
+    Capabilities c = recorder == exec::Implementation::Cdrskin ? evaluateCdrskin(all) : evaluateCapabilities(all);
+    if (runs.isEmpty())
+        return c;
+    const QueryRun &first = runs.first();
+    exec::CauseFinder cause(QStringLiteral("cdrecord"), recorder);
+    for (const QString &l : first.lines)
+        cause.feed(l);
+    if ((first.exitCode == 0 && !cause.failsRun()) || c.answered)
+        return c;
+    c.failure = cause.found() ? cause.sentence()
+                              : QStringLiteral("The capability query failed with exit code %1.").arg(first.exitCode);
+    if (cause.permission() && !exec::permissionAdvice().isEmpty())
+        c.failure += QLatin1Char('\n') + exec::permissionAdvice();
     return c;
 }
 

@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -240,10 +241,13 @@ void TCD_Operations::FormActivate()
     CdrecordFound = ReadcdFound = false;
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     const QString readcd = platform::exeName(QStringLiteral("readcd"));
-    if (!exec::findTool(cdrecord).isEmpty())
+    if (!exec::findTool(cdrecord).isEmpty()) {
         CdrecordFound = true;
-    else
+        // Which recorder it is decides the capability query and the offers.
+        m_recorder = exec::identifyTool(cdrecord).implementation;
+    } else {
         base::dialogs().plain(this, exec::missingToolMessage(cdrecord));
+    }
     if (!exec::findTool(readcd).isEmpty())
         ReadcdFound = true;
     else
@@ -282,10 +286,11 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
         Label3->setText(disc::deviceAddress(ComboBox1->currentText()));
     else
         base::dialogs().plain(this, disc::kNoDevices);
-    // Why, in words, after the message.
-    lbDiagnosis->setVisible(ComboBox1->count() == 0);
-    lbDiagnosis->setText(ComboBox1->count() == 0 ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary
-                                                 : QString());
+    // Why, in words, after the message; also when the scan could not open
+    // a drive it may have left out.
+    const bool why = ComboBox1->count() == 0 || disc::scanRefused(Sender->Lines(), Sender->CommandLine);
+    lbDiagnosis->setVisible(why);
+    lbDiagnosis->setText(why ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary : QString());
     emit scanFinished();
 }
 
@@ -301,33 +306,40 @@ void TCD_Operations::ComboBox1Change()
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     // What the last drive could do says nothing about this one.
-    const QString query = disc::capabilityCommand(address);
+    m_queryLeft = disc::capabilityCommands(address, m_recorder);
+    m_queryRuns.clear();
     m_queryWanted = false;
     DosCommand1->Stop();
-    if (query.isEmpty()) {
+    if (m_queryLeft.isEmpty()) {
         Label3->clear();
         withdrawOperations(disc::kNoDriveSelected);
         return;
     }
     withdrawOperations(disc::kQueryRunning);
-    DosCommand1->CommandLine = query;
+    DosCommand1->CommandLine = m_queryLeft.takeFirst();
     m_queryWanted = true;
     DosCommand1->Execute();
     Label3->setText(address);
 }
 
-void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
+void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
     // A query for another drive has started, or the window was opened
     // again: that report decides, or none.
     if (Sender->isRunning() || !m_queryWanted)
         return;
+    m_queryRuns.append({Sender->Lines(), ExitCode});
+    if (!m_queryLeft.isEmpty()) {
+        DosCommand1->CommandLine = m_queryLeft.takeFirst();
+        DosCommand1->Execute();
+        return;
+    }
     m_queryWanted = false;
-    const disc::Capabilities c = disc::evaluateCapabilities(Sender->Lines());
+    const disc::Capabilities c = disc::evaluateQuery(m_queryRuns, m_recorder);
     WritesCDR = c.writesCDR;
     WritesCDRW = c.writesCDRW;
     MaxWriteSpeed = c.maxWriteSpeed;
-    const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound);
+    const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound, m_recorder);
     // Everything is withdrawn while the query runs; a control left off
     // says why in its tooltip.
     auto offer = [](QWidget *w, bool on, const QString &reason) {
@@ -335,11 +347,15 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
         base::setReason(w, on ? QString() : reason);
     };
     const bool burn = o.burnPanel.value_or(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbDontFinalize, cbBurnFree})
+    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbBurnFree})
         offer(w, burn, o.burnReason);
     offer(seSpeed, burn && o.speedReason.isEmpty(), burn ? o.speedReason : o.burnReason);
-    for (QWidget *w : std::initializer_list<QWidget *>{btFormat, btQuickFormat, ComboBox2})
-        offer(w, o.rewritablePanel.value_or(false), o.rewritableReason);
+    offer(cbDontFinalize, burn && o.dontFinalizeReason.isEmpty(), burn ? o.dontFinalizeReason : o.burnReason);
+    const bool rewritable = o.rewritablePanel.value_or(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{btQuickFormat, ComboBox2})
+        offer(w, rewritable, o.rewritableReason);
+    offer(btFormat, rewritable && o.formatReason.isEmpty(), rewritable ? o.formatReason : o.rewritableReason);
+    offerBlankTypes(o.blankTypesOff);
     offer(btFinalize, o.finalize.value_or(false), o.finalizeReason);
     offer(btRead, o.read.value_or(false), o.readReason);
     if (o.speedLabel)
@@ -350,6 +366,26 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
     }
     update();
     emit capabilitiesEvaluated();
+}
+
+void TCD_Operations::offerBlankTypes(const QList<std::pair<QString, QString>> &off)
+{
+    auto *model = qobject_cast<QStandardItemModel *>(ComboBox2->model());
+    if (!model)
+        return;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStandardItem *item = model->item(row);
+        QString reason;
+        for (const auto &[type, why] : off)
+            if (type == item->text())
+                reason = why;
+        item->setEnabled(reason.isEmpty());
+        item->setToolTip(reason);
+    }
+    // A type the recorder does not do is not left chosen.
+    const int current = ComboBox2->findText(ComboBox2->currentText());
+    if (current >= 0 && !model->item(current)->isEnabled())
+        ComboBox2->setCurrentIndex(0);
 }
 
 void TCD_Operations::seSpeedExit()
@@ -407,7 +443,8 @@ void TCD_Operations::btBurnClick()
     disc::BurnChoice b;
     b.address = address;
     b.simulate = cbSimulate->isChecked();
-    b.dontFinalize = cbDontFinalize->isChecked();
+    // An option the recorder does not do is off, whatever its tick.
+    b.dontFinalize = cbDontFinalize->isChecked() && cbDontFinalize->isEnabled();
     b.burnFree = cbBurnFree->isChecked();
     b.speed = disc::speedFromText(seSpeed->cleanText());
     b.file = file;

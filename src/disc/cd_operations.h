@@ -1,5 +1,7 @@
 #pragma once
+#include "capabilities.h"
 #include "diagnosis.h"
+#include "exec/tool_identity.h"
 
 #include <functional>
 #include "base/memo_lines.h"
@@ -90,8 +92,16 @@ private:
     void runInConsole(const QString &commandLine, const QString &successText = QString(),
                       bool logConsoleText = true);
 
+    // Offers each blank type the recorder does, and says why not the others.
+    void offerBlankTypes(const QList<std::pair<QString, QString>> &off);
+
     base::MemoLines m_lines;
     QStringList m_addresses; // of ComboBox1's entries, row by row
+    // The program behind cdrecord, identified at activation.
+    exec::Implementation m_recorder = exec::Implementation::Unknown;
+    // The capability query's runs still to start, and those done.
+    QStringList m_queryLeft;
+    QList<disc::QueryRun> m_queryRuns;
     int m_speedMax = 0;
     bool m_queryWanted = false; // a report for the current choice is awaited
 };

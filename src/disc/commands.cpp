@@ -24,6 +24,16 @@ QString capabilityCommand(const QString &address)
     return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -prcap");
 }
 
+QStringList capabilityCommands(const QString &address, exec::Implementation recorder)
+{
+    if (!usableAddress(address))
+        return {};
+    if (recorder != exec::Implementation::Cdrskin)
+        return {capabilityCommand(address)};
+    return {QStringLiteral("cdrecord -v dev=") + address + QStringLiteral(" -atip"),
+            QStringLiteral("cdrecord dev=") + address + QStringLiteral(" --list_speeds")};
+}
+
 QString burnCommand(const BurnChoice &b)
 {
     if (!usableAddress(b.address))
@@ -37,7 +47,7 @@ QString burnCommand(const BurnChoice &b)
         args.prepend(QStringLiteral("driveropts=burnfree "));
     args += QStringLiteral(" speed=") + QString::number(b.speed) + QLatin1Char(' ');
     args += exec::quoteArgument(b.file);
-    return QStringLiteral("cdrecord -eject ") + args + QStringLiteral(" gracetime=1");
+    return QStringLiteral("cdrecord -eject -v ") + args + QStringLiteral(" gracetime=1");
 }
 
 QString formatCommand(const QString &address)

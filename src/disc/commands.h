@@ -1,6 +1,8 @@
 #pragma once
 // The command lines of the drive scan, the capability query and the disc
 // operations, and the questions asked before a real write.
+#include "exec/tool_identity.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -14,6 +16,10 @@ bool usableAddress(QStringView address);
 // it holds a blank; a folder holding a quote gives the bare tool name.
 QString scanCommand(const QString &spindleFolder);
 QString capabilityCommand(const QString &address);
+// The capability query as the recorder behind cdrecord can answer it, run
+// in this order: -prcap, or for cdrskin (which ignores -prcap) the drive's
+// write modes and profiles (-v -atip) and its speeds (--list_speeds).
+QStringList capabilityCommands(const QString &address, exec::Implementation recorder);
 struct BurnChoice
 {
     QString address;
@@ -23,6 +29,8 @@ struct BurnChoice
     int speed = 1;
     QString file;
 };
+// "-v" follows "-eject" for every recorder: without it none prints the
+// progress lines the console's bar reads.
 QString burnCommand(const BurnChoice &b);
 QString formatCommand(const QString &address);
 QString blankCommand(const QString &address, const QString &blankType);

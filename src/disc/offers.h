@@ -2,6 +2,7 @@
 // Which operations the CD Operations window offers for a drive, and why a
 // control is left off.
 #include "capabilities.h"
+#include "exec/tool_identity.h"
 
 #include <QString>
 #include <QStringView>
@@ -10,21 +11,41 @@
 
 namespace disc {
 
+// What the recorder behind cdrecord does not do of the window's
+// operations, in words for a tooltip; empty where it does it. cdrecord and
+// wodim do them all.
+struct RecorderLimits
+{
+    QString finalize;     // -fix
+    QString dontFinalize; // -nofix
+    QString format;       // -format
+    // The blank types it does not do, each with its reason.
+    QList<std::pair<QString, QString>> blankTypes;
+    QString blankTypeReason(const QString &type) const;
+};
+RecorderLimits recorderLimits(exec::Implementation recorder);
+
 // How a capability evaluation changes the window. Unset fields stay as
 // they were.
 struct Offers
 {
-    std::optional<bool> burnPanel;       // btBurn, seSpeed and the three check boxes
+    std::optional<bool> burnPanel;       // btBurn, seSpeed and the check boxes
     std::optional<bool> rewritablePanel; // btFormat, btQuickFormat, ComboBox2
     std::optional<bool> finalize;
     std::optional<bool> read;            // only ever enables
     std::optional<QString> speedLabel;
     std::optional<int> maxSpeed;         // new maximum and value of seSpeed
     // Why a control is left disabled, for its tooltip; empty when it is
-    // offered. A speed reason disables seSpeed within an offered panel.
+    // offered. A speed reason disables seSpeed within an offered panel, a
+    // don't-finalize reason cbDontFinalize, a format reason btFormat within
+    // the rewritable panel.
     QString burnReason, rewritableReason, finalizeReason, readReason, speedReason;
+    QString dontFinalizeReason, formatReason;
+    // Blank types the recorder does not do, with why (ComboBox2's items).
+    QList<std::pair<QString, QString>> blankTypesOff;
 };
-Offers offersFor(const Capabilities &c, bool cdrecordFound, bool readcdFound);
+Offers offersFor(const Capabilities &c, bool cdrecordFound, bool readcdFound,
+                 exec::Implementation recorder = exec::Implementation::Unknown);
 
 // The speed field's value: its text as a number, 1 when it is none.
 int speedFromText(QStringView text);

@@ -1,5 +1,7 @@
 #include "scan.h"
 
+#include "exec/tool_errors.h"
+
 namespace disc {
 
 namespace {
@@ -82,6 +84,14 @@ QList<Drive> scanDrives(const QStringList &lines)
         drives.append({QLatin1Char('[') + address + QStringLiteral("] ") + deviceName(value), address.size()});
     }
     return drives;
+}
+
+bool scanRefused(const QStringList &lines, const QString &commandLine)
+{
+    exec::CauseFinder cause(commandLine);
+    for (const QString &line : lines)
+        cause.feed(line);
+    return cause.permission();
 }
 
 } // namespace disc

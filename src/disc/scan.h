@@ -28,6 +28,9 @@ struct Drive
 };
 // Every device line of a scan, in order; nothing merged or sorted.
 QList<Drive> scanDrives(const QStringList &lines);
+// The scan says it could not open a drive for want of permission (cdrskin
+// says so and still exits with 0).
+bool scanRefused(const QStringList &lines, const QString &commandLine);
 
 inline const QString kNoDevices = QStringLiteral("No CD-ROM devices found");
 

@@ -49,7 +49,7 @@ run bootimage $SC bootimage /dev/sr0
   bad bootimage "bbie did not give the boot file back (rc=$rc)"
 
 run burn $SC burn --events --simulate "$addr" /work/read.iso
-has burn.out "C cdrecord -eject driveropts=burnfree dev=$addr -dummy  speed=1 \"/work/read.iso\" gracetime=1" &&
+has burn.out "C cdrecord -eject -v driveropts=burnfree dev=$addr -dummy  speed=1 \"/work/read.iso\" gracetime=1" &&
   has burn.out "Sorry, no CD/DVD-Recorder or unsupported CD/DVD-Recorder found" && ok burn-reached ||
   bad burn-reached "the simulated burn did not reach wodim's verdict"
 [ $rc != 0 ] && has burn.err "This drive cannot write CDs" && ok burn-cause || bad burn-cause "no cause line (rc=$rc)"
