@@ -117,7 +117,8 @@ private slots:
         for (const QStringList &args :
              {QStringList{"read", "0 0,0", "x.iso"}, QStringList{"read", "0,0,0"}, QStringList{"blank", "0,0,0", "most"},
               QStringList{"burn", "--speed", "fast", "0,0,0", "x.iso"}, QStringList{"burn", "--bogus", "0,0,0", "x.iso"},
-              QStringList{"cdimage", "/dev/sr0"}, QStringList{"bootimage"}, QStringList{"doctor", "now"}}) {
+              QStringList{"cdimage", "/dev/sr0"}, QStringList{"bootimage"}, QStringList{"doctor", "now"},
+              QStringList{"verify", "0,0,0"}, QStringList{"verify", "0 0,0", "x.iso"}}) {
             const Result r = cli(args);
             QVERIFY2(r.code == 2, qPrintable(args.join(' ')));
             QVERIFY(r.err.startsWith("usage: spindle-cli "));

@@ -8,6 +8,7 @@
 #include "disc/commands.h"
 #include "disc/offers.h"
 #include "disc/scan.h"
+#include "disc/verify.h"
 #include "disc/diagnosis.h"
 #include "exec/command_line.h"
 #include "exec/dos_command.h"
@@ -15,6 +16,7 @@
 #include "exec/tool_errors.h"
 #include "exec/tool_identity.h"
 #include "exec/tools.h"
+#include "platform/access_check.h"
 #include "platform/drives.h"
 #include "platform/platform.h"
 #include "tools/other_jobs.h"
@@ -181,12 +183,14 @@ int burn(const QStringList &argsIn)
     QStringList args = argsIn;
     bool events = false;
     QHash<QString, QString> opts;
-    const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree")};
+    const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree"),
+                               QStringLiteral("--verify")};
     bool optionsOk = takeOptions(args, &events, &opts, flags, {QStringLiteral("--speed")});
     if (optionsOk && opts.contains(QStringLiteral("--speed")))
         optionsOk = disc::speedNumber(opts.value(QStringLiteral("--speed"))).has_value();
     if (!optionsOk || args.size() != 2 || !plainWord(args[0])) {
-        std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n",
+        std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] [--verify]\n"
+                   "                       ADDRESS IMAGE\n",
                    stderr);
         return 2;
     }
@@ -199,7 +203,46 @@ int burn(const QStringList &argsIn)
     b.dontFinalize = opts.contains(QStringLiteral("--no-fix"));
     b.burnFree = !opts.contains(QStringLiteral("--no-burnfree"));
     b.speed = disc::speedFromText(opts.value(QStringLiteral("--speed"), QStringLiteral("1")));
-    return runJob(disc::burnCommand(b), platform::spindleFolder(), events);
+    const int status = runJob(disc::burnCommand(b), platform::spindleFolder(), events);
+    // A real burn that went well is read back, as the window's Verify does.
+    if (status != 0 || b.simulate || !opts.contains(QStringLiteral("--verify")))
+        return status;
+    return runJob(disc::verifyCommand(b.address, b.file), platform::spindleFolder(), events);
+}
+
+int verify(const QStringList &args)
+{
+    if (args.size() != 2 || !plainWord(args[0]) || args[1].isEmpty()) {
+        std::fputs("usage: spindle-cli verify ADDRESS IMAGE   (read the disc back and compare it with the image)\n",
+                   stderr);
+        return 2;
+    }
+    const QString image = absolute(args[1]);
+    const QString source = disc::discFileOf(args[0], platform::defaultSysfsRoot(), platform::defaultDevRoot());
+    if (source.isEmpty()) {
+        printLine(stdout, QStringLiteral("Verify failed: no drive at %1 to read back.").arg(args[0]));
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("Reading %1 back to compare it with %2").arg(source, image));
+    std::fflush(stdout);
+    int shown = -1;
+    const disc::VerifyResult r = disc::verifyDisc(image, source, [&](qint64 done, qint64 total) {
+        // A line per whole percent, in the form the progress bar reads.
+        const int percent = int(done * 100 / std::max<qint64>(total, 1));
+        if (percent != shown) {
+            std::printf("%6.2f%% done, sector %lld of %lld\n", double(done) * 100.0 / double(total),
+                        qlonglong(done / disc::kSectorBytes), qlonglong((total + disc::kSectorBytes - 1) / disc::kSectorBytes));
+            std::fflush(stdout);
+            shown = percent;
+        }
+        return true;
+    });
+    if (r.error.isEmpty()) {
+        printLine(stdout, QStringLiteral("Image SHA-256: ") + QString::fromLatin1(r.imageSha256));
+        printLine(stdout, QStringLiteral("Disc SHA-256:  ") + QString::fromLatin1(r.discSha256));
+    }
+    printLine(stdout, disc::verifyVerdict(r));
+    return r.matches ? 0 : 1;
 }
 
 int blank(const QStringList &argsIn)

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "offers.h"
 #include "scan.h"
+#include "verify.h"
 #include "exec/console_capture.h"
 #include "exec/tool_errors.h"
 #include "exec/tools.h"
@@ -86,6 +87,7 @@ TCD_Operations::TCD_Operations(QWidget *parent)
     cbSimulate = check("cbSimulate", QStringLiteral("Simulate writing"), true);
     cbDontFinalize = check("cbDontFinalize", QStringLiteral("Don't Finalize"), false);
     cbBurnFree = check("cbBurnFree", QStringLiteral("BurnFree (if available)"), true);
+    cbVerify = check("cbVerify", QStringLiteral("Verify"), true);
     btFormat = button("btFormat", QStringLiteral("Format CD-RW"));
     btQuickFormat = button("btQuickFormat", QStringLiteral("Blank CD-RW"));
     ComboBox2 = new QComboBox(this);
@@ -165,8 +167,11 @@ void TCD_Operations::buildLayout()
     BurnPanel = panel(this, "BurnPanel");
     auto *burn = new QGridLayout(BurnPanel);
     burn->addWidget(btBurn, 0, 0);
-    burn->addWidget(Label6, 0, 1, Qt::AlignRight);
-    burn->addWidget(seSpeed, 0, 2);
+    burn->addWidget(cbVerify, 0, 1);
+    auto *speed = new QHBoxLayout;
+    speed->addWidget(Label6, 1, Qt::AlignRight);
+    speed->addWidget(seSpeed);
+    burn->addLayout(speed, 0, 2);
     burn->addWidget(cbSimulate, 1, 0);
     burn->addWidget(cbDontFinalize, 1, 1);
     burn->addWidget(cbBurnFree, 1, 2);
@@ -210,7 +215,8 @@ bool TCD_Operations::eventFilter(QObject *watched, QEvent *e)
 
 QList<QWidget *> TCD_Operations::operationControls() const
 {
-    return {btRead, btFinalize, btBurn, seSpeed, cbSimulate, cbDontFinalize, cbBurnFree, btFormat, btQuickFormat, ComboBox2};
+    return {btRead,     btFinalize, btBurn,   seSpeed,       cbSimulate, cbDontFinalize,
+            cbBurnFree, cbVerify,   btFormat, btQuickFormat, ComboBox2};
 }
 
 void TCD_Operations::withdrawOperations(const QString &reason)
@@ -347,7 +353,7 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 Ex
         base::setReason(w, on ? QString() : reason);
     };
     const bool burn = o.burnPanel.value_or(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbBurnFree})
+    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbBurnFree, cbVerify})
         offer(w, burn, o.burnReason);
     offer(seSpeed, burn && o.speedReason.isEmpty(), burn ? o.speedReason : o.burnReason);
     offer(cbDontFinalize, burn && o.dontFinalizeReason.isEmpty(), burn ? o.dontFinalizeReason : o.burnReason);
@@ -456,6 +462,9 @@ void TCD_Operations::btBurnClick()
             return;
     }
     runInConsole(disc::burnCommand(b), b.simulate ? disc::kSimulationFinished : disc::kDiscWritten);
+    // A real burn that went well is read back and compared with the image.
+    if (!b.simulate && cbVerify->isChecked() && base::windows().console->resultLine().isEmpty())
+        runInConsole(disc::verifyCommand(address, file), disc::kDiscVerified);
 }
 
 void TCD_Operations::btFormatClick()

@@ -32,6 +32,8 @@ public:
     QPushButton *btRead, *btFinalize, *btBurn, *btFormat, *btQuickFormat, *btClose;
     QSpinBox *seSpeed;
     QCheckBox *cbSimulate, *cbDontFinalize, *cbBurnFree;
+    // After a real burn, read the disc back and compare it with the image.
+    QCheckBox *cbVerify;
     QPlainTextEdit *Memo1;
     exec::TDosCommand *DosCommand1; // capability query
     exec::TDosCommand *DosCommand2; // drive scan

@@ -78,6 +78,13 @@ QString finalizeCommand(const QString &address)
     return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -fix");
 }
 
+QString verifyCommand(const QString &address, const QString &image)
+{
+    if (!usableAddress(address))
+        return {};
+    return QStringLiteral("spindle-cli verify ") + address + QLatin1Char(' ') + exec::quoteArgument(image);
+}
+
 QString sizeText(qint64 bytes)
 {
     constexpr qint64 kKB = 1024, kMB = 1024 * 1024;

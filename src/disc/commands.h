@@ -36,6 +36,9 @@ QString formatCommand(const QString &address);
 QString blankCommand(const QString &address, const QString &blankType);
 QString readCommand(const QString &address, const QString &file);
 QString finalizeCommand(const QString &address);
+// Reads the disc back and compares it with the image it was burned from:
+// Spindle's own spindle-cli, found in Spindle's folder.
+QString verifyCommand(const QString &address, const QString &image);
 
 // The questions asked before a real write, naming the drive (its entry in
 // the drive list) and what happens. `bytes` < 0: the size is unknown.
