@@ -7,7 +7,7 @@ JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the staged tools need.
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev qt6-qpa-plugins \
            fp-utils genisoimage wodim xorriso cdrskin \
-           qemu-system-x86 syslinux syslinux-common mtools \
+           qemu-system-x86 syslinux syslinux-common isolinux mtools \
            dpkg-dev file desktop-file-utils appstream
 
 .PHONY: deps configure build run test bench fuzz package install clean

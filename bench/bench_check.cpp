@@ -11,13 +11,13 @@
 // (1024 takes over two: most of it writing the tree and the images).
 #include "bench_util.h"
 #include "bench_dialogs.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/command_line.h"
-#include "exec/console_capture.h"
+#include "exec/ui/console_capture.h"
 #include "iso/check.h"
 #include "iso/command_builder.h"
-#include "iso/mkiso_form.h"
+#include "iso/ui/mkiso_form.h"
 #include "platform/file_calls.h"
 #include "platform/platform.h"
 #include "tree/folder_listing.h"
@@ -108,9 +108,9 @@ int main(int argc, char **argv)
         ::mkdir((base + "/bat").constData(), 0755);
 
         SilentDialogs silent;
-        base::setDialogs(&silent);
+        ui::setDialogs(&silent);
         app::createWindows();
-        TMkisofs_form *f = base::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         iso::IsoOptions &o = f->options();
         o.setText(QStringLiteral("mkisofs_folder"), mkisofs);
         o.setCheck(QStringLiteral("Joliet"), true);
@@ -120,7 +120,9 @@ int main(int argc, char **argv)
         o.setText(QStringLiteral("output_filename"), QStringLiteral("cd.iso"));
         o.setText(QStringLiteral("batch_folder"), dir.filePath(QStringLiteral("bat/")));
         const QString image = dir.filePath(QStringLiteral("out/cd.iso"));
-        const QStringList words = exec::splitCommandLine(iso::buildCommandLine(o).commandLine);
+        QStringList words;
+        for (const QByteArray &w : iso::buildCommandLine(o).command.argv())
+            words << QString::fromUtf8(w);
 
         runDirect(words); // the tree into the page cache
         std::vector<double> ours, direct;
@@ -134,9 +136,9 @@ int main(int argc, char **argv)
             ours.push_back(nowSeconds() - s);
         }
         const qint64 imageBytes = QFileInfo(image).size();
-        const qint64 consoleLines = base::windows().console->Memo1->lineCount();
+        const qint64 consoleLines = app::windows().console->Memo1->lineCount();
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         const double a = median(ours), b = median(direct);
         std::printf("user's job: %d files, %lld MB, image %lld MB; Make Batch + Run Batch in the console %.3f s "
                     "(%lld console lines), genisoimage directly to /dev/null %.3f s; ratio %.3f (target <= 1.05)\n",

@@ -1,14 +1,14 @@
 #pragma once
 // Dialogs for benchmarks: every box is answered at once, with No.
-#include "base/dialogs.h"
+#include "ui/dialogs.h"
 
-class SilentDialogs : public base::Dialogs
+class SilentDialogs : public ui::Dialogs
 {
 public:
     void message(QWidget *, const QString &, const QString &, Icon) override {}
     bool confirm(QWidget *, const QString &) override { return false; }
     void error(QWidget *, const QString &) override {}
-    QString openFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
-    QString saveFile(QWidget *, const base::FileDialogOptions &) override { return {}; }
+    QString openFile(QWidget *, const ui::FileDialogOptions &) override { return {}; }
+    QString saveFile(QWidget *, const ui::FileDialogOptions &) override { return {}; }
     void openDocument(const QString &) override {}
 };

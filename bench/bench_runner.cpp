@@ -7,7 +7,7 @@
 //  3. a child silent for 10 s: CPU time Spindle's process used meanwhile.
 #include "bench_util.h"
 #include "bench_dialogs.h"
-#include "exec/console_capture.h"
+#include "exec/ui/console_capture.h"
 #include "exec/dos_command.h"
 
 #include <QApplication>
@@ -81,8 +81,9 @@ int main(int argc, char **argv)
     // The console's own runner, its own flow: the box at the end is answered
     // at once, and the console closes.
     SilentDialogs silent;
-    base::setDialogs(&silent);
-    Tconsole console;
+    ui::setDialogs(&silent);
+    base::Session session;
+    Tconsole console(session);
     QElapsedTimer gap;
     double worstTurn = 0;
     QTimer ticker;
@@ -97,7 +98,7 @@ int main(int argc, char **argv)
     console.run(lines);
     const double toConsole = nowSeconds() - s0;
     ticker.stop();
-    base::setDialogs(nullptr);
+    ui::setDialogs(nullptr);
     // The command line it ran, then the child's lines.
     if (console.Memo1->lineCount() != 1000001 || !console.resultLine().isEmpty()) {
         std::printf("console holds %lld lines, result \"%s\"\n", (long long)console.Memo1->lineCount(),

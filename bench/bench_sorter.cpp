@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "tree/folder_listing.h"
 #include "tree/sort_list.h"
-#include "tree/sorter_form.h"
+#include "tree/ui/sorter_form.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // window, each measured in fresh processes in the same run. A second
 // baseline adds one label to the bare window: the first text a process
 // draws loads the font database, which no window with a caption avoids.
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "bench_dialogs.h"
 #include "bench_util.h"
 
@@ -28,9 +28,9 @@ int measure(int argc, char **argv, Mode mode)
     SilentDialogs silent; // the start-up check may ask something
     if (mode == Mode::Spindle) {
         QApplication::setApplicationName(QStringLiteral("Spindle"));
-        base::setDialogs(&silent);
+        ui::setDialogs(&silent);
         app::createWindows();
-        shown = base::windows().Integrator;
+        shown = app::windows().Integrator;
     } else {
         shown = new QWidget;
         shown->resize(570, 161);

@@ -1,7 +1,10 @@
 # Fails when the folder layering of the sources is broken:
-#  - a folder includes from a folder above it or beside it. Includes go down:
-#    app -> iso/disc/tools/tree -> exec -> base -> platform; cli may include
-#    anything below app;
+#  - a folder includes from a folder above it or beside it. Includes go down.
+#    The core: iso/disc/tools -> tree -> exec -> base -> platform (tree below
+#    iso: Check and the image order read sort files). The windows sit above
+#    every core folder: app/ui -> iso/ui, disc/ui, tools/ui, tree/ui ->
+#    exec/ui -> ui (shared window parts). cli takes the core only (the widget
+#    check below keeps windows out of it), app's entry everything;
 #  - a source of the core library (logic without widgets), or a project
 #    header it reaches, includes a header of the Widgets module.
 # Arguments: -DSRC=<source root> -DCORE=<core sources, relative, joined by |>
@@ -10,13 +13,32 @@ cmake_minimum_required(VERSION 3.22)
 get_filename_component(SRC "${SRC}" ABSOLUTE)
 
 set(rank_platform 0)
+set(rank_tools/bbie 1)
 set(rank_base 1)
 set(rank_exec 2)
-foreach(f iso disc tools tree)
-  set(rank_${f} 3)
+set(rank_tree 3)
+foreach(f iso disc tools)
+  set(rank_${f} 4)
 endforeach()
-set(rank_app 4)
-set(rank_cli 4)
+set(rank_ui 5)
+set(rank_exec/ui 6)
+foreach(f iso disc tools tree)
+  set(rank_${f}/ui 7)
+endforeach()
+set(rank_app/ui 8)
+set(rank_app 9)
+set(rank_cli 9)
+
+# The layer a path belongs to: a subsystem's ui/ (or bbie/) folder is a
+# layer of its own, anything else counts by its first folder.
+function(layer_of path out)
+  if(path MATCHES "^([^/]+/(ui|bbie))/")
+    set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    string(REGEX MATCH "^[^/]+" first "${path}")
+    set(${out} "${first}" PARENT_SCOPE)
+  endif()
+endfunction()
 
 file(GLOB widget_headers RELATIVE "${WIDGETS_DIR}" "${WIDGETS_DIR}/*")
 if(NOT widget_headers)
@@ -67,7 +89,7 @@ endfunction()
 # Include direction, for every source and header.
 file(GLOB_RECURSE all RELATIVE "${SRC}" "${SRC}/*.cpp" "${SRC}/*.h")
 foreach(rel IN LISTS all)
-  string(REGEX MATCH "^[^/]+" folder "${rel}")
+  layer_of("${rel}" folder)
   if(NOT DEFINED rank_${folder})
     continue()
   endif()
@@ -75,7 +97,7 @@ foreach(rel IN LISTS all)
   read_includes("${SRC}/${rel}" quoted angled)
   foreach(written IN LISTS quoted)
     resolve_include("${reldir}" "${written}" inc)
-    string(REGEX MATCH "^[^/]+" target "${inc}")
+    layer_of("${inc}" target)
     if(NOT inc MATCHES "/" OR NOT DEFINED rank_${target} OR target STREQUAL folder)
       continue()
     endif()

@@ -1,6 +1,13 @@
 # The folder layering and the widget-free core, checked on every run; the
 # two fixture trees prove the check catches each kind of fault.
-get_target_property(_core_sources spindle_core SOURCES)
+set(_core_sources)
+foreach(_t IN LISTS SPINDLE_CORE_TARGETS)
+  get_target_property(_s ${_t} SOURCES)
+  list(APPEND _core_sources ${_s})
+endforeach()
+get_target_property(_s spindle-cli SOURCES)
+list(APPEND _core_sources ${_s})
+list(TRANSFORM _core_sources REPLACE "^${PROJECT_SOURCE_DIR}/src/" "")
 string(JOIN "|" _core_joined ${_core_sources})
 get_target_property(_widget_dirs Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
 list(FILTER _widget_dirs INCLUDE REGEX "/QtWidgets$")

@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+#include <sys/stat.h>
+
 namespace {
 struct Run
 {
@@ -12,10 +15,13 @@ struct Run
     QByteArray out, err;
 };
 
-Run run(const QString &program, const QStringList &args, const QString &cwd)
+Run run(const QString &program, const QStringList &args, const QString &cwd,
+        const std::function<void()> &inChild = nullptr)
 {
     QProcess p;
     p.setWorkingDirectory(cwd);
+    if (inChild)
+        p.setChildProcessModifier(inChild);
     p.start(program, args);
     if (!p.waitForFinished(60000))
         return {};
@@ -60,6 +66,59 @@ QByteArray hardDiskImage(int sectors)
     }
     b[510] = char(0x55); b[511] = char(0xAA);
     return b;
+}
+
+void put32(QByteArray &b, qsizetype at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((v >> (8 * i)) & 0xff);
+}
+
+// A 448 KiB volume whose 40-sector catalog holds 2,557 no-emulation
+// entries after the initial one; `entry(i)` gives the start sector and
+// load count of entry i (0 is the initial entry).
+QByteArray floodedImage(const std::function<std::pair<quint32, quint16>(int)> &entry)
+{
+    QByteArray b(224 * 2048, 0);
+    b[16 * 2048] = 1;
+    b.replace(16 * 2048 + 1, 5, "CD001");
+    put32(b, 16 * 2048 + 80, 224);
+    b.replace(17 * 2048 + 1, 5, "CD001");
+    b.replace(17 * 2048 + 7, 23, "EL TORITO SPECIFICATION");
+    put32(b, 17 * 2048 + 0x47, 18);
+    const qsizetype cat = 18 * 2048;
+    b[cat] = 1;
+    b[cat + 30] = char(0x55);
+    b[cat + 31] = char(0xAA);
+    quint16 sum = 0;
+    for (int i = 0; i < 32; i += 2)
+        sum = quint16(sum + (uchar(b[cat + i]) | uchar(b[cat + i + 1]) << 8));
+    b[cat + 28] = char(quint16(-sum) & 0xff);
+    b[cat + 29] = char(quint16(-sum) >> 8);
+    const int sectionEntries = 2557;
+    b[cat + 64] = char(0x91);
+    b[cat + 66] = char(sectionEntries & 0xff);
+    b[cat + 67] = char(sectionEntries >> 8);
+    for (int i = 0; i <= sectionEntries; ++i) {
+        const qsizetype at = cat + (i == 0 ? 32 : 64 + 32 * i);
+        const auto [rba, count] = entry(i);
+        b[at] = char(0x88);
+        b[at + 6] = char(count & 0xff);
+        b[at + 7] = char(count >> 8);
+        put32(b, at + 8, rba);
+    }
+    return b;
+}
+
+// The files a run left in `dir`, and their bytes together.
+qint64 bytesIn(const QString &dir, int *files)
+{
+    const QFileInfoList list = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden);
+    qint64 sum = 0;
+    for (const QFileInfo &i : list)
+        sum += i.size();
+    *files = int(list.size());
+    return sum;
 }
 } // namespace
 
@@ -125,16 +184,48 @@ private slots:
         QVERIFY(!m_noemul.isEmpty() && !m_floppy.isEmpty() && !m_hd.isEmpty() && !m_efi.isEmpty());
     }
 
-    void noEmulationFourSectors()
+    // A no-emulation entry loads a few sectors of a longer loader: the file
+    // that starts at its sector is written whole; where none does, the
+    // load count, said to be perhaps only the loader's start.
+    void noEmulationLoader_data()
     {
-        const Run r = extract(m_noemul, path("out1"));
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("offTheFileStart");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<QByteArray>("note");
+        const QStringList boot{"-b", "boot/loader.bin", "-c", "boot/boot.cat", "-no-emul-boot", "-boot-load-size", "4"};
+        QTest::newRow("Rock Ridge names") << (QStringList{"-R"} + boot) << false << 0 << 5000
+            << QByteArray("boot image 1: no emulation, loads 4 sectors; the file /boot/loader.bin at that sector "
+                          "is 5,000 bytes: written whole\n");
+        QTest::newRow("ISO 9660 names") << boot << false << 0 << 5000
+            << QByteArray("boot image 1: no emulation, loads 4 sectors; the file /BOOT/LOADER.BIN at that sector "
+                          "is 5,000 bytes: written whole\n");
+        QTest::newRow("no file starts there") << boot << true << 2048 << 2048
+            << QByteArray("boot image 1: no emulation, loads 4 sectors; no file of the image's folders starts at "
+                          "that sector: wrote 2,048 bytes, which may be only the start of the loader\n");
+    }
+    void noEmulationLoader()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, offTheFileStart);
+        QFETCH(int, from);
+        QFETCH(int, bytes);
+        QFETCH(QByteArray, note);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        QString iso = makeIso(tag + ".iso", options);
+        QVERIFY(!iso.isEmpty());
+        if (offTheFileStart) {
+            // The entry points one sector into the loader.
+            writeAll(iso, patched(iso, [](QByteArray &d, qsizetype cat) { d[cat + 32 + 8] = char(d[cat + 32 + 8] + 1); }));
+        }
+        const QString out = path("loader_" + tag);
+        const Run r = extract(iso, out);
         QCOMPARE(r.code, 0);
-        QCOMPARE(readAll(path("out1/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
-        QVERIFY(r.out.contains("Image 1: image1.bin"));
-        QVERIFY(r.out.contains("Emulation:     no emulation"));
-        QVERIFY(r.out.contains("Sector count:  4"));
-        QVERIFY(r.out.contains("Bytes written: 2048\n"));
-        QCOMPARE(QDir(path("out1")).entryList(QDir::Files | QDir::Hidden), QStringList{"image1.bin"});
+        QVERIFY2(r.out.contains("Sector count:  4\n  Load RBA:      "), r.out.constData());
+        QVERIFY2(r.out.contains(note), r.out.constData());
+        QCOMPARE(readAll(out + "/image1.bin"), readAll(path("root/boot/loader.bin")).mid(from, bytes));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"image1.bin"});
     }
 
     void floppyEmulation()
@@ -158,7 +249,7 @@ private slots:
         const Run r = extract(m_efi, path("out4"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Image 2: image2.bin\n  Platform:      EFI"));
-        QCOMPARE(readAll(path("out4/image1.bin")), readAll(path("root/boot/loader.bin")).left(2048));
+        QCOMPARE(readAll(path("out4/image1.bin")), readAll(path("root/boot/loader.bin")));
         QCOMPARE(readAll(path("out4/image2.bin")), readAll(path("root/boot/efi.img")));
     }
 
@@ -209,6 +300,15 @@ private slots:
         r = extract(path("missing.iso"), path("e3"));
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, "bbie: cannot open " + path("missing.iso").toUtf8() + ": No such file or directory\n");
+
+        // A FIFO without a writer must not hold bbie; a character device or
+        // a folder is no image either.
+        QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
+        for (const QString &source : {path("fifo"), QStringLiteral("/dev/zero"), path("root")}) {
+            r = extract(source, path("e4"));
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err, "bbie: cannot read " + source.toUtf8() + ": not a regular file or a block device\n");
+        }
     }
 
     // An image that runs past the end of the source is cut there, and said so.
@@ -276,6 +376,65 @@ private slots:
         QFile::remove(iso);
     }
 
+    // A catalog of a thousand entries, each claiming most of the volume:
+    // each image is written once, at most 64 of them, together no more than
+    // the volume holds, and what was left out is said.
+    void floodedCatalogs_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("maxFiles");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("one extent") << 0 << 0 << 1
+            << QByteArray("Not written: 1,021 entries with the same image as an earlier entry\n");
+        QTest::newRow("overlapping extents") << 1 << 1 << 64
+            << QByteArray(" entries past the bound of 458,752 bytes for all images together (the volume's size)\n");
+        QTest::newRow("many small images") << 2 << 1 << 64
+            << QByteArray("Not written: 958 entries past the limit of 64 images\n");
+    }
+    void floodedCatalogs()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(int, maxFiles);
+        QFETCH(QByteArray, said);
+        const QByteArray image = floodedImage([kind](int i) -> std::pair<quint32, quint16> {
+            switch (kind) {
+            case 0: return {1, 65535};
+            case 1: return {quint32(1 + i % 200), 65535};
+            default: return {quint32(30 + i % 190), quint16(1 + i / 190)};
+            }
+        });
+        const QString iso = path(QStringLiteral("flood%1.iso").arg(kind));
+        QVERIFY(writeAll(iso, image));
+        const QString out = path(QStringLiteral("flood%1").arg(kind));
+        const Run r = extract(iso, out);
+        int files = 0;
+        const qint64 bytes = bytesIn(out, &files);
+        QVERIFY2(files >= 1 && files <= maxFiles, qPrintable(QString::number(files)));
+        QVERIFY2(bytes <= image.size(), qPrintable(QString::number(bytes)));
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.contains(said), r.out.right(600).constData());
+        QVERIFY(r.out.size() < 64 * 1024);
+    }
+
+    // A write that fails (here at a file size limit, as on a full disk)
+    // ends the run at once with a non-zero status and the reason; no
+    // partial image is left.
+    void writeErrorEndsTheRun()
+    {
+        const QString out = path("full");
+        QDir().mkpath(out);
+        const Run r = run(bbie(), {m_efi}, out, [] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16384, 16384};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.endsWith("bbie: cannot write image2.bin: File too large; stopped\n"), r.err.constData());
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"image1.bin"});
+    }
+
     void staysInCurrentDirectory()
     {
         // An existing image is replaced whole, never half-written.
@@ -283,7 +442,7 @@ private slots:
         writeAll(path("out6/image1.bin"), "old");
         const Run r = extract(m_noemul, path("out6"));
         QCOMPARE(r.code, 0);
-        QCOMPARE(QFileInfo(path("out6/image1.bin")).size(), 2048);
+        QCOMPARE(readAll(path("out6/image1.bin")), readAll(path("root/boot/loader.bin")));
     }
 
     void unwritableFolder()

@@ -1,14 +1,14 @@
 #define SPINDLE_UI_TESTS
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/batch.h"
-#include "iso/mkiso_form.h"
+#include "iso/ui/mkiso_form.h"
 #include "iso/profile_file.h"
 #include "platform/bounded_read.h"
 #include "platform/platform.h"
 #include "testutil.h"
 #include "tree/sort_list.h"
-#include "tree/sorter_form.h"
+#include "tree/ui/sorter_form.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -118,7 +118,7 @@ private slots:
     void sorterWindow()
     {
         auto *dialogs = new FakeDialogs;
-        base::setDialogs(dialogs);
+        ui::setDialogs(dialogs);
         {
             Tsorter_form f;
             const QList<std::pair<QString, QString>> cases{
@@ -139,7 +139,7 @@ private slots:
                 }
             }
         }
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete dialogs;
     }
 
@@ -165,7 +165,7 @@ private slots:
         platform::setSpindleFolder(spindleFolder.path());
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        TMkisofs_form *f = base::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->Edit2->setText(QStringLiteral("KEEP"));
         const QList<std::pair<QString, QString>> cases{
             {QStringLiteral("/dev/zero"), notRegularError(QStringLiteral("/dev/zero"))},

@@ -5,13 +5,13 @@
 // comes from the Make ISO window (Make Batch, Run Batch); the command
 // lines from CD Operations' builders; every run goes through the console.
 #define SPINDLE_UI_TESTS
-#include "base/windows.h"
+#include "app/ui/windows.h"
 #include "disc/capabilities.h"
 #include "disc/commands.h"
 #include "disc/offers.h"
 #include "disc/verify.h"
-#include "exec/console_capture.h"
-#include "iso/mkiso_form.h"
+#include "exec/ui/console_capture.h"
+#include "iso/ui/mkiso_form.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -96,7 +96,7 @@ private slots:
         platform::setSpindleFolder(b("spindle"));
         m_dialogs = new FakeDialogs;
         createWindowsWith(m_dialogs);
-        m_console = base::windows().console;
+        m_console = app::windows().console;
         // A failed run leaves the console open: close it as the user would.
         m_dialogs->onMessage = [this](const QString &text) {
             if (text.startsWith(QLatin1String("Process finished!\nThe command")))
@@ -107,7 +107,7 @@ private slots:
         QByteArray data(8 * 1024 * 1024, Qt::Uninitialized);
         QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
         QVERIFY(writeAll(b("tree/data.bin"), data) && writeAll(b("tree/readme.txt"), "burned by cdrskin\n"));
-        TMkisofs_form *f = base::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->FormActivate();
         f->Edit7->setText(b("tree/"));
         f->Edit8->setText(b("work/"));

@@ -1,8 +1,8 @@
 // The CD Operations window says why its list is empty: the setup check of
 // fake sysfs and /dev trees after a scan that found nothing.
 #define SPINDLE_UI_TESTS
-#include "base/windows.h"
-#include "disc/cd_operations.h"
+#include "ui/style.h"
+#include "disc/ui/cd_operations.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -44,7 +44,7 @@ private slots:
             QVERIFY(QFile::link(binDir() + "/spindle-fakecd", m_folder->filePath(tool)));
         m_dialogs = new FakeDialogs;
         createWindowsWith(m_dialogs);
-        f = base::windows().CD_Operations;
+        f = app::windows().CD_Operations;
         QVERIFY(QDir().mkpath(t("sys/block")));
         QVERIFY(QDir().mkpath(t("dev")));
         writeAll(t("group"), "root:x:0:\ncdrom:x:24:\n");

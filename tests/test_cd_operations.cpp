@@ -1,16 +1,16 @@
 // The CD Operations window driven through its controls, with a fake
 // cdrecord/readcd staged in a copy of Spindle's folder.
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/debug_unit.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "app/ui/debug_unit.h"
 #include "base/session.h"
-#include "base/windows.h"
-#include "disc/cd_operations.h"
+#include "ui/style.h"
+#include "disc/ui/cd_operations.h"
 #include "disc/commands.h"
 #include "disc/offers.h"
 #include "disc/scan.h"
-#include "exec/console_capture.h"
+#include "exec/ui/console_capture.h"
 #include "exec/dos_command.h"
 #include "platform/platform.h"
 #include "testutil.h"
@@ -57,7 +57,7 @@ class TestCdOperations : public QObject
     {
         return QString::fromUtf8(readAll(argsLog())).split('\n', Qt::SkipEmptyParts);
     }
-    QString debugText() const { return base::windows().Debug_win->Memo1->toPlainText(); }
+    QString debugText() const { return app::windows().Debug_win->Memo1->toPlainText(); }
 
     bool activate(const QString &scan)
     {
@@ -114,9 +114,9 @@ private slots:
             qunsetenv(v);
         qputenv("FAKECD_ARGS", argsLog().toUtf8());
         m_dialogs = new FakeDialogs;
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
-        f = base::windows().CD_Operations;
+        f = app::windows().CD_Operations;
         QVERIFY(f);
     }
     void cleanup()
@@ -124,7 +124,7 @@ private slots:
         destroyWindowsOf(m_dialogs);
         delete m_work;
         delete m_folder;
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
 
     void initialState()
@@ -159,7 +159,7 @@ private slots:
 
     void mainWindowButtonShowsTheWindow()
     {
-        TIntegrator *main = base::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QCOMPARE(main->SpeedButton6->text().remove(QLatin1Char('&')), QStringLiteral("CD operations"));
         QVERIFY(main->SpeedButton6->isEnabled());
         qputenv("FAKECD_SCANBUS", data("cd_scan_basic.txt").toUtf8());
@@ -456,7 +456,7 @@ private slots:
         QVERIFY(drive.startsWith("[1,0,0] ACME CDRW"));
         const QString image = m_work->filePath("boot.iso");
         QVERIFY(writeAll(image, QByteArray(3 * 1048576, 'x')));
-        Tconsole *console = base::windows().console;
+        Tconsole *console = app::windows().console;
 
         // A simulation asks nothing and says what it was.
         m_dialogs->fileAnswers << image;
@@ -665,7 +665,7 @@ private slots:
         const QString fresh = m_work->filePath("fresh.iso"), old = m_work->filePath("old.iso");
         QVERIFY(writeAll(old, "an earlier image"));
         // A failed run keeps the console open until Close.
-        Tconsole *console = base::windows().console;
+        Tconsole *console = app::windows().console;
         m_dialogs->onMessage = [console](const QString &) {
             QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
         };
@@ -702,7 +702,7 @@ private slots:
                                     image + "] [gracetime=1]");
         QCOMPARE(m_dialogs->fileOptions.last().filter, QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*"));
         QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
-        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
+        QVERIFY(app::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
         // Every box cleared, speed typed.
         f->cbSimulate->setChecked(false);
         f->cbVerify->setChecked(false);
@@ -762,7 +762,7 @@ private slots:
 
     void cancelledDialogsRunNothing()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
         const QString log = debugText();
@@ -778,7 +778,7 @@ private slots:
 
     void debugLogNormalMode()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         qputenv("FAKECD_OUTPUT", data("cd_caps_cdrw.txt").toUtf8());
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(debugText().startsWith("\n*****  entering CD operations module\n\n*****  " + platform::spindleFolder() +
@@ -786,7 +786,7 @@ private slots:
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
         m_dialogs->confirmAnswers << true;
         f->btFormat->click();
-        const QString console = base::windows().console->Memo1->toPlainText();
+        const QString console = app::windows().console->Memo1->toPlainText();
         QVERIFY(console.contains("Does write CD-RW media"));
         QVERIFY(debugText().endsWith("\n*****  cdrecord -eject dev=1,0,0 -format\n" + console + "\nDisc formatted"));
         // A burn's entry says whether it was a simulation or a real write.
@@ -794,13 +794,13 @@ private slots:
         QVERIFY(writeAll(image, "image"));
         m_dialogs->fileAnswers << image;
         f->btBurn->click();
-        QVERIFY(debugText().endsWith(base::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
+        QVERIFY(debugText().endsWith(app::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
         f->cbSimulate->setChecked(false);
         f->cbVerify->setChecked(false);
         m_dialogs->fileAnswers << image;
         m_dialogs->confirmAnswers << true;
         f->btBurn->click();
-        QVERIFY(debugText().endsWith(base::windows().console->Memo1->toPlainText() + "\nDisc written"));
+        QVERIFY(debugText().endsWith(app::windows().console->Memo1->toPlainText() + "\nDisc written"));
 
         // Read outside the Win9x modes: no capture file, an error after the
         // console, no entry.
@@ -817,10 +817,10 @@ private slots:
 
     void debugLogWin9xMode()
     {
-        base::DebugMode = base::Win9xMode = true;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = true;
         writeAll(m_folder->filePath("capture.tmp"), "earlier run\r\n");
         writeAll(m_folder->filePath("debug.tmp"), "");
-        base::windows().Debug_win->FormActivate();
+        app::windows().Debug_win->FormActivate();
         qputenv("FAKECD_OUTPUT", data("cd_caps_cdr.txt").toUtf8());
         QVERIFY(activate(data("cd_scan_basic.txt")));
         QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
@@ -840,7 +840,7 @@ private slots:
         m_dialogs->confirmAnswers << true;
         f->btFinalize->click();
         QVERIFY(debugText().endsWith("\n*****  cdrecord dev=1,0,0 -fix\n" +
-                                     base::windows().console->Memo1->toPlainText() + "\nDisc finalized"));
+                                     app::windows().console->Memo1->toPlainText() + "\nDisc finalized"));
     }
 };
 

@@ -3,9 +3,9 @@
 #define SPINDLE_UI_TESTS
 #include "testutil.h"
 
-#include "base/windows.h"
-#include "exec/console_capture.h"
-#include "iso/mkiso_form.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
+#include "iso/ui/mkiso_form.h"
 
 #include "exec/command_line.h"
 #include "iso/check.h"
@@ -67,12 +67,10 @@ private slots:
     void sizeRunCommandLine()
     {
         // The Make Batch line without its output and -quiet, -print-size first.
-        const QString line = QStringLiteral("\"/opt/mk isofs\" -J -quiet -sort \"/a b/s.txt\" -o \"/out/cd.iso\" -volid \"A\\\"B\" \"/root/\"");
-        const QStringList w = iso::sizeRunWords(line);
-        QCOMPARE(w, (QStringList{"/opt/mk isofs", "-print-size", "-J", "-sort", "/a b/s.txt", "-volid", "A\"B", "/root/"}));
-        // Joined again, the runner's splitter gives back the same words.
-        QCOMPARE(exec::splitCommandLine(iso::joinCommandLine(w)), w);
-        QVERIFY(iso::sizeRunWords(QString()).isEmpty());
+        const QByteArray line = "\"/opt/mk isofs\" -J -quiet -sort \"/a b/s.txt\" -o \"/out/cd.iso\" -volid \"A\\\"B\" \"/root/\"";
+        const exec::CommandLine size = iso::sizeRunCommand(exec::parseCommandLine(line));
+        QCOMPARE(words(size), (QStringList{"/opt/mk isofs", "-print-size", "-J", "-sort", "/a b/s.txt", "-volid", "A\"B", "/root/"}));
+        QVERIFY(iso::sizeRunCommand({}).isEmpty());
 
         QCOMPARE(iso::parseSectorCount({"I: -input-charset not specified", "Total extents scheduled to be written = 185", "185"}), 185);
         QCOMPARE(iso::parseSectorCount({"177"}), 177);
@@ -405,7 +403,7 @@ private slots:
         QVERIFY(QFile::link(mkisofs(), spindle.filePath(QStringLiteral("mkisofs"))));
         auto *dialogs = new FakeDialogs;
         createWindowsWith(dialogs);
-        TMkisofs_form *f = base::windows().Mkisofs_form;
+        TMkisofs_form *f = app::windows().Mkisofs_form;
         f->FormActivate();
         touch(QStringLiteral("win/tree/README.TXT"), 100);
         QDir().mkpath(path(QStringLiteral("win/out")));
@@ -433,8 +431,8 @@ private slots:
         // A failed run leaves the console open for reading: close it.
         dialogs->onMessage = [](const QString &) {
             QTimer::singleShot(0, [] {
-                if (base::windows().console->isVisible())
-                    base::windows().console->CloseBTClick();
+                if (app::windows().console->isVisible())
+                    app::windows().console->CloseBTClick();
             });
         };
         // Nothing changed since the Check: Run Batch runs without asking,
@@ -445,7 +443,7 @@ private slots:
         QCOMPARE(dialogs->log.size(), 1);
         QVERIFY2(dialogs->log.first().startsWith("message:Warning:Process finished!\nThe command failed"),
                  qPrintable(dialogs->log.first()));
-        QVERIFY(base::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
+        QVERIFY(app::windows().console->Memo1->toPlainText().contains("Incorrect sort file format"));
 
         // A change: checked again, the question answered No: nothing runs.
         const QString question = QStringLiteral("confirm:Check found problems that would make the image unusable "

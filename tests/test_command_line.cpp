@@ -1,4 +1,5 @@
 #include "exec/command_line.h"
+#include "platform/path_codec.h"
 
 #include <QTest>
 
@@ -84,6 +85,24 @@ private slots:
         QCOMPARE(quoteArgument(QStringLiteral("D:/iso/cd.iso")), QStringLiteral("\"D:/iso/cd.iso\""));
         QCOMPARE(quoteArgument(QStringLiteral("C:\\a\\b.iso")), QStringLiteral("\"C:\\a\\b.iso\""));
         QCOMPARE(quoteArgument(QStringLiteral("My Disc")), QStringLiteral("\"My Disc\""));
+    }
+
+    // Rendered and read back, every command is itself, whatever its words
+    // hold and however they ask to be shown; plain words look as written.
+    void renderParsesBack()
+    {
+        const QList<QByteArray> values{"", " ", "plain", "a\"b", "tail\\", "\\\"", "caf\xe9", "\xff\x80 x",
+                                       "\t tab", "-o", "of=\"x\""};
+        for (const QByteArray &v : values) {
+            exec::CommandLine c(QStringLiteral("/opt/my tools/mk"), exec::Shown::Quoted);
+            c.add(v).add(v, exec::Shown::Quoted).quoted("of=", platform::decodePath(v)).add(QByteArray("-J"));
+            QCOMPARE(exec::parseCommandLine(c.render()), c);
+            QCOMPARE(exec::parseCommandLine(c.render()).render(), c.render());
+        }
+        exec::CommandLine dd(QStringLiteral("dd"));
+        dd.quoted("if=", QStringLiteral("/a b.img")).arg(QStringLiteral("of=/dev/fd0")).quoted(QStringLiteral("x"));
+        QCOMPARE(dd.render(), QByteArray(R"(dd if="/a b.img" of=/dev/fd0 "x")"));
+        QVERIFY(exec::CommandLine(QStringLiteral("/a\"b")).render().isEmpty());
     }
 
     void quoteProgramWord()

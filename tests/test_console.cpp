@@ -1,6 +1,6 @@
 #define SPINDLE_UI_TESTS
 #include "base/session.h"
-#include "exec/console_capture.h"
+#include "exec/ui/console_capture.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -20,6 +20,7 @@ class TestConsole : public QObject
     QTemporaryDir *m_folder = nullptr;
     FakeDialogs *m_dialogs = nullptr;
     Tconsole *m_console = nullptr;
+    base::Session m_session;
 
     QString child(const QString &args) { return '"' + testChild() + "\" " + args; }
     // The console's first line: the folder the run is in and its command
@@ -28,7 +29,7 @@ class TestConsole : public QObject
     {
         QString folder = platform::spindleFolder();
         folder.chop(1);
-        return folder + '>' + commandLine;
+        return folder + '>' + rendered(commandLine);
     }
     // The memo without that first line: the tool's own output.
     QString output() const
@@ -74,18 +75,18 @@ private slots:
         m_folder = new QTemporaryDir;
         platform::setSpindleFolder(m_folder->path());
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
-        base::Win9xMode = false;
-        m_console = new Tconsole;
+        ui::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
+        m_session.Win9xMode = false;
+        m_console = new Tconsole(m_session);
     }
     void cleanup()
     {
         delete m_console;
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         delete m_folder;
-        base::Win9xMode = false;
+        m_session.Win9xMode = false;
     }
 
     void runShowsOutputAndCloses()
@@ -96,7 +97,7 @@ private slots:
         const QString commandLine = child("write one\\r\\ntwo\\r\\n 50%\\r 100%\\r\\n");
         m_console->run(commandLine);
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
-        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Information});
+        QCOMPARE(m_dialogs->messageIcons, QList<ui::Dialogs::Icon>{ui::Dialogs::Icon::Information});
         QVERIFY(visibleAtEnd);
         QVERIFY(!m_console->isVisible());
         QCOMPARE(m_console->Memo1->toPlainText(), header(commandLine) + QStringLiteral("\none\ntwo\n50%\n100%"));
@@ -124,7 +125,7 @@ private slots:
         closeAfterResult(&seen);
         m_console->run(child("write genisoimage:\\x20Unable\\x20to\\x20open\\x20disc\\x20image\\x20file\\n =3"));
         QCOMPARE(m_dialogs->log, QStringList{"message:Warning:Process finished!\nThe command failed with exit code 3."});
-        QCOMPARE(m_dialogs->messageIcons, QList<base::Dialogs::Icon>{base::Dialogs::Icon::Warning});
+        QCOMPARE(m_dialogs->messageIcons, QList<ui::Dialogs::Icon>{ui::Dialogs::Icon::Warning});
         QVERIFY(seen.open);
         QVERIFY(seen.closeShown);
         QVERIFY(seen.stopHidden);
@@ -218,7 +219,7 @@ private slots:
 
     void win9xOverflow()
     {
-        base::Win9xMode = true;
+        m_session.Win9xMode = true;
         // 70 lines of 999 characters and a line end: 70000 characters, one
         // write per line, so no read of the pipe cuts a line.
         const QString line(999, 'x');
@@ -241,7 +242,7 @@ private slots:
 
     void win9xShortOutputWrittenAtClose()
     {
-        base::Win9xMode = true;
+        m_session.Win9xMode = true;
         m_console->run(child("write short\\n"));
         QCOMPARE(readAll(m_folder->filePath("capture.tmp")), (header(child("write short\\n")) + "\nshort\n").toUtf8());
         QCOMPARE(output(), QStringLiteral("short"));

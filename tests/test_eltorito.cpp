@@ -1,4 +1,5 @@
-#include "eltorito.h"
+#include "tools/bbie/eltorito.h"
+#include "tools/bbie/iso_tree.h"
 
 #include <QTest>
 
@@ -258,6 +259,62 @@ private slots:
         QCOMPARE(x.size, kMaxImage);
         QCOMPARE(x.holds, (uint64_t(9) << 30) - 30 * kSector);
         QVERIFY(x.truncated);
+    }
+
+    // The walk that finds the loader file: a folder that leads back to the
+    // root ends nothing but that branch, and a multi-extent file is one file
+    // only when its sections follow one another.
+    void loaderFileInTheTree_data()
+    {
+        QTest::addColumn<int>("tree");
+        QTest::addColumn<QString>("found");
+        QTest::addColumn<quint64>("size");
+        QTest::newRow("folders that lead back") << 0 << QString() << quint64(0);
+        QTest::newRow("sections in a row") << 1 << QStringLiteral("/SUB/BIG.BIN") << quint64(2048 + 100);
+        QTest::newRow("sections apart") << 2 << QString() << quint64(0);
+    }
+    void loaderFileInTheTree()
+    {
+        QFETCH(int, tree);
+        QFETCH(QString, found);
+        QFETCH(quint64, size);
+        Image img;
+        auto folder = [&](uint32_t sector, std::vector<std::vector<uint8_t>> records) {
+            size_t at = sector * kSector;
+            for (const std::vector<uint8_t> &r : records) {
+                std::memcpy(&img.bytes[at], r.data(), r.size());
+                at += r.size();
+            }
+        };
+        auto record = [](const char *id, uint32_t extent, uint32_t length, uint8_t flags) {
+            const size_t n = std::strlen(id) ? std::strlen(id) : 1;
+            std::vector<uint8_t> r(33 + n + (n % 2 ? 0 : 1), 0);
+            r[0] = uint8_t(r.size());
+            std::memcpy(&r[2], &extent, 4);
+            std::memcpy(&r[10], &length, 4);
+            r[25] = flags;
+            r[32] = uint8_t(n);
+            std::memcpy(&r[33], id, std::strlen(id));
+            return r;
+        };
+        uint8_t *pvd = &img.bytes[16 * kSector];
+        pvd[129] = 8; // 2048-byte blocks
+        const std::vector<uint8_t> root = record("", 20, 2048, 2);
+        std::memcpy(pvd + 156, root.data(), root.size());
+        // Root at 20 holds SUB at 21; SUB leads back to the root and to itself.
+        folder(20, {record("", 20, 2048, 2), record("\1", 20, 2048, 2), record("SUB", 21, 2048, 2)});
+        std::vector<std::vector<uint8_t>> sub{record("", 21, 2048, 2), record("\1", 20, 2048, 2),
+                                              record("UP", 20, 2048, 2), record("SELF", 21, 2048, 2)};
+        if (tree > 0) {
+            sub.push_back(record("BIG.BIN;1", 30, 2048, 0x80));
+            sub.push_back(record("BIG.BIN;1", tree == 1 ? 31 : 33, 100, 0));
+        }
+        folder(21, sub);
+        const MemorySource src = img.source();
+        const TreeSearch t = filesStartingAt(src, {30});
+        QCOMPARE(QString::fromStdString(t.stopped), QString());
+        QCOMPARE(t.files.count(30) ? QString::fromStdString(t.files.at(30).path) : QString(), found);
+        QCOMPARE(t.files.count(30) ? quint64(t.files.at(30).size) : quint64(0), size);
     }
 
     void tooShortSources()

@@ -1,5 +1,5 @@
-#include "base/log_view.h"
-#include "base/memo_lines.h"
+#include "ui/log_view.h"
+#include "ui/memo_lines.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -10,7 +10,7 @@
 class TestLogView : public QObject
 {
     Q_OBJECT
-    base::LogView *m_view = nullptr;
+    ui::LogView *m_view = nullptr;
 
     void addLines(int from, int to)
     {
@@ -27,7 +27,7 @@ class TestLogView : public QObject
 private slots:
     void init()
     {
-        m_view = new base::LogView;
+        m_view = new ui::LogView;
         m_view->resize(400, 200);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view));
@@ -107,7 +107,7 @@ private slots:
     void memoLinesOnALogView()
     {
         QStringList seen;
-        base::MemoLines lines(m_view);
+        ui::MemoLines lines(m_view);
         lines.setObserver([&](const QString &t, bool entire) { seen << (entire ? "E " : "B ") + t; });
         lines.add("abc");
         lines.delivered("abc", false);

@@ -1,13 +1,13 @@
 #define SPINDLE_UI_TESTS
-#include "base/comments.h"
-#include "base/debug_unit.h"
-#include "base/selector.h"
+#include "ui/comments.h"
+#include "app/ui/debug_unit.h"
+#include "ui/selector.h"
 #include "base/session.h"
-#include "app/windows.h"
-#include "base/windows.h"
-#include "exec/console_capture.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
 #include "exec/dos_command.h"
-#include "iso/mkiso_form.h"
+#include "iso/ui/mkiso_form.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -62,9 +62,9 @@ private slots:
         platform::setSpindleFolder(m_folder->path());
         QFile::link(binDir() + "/mkisofs", mkisofsPath()); // the staged stand-in
         m_dialogs = new FakeDialogs;
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
-        f = base::windows().Mkisofs_form;
+        f = app::windows().Mkisofs_form;
     }
     void cleanup()
     {
@@ -86,19 +86,19 @@ private slots:
 
     void activation()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         f->Edit12->setText("/typed/by/user");
         f->FormActivate();
         QCOMPARE(f->Edit12->text(), mkisofsPath());
         f->Button5Click(); // cancelled: the dialog opened in Spindle's folder
         QCOMPARE(m_dialogs->fileOptions.last().directory, platform::spindleFolder());
         m_dialogs->log.clear();
-        QCOMPARE(base::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
+        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
         // Back from the Comments dialog: again; from anything else: not.
-        f->activatedFrom(base::windows().Comments_form);
+        f->activatedFrom(app::windows().Comments_form);
         f->activatedFrom(nullptr);
-        f->activatedFrom(base::windows().console);
-        QCOMPARE(base::windows().Debug_win->Memo1->toPlainText().count("entering"), 2);
+        f->activatedFrom(app::windows().console);
+        QCOMPARE(app::windows().Debug_win->Memo1->toPlainText().count("entering"), 2);
         QVERIFY(m_dialogs->log.isEmpty());
     }
 
@@ -151,8 +151,8 @@ private slots:
     void browseButtons()
     {
         QTimer::singleShot(0, [this] {
-            base::windows().SelectForm->selectPath(m_work->path());
-            base::windows().SelectForm->SelectBt->click();
+            app::windows().SelectForm->selectPath(m_work->path());
+            app::windows().SelectForm->SelectBt->click();
         });
         f->Button1Click();
         QCOMPARE(f->Edit7->text(), m_work->path() + "/");
@@ -174,7 +174,7 @@ private slots:
         f->CheckBox1->setChecked(true);
         f->CheckBox26->setChecked(true);
         f->Edit10->setText("0x1000");
-        base::windows().Comments_form->Memo1->setPlainText("notes");
+        app::windows().Comments_form->Memo1->setPlainText("notes");
         m_dialogs->confirmAnswers << false << true;
         f->ClearBTClick();
         QVERIFY(f->CheckBox1->isChecked());
@@ -184,7 +184,7 @@ private slots:
         QVERIFY(f->CheckBox26->isChecked());
         QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
         QCOMPARE(f->Edit12->text(), mkisofsPath()); // where the tool is stays
-        QVERIFY(base::windows().Comments_form->Memo1->toPlainText().isEmpty());
+        QVERIFY(app::windows().Comments_form->Memo1->toPlainText().isEmpty());
     }
 
     // Missing pieces: every message, then nothing written anywhere, and an
@@ -239,20 +239,20 @@ private slots:
         m_dialogs->confirmAnswers = {false};
         f->RunBatBTClick(); // No: the file runs as it is
         QCOMPARE(m_dialogs->log, (QStringList{kChanged, "message:Info:Process finished!"}));
-        QVERIFY(base::windows().console->Memo1->toPlainText().contains("\nran the batch\n"));
+        QVERIFY(app::windows().console->Memo1->toPlainText().contains("\nran the batch\n"));
     }
 
     // A batch whose image build fails: the console stays open until closed,
     // and the debug log's entry ends with the console's result line.
     void failedBatchRunLogsItsResult()
     {
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         QDir().mkpath(work("bat"));
         QVERIFY(writeAll(work("bat/build.bat"),
                          "@echo off\r\nmkisofs -o " + work("missing/cd.iso").toUtf8() + " " + work("bat").toUtf8()
                              + "\r\npause\r\n"));
         f->Edit9->setText(work("bat/"));
-        Tconsole *console = base::windows().console;
+        Tconsole *console = app::windows().console;
         bool stayedOpen = false;
         m_dialogs->onMessage = [&](const QString &) {
             QTimer::singleShot(0, console, [&] {
@@ -266,7 +266,7 @@ private slots:
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY2(m_dialogs->log[0].startsWith("message:Warning:Process finished!\nThe command failed with exit code "),
                  qPrintable(m_dialogs->log[0]));
-        const QString debug = base::windows().Debug_win->Memo1->toPlainText();
+        const QString debug = app::windows().Debug_win->Memo1->toPlainText();
         QVERIFY2(debug.contains("Unable to open disc image file"), qPrintable(debug));
         QVERIFY(debug.endsWith("\n" + console->resultLine()));
         QVERIFY(console->resultLine().startsWith("The command failed with exit code "));
@@ -293,7 +293,7 @@ private slots:
         f->CheckBoot->setChecked(true);
         f->Edit5->setText("/tree/b.bin");
         f->Edit2->setText("VOL");
-        base::windows().Comments_form->Memo1->setPlainText("two\nlines");
+        app::windows().Comments_form->Memo1->setPlainText("two\nlines");
         const QString t = work("t.mkiso");
         m_dialogs->fileAnswers << t;
         f->SaveTemplateClick();
@@ -305,8 +305,8 @@ private slots:
         m_dialogs->confirmAnswers << true;
         f->OpenTemplateClick();
         QCOMPARE(m_dialogs->log.last(), QStringLiteral("confirm:This template contains comments. Show comments ? "));
-        QVERIFY(base::windows().Comments_form->isVisible());
-        QCOMPARE(base::windows().Comments_form->Memo1->toPlainText(), QStringLiteral("two\nlines"));
+        QVERIFY(app::windows().Comments_form->isVisible());
+        QCOMPARE(app::windows().Comments_form->Memo1->toPlainText(), QStringLiteral("two\nlines"));
         QVERIFY(f->CheckBox1->isChecked() && f->CheckBox5->isChecked() && f->SpinEdit1->isEnabled());
         QCOMPARE(f->SpinEdit1->value(), 2);
         QCOMPARE(f->Edit5->text(), QStringLiteral("b.bin"));
@@ -341,7 +341,7 @@ private slots:
         const QByteArray written = readAll(work("bat/build.bat"));
         QVERIFY(!written.contains(" -v"));
         f->CheckBox9->setChecked(true); // Verbose: the form now differs
-        Tconsole *console = base::windows().console;
+        Tconsole *console = app::windows().console;
         m_dialogs->onMessage = [&](const QString &) {
             QTimer::singleShot(0, console, [&] { console->CloseBT->click(); });
         };
@@ -387,7 +387,7 @@ private slots:
         f->RunBatBTClick();
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY2(m_dialogs->log[0].startsWith("message:Info:Process finished!\n" + m_folder->filePath("out/images/data.iso")),
-                 qPrintable(m_dialogs->log[0] + base::windows().console->Memo1->toPlainText()));
+                 qPrintable(m_dialogs->log[0] + app::windows().console->Memo1->toPlainText()));
         QVERIFY(isoinfo({"-f", "-i", m_folder->filePath("out/images/data.iso")}).contains("FILE.TXT"));
         // The dialogs now open in the batch folder, as they did.
         f->Button5Click();
@@ -427,7 +427,7 @@ private slots:
                                              + "\". No space left on device"});
         m_dialogs->log.clear();
         m_dialogs->fileAnswers << work("full/t.mkiso");
-        base::windows().Comments_form->Memo1->setPlainText(QString(20000, 'c'));
+        app::windows().Comments_form->Memo1->setPlainText(QString(20000, 'c'));
         f->SaveTemplateClick();
         QCOMPARE(m_dialogs->log.last(), "error:Unable to write to " + work("full/t.mkiso") + ". No space left on device");
         QVERIFY(!QFile::exists(work("full/t.mkiso")));
@@ -448,7 +448,7 @@ private slots:
         writeAll(work("tree/Mixed Case Long Name.txt"), "x");
         writeAll(work("order.lst"), (work("tree/file3.dat") + " 300\n" + work("tree/file1.dat") + " 100\n" +
                                      work("tree/file2.dat") + " 200\n").toUtf8());
-        base::DebugMode = true;
+        app::windows().session.DebugMode = true;
         f->FormActivate();
         f->CheckBox1->setChecked(true);
         f->CheckBox4->setChecked(true);
@@ -482,10 +482,10 @@ private slots:
         QVERIFY2(m_dialogs->log[0].startsWith("message:Info:Process finished!\n" + iso + ": ")
                      && m_dialogs->log[0].endsWith(QStringLiteral(" (%1 bytes)").arg(QFileInfo(iso).size())),
                  qPrintable(m_dialogs->log[0]));
-        const QString console = base::windows().console->Memo1->toPlainText();
+        const QString console = app::windows().console->Memo1->toPlainText();
         QVERIFY2(console.startsWith(work("bat") + ">" + work("bat/build.bat") + "\n"), qPrintable(console));
         QVERIFY2(console.contains("Press any key to continue"), qPrintable(console));
-        const QString debug = base::windows().Debug_win->Memo1->toPlainText();
+        const QString debug = app::windows().Debug_win->Memo1->toPlainText();
         QVERIFY(debug.contains("*****  " + work("bat/build.bat") + "\n"));
         QVERIFY(debug.endsWith(console));
 

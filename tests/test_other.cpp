@@ -1,13 +1,13 @@
 // The Other tools window end to end: real bbie and dd from Spindle's folder,
 // ordinary files standing in for the drives, images built with genisoimage.
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/dos_command.h"
 #include "platform/platform.h"
 #include "testutil.h"
-#include "tools/other_form.h"
+#include "tools/ui/other_form.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -142,17 +142,17 @@ private slots:
         QFile::link(binDir() + "/dd", inFolder("dd"));
         QDir::setCurrent(m_work->path());
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+        ui::setDialogs(m_dialogs);
+        exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
         app::createWindows();
-        f = base::windows().other_form;
+        f = app::windows().other_form;
         m_drives = {};
         f->setDriveSource([this] { return m_drives; });
     }
     void cleanup()
     {
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         QDir::setCurrent(QDir::tempPath());
         delete m_work;
@@ -520,7 +520,7 @@ private slots:
 
     void otherButtonOpensTheWindow()
     {
-        TIntegrator *main = base::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QVERIFY(main->SpeedButton2->isEnabled());
         bool wasModal = false;
         QTimer::singleShot(0, f, [&] {

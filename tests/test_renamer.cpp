@@ -1,13 +1,13 @@
 // The Case and Attributes window on a real temporary tree.
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/folder_tree.h"
-#include "base/windows.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "ui/folder_tree.h"
+#include "ui/style.h"
 #include "platform/file_calls.h"
 #include "platform/platform.h"
 #include "testutil.h"
-#include "tree/renamer_form.h"
+#include "tree/ui/renamer_form.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -106,15 +106,15 @@ private slots:
         for (const char *name : {"Cd/README", "Cd/readme", "Cd/.hidden", "Cd/Sub/One.TXT", "Cd/Sub/Deep/Two"})
             QVERIFY(writeAll(m_tmp->filePath(QString::fromLatin1(name)), name));
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
+        ui::setDialogs(m_dialogs);
         app::createWindows();
-        f = base::windows().renamer_form;
+        f = app::windows().renamer_form;
     }
     void cleanup()
     {
         platform::setFileCalls(nullptr);
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         delete m_tmp;
     }
@@ -168,7 +168,7 @@ private slots:
     // The main window's button shows the window modally; closing keeps the lists.
     void mainButtonOpensTheWindow()
     {
-        TIntegrator *main = base::windows().Integrator;
+        TIntegrator *main = app::windows().Integrator;
         QVERIFY(main->SpeedButton1->isEnabled());
         f->ListBox1->addItem(QStringLiteral("kept"));
         f->CheckBox6->click();

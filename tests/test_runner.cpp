@@ -382,6 +382,43 @@ private slots:
                                            "Press any key to continue . . . "}));
         QCOMPARE(r.code, 0u);
     }
+
+    // A word's bytes reach the program unchanged, UTF-8 or not, whether the
+    // command is a value, a text or a batch file's line.
+    void bytesReachTheProgram_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::newRow("value") << 0;
+        QTest::newRow("text") << 1;
+        QTest::newRow("batch file") << 2;
+    }
+    void bytesReachTheProgram()
+    {
+        QFETCH(int, form);
+        const QList<QByteArray> args{"caf\xe9", "\xff\xfe x", "\xc3\xa9t\xc3\xa9"};
+        const QByteArray program = testChild().toUtf8();
+        QByteArray text = '"' + program + "\" args";
+        for (const QByteArray &a : args)
+            text += " \"" + a + '"';
+        QTemporaryDir dir;
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        if (form == 0) {
+            c.Execute(CommandLine(testChild()).arg(QStringLiteral("args")).add(args));
+        } else if (form == 1) {
+            c.CommandLine = platform::decodePath(text);
+            c.Execute();
+        } else {
+            writeAll(dir.filePath("b.bat"), "@echo off\r\n" + text + "\r\n");
+            c.Execute(CommandLine(dir.filePath("b.bat")));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 10000);
+        QByteArrayList got;
+        for (const QString &l : c.Lines())
+            got << platform::encodePath(l);
+        QCOMPARE(got, (QByteArrayList{"[caf\xe9]", "[\xff\xfe x]", "[\xc3\xa9t\xc3\xa9]"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRunner)

@@ -1,8 +1,8 @@
 #define SPINDLE_UI_TESTS
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "testutil.h"
-#include "tree/sorter_form.h"
+#include "tree/ui/sorter_form.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -46,7 +46,7 @@ private slots:
     {
         m_dialogs = new FakeDialogs;
         createWindowsWith(m_dialogs);
-        f = base::windows().sorter_form;
+        f = app::windows().sorter_form;
         QVERIFY(f);
         QCOMPARE(f->ShowOrderBT->objectName(), QStringLiteral("ShowOrderBT"));
         QCOMPARE(f->ShowOrderBT->text(), QStringLiteral("Show order"));

@@ -1,10 +1,10 @@
 // Select Folder, About, and what every window shares (readable disabled text).
 #define SPINDLE_UI_TESTS
-#include "app/about.h"
-#include "app/windows.h"
-#include "base/help_window.h"
-#include "base/selector.h"
-#include "base/windows.h"
+#include "app/ui/about.h"
+#include "app/ui/windows.h"
+#include "ui/help_window.h"
+#include "ui/selector.h"
+#include "ui/style.h"
 #include "testutil.h"
 
 #include <QAbstractButton>
@@ -41,7 +41,7 @@ void whenOpen(const std::function<void(TSelectForm *)> &act)
 {
     auto *poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        TSelectForm *f = base::windows().SelectForm;
+        TSelectForm *f = app::windows().SelectForm;
         if (!f->isVisible())
             return;
         poll->stop();
@@ -87,7 +87,7 @@ private slots:
             else
                 f->CancelBt->click();
         });
-        QCOMPARE(base::pickFolder(nullptr, b), QString());
+        QCOMPARE(ui::pickFolder(app::windows().SelectForm, b), QString());
     }
 
     void opensAtTheFieldsFolderElseHome()
@@ -98,7 +98,7 @@ private slots:
             seen = f->selectedPath();
             f->SelectBt->click();
         });
-        QCOMPARE(base::pickFolder(nullptr, b + "/"), b + "/");
+        QCOMPARE(ui::pickFolder(app::windows().SelectForm, b + "/"), b + "/");
         QCOMPARE(seen, b);
         // No folder in the field, or one that is gone, or a relative one: home.
         for (const QString &start : {QString(), m_tree.path() + "/gone/", QStringLiteral("a/b")}) {
@@ -106,7 +106,7 @@ private slots:
                 seen = f->PathEdit->text();
                 f->CancelBt->click();
             });
-            QCOMPARE(base::pickFolder(nullptr, start), QString());
+            QCOMPARE(ui::pickFolder(app::windows().SelectForm, start), QString());
             QCOMPARE(seen, QDir::homePath());
         }
     }
@@ -122,12 +122,12 @@ private slots:
             QTest::keyClicks(f->PathEdit, a);
             QTest::keyClick(f->PathEdit, Qt::Key_Return);
         });
-        QCOMPARE(base::pickFolder(nullptr), a + "/");
+        QCOMPARE(ui::pickFolder(app::windows().SelectForm), a + "/");
     }
 
     void aboutSaysWhatAndWhichVersion()
     {
-        TAbout_form *a = base::windows().About_form;
+        TAbout_form *a = app::windows().About_form;
         QCOMPARE(a->Label2->text(), QStringLiteral(SPINDLE_HOMEPAGE));
         QVERIFY(a->Label3->text().startsWith(QStringLiteral("Spindle " SPINDLE_VERSION ": ")));
         QVERIFY(a->Memo1->toPlainText().startsWith(QStringLiteral("Spindle " SPINDLE_VERSION "\n")));
@@ -265,7 +265,7 @@ private slots:
         QVERIFY(writeAll(pages.filePath("two.html"),
                          "<html><body><h1>Two</h1><a href=\"three.html\">three</a></body></html>"));
         QVERIFY(writeAll(pages.filePath("three.html"), "<html><body><h1>Three</h1></body></html>"));
-        QPointer<THelpWindow> h = base::helpWindow();
+        QPointer<THelpWindow> h = ui::helpWindow();
         h->setAttribute(Qt::WA_DontShowOnScreen);
         h->showIndex(pages.filePath("index.html"));
         QVERIFY(h->isVisible());

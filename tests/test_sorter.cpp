@@ -1,14 +1,14 @@
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/command_line.h"
 #include "iso/command_builder.h"
 #include "iso/iso_options.h"
 #include "platform/platform.h"
 #include "testutil.h"
 #include "tree/folder_listing.h"
-#include "tree/sorter_form.h"
+#include "tree/ui/sorter_form.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -96,14 +96,14 @@ private slots:
     void init()
     {
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
+        ui::setDialogs(m_dialogs);
         f = new Tsorter_form;
     }
     void cleanup()
     {
         delete f;
         f = nullptr;
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
     }
 
@@ -406,7 +406,7 @@ private slots:
         o.setText("output_filename", "bytes.iso");
         o.setCheck("sorting", true);
         o.setText("sorting_list", tmp("bytes.lst"));
-        QStringList args = exec::splitCommandLine(iso::buildCommandLine(o).commandLine);
+        QStringList args = words(iso::buildCommandLine(o).command);
         QProcess p;
         p.setWorkingDirectory(m_tmp.path());
         p.start(args.takeFirst(), args);
@@ -484,8 +484,8 @@ private slots:
     {
         platform::setSpindleFolder(m_tmp.path());
         app::createWindows();
-        TIntegrator *main = base::windows().Integrator;
-        Tsorter_form *sorter = base::windows().sorter_form;
+        TIntegrator *main = app::windows().Integrator;
+        Tsorter_form *sorter = app::windows().sorter_form;
         QVERIFY(sorter);
         QVERIFY(main->SpeedButton3->isEnabled());
         bool wasModal = false;
@@ -541,9 +541,9 @@ private slots:
         o.setText("output_filename", "sorted.iso");
         o.setCheck("sorting", true);
         o.setText("sorting_list", tmp("image.lst"));
-        const QString commandLine = iso::buildCommandLine(o).commandLine;
+        const QString commandLine = iso::buildCommandLine(o).command.display();
         QVERIFY(commandLine.contains(" -sort "));
-        QStringList args = exec::splitCommandLine(commandLine);
+        QStringList args = words(iso::buildCommandLine(o).command);
         QProcess p;
         p.setWorkingDirectory(m_tmp.path());
         p.start(args.takeFirst(), args);

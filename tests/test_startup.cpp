@@ -1,11 +1,11 @@
 #define SPINDLE_UI_TESTS
-#include "base/debug_unit.h"
-#include "app/integrator.h"
+#include "app/ui/debug_unit.h"
+#include "app/ui/integrator.h"
 #include "base/session.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 #include "exec/dos_command.h"
-#include "base/memo_lines.h"
+#include "ui/memo_lines.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -25,8 +25,8 @@ class TestStartup : public QObject
     FakeDialogs *m_dialogs = nullptr;
 
     QString inFolder(const QString &name) const { return m_folder->filePath(name); }
-    TIntegrator *main() const { return base::windows().Integrator; }
-    TDebug_win *debugWin() const { return base::windows().Debug_win; }
+    TIntegrator *main() const { return app::windows().Integrator; }
+    TDebug_win *debugWin() const { return app::windows().Debug_win; }
     void start(const QStringList &args)
     {
         main()->setArguments(args);
@@ -44,14 +44,14 @@ private slots:
         for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        base::DebugMode = base::Win9xMode = false;
+        ui::setDialogs(m_dialogs);
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         app::createWindows();
     }
     void cleanup()
     {
         app::destroyWindows();
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         platform::setStartDirectory(m_savedStart);
         delete m_cwd;
@@ -60,7 +60,7 @@ private slots:
 
     void windowsInCreationOrder()
     {
-        const base::Windows &w = base::windows();
+        const app::Windows &w = app::windows();
         QCOMPARE(w.Integrator->windowTitle(), QStringLiteral("Spindle v2"));
         QCOMPARE(w.Debug_win->windowTitle(), QStringLiteral("Debug Window"));
         QVERIFY(!w.Debug_win->isVisible());
@@ -81,7 +81,7 @@ private slots:
     {
         start({"-win98debug"});
         QCOMPARE(main()->Label1->text(), QStringLiteral("Running in Win98 debug mode"));
-        QVERIFY(base::DebugMode && base::Win9xMode);
+        QVERIFY(app::windows().session.DebugMode && app::windows().session.Win9xMode);
         QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
         QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
         QVERIFY(main()->cbDebug->isChecked());
@@ -94,7 +94,7 @@ private slots:
         writeAll(inFolder("capture.tmp"), "old text");
         start({"-win98"});
         QCOMPARE(QFileInfo(inFolder("capture.tmp")).size(), 0);
-        QVERIFY(base::Win9xMode && !base::DebugMode);
+        QVERIFY(app::windows().session.Win9xMode && !app::windows().session.DebugMode);
         QVERIFY(!main()->cbDebug->isChecked());
     }
 
@@ -102,7 +102,7 @@ private slots:
     {
         start({"-WIN98"});
         QCOMPARE(main()->Label1->text(), QStringLiteral("Unknown switch, running in normal mode"));
-        QVERIFY(!base::Win9xMode);
+        QVERIFY(!app::windows().session.Win9xMode);
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
     }
 
@@ -124,7 +124,7 @@ private slots:
         start({"-win98debug"});
         QCOMPARE(m_dialogs->log.size(), 1);
         QVERIFY(m_dialogs->log.first().startsWith("error:Cannot create file \"" + inFolder("debug.tmp") + "\". "));
-        QVERIFY(!base::DebugMode && !base::Win9xMode);
+        QVERIFY(!app::windows().session.DebugMode && !app::windows().session.Win9xMode);
         QVERIFY(main()->Label1->text().isEmpty());
     }
 
@@ -258,11 +258,11 @@ private slots:
     {
         start({});
         main()->cbDebug->setChecked(true);
-        QVERIFY(base::DebugMode && debugWin()->isVisible());
+        QVERIFY(app::windows().session.DebugMode && debugWin()->isVisible());
         debugWin()->addEntry("entering Make ISO module");
         QCOMPARE(debugWin()->Memo1->toPlainText(), QStringLiteral("\n*****  entering Make ISO module\n"));
         main()->cbDebug->setChecked(false);
-        QVERIFY(!base::DebugMode && !debugWin()->isVisible());
+        QVERIFY(!app::windows().session.DebugMode && !debugWin()->isVisible());
         QVERIFY(!debugWin()->Memo1->toPlainText().isEmpty()); // hidden, kept
         main()->cbDebug->setChecked(true);
         QVERIFY(debugWin()->Memo1->toPlainText().isEmpty()); // a new log
@@ -290,7 +290,7 @@ private slots:
         TDebug_win *d = debugWin();
         d->addText(QString(63999, 'a'));
         d->addText("b"); // exactly 64000: stays
-        QCOMPARE(base::memo::textLength(d->Memo1), 64000);
+        QCOMPARE(ui::memo::textLength(d->Memo1), 64000);
         QCOMPARE(QFileInfo(inFolder("debug.tmp")).size(), 0);
         d->addText("c"); // 64001: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());

@@ -23,7 +23,7 @@ class TestSwitches : public QObject
         o.setText("output_folder", path("out/"));
         o.setText("output_filename", name);
         const iso::BuiltCommand b = iso::buildCommandLine(o);
-        writeAll(path("build.bat"), iso::batchFile(b.commandLine));
+        writeAll(path("build.bat"), iso::batchFile(b.command));
         QProcess p;
         p.setWorkingDirectory(m_dir.path());
         p.setProcessChannelMode(QProcess::MergedChannels);

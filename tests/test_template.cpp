@@ -38,7 +38,7 @@ private slots:
         IsoOptions b;
         b.clearAll();
         QCOMPARE(loadTemplate(path("a.mkiso"), b, &error), LoadResult::Loaded);
-        QCOMPARE(buildCommandLine(b).commandLine, buildCommandLine(a).commandLine);
+        QCOMPARE(buildCommandLine(b).command, buildCommandLine(a).command);
         QCOMPARE(b.text("boot_image"), QStringLiteral("isolinux/isolinux.bin"));
         QCOMPARE(b.isoLevel(), 3);
         QCOMPARE(b.comments(), a.comments());

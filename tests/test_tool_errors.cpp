@@ -1,8 +1,8 @@
 // The cause line of a failed run: each known tool message, read from a
 // transcript of that tool's output, gives its sentence; anything else none.
 #define SPINDLE_UI_TESTS
-#include "base/dialogs.h"
-#include "exec/console_capture.h"
+#include "ui/dialogs.h"
+#include "exec/ui/console_capture.h"
 #include "exec/tool_errors.h"
 #include "platform/platform.h"
 #include "testutil.h"
@@ -120,9 +120,10 @@ private slots:
         QFETCH(QString, cause);
         const QStringList lines = transcript(file);
         QVERIFY2(!lines.isEmpty(), qPrintable(file));
-        QCOMPARE(exec::causeOf(lines, commandLine), cause);
+        const exec::CommandLine command = exec::parseCommandLine(commandLine.toUtf8());
+        QCOMPARE(exec::causeOf(lines, command), cause);
         // Fed line by line, as the console does, the same.
-        exec::CauseFinder finder(commandLine);
+        exec::CauseFinder finder(command);
         for (const QString &l : lines)
             finder.feed(l);
         QCOMPARE(finder.sentence(), cause);
@@ -140,7 +141,7 @@ private slots:
                 // The transcript's tool from its name, as a command line.
                 const QStringList parts = f.split(QLatin1Char('_'));
                 const QString tool = parts.value(parts.first() == QLatin1String("guest") ? 1 : 0);
-                exec::CauseFinder finder(tool);
+                exec::CauseFinder finder{exec::CommandLine(tool)};
                 for (const QString &l : transcript(f))
                     finder.feed(l);
                 if (finder.found())
@@ -156,14 +157,14 @@ private slots:
         // A burn that says "Permission denied" is no dd or readcd failure;
         // an unknown program is matched against every row.
         const QStringList lines = {QStringLiteral("open: Permission denied")};
-        QCOMPARE(exec::causeOf(lines, QStringLiteral("cdrecord dev=0,0,0 -prcap")), QString());
-        QCOMPARE(exec::causeOf(lines, QStringLiteral("dd if=/dev/sr0 of=x")),
+        QCOMPARE(exec::causeOf(lines, exec::parseCommandLine("cdrecord dev=0,0,0 -prcap")), QString());
+        QCOMPARE(exec::causeOf(lines, exec::parseCommandLine("dd if=/dev/sr0 of=x")),
                  QStringLiteral("You may not open the drive or the file (permission denied)."));
-        QCOMPARE(exec::causeOf({QStringLiteral("Cannot blank disk, aborting.")}, QStringLiteral("mytool")),
+        QCOMPARE(exec::causeOf({QStringLiteral("Cannot blank disk, aborting.")}, exec::parseCommandLine("mytool")),
                  QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked."));
-        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
-        QCOMPARE(exec::toolOfCommandLine(QStringLiteral("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
-        QCOMPARE(exec::toolOfCommandLine(QString()), QString());
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
+        QCOMPARE(exec::toolOfCommandLine({}), QString());
         // cdrskin's messages are cdrskin's: wodim saying "Permission denied" is not one.
         exec::CauseFinder wodim(QStringLiteral("cdrecord"), exec::Implementation::Wodim);
         wodim.feed(u"cdrskin: ( Most recent system error: 13  'Permission denied' )");
@@ -188,7 +189,7 @@ private slots:
 
     void firstMessageWinsAndBlockIsLookedForNearby()
     {
-        exec::CauseFinder finder(QStringLiteral("dd if=/dev/sr0 of=x"));
+        exec::CauseFinder finder(exec::parseCommandLine("dd if=/dev/sr0 of=x"));
         finder.feed(u"dd: error reading '/dev/sr0': Input/output error");
         finder.feed(u"dd: failed to open '/dev/sr1': No medium found");
         for (int i = 0; i < 30; ++i)
@@ -202,10 +203,8 @@ private slots:
     void permissionCarriesTheAdvice()
     {
         exec::setPermissionAdvice([] { return QStringLiteral("ADVICE"); });
-        const QString cause = exec::causeOf(transcript(QStringLiteral("wodim_scsi_driver.txt")),
-                                            QStringLiteral("cdrecord -scanbus"));
-        const QString other = exec::causeOf(transcript(QStringLiteral("wodim_no_disk.txt")),
-                                            QStringLiteral("cdrecord -scanbus"));
+        const QString cause = exec::causeOf(transcript(QStringLiteral("wodim_scsi_driver.txt")), exec::parseCommandLine("cdrecord -scanbus"));
+        const QString other = exec::causeOf(transcript(QStringLiteral("wodim_no_disk.txt")), exec::parseCommandLine("cdrecord -scanbus"));
         exec::setPermissionAdvice({});
         QVERIFY2(cause.endsWith(QLatin1String("\nADVICE")), qPrintable(cause));
         QVERIFY(!other.contains(QLatin1String("ADVICE")));
@@ -216,9 +215,10 @@ private slots:
         QTemporaryDir folder;
         platform::setSpindleFolder(folder.path());
         FakeDialogs dialogs;
-        base::setDialogs(&dialogs);
+        ui::setDialogs(&dialogs);
         exec::setPermissionAdvice([] { return QStringLiteral("Found 1 CD drive (/dev/sr0), but ..."); });
-        auto *console = new Tconsole;
+        base::Session session;
+        auto *console = new Tconsole(session);
         // A failed run leaves the console open: close it as the user would.
         dialogs.onMessage = [&](const QString &text) {
             if (text.contains(QLatin1Char('\n')))
@@ -249,7 +249,7 @@ private slots:
                                                        "not done."));
         delete console;
         exec::setPermissionAdvice({});
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
     }
 
     void cliExecPrintsTheCauseOnStandardError()

@@ -85,15 +85,17 @@ private slots:
         const QString link = dir.filePath(linkName);
         QVERIFY(QFile::link(path, link));
         QCOMPARE(exec::identifyProgram(link).implementation, implementation);
-        QCOMPARE(exec::implementationOfCommandLine('"' + link + "\" -x"), implementation);
-        QCOMPARE(exec::toolOfCommandLine('"' + link + "\" -x"), exec::roleOf(implementation));
+        const exec::CommandLine command = exec::CommandLine(link).arg(QStringLiteral("-x"));
+        QCOMPARE(exec::implementationOfCommandLine(command), implementation);
+        QCOMPARE(exec::toolOfCommandLine(command), exec::roleOf(implementation));
     }
 
     void xorrisofsLocationGetsTheMkisofsRows()
     {
         const QString path = QStandardPaths::findExecutable(QStringLiteral("xorrisofs"));
         QVERIFY(!path.isEmpty());
-        QCOMPARE(exec::toolOfCommandLine('"' + path + "\" -o x.iso dir"), QStringLiteral("mkisofs"));
+        QCOMPARE(exec::toolOfCommandLine(exec::CommandLine(path).arg(QStringLiteral("-o")).quoted(QStringLiteral("x.iso"))),
+                 QStringLiteral("mkisofs"));
     }
 
     void spindleFolderToolsAreReported()

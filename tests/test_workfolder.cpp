@@ -1,12 +1,12 @@
 // An installed Spindle's folder cannot be written: its scratch files go to
 // the user's data folder instead, while the tools are still found there.
 #define SPINDLE_UI_TESTS
-#include "app/integrator.h"
-#include "app/windows.h"
-#include "base/debug_unit.h"
+#include "app/ui/integrator.h"
+#include "app/ui/windows.h"
+#include "app/ui/debug_unit.h"
 #include "base/session.h"
-#include "base/windows.h"
-#include "exec/console_capture.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
 #include "exec/tools.h"
 #include "tools/other_jobs.h"
 #include "platform/platform.h"
@@ -51,7 +51,7 @@ class TestWorkFolder : public QObject
     {
         return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     }
-    TIntegrator *main() const { return base::windows().Integrator; }
+    TIntegrator *main() const { return app::windows().Integrator; }
 
 private slots:
     void initTestCase()
@@ -67,18 +67,18 @@ private slots:
         for (const QString &tool : exec::toolNames())
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        base::setDialogs(m_dialogs);
-        base::DebugMode = base::Win9xMode = false;
+        ui::setDialogs(m_dialogs);
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
     void cleanup()
     {
-        base::setDialogs(nullptr);
+        ui::setDialogs(nullptr);
         delete m_dialogs;
         QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         delete m_cwd;
         delete m_folder;
         QDir(dataFolder()).removeRecursively();
-        base::DebugMode = base::Win9xMode = false;
+        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
     }
 
     void writableFolderIsTheWorkFolder()
@@ -107,11 +107,11 @@ private slots:
         main()->setArguments({"-win98debug"});
         main()->FormActivate();
         QCOMPARE(m_dialogs->log, QStringList());
-        QVERIFY(base::DebugMode && base::Win9xMode);
+        QVERIFY(app::windows().session.DebugMode && app::windows().session.Win9xMode);
         QCOMPARE(QFileInfo(dataFolder() + "capture.tmp").size(), 0);
         QCOMPARE(QFileInfo(dataFolder() + "debug.tmp").size(), 0);
 
-        TDebug_win *d = base::windows().Debug_win;
+        TDebug_win *d = app::windows().Debug_win;
         d->addText(QString(64001, 'a')); // beyond the limit: moves out
         QVERIFY(d->Memo1->toPlainText().isEmpty());
         QCOMPARE(readAll(dataFolder() + "debug.tmp"), QByteArray(64001, 'a') + "\n");
@@ -126,8 +126,8 @@ private slots:
     void consoleSpillsIntoDataFolder()
     {
         makeReadOnly();
-        base::Win9xMode = true;
-        Tconsole console;
+        app::windows().session.Win9xMode = true;
+        Tconsole console(app::windows().session);
         // A run that fails leaves the console open for its Close: close it,
         // so a failure shows at once instead of waiting for a user.
         m_dialogs->onMessage = [&console](const QString &) {
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(m_dialogs->log, QStringList{"message:Info:Process finished!"});
         QString folder = platform::spindleFolder();
         folder.chop(1);
-        QCOMPARE(readAll(dataFolder() + "capture.tmp"), (folder + '>' + commandLine + "\nshort\n").toUtf8());
+        QCOMPARE(readAll(dataFolder() + "capture.tmp"), (folder + '>' + rendered(commandLine) + "\nshort\n").toUtf8());
         QVERIFY(!QFile::exists(inFolder("capture.tmp")));
     }
 };

@@ -2,9 +2,9 @@
 // command line in the console as Make ISO and CD Operations do: the main
 // event loop, the console's modal loop inside it. Exits as Spindle does.
 #define SPINDLE_UI_TESTS
-#include "app/termination.h"
-#include "base/windows.h"
-#include "exec/console_capture.h"
+#include "app/ui/termination.h"
+#include "ui/style.h"
+#include "exec/ui/console_capture.h"
 #include "platform/process.h"
 #include "testutil.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     QTimer::singleShot(0, [commandLine] {
         std::printf("running\n");
         std::fflush(stdout);
-        base::windows().console->run(commandLine);
+        app::windows().console->run(commandLine);
         std::printf("console closed\n");
         std::fflush(stdout);
     });

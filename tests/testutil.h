@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QRandomGenerator>
 
+#include "exec/command_line.h"
+#include "platform/path_codec.h"
+
 #include <QDeadlineTimer>
 
 #include <algorithm>
@@ -21,9 +24,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// A command line given as text as the runner shows it once read into words.
+inline QString rendered(const QString &text)
+{
+    return exec::parseCommandLine(platform::encodePath(text)).display();
+}
+
+// The words a program gets from a command, as text.
+inline QStringList words(const exec::CommandLine &command)
+{
+    QStringList out;
+    for (const QByteArray &w : command.argv())
+        out << platform::decodePath(w);
+    return out;
+}
+
 #ifdef SPINDLE_UI_TESTS
-#include "app/windows.h"
-#include "base/dialogs.h"
+#include "app/ui/windows.h"
+#include "ui/dialogs.h"
 #include "exec/dos_command.h"
 #include <QPointer>
 #include <QQueue>
@@ -34,13 +52,13 @@
 // Answers every dialog from queues and records what was asked, in order:
 // "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
 // "save:FILTER", "document:TARGET", "html:INDEX".
-class FakeDialogs : public base::Dialogs
+class FakeDialogs : public ui::Dialogs
 {
 public:
     QStringList log;
     QList<bool> confirmAnswers;  // default when empty: No
     QList<QString> fileAnswers;  // default when empty: cancelled
-    QList<base::FileDialogOptions> fileOptions;
+    QList<ui::FileDialogOptions> fileOptions;
     QList<Icon> messageIcons; // one per message box, in order
     std::function<void(const QString &)> onMessage;
 
@@ -69,13 +87,13 @@ public:
         }
     }
     void error(QWidget *, const QString &text) override { log << QStringLiteral("error:") + text; }
-    QString openFile(QWidget *, const base::FileDialogOptions &o) override
+    QString openFile(QWidget *, const ui::FileDialogOptions &o) override
     {
         log << QStringLiteral("open:") + o.filter;
         fileOptions << o;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString saveFile(QWidget *, const base::FileDialogOptions &o) override
+    QString saveFile(QWidget *, const ui::FileDialogOptions &o) override
     {
         log << QStringLiteral("save:") + o.filter;
         fileOptions << o;
@@ -124,15 +142,15 @@ private:
 // runner's start errors go to its error box.
 inline void createWindowsWith(FakeDialogs *d)
 {
-    base::setDialogs(d);
-    exec::TDosCommand::setErrorReporter([](const QString &m) { base::dialogs().error(nullptr, m); });
+    ui::setDialogs(d);
+    exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
     app::createWindows();
 }
 // Undoes createWindowsWith and leaves the working folder.
 inline void destroyWindowsOf(FakeDialogs *d)
 {
     app::destroyWindows();
-    base::setDialogs(nullptr);
+    ui::setDialogs(nullptr);
     delete d;
     QDir::setCurrent(QDir::tempPath());
 }

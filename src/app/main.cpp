@@ -1,11 +1,11 @@
-#include "base/dialogs.h"
+#include "ui/dialogs.h"
 #include "exec/dos_command.h"
-#include "integrator.h"
-#include "termination.h"
+#include "app/ui/integrator.h"
+#include "app/ui/termination.h"
 #include "platform/process.h"
 #include "platform/signals.h"
-#include "app/windows.h"
-#include "base/windows.h"
+#include "app/ui/windows.h"
+#include "ui/style.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -28,12 +28,12 @@ int main(int argc, char **argv)
     // The debug window is a top-level window too; the program ends with the
     // main window alone.
     QApplication::setQuitOnLastWindowClosed(false);
-    exec::TDosCommand::setErrorReporter([](const QString &msg) { base::dialogs().error(nullptr, msg); });
+    exec::TDosCommand::setErrorReporter([](const QString &msg) { ui::dialogs().error(nullptr, msg); });
 
     app::endOnTerminationSignals();
 
     app::createWindows();
-    TIntegrator *main = base::windows().Integrator;
+    TIntegrator *main = app::windows().Integrator;
     QObject::connect(main, &TIntegrator::closed, &a, &QApplication::quit, Qt::QueuedConnection);
     main->show();
     const int rc = QApplication::exec();

@@ -1,4 +1,4 @@
-#include "help.h"
+#include "base/help.h"
 
 #include "platform/platform.h"
 

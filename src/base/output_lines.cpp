@@ -1,4 +1,4 @@
-#include "output_lines.h"
+#include "base/output_lines.h"
 
 namespace base {
 

@@ -1,9 +1,6 @@
-#include "session.h"
+#include "base/session.h"
 
 namespace base {
-
-bool DebugMode = false;
-bool Win9xMode = false;
 
 SwitchEffect interpretSwitch(const QStringList &args)
 {

@@ -2,13 +2,18 @@
 #include <QString>
 #include <QStringList>
 
-#include "constants.h"
+#include "base/constants.h"
 
 namespace base {
 
-// Process-wide session flags, set at start-up from the switch.
-extern bool DebugMode;
-extern bool Win9xMode;
+// The session's flags, set at start-up from the switch; only the "Debug
+// this session" box changes DebugMode afterwards. One object, owned by the
+// program and handed to the windows that read it.
+struct Session
+{
+    bool DebugMode = false;
+    bool Win9xMode = false;
+};
 
 // What the first start-up argument does.
 struct SwitchEffect

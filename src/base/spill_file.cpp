@@ -1,7 +1,7 @@
-#include "spill_file.h"
+#include "base/spill_file.h"
 
 #include "platform/platform.h"
-#include "session.h"
+#include "base/session.h"
 
 #include <QFileInfo>
 

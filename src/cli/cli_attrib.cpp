@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "platform/platform.h"
 #include "tree/rename_plan.h"

@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "iso/command_builder.h"
 #include "iso/template_file.h"
@@ -67,7 +67,9 @@ int batch(const QStringList &argsIn)
     }
 
     const iso::BuiltCommand built = iso::buildCommandLine(options);
-    std::printf("%s\n", built.commandLine.toUtf8().constData());
+    // The line as build.bat holds it, byte for byte.
+    const QByteArray line = built.command.render() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     for (const QString &m : built.messages)
         std::fprintf(stderr, "%s\n", m.toUtf8().constData());
     if (!writeFolder.isEmpty()) {
@@ -77,7 +79,7 @@ int batch(const QStringList &argsIn)
             return 1;
         }
         QString error;
-        if (!iso::writeBatchFile(writeFolder, built.commandLine, &error)) {
+        if (!iso::writeBatchFile(writeFolder, built.command, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return 1;
         }

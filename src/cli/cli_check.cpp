@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "iso/check.h"
 #include "iso/template_file.h"

@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "disc/capabilities.h"
 #include "disc/commands.h"
@@ -65,7 +65,7 @@ int drives(const QStringList &args)
         std::fprintf(stderr, "%s\n", disc::kNoDevices.toUtf8().constData());
     // Why, in words, after the window's own message; also when the scan
     // listed drives but could not open another (cdrskin says so, exit 0).
-    if (found.isEmpty() || disc::scanRefused(lines, commandLine)) {
+    if (found.isEmpty() || disc::scanRefused(lines, exec::parseCommandLine(platform::encodePath(commandLine)))) {
         const disc::Diagnosis why = disc::diagnose(disc::systemSources(), lines);
         std::fprintf(stderr, "%s\n", why.summary.toUtf8().constData());
     }

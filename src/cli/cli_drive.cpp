@@ -2,7 +2,7 @@
 // terminal: each builds its command line with the window's own builder and
 // runs it with the same runner, so a script exercises exactly what a click
 // does.
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "disc/capabilities.h"
 #include "disc/commands.h"
@@ -31,19 +31,19 @@ namespace cli {
 
 namespace {
 
-void printLine(std::FILE *to, const QString &text) { std::fprintf(to, "%s\n", text.toUtf8().constData()); }
+void printLine(std::FILE *to, const QString &text) { std::fprintf(to, "%s\n", platform::encodePath(text).constData()); }
 
 // Runs one command line in `folder` and prints its output: plain lines, or
 // with `events` the "E line" / "B unfinished" / "P percent" / "T code"
 // form of exec --events. A failed run's cause goes to standard error.
 // Returns the exit status (127: not started, 124: stopped).
-int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
+int runJob(const exec::CommandLine &command, const QString &folder, bool events, qint64 totalBytes = 0,
            QStringList *captured = nullptr)
 {
     exec::TDosCommand::setErrorReporter([](const QString &msg) { printLine(stderr, msg); });
     exec::TDosCommand cmd;
     cmd.WorkingDirectory = folder;
-    exec::CauseFinder cause(commandLine);
+    exec::CauseFinder cause(command);
     exec::ProgressParser progress;
     progress.setTotalBytes(totalBytes);
     int shown = -1;
@@ -53,7 +53,7 @@ int runJob(const QString &commandLine, const QString &folder, bool events, qint6
         if (entire)
             cause.feed(line);
         if (events) {
-            std::printf("%c %s\n", entire ? 'E' : 'B', line.toUtf8().constData());
+            std::printf("%c %s\n", entire ? 'E' : 'B', platform::encodePath(line).constData());
             progress.feed(line, entire);
             const int p = progress.percent();
             if (p >= 0 && p != shown)
@@ -72,9 +72,8 @@ int runJob(const QString &commandLine, const QString &folder, bool events, qint6
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     };
     if (events)
-        std::printf("C %s\n", commandLine.toUtf8().constData());
-    cmd.CommandLine = commandLine;
-    cmd.Execute();
+        std::printf("C %s\n", command.render().constData());
+    cmd.Execute(command);
     loop.exec();
     if (events)
         std::printf("T %u\n", code);
@@ -90,6 +89,13 @@ int runJob(const QString &commandLine, const QString &folder, bool events, qint6
     if (status != 0)
         printCause(cause);
     return status;
+}
+
+// The disc builders still give text: read it into words as the runner does.
+int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
+           QStringList *captured = nullptr)
+{
+    return runJob(exec::parseCommandLine(platform::encodePath(commandLine)), folder, events, totalBytes, captured);
 }
 
 // A drive address becomes one word of the command line.

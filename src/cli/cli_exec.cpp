@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "exec/batch.h"
 #include "exec/dos_command.h"
@@ -83,7 +83,7 @@ private:
         }
         if (n <= 0) { // end of input or an error: nothing more comes
             if (!m_partial.isEmpty())
-                m_cmd.SendLine(QString::fromUtf8(m_partial), true);
+                m_cmd.SendLine(platform::decodePath(m_partial), true);
             m_partial.clear();
             m_notifier.reset();
             return;
@@ -91,7 +91,7 @@ private:
         m_partial.append(buf, n);
         qsizetype start = 0;
         for (qsizetype nl; (nl = m_partial.indexOf('\n', start)) >= 0; start = nl + 1)
-            m_cmd.SendLine(QString::fromUtf8(m_partial.constData() + start, nl - start), true);
+            m_cmd.SendLine(platform::decodePath(m_partial.mid(start, nl - start)), true);
         m_partial.remove(0, start);
         m_notifier->setEnabled(true);
     }
@@ -150,7 +150,8 @@ int exec(const QStringList &argsIn)
     }
 
     exec::TDosCommand cmd;
-    cmd.CommandLine = args.join(QLatin1Char(' '));
+    // The line arrives as text: it is read into words once, here.
+    const exec::CommandLine command = exec::parseCommandLine(platform::encodePath(args.join(QLatin1Char(' '))));
     cmd.MaxTimeAfterBeginning = maxTime;
     cmd.MaxTimeAfterLastOutput = maxSilence;
     int status = 0;
@@ -163,19 +164,19 @@ int exec(const QStringList &argsIn)
     int shownPercent = -1;
     // A failed run names its cause on standard error when the output holds a
     // known message.
-    exec::CauseFinder cause(cmd.CommandLine);
+    exec::CauseFinder cause(command);
     cmd.OnNewLine = [&](exec::TDosCommand *, const QString &line, exec::TOutputType t) {
         if (t == exec::otEntireLine)
             cause.feed(line);
         if (events) {
-            std::printf("%c %s\n", t == exec::otEntireLine ? 'E' : 'B', line.toUtf8().constData());
+            std::printf("%c %s\n", t == exec::otEntireLine ? 'E' : 'B', platform::encodePath(line).constData());
             progress.feed(line, t == exec::otEntireLine);
             const int p = progress.percent();
             if (p >= 0 && p != shownPercent)
                 std::printf("P %d\n", p);
             shownPercent = p;
         } else if (t == exec::otEntireLine) {
-            std::printf("%s\n", line.toUtf8().constData());
+            std::printf("%s\n", platform::encodePath(line).constData());
         }
         unfinished = t == exec::otBeginningOfLine ? line : QString();
         std::fflush(stdout);
@@ -184,7 +185,7 @@ int exec(const QStringList &argsIn)
         if (events)
             std::printf("T %u\n", code);
         else if (!unfinished.isEmpty())
-            std::printf("%s", unfinished.toUtf8().constData());
+            std::printf("%s", platform::encodePath(unfinished).constData());
         std::fflush(stdout);
         // A tool that ignored part of the job did not do it, whatever its code.
         status = code != 0 ? int(code & 0xff) : cause.failsRun() ? 1 : 0;
@@ -199,7 +200,7 @@ int exec(const QStringList &argsIn)
     // Standard input, line by line, goes to the child. The reader belongs
     // to this run and ends with it, before the runner does.
     StdinLines input(cmd);
-    cmd.Execute();
+    cmd.Execute(command);
     QCoreApplication::exec();
     const int ended = runEndStatus(cmd);
     return ended >= 0 ? ended : status;

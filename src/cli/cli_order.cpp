@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include "iso/image_order.h"
 #include "platform/path_codec.h"

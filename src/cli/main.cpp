@@ -1,6 +1,6 @@
 // spindle-cli: Spindle's logic from a terminal, for scripts and for
 // reproducing exactly what a window runs.
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 #include "exec/command_line.h"
 #include "disc/diagnosis.h"
 #include "exec/tool_errors.h"
@@ -61,9 +61,12 @@ static int usage(std::FILE *to = stderr)
     return to == stderr ? 2 : 0;
 }
 
-static int run(const QCoreApplication &app, int argc, char **argv)
+static int run(int argc, char **argv)
 {
-    QStringList args = app.arguments().mid(1);
+    // Arguments are bytes: a name that is not UTF-8 keeps them all.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << platform::decodePath(QByteArray(argv[i]));
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
@@ -116,28 +119,14 @@ static int run(const QCoreApplication &app, int argc, char **argv)
         return cli::verify(args);
     if (cmd == QLatin1String("doctor"))
         return cli::doctor(args);
-    if (cmd == QLatin1String("sortlist")) {
-        // File and folder names keep their bytes, UTF-8 or not.
-        QStringList raw;
-        for (int i = 2; i < argc; ++i)
-            raw << platform::decodePath(QByteArray(argv[i]));
-        return cli::sortlist(raw);
-    }
+    if (cmd == QLatin1String("sortlist"))
+        return cli::sortlist(args);
     if (cmd == QLatin1String("check"))
         return cli::check(args);
-    if (cmd == QLatin1String("attrib")) {
-        // Paths are bytes: keep the ones that are not UTF-8 as they are.
-        QStringList paths;
-        for (int i = 2; i < argc; ++i)
-            paths << platform::decodePath(QByteArray(argv[i]));
-        return cli::attrib(paths);
-    }
-    if (cmd == QLatin1String("order")) {
-        QStringList orderArgs;
-        for (int i = 2; i < argc; ++i)
-            orderArgs << platform::decodePath(QByteArray(argv[i]));
-        return cli::order(orderArgs);
-    }
+    if (cmd == QLatin1String("attrib"))
+        return cli::attrib(args);
+    if (cmd == QLatin1String("order"))
+        return cli::order(args);
     return usage();
 }
 
@@ -154,7 +143,7 @@ int main(int argc, char **argv)
             platform::catchTerminationSignals();
             platform::onTerminationSignal(&app, [](int sig) { platform::endJobsAndExit(sig); });
         }
-    const int rc = run(app, argc, argv);
+    const int rc = run(argc, argv);
     // No job outlives spindle-cli.
     platform::endAllJobs();
     // A signal that came as the command ended still sets the status.

@@ -1,6 +1,6 @@
-#include "capabilities.h"
+#include "disc/capabilities.h"
 
-#include "scan.h"
+#include "disc/scan.h"
 
 #include "exec/tool_errors.h"
 

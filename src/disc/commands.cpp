@@ -1,4 +1,4 @@
-#include "commands.h"
+#include "disc/commands.h"
 
 #include "exec/command_line.h"
 

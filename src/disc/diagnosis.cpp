@@ -1,4 +1,4 @@
-#include "diagnosis.h"
+#include "disc/diagnosis.h"
 
 #include "platform/drives.h"
 

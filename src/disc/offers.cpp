@@ -1,6 +1,6 @@
-#include "offers.h"
+#include "disc/offers.h"
 
-#include "commands.h"
+#include "disc/commands.h"
 #include "exec/tools.h"
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Which operations the CD Operations window offers for a drive, and why a
 // control is left off.
-#include "capabilities.h"
+#include "disc/capabilities.h"
 #include "exec/tool_identity.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "scan.h"
+#include "disc/scan.h"
 
 #include "exec/tool_errors.h"
 
@@ -86,9 +86,9 @@ QList<Drive> scanDrives(const QStringList &lines)
     return drives;
 }
 
-bool scanRefused(const QStringList &lines, const QString &commandLine)
+bool scanRefused(const QStringList &lines, const exec::CommandLine &command)
 {
-    exec::CauseFinder cause(commandLine);
+    exec::CauseFinder cause(command);
     for (const QString &line : lines)
         cause.feed(line);
     return cause.permission();

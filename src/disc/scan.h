@@ -1,5 +1,7 @@
 #pragma once
 // What Spindle reads from cdrecord's drive scan: one entry per device line.
+#include "exec/command_line.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,7 +32,7 @@ struct Drive
 QList<Drive> scanDrives(const QStringList &lines);
 // The scan says it could not open a drive for want of permission (cdrskin
 // says so and still exits with 0).
-bool scanRefused(const QStringList &lines, const QString &commandLine);
+bool scanRefused(const QStringList &lines, const exec::CommandLine &command);
 
 inline const QString kNoDevices = QStringLiteral("No CD-ROM devices found");
 

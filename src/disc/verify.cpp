@@ -1,4 +1,4 @@
-#include "verify.h"
+#include "disc/verify.h"
 
 #include "platform/access_check.h"
 #include "platform/files.h"

@@ -1,7 +1,7 @@
-#include "batch.h"
+#include "exec/batch.h"
 
-#include "command_line.h"
-#include "dos_command.h"
+#include "exec/command_line.h"
+#include "exec/dos_command.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 
@@ -22,12 +22,12 @@ void out(const QByteArray &text)
     std::fflush(stdout);
 }
 
-bool startsWithWord(const QString &line, const char *word)
+bool startsWithWord(const QByteArray &line, const char *word)
 {
     const qsizetype n = qsizetype(std::strlen(word));
-    if (!line.startsWith(QLatin1String(word), Qt::CaseInsensitive))
+    if (line.size() < n || line.first(n).compare(word, Qt::CaseInsensitive) != 0)
         return false;
-    return line.size() == n || line[n] == QLatin1Char(' ') || line[n] == QLatin1Char('\t');
+    return line.size() == n || line[n] == ' ' || line[n] == '\t';
 }
 
 } // namespace
@@ -72,28 +72,29 @@ int runBatchFile(const QString &path, const QString &workingDirIn)
             std::fputs("The input line is too long.\n", stderr);
             return 1;
         }
-        QString line = QString::fromUtf8(raw).trimmed();
+        // The line's bytes are the programs' bytes: no decoding on the way.
+        QByteArray line = raw.toByteArray().trimmed();
         bool quiet = false;
-        while (line.startsWith(QLatin1Char('@'))) {
+        while (line.startsWith('@')) {
             quiet = true;
             line = line.mid(1).trimmed();
         }
         if (line.isEmpty())
             continue;
         if (echo && !quiet)
-            out("\n" + prompt.toUtf8() + ">" + line.toUtf8() + "\n");
+            out("\n" + platform::encodePath(prompt) + ">" + line + "\n");
         if (startsWithWord(line, "rem"))
             continue;
         if (startsWithWord(line, "echo")) {
-            const QString arg = line.mid(4).trimmed();
-            if (arg.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0)
+            const QByteArray arg = line.mid(4).trimmed();
+            if (arg.compare("off", Qt::CaseInsensitive) == 0)
                 echo = false;
-            else if (arg.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0)
+            else if (arg.compare("on", Qt::CaseInsensitive) == 0)
                 echo = true;
             else if (arg.isEmpty())
                 out(echo ? "ECHO is on.\n" : "ECHO is off.\n");
             else
-                out(line.mid(5).toUtf8() + "\n");
+                out(line.mid(5) + "\n");
             continue;
         }
         if (startsWithWord(line, "pause")) {
@@ -118,13 +119,20 @@ int runBatchFile(const QString &path, const QString &workingDirIn)
             }
             continue;
         }
-        const QStringList words = splitCommandLine(line);
-        const auto [program, args] = TDosCommand::resolve(words, workingDir);
-        last = program.isEmpty() ? platform::kNotStartable : platform::runAndWait(program, args, workingDir);
+        const CommandLine command = parseCommandLine(line);
+        const CommandLine resolved = TDosCommand::resolve(command, workingDir);
+        if (resolved.isEmpty()) {
+            last = platform::kNotStartable;
+        } else {
+            QStringList args;
+            for (const Word &w : resolved.arguments())
+                args << platform::decodePath(w.bytes);
+            last = platform::runAndWait(resolved.programPath(), args, workingDir);
+        }
         if (last == platform::kNotStartable) {
             std::fprintf(stderr, "'%s' is not recognized as an internal or external command,\n"
                                  "operable program or batch file.\n",
-                         words.value(0).toUtf8().constData());
+                         command.program().bytes.constData());
             last = kUnknownCommand;
         }
     }

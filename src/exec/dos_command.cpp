@@ -1,6 +1,6 @@
-#include "dos_command.h"
+#include "exec/dos_command.h"
 
-#include "command_line.h"
+#include "exec/command_line.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 
@@ -87,30 +87,49 @@ void TDosCommand::setErrorReporter(std::function<void(const QString &)> reporter
     errorReporter() = std::move(reporter);
 }
 
-std::pair<QString, QStringList> TDosCommand::resolve(const QStringList &words, const QString &workingDir)
+exec::CommandLine TDosCommand::resolve(const exec::CommandLine &command, const QString &workingDir)
 {
-    if (words.isEmpty() || words.first().isEmpty())
+    if (command.isEmpty())
         return {};
-    const QString &name = words.first();
-    const QStringList rest = words.mid(1);
+    const QString name = command.programPath();
     const QString lower = name.toLower();
+    exec::CommandLine out;
     if (lower.endsWith(QLatin1String(".bat")) || lower.endsWith(QLatin1String(".cmd"))) {
         const QString file = platform::findFile(name, workingDir);
         const QString interpreter = platform::executableFolder() + QStringLiteral("spindle-cli");
         if (file.isEmpty() || !QFileInfo(interpreter).isExecutable())
             return {};
-        return {interpreter, QStringList{QStringLiteral("run-bat"), file} + rest};
+        out.setProgram(interpreter);
+        out.arg(QStringLiteral("run-bat")).arg(file);
+    } else {
+        const QString path = platform::findProgram(name, workingDir);
+        if (path.isEmpty())
+            return {};
+        out.setProgram(path);
     }
-    const QString path = platform::findProgram(name, workingDir);
-    if (path.isEmpty())
-        return {};
-    return {path, rest};
+    for (const Word &w : command.arguments())
+        out.add(w.bytes);
+    return out;
 }
 
 void TDosCommand::Execute()
 {
     if (CommandLine.isEmpty())
         return;
+    // Text that arrives as text is read into words once, here.
+    m_command = parseCommandLine(platform::encodePath(CommandLine));
+    if (m_run)
+        Stop();
+    m_lines.clear();
+    startRun();
+}
+
+void TDosCommand::Execute(const exec::CommandLine &command)
+{
+    if (command.isEmpty())
+        return;
+    CommandLine = command.display();
+    m_command = command;
     if (m_run)
         Stop();
     m_lines.clear();
@@ -138,15 +157,13 @@ void TDosCommand::startRun()
             reportPending(*run, true);
     });
 
-    const auto [program, args] = resolve(splitCommandLine(CommandLine), WorkingDirectory);
-    if (program.isEmpty()) {
+    const exec::CommandLine resolved = resolve(m_command, WorkingDirectory);
+    if (resolved.isEmpty()) {
         QTimer::singleShot(0, run, [this] { finishRun(kNotStarted, RunEnd::NotStarted); });
         return;
     }
     run->proc = new QProcess(run);
     run->proc->setProcessChannelMode(QProcess::MergedChannels);
-    run->proc->setProgram(program);
-    run->proc->setArguments(args);
     if (!WorkingDirectory.isEmpty())
         run->proc->setWorkingDirectory(WorkingDirectory);
     connect(run->proc, &QProcess::readyReadStandardOutput, this, &TDosCommand::drain);
@@ -169,7 +186,7 @@ void TDosCommand::startRun()
     run->sinceStart.start();
     run->sinceOutput.start();
     run->sinceReport.start();
-    const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite);
+    const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite, resolved.argv());
     if (m_run.get() != run)
         return; // failed synchronously
     if (group == 0) { // not started: Spindle is ending
@@ -272,7 +289,8 @@ void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
 void TDosCommand::emitBytes(Run &run, QByteArrayView bytes, TOutputType type)
 {
     m_outputReturnCode = run.splitter.outputReturnCode();
-    emitText(run, QString::fromUtf8(bytes), type);
+    // Output keeps its bytes too: a name the tool prints comes back whole.
+    emitText(run, platform::decodePath(bytes.toByteArray()), type);
 }
 
 void TDosCommand::drain()
@@ -377,7 +395,7 @@ void TDosCommand::flushInput()
         return;
     while (m_run.get() == run && !run->input.isEmpty()) {
         const QString line = run->input.first();
-        const QByteArray bytes = line.toUtf8();
+        const QByteArray bytes = platform::encodePath(line);
         if (!bytes.isEmpty())
             run->proc->write(bytes);
         if (InputToOutput) {

@@ -1,5 +1,6 @@
 #pragma once
-#include "line_splitter.h"
+#include "exec/command_line.h"
+#include "exec/line_splitter.h"
 #include "base/output_lines.h"
 
 #include <QElapsedTimer>
@@ -55,6 +56,8 @@ public:
 
     // Published settings. ShowWindow and CreationFlag are kept for what the
     // windows set; on this platform children never get a window of their own.
+    // CommandLine is the run's text: Execute() reads a program and its
+    // arguments from it; Execute(command) sets it to the command's rendering.
     QString CommandLine;
     // The folder the program runs in (and where a relative program name is
     // looked for); empty: Spindle's own start directory.
@@ -74,6 +77,10 @@ public:
     const QStringList &Lines() const { return m_lines; }
 
     void Execute();
+    // Runs `command` exactly as it is: its words are the program's argv.
+    void Execute(const exec::CommandLine &command);
+    // The program and arguments of the last Execute.
+    const exec::CommandLine &command() const { return m_command; }
     void Stop();
     void SendLine(const QString &text, bool addLineEnd);
     // Input sent but not yet taken by the child, in characters and bytes.
@@ -87,10 +94,10 @@ public:
     // Default: standard error. The user interface routes it to its error box.
     static void setErrorReporter(std::function<void(const QString &)> reporter);
 
-    // Resolves the program of a split command line: batch files run through
-    // Spindle's own interpreter. Returns {program, arguments}; the program
-    // is empty when nothing runnable was found.
-    static std::pair<QString, QStringList> resolve(const QStringList &words, const QString &workingDir = QString());
+    // What runs for a command: the program found the way the runner looks
+    // for it, and a batch file through Spindle's own interpreter. Empty when
+    // nothing runnable was found.
+    static exec::CommandLine resolve(const exec::CommandLine &command, const QString &workingDir = QString());
 
 private:
     struct Run;
@@ -107,6 +114,7 @@ private:
     void endGroup(Run &run);
 
     std::unique_ptr<Run> m_run;
+    exec::CommandLine m_command;
     QStringList m_lines;
     base::OutputLines *m_outputLines = nullptr;
     TReturnCode m_outputReturnCode = rcCRLF;

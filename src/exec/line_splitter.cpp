@@ -1,4 +1,4 @@
-#include "line_splitter.h"
+#include "exec/line_splitter.h"
 
 #include <cstring>
 #if defined(__SSE2__)

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "exec/progress.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "tool_errors.h"
+#include "exec/tool_errors.h"
 
-#include "command_line.h"
-#include "dos_command.h"
+#include "exec/command_line.h"
+#include "exec/dos_command.h"
 
 #include <QFileInfo>
 
@@ -169,46 +169,42 @@ const QList<ToolErrorRow> &toolErrorTable()
 }
 
 namespace {
-// The program word of a command line and where it is found.
-std::pair<QString, QString> programOf(const QString &commandLine)
+// The program's file name and where it is found, when it names a tool.
+std::pair<QString, QString> programOf(const CommandLine &command)
 {
-    const QStringList words = splitCommandLine(commandLine);
-    if (words.isEmpty())
+    if (command.isEmpty())
         return {};
-    const QString name = QFileInfo(words.first()).fileName();
+    const QString name = QFileInfo(command.programPath()).fileName();
     if (roleOfName(name).isEmpty())
         return {name, QString()};
-    return {name, TDosCommand::resolve({words.first()}).first};
-}
-} // namespace
-
-Implementation implementationOfCommandLine(const QString &commandLine)
-{
-    const auto [name, path] = programOf(commandLine);
-    return path.isEmpty() ? Implementation::Unknown : identifyProgram(path).implementation;
+    return {name, TDosCommand::resolve(CommandLine(command.programPath())).programPath()};
 }
 
-namespace {
 // The table's tool for a program and its implementation; bbie has no rows
 // of its own.
-QString tableTool(const QString &commandLine, Implementation implementation)
+QString tableTool(const CommandLine &command, Implementation implementation)
 {
     QString role = roleOf(implementation);
     if (role.isEmpty())
-        role = roleOfName(programOf(commandLine).first);
+        role = roleOfName(programOf(command).first);
     return role == QLatin1String("bbie") ? QString() : role;
 }
 } // namespace
 
-QString toolOfCommandLine(const QString &commandLine)
+Implementation implementationOfCommandLine(const CommandLine &command)
 {
-    return tableTool(commandLine, implementationOfCommandLine(commandLine));
+    const QString path = programOf(command).second;
+    return path.isEmpty() ? Implementation::Unknown : identifyProgram(path).implementation;
 }
 
-CauseFinder::CauseFinder(const QString &commandLine)
-    : m_implementation(implementationOfCommandLine(commandLine))
+QString toolOfCommandLine(const CommandLine &command)
 {
-    m_tool = tableTool(commandLine, m_implementation);
+    return tableTool(command, implementationOfCommandLine(command));
+}
+
+CauseFinder::CauseFinder(const CommandLine &command) : m_implementation(implementationOfCommandLine(command))
+{
+    m_tool = tableTool(command, m_implementation);
 }
 
 CauseFinder::CauseFinder(const QString &tool, Implementation implementation)
@@ -285,9 +281,9 @@ bool CauseFinder::permission() const { return m_row >= 0 && toolErrorTable()[m_r
 
 bool CauseFinder::failsRun() const { return m_row >= 0 && toolErrorTable()[m_row].failsRun; }
 
-QString causeOf(const QStringList &lines, const QString &commandLine)
+QString causeOf(const QStringList &lines, const CommandLine &command)
 {
-    CauseFinder finder(commandLine);
+    CauseFinder finder(command);
     for (const QString &line : lines)
         finder.feed(line);
     QString cause = finder.sentence();

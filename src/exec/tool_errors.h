@@ -1,7 +1,8 @@
 #pragma once
 // The console tools' known error messages and what they mean for the user,
 // in one table: a failed run's output gives at most one cause line.
-#include "tool_identity.h"
+#include "exec/command_line.h"
+#include "exec/tool_identity.h"
 
 #include <QList>
 #include <QString>
@@ -37,17 +38,17 @@ const QList<ToolErrorRow> &toolErrorTable();
 // identified as (Spindle's folder, then PATH), else its name without folder
 // or .exe, the Debian programs counted as the tools they stand in for.
 // Empty when the program is none of them.
-QString toolOfCommandLine(const QString &commandLine);
+QString toolOfCommandLine(const CommandLine &command);
 // The program a command line starts, identified by its own version text
 // when its name is one of the tools'; Unknown otherwise.
-Implementation implementationOfCommandLine(const QString &commandLine);
+Implementation implementationOfCommandLine(const CommandLine &command);
 
 // Follows a run's output line by line (O(1) per line) and keeps the first
 // known message. A run of an unknown program is matched against every row.
 class CauseFinder
 {
 public:
-    explicit CauseFinder(const QString &commandLine = {});
+    explicit CauseFinder(const CommandLine &command = {});
     // For a program already identified.
     CauseFinder(const QString &tool, Implementation implementation);
     void feed(QStringView line);
@@ -70,7 +71,7 @@ private:
 };
 
 // The cause line of a finished run's lines; empty for unknown output.
-QString causeOf(const QStringList &lines, const QString &commandLine = {});
+QString causeOf(const QStringList &lines, const CommandLine &command = {});
 
 // The line that says a run failed, empty for a run that did what was asked:
 // a non-zero exit code, or exit code 0 with a message that means failure.

@@ -1,8 +1,8 @@
-#include "tool_identity.h"
+#include "exec/tool_identity.h"
 
 #include "platform/platform.h"
 #include "platform/process.h"
-#include "tools.h"
+#include "exec/tools.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -71,16 +71,15 @@ QHash<QString, Known> &cache()
 }
 
 // Runs one bounded version query; the output as lines.
-QStringList versionOutput(const QString &path, const QStringList &args)
+QStringList versionOutput(const QString &path, const QString &arg)
 {
     QProcess proc;
-    proc.setProgram(path);
-    proc.setArguments(args);
     proc.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     proc.setProcessEnvironment(env);
-    const qint64 group = platform::startInOwnGroup(proc, QIODevice::ReadOnly);
+    const qint64 group =
+        platform::startInOwnGroup(proc, QIODevice::ReadOnly, {platform::encodePath(path), arg.toLatin1()});
     if (group == 0)
         return {};
     QByteArray out;
@@ -203,7 +202,7 @@ ToolIdentity identifyProgram(const QString &path)
     }
     const bool gnu = roleOfName(name) == QLatin1String("dd");
     const ToolIdentity identity =
-        identifyVersionText(versionOutput(path, {gnu ? QStringLiteral("--version") : QStringLiteral("-version")}));
+        identifyVersionText(versionOutput(path, gnu ? QStringLiteral("--version") : QStringLiteral("-version")));
     QMutexLocker lock(&cacheLock());
     cache().insert(file.absoluteFilePath(), {state, identity});
     return identity;

@@ -1,6 +1,6 @@
-#include "tools.h"
+#include "exec/tools.h"
 
-#include "command_line.h"
+#include "exec/command_line.h"
 #include "platform/platform.h"
 
 namespace exec {
@@ -33,12 +33,11 @@ QString missingToolMessage(const QString &fileName)
 
 namespace exec {
 
-bool writesToDisc(const QString &commandLine)
+bool writesToDisc(const CommandLine &command)
 {
-    const QStringList words = splitCommandLine(commandLine);
-    if (words.isEmpty())
+    if (command.isEmpty())
         return false;
-    const QString &first = words.first();
+    const QString first = command.programPath();
     QString program = first.mid(qMax(first.lastIndexOf(QLatin1Char('/')), first.lastIndexOf(QLatin1Char('\\'))) + 1).toLower();
     if (program.endsWith(QLatin1String(".exe")))
         program.chop(4);
@@ -46,12 +45,12 @@ bool writesToDisc(const QString &commandLine)
         return true;
     if (program != QLatin1String("dd"))
         return false;
-    for (const QString &w : words.mid(1)) {
-        if (!w.startsWith(QLatin1String("of="), Qt::CaseInsensitive))
+    for (const Word &w : command.arguments()) {
+        if (w.bytes.size() < 3 || w.bytes.first(3).compare("of=", Qt::CaseInsensitive) != 0)
             continue;
-        const QString target = w.mid(3);
+        const QByteArray target = w.bytes.mid(3);
         // A whole drive ("\\.\A:") or a device node.
-        return target.startsWith(QLatin1String("\\\\.\\")) || target.startsWith(QLatin1String("/dev/"));
+        return target.startsWith(R"(\\.\)") || target.startsWith("/dev/");
     }
     return false;
 }

@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "exec/command_line.h"
+
 namespace exec {
 
 // The five console tools, in the order the start-up check searches them.
@@ -17,6 +19,6 @@ QString missingToolMessage(const QString &fileName);
 // True when the command line writes to a disc or a drive: the disc writer,
 // or dd with a device as its output. Stopping such a run halfway can leave
 // the medium unusable, so the user is asked first.
-bool writesToDisc(const QString &commandLine);
+bool writesToDisc(const CommandLine &command);
 
 } // namespace exec

@@ -1,6 +1,6 @@
-#include "check.h"
+#include "iso/check.h"
 
-#include "command_builder.h"
+#include "iso/command_builder.h"
 #include "base/output_lines.h"
 #include "exec/command_line.h"
 #include "exec/dos_command.h"
@@ -168,33 +168,25 @@ QString CheckReport::text() const
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-QStringList sizeRunWords(const QString &commandLine)
+exec::CommandLine sizeRunCommand(const exec::CommandLine &command)
 {
-    const QStringList words = exec::splitCommandLine(commandLine);
-    if (words.isEmpty() || words.first().isEmpty())
+    if (command.isEmpty())
         return {};
-    QStringList out{words.first(), QStringLiteral("-print-size")};
-    for (qsizetype i = 1; i < words.size(); ++i) {
-        const QString &w = words[i];
-        if (w == QLatin1String("-o")) {
+    exec::CommandLine out;
+    out.setProgram(command.programPath(), command.program().shown);
+    out.add(QByteArray("-print-size"));
+    const QList<exec::Word> &args = command.arguments();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QByteArray &w = args[i].bytes;
+        if (w == "-o") {
             ++i; // and its file
             continue;
         }
-        if (w == QLatin1String("-quiet") || w == QLatin1String("-print-size"))
+        if (w == "-quiet" || w == "-print-size")
             continue;
-        out << w;
+        out.add(w, args[i].shown);
     }
     return out;
-}
-
-QString joinCommandLine(const QStringList &words)
-{
-    if (words.isEmpty())
-        return {};
-    QString line = exec::quoteProgram(words.first());
-    for (qsizetype i = 1; i < words.size(); ++i)
-        line += QLatin1Char(' ') + exec::quoteArgument(words[i]);
-    return line;
 }
 
 qint64 parseSectorCount(const QStringList &lines)
@@ -216,18 +208,15 @@ qint64 parseSectorCount(const QStringList &lines)
     return bare;
 }
 
-bool runSizeCheck(const QString &commandLine, qint64 *sectors, QStringList *output, QString *error)
+bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList *output, QString *error)
 {
-    const QStringList words = exec::splitCommandLine(commandLine);
-    if (words.isEmpty() || exec::TDosCommand::resolve(words).first.isEmpty()) {
-        *error = QStringLiteral("%1 cannot be started: %2").arg(mkisofsFileName(),
-                                                                 words.isEmpty() ? QString() : words.first());
+    if (exec::TDosCommand::resolve(command).isEmpty()) {
+        *error = QStringLiteral("%1 cannot be started: %2").arg(mkisofsFileName(), command.programPath());
         return false;
     }
     exec::TDosCommand cmd;
     base::StringListLines lines;
     cmd.setOutputLines(&lines);
-    cmd.CommandLine = commandLine;
     QEventLoop loop;
     quint32 exitCode = 0;
     bool ended = false;
@@ -236,7 +225,7 @@ bool runSizeCheck(const QString &commandLine, qint64 *sectors, QStringList *outp
         ended = true;
         loop.quit();
     };
-    cmd.Execute();
+    cmd.Execute(command);
     if (!ended)
         loop.exec();
     if (output)
@@ -562,32 +551,32 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
 {
     CheckReport report;
     const BuiltCommand built = buildCommandLine(o);
-    // Without a program path the line starts with its first switch: a
-    // stand-in program word keeps the switches where they are.
-    const bool noProgram = o.text(QStringLiteral("mkisofs_folder")).isEmpty();
-    QStringList words = sizeRunWords(noProgram ? QStringLiteral("x") + built.commandLine : built.commandLine);
-    if (!words.isEmpty() && (noProgram || !mkisofs.isEmpty()))
-        words[0] = mkisofs.isEmpty() ? exec::findTool(mkisofsFileName()) : mkisofs;
+    // Without a program path the command has no program: the tool found the
+    // usual way stands in.
+    exec::CommandLine command = built.command;
+    if (o.text(QStringLiteral("mkisofs_folder")).isEmpty() || !mkisofs.isEmpty())
+        command.setProgram(mkisofs.isEmpty() ? exec::findTool(mkisofsFileName()) : mkisofs, exec::Shown::Quoted);
+    exec::CommandLine size = sizeRunCommand(command);
     const QString root = rootPath(o);
     if (root.isEmpty()) {
         report.sizeError = QStringLiteral("Root of CD tree isn't specified");
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
     }
-    if (words.isEmpty() || words.first().isEmpty())
+    if (size.isEmpty())
         report.sizeError = QStringLiteral("%1 was not found.").arg(mkisofsFileName());
-    else if (!runSizeCheck(joinCommandLine(words), &report.sectors, &report.sizeOutput, &report.sizeError))
+    else if (!runSizeCheck(size, &report.sectors, &report.sizeOutput, &report.sizeError))
         report.sectors = -1;
     if (report.sectors < 0) {
         report.problems.append({true, QStringLiteral("genisoimage cannot build this image: ") + report.sizeError,
                                 QString(), {}, 0});
         // A refused sort file stops genisoimage before it counts: the size
         // without it is the same, since the order changes no sector count.
-        const qsizetype sort = words.indexOf(QStringLiteral("-sort"));
-        if (sort > 0 && sort + 1 < words.size()) {
-            words.remove(sort, 2);
+        const qsizetype sort = size.indexOf("-sort");
+        if (sort >= 0 && sort + 1 < size.arguments().size()) {
+            size.removeArguments(sort, 2);
             QString error;
-            if (!runSizeCheck(joinCommandLine(words), &report.sectors, nullptr, &error))
+            if (!runSizeCheck(size, &report.sectors, nullptr, &error))
                 report.sectors = -1;
         }
     }

@@ -2,7 +2,8 @@
 // Check: what the image of an option set will be before it is built — its
 // size against the usual media, the names the image formats will change or
 // refuse, and the sort file lines genisoimage would ignore or refuse.
-#include "iso_options.h"
+#include "exec/command_line.h"
+#include "iso/iso_options.h"
 
 #include <QList>
 #include <QString>
@@ -41,19 +42,16 @@ struct CheckReport
     QString text() const;
 };
 
-// The words of the size run: the Make Batch command line split as the
-// runner splits it, without "-o FILE" and "-quiet", with "-print-size"
-// right after the program. Empty when the line has no program.
-QStringList sizeRunWords(const QString &commandLine);
-// The words joined again so that the runner splits them back exactly.
-QString joinCommandLine(const QStringList &words);
+// The size run: the Make Batch command without "-o FILE" and "-quiet",
+// with "-print-size" right after the program. Empty without a program.
+exec::CommandLine sizeRunCommand(const exec::CommandLine &command);
 // The sector count in genisoimage's output: "Total extents scheduled to be
 // written = N", or else the bare number -print-size puts on its own line.
 qint64 parseSectorCount(const QStringList &lines);
 
 // Runs the size run through the runner and waits for it (the caller's
 // event loop keeps turning). False with a reason when no count came back.
-bool runSizeCheck(const QString &commandLine, qint64 *sectors, QStringList *output, QString *error);
+bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList *output, QString *error);
 
 // The root folder of an option set as a path to walk: relative roots are
 // taken from the batch folder, where Run Batch starts the tool.

@@ -1,15 +1,18 @@
 #pragma once
-#include "iso_options.h"
+#include "iso/iso_options.h"
+#include "exec/command_line.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace iso {
 
 struct BuiltCommand
 {
-    QString commandLine;
+    exec::CommandLine command;
     QStringList messages; // in row order; each informs, none stops the build
 };
 
@@ -31,7 +34,7 @@ QString joinPath(const QString &folder, const QString &name);
 QString outputImagePath(const IsoOptions &o);
 
 // build.bat: nine lines, each ended by CR LF, the command line sixth.
-QByteArray batchFile(const QString &commandLine);
+QByteArray batchFile(const exec::CommandLine &command);
 
 // The batch file's place: `folder` (relative to Spindle's folder when not
 // absolute) joined with "build.bat" by a separator.
@@ -40,18 +43,18 @@ QString batchFilePath(const QString &folder);
 // Writes build.bat into the batch folder, atomically. A folder that does
 // not exist or cannot be written gives the "Cannot create file" text in
 // *error and writes nothing anywhere else.
-bool writeBatchFile(const QString &folder, const QString &commandLine, QString *error);
+bool writeBatchFile(const QString &folder, const exec::CommandLine &command, QString *error);
 
-// The command line in the build.bat at `path` (its sixth line), read with a
-// bound; empty when the file cannot be read or is not one Make Batch wrote.
-QString batchFileCommandLine(const QString &path);
+// The command in the build.bat at `path` (its sixth line), read with a
+// bound; none when the file cannot be read or is not one Make Batch wrote.
+std::optional<exec::CommandLine> batchFileCommand(const QString &path);
 
-// The absolute path of the image an mkisofs command line writes (the word
-// after -o, relative to `runFolder`), or empty when it has none.
-QString outputOfCommandLine(const QString &commandLine, const QString &runFolder);
+// The absolute path of the image an mkisofs command writes (the word after
+// -o, relative to `runFolder`), or empty when it has none.
+QString outputOfCommand(const exec::CommandLine &command, const QString &runFolder);
 
-// The command line that runs the batch file of `folder`.
-QString batchCommandLine(const QString &folder);
+// The command that runs the batch file of `folder`.
+exec::CommandLine batchCommand(const QString &folder);
 
 // The texts that name the platform's mkisofs file.
 QString mkisofsFileName();

@@ -1,4 +1,4 @@
-#include "iso_options.h"
+#include "iso/iso_options.h"
 
 #include "platform/path_codec.h"
 

@@ -1,4 +1,4 @@
-#include "profile_file.h"
+#include "iso/profile_file.h"
 
 #include "platform/platform.h"
 

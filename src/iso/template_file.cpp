@@ -1,6 +1,6 @@
-#include "template_file.h"
+#include "iso/template_file.h"
 
-#include "profile_file.h"
+#include "iso/profile_file.h"
 
 #include "base/text_codec.h"
 

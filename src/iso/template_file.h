@@ -1,5 +1,5 @@
 #pragma once
-#include "iso_options.h"
+#include "iso/iso_options.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "access_check.h"
+#include "platform/access_check.h"
 
-#include "drives.h"
-#include "path_codec.h"
+#include "platform/drives.h"
+#include "platform/path_codec.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 // Inside the platform layer: how an entry's attribute word is put together,
 // shared by readAttributes and readFolder.
-#include "file_calls.h"
+#include "platform/file_calls.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 // The attribute word on Linux, read and written in one place, and the rename
 // that never replaces an entry.
-#include "attribute_word.h"
-#include "platform.h"
+#include "platform/attribute_word.h"
+#include "platform/platform.h"
 
 #include <QList>
 #include <QRandomGenerator>

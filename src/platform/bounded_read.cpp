@@ -1,7 +1,7 @@
-#include "bounded_read.h"
+#include "platform/bounded_read.h"
 
-#include "files.h"
-#include "path_codec.h"
+#include "platform/files.h"
+#include "platform/path_codec.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "file_calls.h"
+#include "platform/file_calls.h"
 
 #include <cerrno>
 

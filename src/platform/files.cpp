@@ -1,6 +1,6 @@
-#include "files.h"
+#include "platform/files.h"
 
-#include "path_codec.h"
+#include "platform/path_codec.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "attributes.h"
+#include "platform/attributes.h"
 
-#include "attribute_word.h"
-#include "file_calls.h"
-#include "files.h"
-#include "path_codec.h"
+#include "platform/attribute_word.h"
+#include "platform/file_calls.h"
+#include "platform/files.h"
+#include "platform/path_codec.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "path_codec.h"
+#include "platform/path_codec.h"
 
 #include <QStringDecoder>
 

@@ -21,9 +21,10 @@ namespace platform {
 // Time a job has to end after SIGTERM before SIGKILL ends it.
 constexpr int kJobGraceMs = 3000;
 
-// Starts `proc` (program and arguments already set) as a job. Returns the
-// group's id, or 0 when the start failed or Spindle is ending.
-qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode);
+// Starts `proc` as a job running `argv` (the program's path first) byte for
+// byte. Returns the group's id, or 0 when the start failed or Spindle is
+// ending. A program that cannot be executed ends at once with status 127.
+qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv);
 
 // SIGTERM to every process of the group.
 void terminateGroup(qint64 group);

@@ -1,10 +1,11 @@
-#include "process.h"
+#include "platform/process.h"
 
-#include "path_codec.h"
-#include "signals.h"
+#include "platform/path_codec.h"
+#include "platform/signals.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
@@ -271,14 +273,28 @@ void killAllJobsAtOnce()
             ::kill(-g, SIGKILL);
 }
 
-qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode)
+qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv)
 {
-    if (g_ending.load())
+    if (g_ending.load() || argv.isEmpty())
         return 0;
     // Up before the child exists, so it never holds the child's pipes long.
     std::call_once(g_watchdogOnce, startWatchdog);
     const pid_t parent = ::getpid();
-    proc.setChildProcessModifier([parent] {
+    // QProcess would re-encode the arguments as text; the child executes
+    // these bytes itself, after QProcess has set up its channels and folder.
+    auto words = std::make_shared<std::vector<QByteArray>>(argv.cbegin(), argv.cend());
+    auto pointers = std::make_shared<std::vector<char *>>();
+    for (QByteArray &w : *words)
+        pointers->push_back(w.data());
+    pointers->push_back(nullptr);
+    proc.setProgram(decodePath(argv.first()));
+    proc.setArguments({});
+    // The child reports a failed exec here; the pipe closes at a good one.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return 0;
+    const int reportFd = report[1];
+    proc.setChildProcessModifier([parent, words, pointers, reportFd] {
         struct sigaction sa = {};
         sa.sa_handler = SIG_DFL;
         for (int s : {SIGINT, SIGTERM, SIGHUP})
@@ -289,11 +305,28 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode)
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(127);
+        ::execve(pointers->front(), pointers->data(), environ);
+        const int e = errno;
+        (void)!::write(reportFd, &e, sizeof e);
+        ::_exit(127);
     });
     proc.start(mode);
+    ::close(report[1]);
+    int execError = 0;
+    ssize_t got = 0;
+    if (proc.processId() > 0)
+        while ((got = ::read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+        }
+    ::close(report[0]);
     const qint64 pid = proc.processId();
     if (pid <= 0)
         return 0;
+    if (got == ssize_t(sizeof execError)) {
+        // Not started: the caller hears that, not the child's quick end.
+        const QSignalBlocker quiet(&proc);
+        proc.waitForFinished(kAfterKillMs);
+        return 0;
+    }
     // The parent sets the group too: whichever side runs first, the group
     // exists before anyone can try to end it.
     ::setpgid(pid_t(pid), pid_t(pid));

@@ -1,6 +1,6 @@
-#include "programs.h"
+#include "platform/programs.h"
 
-#include "paths.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "signals.h"
+#include "platform/signals.h"
 
-#include "process.h"
+#include "platform/process.h"
 
 #include <QObject>
 #include <QSocketNotifier>

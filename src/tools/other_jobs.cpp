@@ -1,4 +1,4 @@
-#include "other_jobs.h"
+#include "tools/other_jobs.h"
 
 #include "platform/bounded_read.h"
 
@@ -11,17 +11,7 @@
 namespace tools {
 
 namespace {
-// Device paths are single words and go on the line bare; anything that
-// would split or be read as quoting goes through the quoting function.
-QString driveWord(const QString &drive)
-{
-    for (const QChar c : drive)
-        if (c.isSpace() || c == QLatin1Char('"'))
-            return exec::quoteArgument(drive);
-    return drive;
-}
-
-const QString kProgress = QStringLiteral(" status=progress");
+const QByteArray kProgress = "status=progress";
 } // namespace
 
 // Spindle's folder, or the user's data folder when Spindle's folder is read-only.
@@ -32,26 +22,36 @@ QString jobHeader()
     return QStringLiteral("Please wait...\nWorking folder: ") + jobFolder();
 }
 
-QString extractBootFromDriveCommand(const QString &drive)
+// Device paths go on the line bare (quoted only when they would not split
+// back whole); file names between quotes.
+exec::CommandLine extractBootFromDriveCommand(const QString &drive)
 {
-    return QStringLiteral("bbie ") + driveWord(drive);
+    exec::CommandLine c(QStringLiteral("bbie"));
+    if (!drive.isEmpty())
+        c.arg(drive);
+    return c;
 }
 
-QString extractBootFromFileCommand(const QString &file)
+exec::CommandLine extractBootFromFileCommand(const QString &file)
 {
-    return QStringLiteral("bbie ") + exec::quoteArgument(file);
+    return exec::CommandLine(QStringLiteral("bbie")).quoted(file);
 }
 
-QString readDriveCommand(const QString &drive, const QString &file)
+exec::CommandLine readDriveCommand(const QString &drive, const QString &file)
 {
-    return QStringLiteral("dd if=") + driveWord(drive) + QStringLiteral(" of=") + exec::quoteArgument(file)
-           + kProgress;
+    return exec::CommandLine(QStringLiteral("dd"))
+        .arg(QStringLiteral("if=") + drive)
+        .quoted("of=", file)
+        .add(kProgress);
 }
 
-QString writeDriveCommand(const QString &file, const QString &drive)
+exec::CommandLine writeDriveCommand(const QString &file, const QString &drive)
 {
-    return QStringLiteral("dd if=") + exec::quoteArgument(file) + QStringLiteral(" of=") + driveWord(drive)
-           + kProgress + QStringLiteral(" conv=nocreat,fsync");
+    return exec::CommandLine(QStringLiteral("dd"))
+        .quoted("if=", file)
+        .arg(QStringLiteral("of=") + drive)
+        .add(kProgress)
+        .add(QByteArray("conv=nocreat,fsync"));
 }
 
 ImageCheck checkFloppyImage(const QString &path, QString *reason)

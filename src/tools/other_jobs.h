@@ -1,5 +1,7 @@
 #pragma once
 // The boot and floppy image jobs: their command lines, checks and texts.
+#include "exec/command_line.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,14 +18,14 @@ QString jobFolder();
 QString jobHeader();
 
 // bbie DRIVE / bbie "FILE": boot images into the job folder.
-QString extractBootFromDriveCommand(const QString &drive);
-QString extractBootFromFileCommand(const QString &file);
+exec::CommandLine extractBootFromDriveCommand(const QString &drive);
+exec::CommandLine extractBootFromFileCommand(const QString &file);
 // dd from a whole drive into a file (a CD or floppy image).
-QString readDriveCommand(const QString &drive, const QString &file);
+exec::CommandLine readDriveCommand(const QString &drive, const QString &file);
 // dd from a file onto a whole drive. nocreat: a drive that does not exist
 // must fail instead of becoming a new ordinary file; fsync: the job ends
 // when the data is on the medium, not in the cache.
-QString writeDriveCommand(const QString &file, const QString &drive);
+exec::CommandLine writeDriveCommand(const QString &file, const QString &drive);
 
 enum class ImageCheck { Fits, TooLarge, CannotOpen };
 // Whether an image may be written to a floppy; the reason when it cannot be read.

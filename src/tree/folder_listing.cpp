@@ -1,4 +1,4 @@
-#include "folder_listing.h"
+#include "tree/folder_listing.h"
 
 #include "platform/platform.h"
 

@@ -1,6 +1,6 @@
-#include "rename_plan.h"
+#include "tree/rename_plan.h"
 
-#include "folder_listing.h"
+#include "tree/folder_listing.h"
 #include "platform/platform.h"
 
 #include <QHash>

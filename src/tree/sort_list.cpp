@@ -1,4 +1,4 @@
-#include "sort_list.h"
+#include "tree/sort_list.h"
 
 #include "base/text_codec.h"
 #include "platform/platform.h"

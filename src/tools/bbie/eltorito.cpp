@@ -1,7 +1,11 @@
-#include "eltorito.h"
+#include "tools/bbie/eltorito.h"
+
+#include "tools/bbie/iso_tree.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace eltorito {
 
@@ -166,7 +170,7 @@ static uint64_t partitionsEnd(const Source &src, uint64_t at)
     return end;
 }
 
-Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd)
+Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd, uint64_t fileSize)
 {
     Extent x;
     x.offset = uint64_t(e.loadRba) * kSector;
@@ -185,8 +189,8 @@ Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd)
         break;
     }
     default: {
-        const uint64_t fat = e.sectorCount <= 1 ? fatSize(src, x.offset) : 0;
-        x.wanted = fat ? fat : counted;
+        const uint64_t fat = !fileSize && e.sectorCount <= 1 ? fatSize(src, x.offset) : 0;
+        x.wanted = fileSize ? fileSize : fat ? fat : counted;
     }
     }
     const uint64_t end = volumeEnd > x.offset ? std::min(volumeEnd, src.size()) : src.size();
@@ -194,6 +198,55 @@ Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd)
     x.size = std::min({x.wanted, x.holds, kMaxImage});
     x.truncated = x.size < x.wanted;
     return x;
+}
+
+RunPlan planRun(const Source &src, const Catalog &cat)
+{
+    RunPlan plan;
+    plan.bound = cat.volumeEnd ? cat.volumeEnd : src.size();
+    std::set<uint32_t> loaders;
+    for (const BootEntry &e : cat.entries)
+        if (e.media == uint8_t(Media::NoEmulation) && uint64_t(e.loadRba) * kSector < src.size())
+            loaders.insert(e.loadRba);
+    const TreeSearch tree = filesStartingAt(src, loaders);
+    plan.treeStopped = tree.stopped;
+
+    std::map<std::pair<uint64_t, uint64_t>, size_t> written; // extent -> entry number
+    size_t count = 0;
+    for (size_t i = 0; i < cat.entries.size(); ++i) {
+        PlannedImage p;
+        p.entry = cat.entries[i];
+        if (p.entry.media == uint8_t(Media::NoEmulation)) {
+            const auto f = tree.files.find(p.entry.loadRba);
+            if (f != tree.files.end()) {
+                p.wholeFile = true;
+                p.file = f->second.path;
+                p.fileSize = f->second.size;
+            }
+        }
+        p.extent = imageExtent(src, p.entry, cat.volumeEnd, p.fileSize);
+        const auto key = std::make_pair(p.extent.offset, p.extent.size);
+        const auto same = written.find(key);
+        if (p.extent.outside) {
+            p.action = Action::Outside;
+        } else if (same != written.end()) {
+            p.action = Action::Same;
+            p.sameAs = same->second;
+            ++plan.same;
+        } else if (count >= kMaxImages) {
+            p.action = Action::TooMany;
+            ++plan.tooMany;
+        } else if (p.extent.size > plan.bound - plan.total) {
+            p.action = Action::OverBound;
+            ++plan.overBound;
+        } else {
+            written.emplace(key, i + 1);
+            ++count;
+            plan.total += p.extent.size;
+        }
+        plan.images.push_back(std::move(p));
+    }
+    return plan;
 }
 
 std::string platformName(uint8_t p)

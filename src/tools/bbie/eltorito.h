@@ -79,7 +79,41 @@ struct Extent
     bool truncated = false;
     bool outside = false;  // starts at or past the end of the source
 };
-Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd = 0);
+// `fileSize`, when not 0, is the size of the file that starts at a
+// no-emulation image's sector: the loader is that file, not its load count.
+Extent imageExtent(const Source &src, const BootEntry &e, uint64_t volumeEnd = 0, uint64_t fileSize = 0);
+
+// The bounds of one run over all its images: a catalog can hold a thousand
+// entries, each claiming the whole source.
+constexpr size_t kMaxImages = 64; // twice what xorriso puts in a catalog
+
+enum class Action { Write, Outside, Same, TooMany, OverBound };
+
+struct PlannedImage
+{
+    BootEntry entry;
+    Extent extent;
+    Action action = Action::Write;
+    size_t sameAs = 0;      // Same: the entry (1-based) written with this image
+    bool wholeFile = false; // no emulation, sized by the file at its sector
+    std::string file;       // that file's path
+    uint64_t fileSize = 0;
+};
+
+struct RunPlan
+{
+    std::vector<PlannedImage> images; // one per catalog entry, in order
+    uint64_t bound = 0; // what the written images may hold together: the volume's size
+    uint64_t total = 0; // what they hold
+    size_t same = 0, tooMany = 0, overBound = 0;
+    std::string treeStopped; // why the folder walk for no-emulation loaders ended early
+};
+
+// Which entries are written: each distinct image once, at most kMaxImages
+// of them, together at most the volume's size (the source's when the
+// volume gives none); a no-emulation image whole when a file starts at
+// its sector.
+RunPlan planRun(const Source &src, const Catalog &cat);
 
 std::string platformName(uint8_t platform);
 std::string mediaName(uint8_t media);

@@ -1,0 +1,140 @@
+#include "app/ui/debug_unit.h"
+
+#include "ui/dialogs.h"
+#include "ui/memo_lines.h"
+#include "platform/platform.h"
+#include "base/session.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TDebug_win::TDebug_win(const base::Session &session, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint),
+      m_session(session)
+{
+    setObjectName(QStringLiteral("Debug_win"));
+    setWindowTitle(QStringLiteral("Debug Window"));
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_lines = new ui::MemoLines(Memo1, [this] { Memo1Change(); });
+    m_lines->setParent(this);
+    auto *l = new QVBoxLayout(this);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->addWidget(Memo1);
+    dock();
+}
+
+void TDebug_win::dock()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect r = screen->availableGeometry();
+    setGeometry(r.left(), r.bottom() + 1 - 95, r.width(), 95);
+}
+
+void TDebug_win::showEvent(QShowEvent *e)
+{
+    dock();
+    QWidget::showEvent(e);
+    FormActivate();
+}
+
+void TDebug_win::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QWidget::changeEvent(e);
+}
+
+void TDebug_win::FormActivate()
+{
+    if (m_session.Win9xMode) {
+        m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+    }
+}
+
+bool TDebug_win::Memo1Change(QString *error)
+{
+    bool ok = true;
+    if (m_session.Win9xMode) {
+        // A change before the first activation binds the file at once, so
+        // the overflow rule holds for the drive scan's hidden writes too.
+        if (!m_debugFile.isBound())
+            m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+        ok = m_lines->spillInto(m_debugFile, error);
+    }
+    m_lines->pageDown();
+    return ok;
+}
+
+void TDebug_win::addText(const QString &text)
+{
+    m_lines->flush(); // lines a runner gathered come first
+    ui::memo::appendText(Memo1, text);
+    QString error;
+    if (!Memo1Change(&error))
+        ui::dialogs().error(this, error);
+}
+
+void TDebug_win::addEntry(const QString &text)
+{
+    addText(QStringLiteral("\r\n*****  ") + text + QStringLiteral("\r\n"));
+}
+
+void TDebug_win::entry(const QString &text)
+{
+    if (m_session.DebugMode)
+        addEntry(text);
+}
+
+void TDebug_win::text(const QString &text)
+{
+    if (m_session.DebugMode)
+        addText(text);
+}
+
+void TDebug_win::saveLog()
+{
+    m_lines->flush();
+    const QStringList kept = base::linesWithout(ui::memo::lines(Memo1), QStringLiteral("ddr"));
+    Memo1->setPlainText(kept.join(QLatin1Char('\n')));
+    ui::FileDialogOptions o;
+    o.defaultExt = QStringLiteral("log");
+    o.fileName = QStringLiteral("debug");
+    o.filter = QStringLiteral("Log File|*.log");
+    o.overwritePrompt = true;
+    const QString path = ui::dialogs().saveFile(this, o);
+    if (path.isEmpty())
+        return;
+    // The saved log is the whole session: in Win9x mode the text already
+    // moved into the scratch file comes first, under the same rule.
+    QStringList all;
+    if (m_session.Win9xMode && m_debugFile.isBound()) {
+        QFile spilled(m_debugFile.path());
+        if (spilled.exists() && !spilled.open(QIODevice::ReadOnly)) {
+            ui::dialogs().error(this, platform::cannotOpenText(spilled.fileName(), spilled.errorString()));
+            return;
+        }
+        QStringList lines = QString::fromUtf8(spilled.readAll()).split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast(); // the line end after the last spill
+        all = base::linesWithout(lines, QStringLiteral("ddr"));
+    }
+    all += kept;
+    QByteArray data;
+    for (const QString &l : all)
+        data += l.toUtf8() + '\n';
+    QString reason;
+    if (!platform::writeFileAtomic(path, data, &reason))
+        ui::dialogs().error(this, platform::cannotCreateText(path, reason));
+}
