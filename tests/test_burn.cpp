@@ -42,10 +42,10 @@ class TestBurn : public QObject
 
     // Runs a command line in the console as CD Operations does; its result
     // line (empty after a success).
-    QString run(const QString &commandLine, const QString &success = {})
+    QString run(const exec::CommandLine &command, const QString &success = {})
     {
         m_console->setSuccessText(success);
-        m_console->run(commandLine);
+        m_console->run(command);
         return m_console->resultLine();
     }
     disc::BurnChoice burnOf(const QString &address, bool simulate) const
@@ -211,7 +211,7 @@ private slots:
     // and is exactly what CD Operations does not offer with cdrskin.
     void whatCdrskinDoesNotDo_data()
     {
-        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<exec::CommandLine>("command");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("offerReason");
         const disc::RecorderLimits limits = disc::recorderLimits(exec::Implementation::Cdrskin);
@@ -242,10 +242,10 @@ private slots:
     }
     void whatCdrskinDoesNotDo()
     {
-        QFETCH(QString, commandLine);
+        QFETCH(exec::CommandLine, command);
         QFETCH(QString, result);
         QFETCH(QString, offerReason);
-        QCOMPARE(run(commandLine), result);
+        QCOMPARE(run(command), result);
         QCOMPARE(offerReason.isEmpty(), result.isEmpty());
     }
 
@@ -256,8 +256,8 @@ private slots:
         const Cli r = cli({"burn", "--events", "--verify", address, m_image});
         QVERIFY2(r.code == 0, r.err.constData());
         const QList<QByteArray> lines = r.out.split('\n');
-        QVERIFY(lines.contains("C " + disc::burnCommand(burnOf(address, false)).toUtf8()));
-        QVERIFY(lines.contains("C " + disc::verifyCommand(address, m_image).toUtf8()));
+        QVERIFY(lines.contains("C " + disc::burnCommand(burnOf(address, false)).render()));
+        QVERIFY(lines.contains("C " + disc::verifyCommand(address, m_image).render()));
         QCOMPARE(lines.count("P 100"), 2);
         QVERIFY(lines.contains("E " + disc::kDiscVerified.toUtf8()));
         QVERIFY(readAll(b("discs/cli")).left(m_imageBytes.size()) == m_imageBytes);

@@ -488,7 +488,7 @@ private slots:
         b.simulate = false;
         b.speed = 40;
         b.file = image;
-        QCOMPARE(console->DosCommand1->CommandLine, disc::burnCommand(b));
+        QCOMPARE(console->DosCommand1->command(), disc::burnCommand(b));
         QCOMPARE(runs().size(), before + 1);
         QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" + image +
                                     "] [gracetime=1]");

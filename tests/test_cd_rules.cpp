@@ -313,8 +313,8 @@ private slots:
         if (!failure.isEmpty())
             QCOMPARE(disc::offersFor(c, true, true, recorder).burnReason, failure);
         // cdrskin is never asked for -prcap, which it ignores.
-        for (const QString &line : disc::capabilityCommands("0,0,0", recorder))
-            QCOMPARE(line.contains("-prcap"), recorder != exec::Implementation::Cdrskin);
+        for (const exec::CommandLine &line : disc::capabilityCommands("0,0,0", recorder))
+            QCOMPARE(words(line).contains("-prcap"), recorder != exec::Implementation::Cdrskin);
     }
 
     void cdrskinRefusalsInItsWords()
@@ -322,8 +322,10 @@ private slots:
         const disc::Offers o = disc::offersFor(disc::evaluateCdrskin(transcript("cd_caps_cdrskin_rom.txt")), true,
                                                true, exec::Implementation::Cdrskin);
         QCOMPARE(o.burnReason, QStringLiteral("The drive reports: no CD-R profile among DVD-ROM, CD-ROM"));
-        QCOMPARE(disc::capabilityCommands("2,0,0", exec::Implementation::Cdrskin),
-                 (QStringList{"cdrecord -v dev=2,0,0 -atip", "cdrecord dev=2,0,0 --list_speeds"}));
+        const QList<exec::CommandLine> query = disc::capabilityCommands("2,0,0", exec::Implementation::Cdrskin);
+        QCOMPARE(query.size(), 2);
+        QCOMPARE(words(query[0]), (QStringList{"cdrecord", "-v", "dev=2,0,0", "-atip"}));
+        QCOMPARE(words(query[1]), (QStringList{"cdrecord", "dev=2,0,0", "--list_speeds"}));
     }
 
     // Finalize, "Don't Finalize", Format and the blank types are offered
@@ -463,24 +465,31 @@ private slots:
         b.simulate = b.dontFinalize = b.burnFree = true;
         b.speed = 16;
         b.file = "C:\\img\\a.iso";
-        QCOMPARE(disc::burnCommand(b),
-                 QStringLiteral("cdrecord -eject -v driveropts=burnfree dev=1,0,0 -dummy  -nofix  speed=16 "
+        QCOMPARE(words(disc::burnCommand(b)),
+                 (QStringList{"cdrecord", "-eject", "-v", "driveropts=burnfree", "dev=1,0,0", "-dummy", "-nofix",
+                              "speed=16", "C:\\img\\a.iso", "gracetime=1"}));
+        // As the console and the debug log show it.
+        QCOMPARE(disc::burnCommand(b).display(),
+                 QStringLiteral("cdrecord -eject -v driveropts=burnfree dev=1,0,0 -dummy -nofix speed=16 "
                                 "\"C:\\img\\a.iso\" gracetime=1"));
         b.simulate = b.dontFinalize = b.burnFree = false;
-        QCOMPARE(disc::burnCommand(b), QStringLiteral("cdrecord -eject -v dev=1,0,0 speed=16 \"C:\\img\\a.iso\" gracetime=1"));
+        QCOMPARE(words(disc::burnCommand(b)),
+                 (QStringList{"cdrecord", "-eject", "-v", "dev=1,0,0", "speed=16", "C:\\img\\a.iso", "gracetime=1"}));
         b = {};
         b.address = "0,1,0";
         b.speed = 8;
         b.file = "D:\\x.iso";
-        QCOMPARE(disc::burnCommand(b),
-                 QStringLiteral("cdrecord -eject -v driveropts=burnfree dev=0,1,0 -dummy  speed=8 \"D:\\x.iso\" gracetime=1"));
-        QCOMPARE(disc::formatCommand("0,1,0"), QStringLiteral("cdrecord -eject dev=0,1,0 -format"));
-        QCOMPARE(disc::blankCommand("0,1,0", "fast"), QStringLiteral("cdrecord -eject dev=0,1,0 blank=fast"));
-        QCOMPARE(disc::blankCommand("0,1,0", ""), QStringLiteral("cdrecord -eject dev=0,1,0 blank="));
-        QCOMPARE(disc::readCommand("0,1,0", "C:\\out\\disc.iso"),
+        QCOMPARE(words(disc::burnCommand(b)), (QStringList{"cdrecord", "-eject", "-v", "driveropts=burnfree", "dev=0,1,0",
+                                                           "-dummy", "speed=8", "D:\\x.iso", "gracetime=1"}));
+        QCOMPARE(words(disc::formatCommand("0,1,0")), (QStringList{"cdrecord", "-eject", "dev=0,1,0", "-format"}));
+        QCOMPARE(words(disc::blankCommand("0,1,0", "fast")), (QStringList{"cdrecord", "-eject", "dev=0,1,0", "blank=fast"}));
+        QCOMPARE(words(disc::blankCommand("0,1,0", "")), (QStringList{"cdrecord", "-eject", "dev=0,1,0", "blank="}));
+        QCOMPARE(disc::readCommand("0,1,0", "C:\\out\\disc.iso").display(),
                  QStringLiteral("readcd dev=0,1,0 f=\"C:\\out\\disc.iso\""));
-        QCOMPARE(disc::finalizeCommand("0,1,0"), QStringLiteral("cdrecord dev=0,1,0 -fix"));
-        QCOMPARE(disc::capabilityCommand("1001,0,0"), QStringLiteral("cdrecord dev=1001,0,0 -prcap"));
+        QCOMPARE(words(disc::finalizeCommand("0,1,0")), (QStringList{"cdrecord", "dev=0,1,0", "-fix"}));
+        QCOMPARE(words(disc::capabilityCommand("1001,0,0")), (QStringList{"cdrecord", "dev=1001,0,0", "-prcap"}));
+        QCOMPARE(words(disc::verifyCommand("stdio:/tmp/d", "/tmp/a b.iso")),
+                 (QStringList{"spindle-cli", "verify", "stdio:/tmp/d", "/tmp/a b.iso"}));
     }
 
     void noLineWithoutADrive()
@@ -490,12 +499,14 @@ private slots:
             disc::BurnChoice b;
             b.address = address;
             b.file = "/tmp/a.iso";
-            QCOMPARE(disc::burnCommand(b), QString());
-            QCOMPARE(disc::formatCommand(address), QString());
-            QCOMPARE(disc::blankCommand(address, "all"), QString());
-            QCOMPARE(disc::readCommand(address, "/tmp/a.iso"), QString());
-            QCOMPARE(disc::finalizeCommand(address), QString());
-            QCOMPARE(disc::capabilityCommand(address), QString());
+            QVERIFY(disc::burnCommand(b).isEmpty());
+            QVERIFY(disc::formatCommand(address).isEmpty());
+            QVERIFY(disc::blankCommand(address, "all").isEmpty());
+            QVERIFY(disc::readCommand(address, "/tmp/a.iso").isEmpty());
+            QVERIFY(disc::finalizeCommand(address).isEmpty());
+            QVERIFY(disc::capabilityCommand(address).isEmpty());
+            QVERIFY(disc::capabilityCommands(address, exec::Implementation::Cdrskin).isEmpty());
+            QVERIFY(disc::verifyCommand(address, "/tmp/a.iso").isEmpty());
         }
         QVERIFY(disc::usableAddress(u"0,0,0"));
     }
@@ -537,21 +548,22 @@ private slots:
             disc::BurnChoice b;
             b.address = "1,0,0";
             b.file = name;
-            QStringList words = exec::splitCommandLine(disc::burnCommand(b));
-            QCOMPARE(words.at(words.size() - 2), name);
-            QCOMPARE(words.last(), QStringLiteral("gracetime=1"));
-            words = exec::splitCommandLine(disc::readCommand("1,0,0", name));
-            QCOMPARE(words, (QStringList{"readcd", "dev=1,0,0", "f=" + name}));
+            const exec::CommandLine burn = disc::burnCommand(b);
+            QCOMPARE(words(burn).at(words(burn).size() - 2), name);
+            QCOMPARE(exec::parseCommandLine(burn.render()), burn); // the shown line reads back whole
+            const exec::CommandLine read = disc::readCommand("1,0,0", name);
+            QCOMPARE(words(read), (QStringList{"readcd", "dev=1,0,0", "f=" + name}));
+            QCOMPARE(exec::parseCommandLine(read.render()), read);
         }
     }
 
     void scanCommandLine()
     {
-        QCOMPARE(disc::scanCommand("/opt/spindle/"), QStringLiteral("/opt/spindle/cdrecord -scanbus"));
+        QCOMPARE(words(disc::scanCommand("/opt/spindle/")), (QStringList{"/opt/spindle/cdrecord", "-scanbus"}));
         const QString blank = "/home/me/My Tools/";
-        QCOMPARE(exec::splitCommandLine(disc::scanCommand(blank)), (QStringList{blank + "cdrecord", "-scanbus"}));
-        QCOMPARE(disc::scanCommand(blank), exec::quoteArgument(blank) + "cdrecord -scanbus");
-        QCOMPARE(exec::splitCommandLine(disc::scanCommand("/say \"hi\"/")), (QStringList{"cdrecord", "-scanbus"}));
+        QCOMPARE(words(disc::scanCommand(blank)), (QStringList{blank + "cdrecord", "-scanbus"}));
+        QCOMPARE(disc::scanCommand(blank).display(), "\"" + blank + "cdrecord\" -scanbus");
+        QCOMPARE(words(disc::scanCommand("/say \"hi\"/")), (QStringList{"cdrecord", "-scanbus"}));
     }
 
     void cliDrives()

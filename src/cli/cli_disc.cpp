@@ -21,7 +21,7 @@ namespace {
 // Runs one command line as the CD operations window does (in Spindle's
 // folder, the runner's settings of that window) and returns all it printed
 // and its exit code. False when cdrecord is not in Spindle's folder.
-bool runCdrecord(const QString &commandLine, QStringList *lines, quint32 *exitCode = nullptr)
+bool runCdrecord(const exec::CommandLine &command, QStringList *lines, quint32 *exitCode = nullptr)
 {
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     if (exec::findTool(cdrecord).isEmpty()) {
@@ -38,9 +38,8 @@ bool runCdrecord(const QString &commandLine, QStringList *lines, quint32 *exitCo
             *exitCode = code;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     };
-    cmd.CommandLine = commandLine;
     cmd.WorkingDirectory = platform::spindleFolder();
-    cmd.Execute();
+    cmd.Execute(command);
     loop.exec();
     *lines = cmd.Lines();
     return true;
@@ -55,8 +54,8 @@ int drives(const QStringList &args)
         return 2;
     }
     QStringList lines;
-    const QString commandLine = disc::scanCommand(platform::spindleFolder());
-    if (!runCdrecord(commandLine, &lines))
+    const exec::CommandLine command = disc::scanCommand(platform::spindleFolder());
+    if (!runCdrecord(command, &lines))
         return 1;
     const QList<disc::Drive> found = disc::scanDrives(lines);
     for (const disc::Drive &d : found)
@@ -65,7 +64,7 @@ int drives(const QStringList &args)
         std::fprintf(stderr, "%s\n", disc::kNoDevices.toUtf8().constData());
     // Why, in words, after the window's own message; also when the scan
     // listed drives but could not open another (cdrskin says so, exit 0).
-    if (found.isEmpty() || disc::scanRefused(lines, exec::parseCommandLine(platform::encodePath(commandLine)))) {
+    if (found.isEmpty() || disc::scanRefused(lines, command)) {
         const disc::Diagnosis why = disc::diagnose(disc::systemSources(), lines);
         std::fprintf(stderr, "%s\n", why.summary.toUtf8().constData());
     }
@@ -85,9 +84,9 @@ int caps(const QStringList &args)
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     const exec::Implementation recorder = exec::identifyTool(cdrecord).implementation;
     QList<disc::QueryRun> runs;
-    for (const QString &commandLine : disc::capabilityCommands(args.first(), recorder)) {
+    for (const exec::CommandLine &command : disc::capabilityCommands(args.first(), recorder)) {
         disc::QueryRun run;
-        if (!runCdrecord(commandLine, &run.lines, &run.exitCode))
+        if (!runCdrecord(command, &run.lines, &run.exitCode))
             return 1;
         runs << run;
     }

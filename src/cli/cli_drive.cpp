@@ -91,13 +91,6 @@ int runJob(const exec::CommandLine &command, const QString &folder, bool events,
     return status;
 }
 
-// The disc builders still give text: read it into words as the runner does.
-int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
-           QStringList *captured = nullptr)
-{
-    return runJob(exec::parseCommandLine(platform::encodePath(commandLine)), folder, events, totalBytes, captured);
-}
-
 // A drive address becomes one word of the command line.
 bool plainWord(const QString &s)
 {
@@ -300,8 +293,7 @@ int doctor(const QStringList &args)
         };
         cmd.MaxTimeAfterBeginning = 60;
         cmd.WorkingDirectory = platform::spindleFolder();
-        cmd.CommandLine = disc::scanCommand(platform::spindleFolder());
-        cmd.Execute();
+        cmd.Execute(disc::scanCommand(platform::spindleFolder()));
         loop.exec();
         scan = cmd.Lines();
         const QList<disc::Drive> found = disc::scanDrives(scan);

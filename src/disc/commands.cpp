@@ -4,85 +4,87 @@
 
 namespace disc {
 
-QString scanCommand(const QString &spindleFolder)
+exec::CommandLine scanCommand(const QString &spindleFolder)
 {
-    const QString scan = QStringLiteral("cdrecord -scanbus");
-    // The program word cannot hold a double quote (quotes only toggle
-    // there); the bare name is looked for in Spindle's folder first.
-    if (spindleFolder.contains(QLatin1Char('"')))
-        return scan;
-    const bool split = spindleFolder.contains(QLatin1Char(' ')) || spindleFolder.contains(QLatin1Char('\t'));
-    return (split ? exec::quoteArgument(spindleFolder) : spindleFolder) + scan;
+    // The program word cannot hold a double quote (rendered, it would not
+    // read back); the bare name is looked for in Spindle's folder first.
+    const QString program = spindleFolder.contains(QLatin1Char('"')) ? QStringLiteral("cdrecord")
+                                                                     : spindleFolder + QStringLiteral("cdrecord");
+    return exec::CommandLine(program).arg(QStringLiteral("-scanbus"));
 }
 
 bool usableAddress(QStringView address) { return !address.trimmed().isEmpty(); }
 
-QString capabilityCommand(const QString &address)
+namespace {
+exec::CommandLine cdrecord() { return exec::CommandLine(QStringLiteral("cdrecord")); }
+QString dev(const QString &address) { return QStringLiteral("dev=") + address; }
+} // namespace
+
+exec::CommandLine capabilityCommand(const QString &address)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -prcap");
+    return cdrecord().arg(dev(address)).arg(QStringLiteral("-prcap"));
 }
 
-QStringList capabilityCommands(const QString &address, exec::Implementation recorder)
+QList<exec::CommandLine> capabilityCommands(const QString &address, exec::Implementation recorder)
 {
     if (!usableAddress(address))
         return {};
     if (recorder != exec::Implementation::Cdrskin)
         return {capabilityCommand(address)};
-    return {QStringLiteral("cdrecord -v dev=") + address + QStringLiteral(" -atip"),
-            QStringLiteral("cdrecord dev=") + address + QStringLiteral(" --list_speeds")};
+    return {cdrecord().arg(QStringLiteral("-v")).arg(dev(address)).arg(QStringLiteral("-atip")),
+            cdrecord().arg(dev(address)).arg(QStringLiteral("--list_speeds"))};
 }
 
-QString burnCommand(const BurnChoice &b)
+exec::CommandLine burnCommand(const BurnChoice &b)
 {
     if (!usableAddress(b.address))
         return {};
-    QString args = QStringLiteral("dev=") + b.address;
-    if (b.simulate)
-        args += QStringLiteral(" -dummy ");
-    if (b.dontFinalize)
-        args += QStringLiteral(" -nofix ");
+    exec::CommandLine c = cdrecord().arg(QStringLiteral("-eject")).arg(QStringLiteral("-v"));
     if (b.burnFree)
-        args.prepend(QStringLiteral("driveropts=burnfree "));
-    args += QStringLiteral(" speed=") + QString::number(b.speed) + QLatin1Char(' ');
-    args += exec::quoteArgument(b.file);
-    return QStringLiteral("cdrecord -eject -v ") + args + QStringLiteral(" gracetime=1");
+        c.arg(QStringLiteral("driveropts=burnfree"));
+    c.arg(dev(b.address));
+    if (b.simulate)
+        c.arg(QStringLiteral("-dummy"));
+    if (b.dontFinalize)
+        c.arg(QStringLiteral("-nofix"));
+    return c.arg(QStringLiteral("speed=") + QString::number(b.speed)).quoted(b.file).arg(QStringLiteral("gracetime=1"));
 }
 
-QString formatCommand(const QString &address)
+exec::CommandLine formatCommand(const QString &address)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("cdrecord -eject dev=") + address + QStringLiteral(" -format");
+    return cdrecord().arg(QStringLiteral("-eject")).arg(dev(address)).arg(QStringLiteral("-format"));
 }
 
-QString blankCommand(const QString &address, const QString &blankType)
+exec::CommandLine blankCommand(const QString &address, const QString &blankType)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("cdrecord -eject dev=") + address + QStringLiteral(" blank=") + blankType;
+    return cdrecord().arg(QStringLiteral("-eject")).arg(dev(address)).arg(QStringLiteral("blank=") + blankType);
 }
 
-QString readCommand(const QString &address, const QString &file)
+exec::CommandLine readCommand(const QString &address, const QString &file)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("readcd dev=") + address + QStringLiteral(" f=") + exec::quoteArgument(file);
+    return exec::CommandLine(QStringLiteral("readcd")).arg(dev(address)).quoted("f=", file);
 }
 
-QString finalizeCommand(const QString &address)
+exec::CommandLine finalizeCommand(const QString &address)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("cdrecord dev=") + address + QStringLiteral(" -fix");
+    return cdrecord().arg(dev(address)).arg(QStringLiteral("-fix"));
 }
 
-QString verifyCommand(const QString &address, const QString &image)
+exec::CommandLine verifyCommand(const QString &address, const QString &image)
 {
     if (!usableAddress(address))
         return {};
-    return QStringLiteral("spindle-cli verify ") + address + QLatin1Char(' ') + exec::quoteArgument(image);
+    return exec::CommandLine(QStringLiteral("spindle-cli")).arg(QStringLiteral("verify")).arg(address).quoted(image);
 }
 
 QString sizeText(qint64 bytes)

@@ -1,6 +1,7 @@
 #pragma once
 // The command lines of the drive scan, the capability query and the disc
 // operations, and the questions asked before a real write.
+#include "exec/command_line.h"
 #include "exec/tool_identity.h"
 
 #include <QString>
@@ -9,17 +10,17 @@
 
 namespace disc {
 
-// Every builder that names a drive gives an empty line for an empty or
+// Every builder that names a drive gives an empty command for an empty or
 // blank address: nothing may run against no drive.
 bool usableAddress(QStringView address);
-// Spindle's folder followed by "cdrecord -scanbus", the folder quoted when
-// it holds a blank; a folder holding a quote gives the bare tool name.
-QString scanCommand(const QString &spindleFolder);
-QString capabilityCommand(const QString &address);
+// Spindle's folder's cdrecord with -scanbus; a folder holding a double
+// quote gives the bare tool name.
+exec::CommandLine scanCommand(const QString &spindleFolder);
+exec::CommandLine capabilityCommand(const QString &address);
 // The capability query as the recorder behind cdrecord can answer it, run
 // in this order: -prcap, or for cdrskin (which ignores -prcap) the drive's
 // write modes and profiles (-v -atip) and its speeds (--list_speeds).
-QStringList capabilityCommands(const QString &address, exec::Implementation recorder);
+QList<exec::CommandLine> capabilityCommands(const QString &address, exec::Implementation recorder);
 struct BurnChoice
 {
     QString address;
@@ -31,14 +32,14 @@ struct BurnChoice
 };
 // "-v" follows "-eject" for every recorder: without it none prints the
 // progress lines the console's bar reads.
-QString burnCommand(const BurnChoice &b);
-QString formatCommand(const QString &address);
-QString blankCommand(const QString &address, const QString &blankType);
-QString readCommand(const QString &address, const QString &file);
-QString finalizeCommand(const QString &address);
+exec::CommandLine burnCommand(const BurnChoice &b);
+exec::CommandLine formatCommand(const QString &address);
+exec::CommandLine blankCommand(const QString &address, const QString &blankType);
+exec::CommandLine readCommand(const QString &address, const QString &file);
+exec::CommandLine finalizeCommand(const QString &address);
 // Reads the disc back and compares it with the image it was burned from:
 // Spindle's own spindle-cli, found in Spindle's folder.
-QString verifyCommand(const QString &address, const QString &image);
+exec::CommandLine verifyCommand(const QString &address, const QString &image);
 
 // The questions asked before a real write, naming the drive (its entry in
 // the drive list) and what happens. `bytes` < 0: the size is unknown.

@@ -258,12 +258,11 @@ void TCD_Operations::FormActivate()
         ui::dialogs().plain(this, exec::missingToolMessage(readcd));
     if (CdrecordFound) {
         m_lines.clear();
-        const QString commandLine = disc::scanCommand(platform::spindleFolder());
-        m_log.entry(commandLine);
+        const exec::CommandLine command = disc::scanCommand(platform::spindleFolder());
+        m_log.entry(command.display());
         // The scan's output always lands in the debug memo.
         DosCommand2->setOutputLines(m_log.lines());
-        DosCommand2->CommandLine = commandLine;
-        DosCommand2->Execute();
+        DosCommand2->Execute(command);
     }
     if (!CdrecordFound && !ReadcdFound)
         close();
@@ -319,9 +318,8 @@ void TCD_Operations::ComboBox1Change()
         return;
     }
     withdrawOperations(disc::kQueryRunning);
-    DosCommand1->CommandLine = m_queryLeft.takeFirst();
     m_queryWanted = true;
-    DosCommand1->Execute();
+    DosCommand1->Execute(m_queryLeft.takeFirst());
     Label3->setText(address);
 }
 
@@ -333,8 +331,7 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 Ex
         return;
     m_queryRuns.append({Sender->Lines(), ExitCode});
     if (!m_queryLeft.isEmpty()) {
-        DosCommand1->CommandLine = m_queryLeft.takeFirst();
-        DosCommand1->Execute();
+        DosCommand1->Execute(m_queryLeft.takeFirst());
         return;
     }
     m_queryWanted = false;
@@ -415,14 +412,14 @@ QString TCD_Operations::driveTitle() const
     return entry.isEmpty() ? QLatin1Char('[') + Label3->text() + QLatin1Char(']') : disc::driveTitle(entry);
 }
 
-void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
+void TCD_Operations::runInConsole(const exec::CommandLine &command, const QString &successText, bool logConsoleText)
 {
-    if (commandLine.isEmpty())
+    if (command.isEmpty())
         return; // the builders refuse a missing drive; targetAddress has said so
     m_console->setSuccessText(successText);
-    m_console->run(commandLine);
+    m_console->run(command);
     if (logConsoleText) {
-        m_log.entry(commandLine);
+        m_log.entry(command.display());
         QString text = m_console->capturedText();
         if (m_console->resultLine().isEmpty() && !successText.isEmpty())
             text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + successText;
@@ -491,10 +488,10 @@ void TCD_Operations::btReadClick()
     const QString file = ui::dialogs().saveFile(this, o);
     if (file.isEmpty())
         return;
-    const QString commandLine = disc::readCommand(address, file);
+    const exec::CommandLine command = disc::readCommand(address, file);
     // A read that fails or is stopped offers to delete the image it began.
     m_console->setOutputFile(file);
-    runInConsole(commandLine, QString(), false);
+    runInConsole(command, QString(), false);
     if (!m_log.enabled())
         return;
     // The log gets the session's whole console capture, which exists only
@@ -505,7 +502,7 @@ void TCD_Operations::btReadClick()
         ui::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));
         return;
     }
-    m_log.entry(commandLine);
+    m_log.entry(command.display());
     QString text;
     const QByteArray &all = capture.data;
     for (qsizetype from = 0; from < all.size();) {

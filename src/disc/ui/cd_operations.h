@@ -95,7 +95,7 @@ private:
     QString driveTitle() const;
     // Runs a command line in the console and logs it (the common sequence).
     // `successText`: what the result box and the log add after a success.
-    void runInConsole(const QString &commandLine, const QString &successText = QString(),
+    void runInConsole(const exec::CommandLine &command, const QString &successText = QString(),
                       bool logConsoleText = true);
 
     // Offers each blank type the recorder does, and says why not the others.
@@ -108,7 +108,7 @@ private:
     // The program behind cdrecord, identified at activation.
     exec::Implementation m_recorder = exec::Implementation::Unknown;
     // The capability query's runs still to start, and those done.
-    QStringList m_queryLeft;
+    QList<exec::CommandLine> m_queryLeft;
     QList<disc::QueryRun> m_queryRuns;
     int m_speedMax = 0;
     bool m_queryWanted = false; // a report for the current choice is awaited
