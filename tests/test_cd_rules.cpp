@@ -599,6 +599,7 @@ private slots:
         // A query that reached no drive is a failure, not a drive that writes nothing.
         r = cli({"caps", "1,0,0"}, {}, data("cd_caps_wodim_no_drive.txt"), {{"FAKECD_EXIT", "255"}});
         QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QByteArray());
         // The cause, then the setup finding (which depends on the machine).
         QVERIFY2(r.err.startsWith("cdrecord may not open the drive: its device files do not let you read and write "
                                   "them.\n"),

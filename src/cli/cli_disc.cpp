@@ -91,14 +91,14 @@ int caps(const QStringList &args)
         runs << run;
     }
     const disc::Capabilities c = disc::evaluateQuery(runs, recorder);
-    std::printf("writes CD-R: %s\nwrites CD-RW: %s\nmax write speed: %s\n", c.writesCDR ? "yes" : "no",
-                c.writesCDRW ? "yes" : "no", c.speed ? QByteArray::number(*c.speed).constData() : "unknown");
     // A query that could not ask the drive is no report of a drive that
     // writes nothing.
     if (!c.failure.isEmpty()) {
         std::fprintf(stderr, "%s\n", c.failure.toUtf8().constData());
         return 1;
     }
+    std::printf("writes CD-R: %s\nwrites CD-RW: %s\nmax write speed: %s\n", c.writesCDR ? "yes" : "no",
+                c.writesCDRW ? "yes" : "no", c.speed ? QByteArray::number(*c.speed).constData() : "unknown");
     return 0;
 }
 
