@@ -256,7 +256,9 @@ private slots:
         const Cli r = cli({"burn", "--events", "--verify", address, m_image});
         QVERIFY2(r.code == 0, r.err.constData());
         const QList<QByteArray> lines = r.out.split('\n');
-        QVERIFY(lines.contains("C " + disc::burnCommand(burnOf(address, false)).render()));
+        disc::BurnChoice kept = burnOf(address, false);
+        kept.eject = false; // the disc stays in the drive to be read back
+        QVERIFY(lines.contains("C " + disc::burnCommand(kept).render()));
         QVERIFY(lines.contains("C " + disc::verifyCommand(address, m_image).render()));
         QCOMPARE(lines.count("P 100"), 2);
         QVERIFY(lines.contains("E " + disc::kDiscVerified.toUtf8()));

@@ -656,6 +656,35 @@ private slots:
 
     // A read that fails leaves the image it began: the user is asked to
     // delete it (Yes the default); an image that was there before is kept.
+    // A real burn with Verify keeps the disc in the drive and reads it back
+    // through readcd, as many sectors as the image has. (That the bytes are
+    // compared is proven with a real recorder, test_burn.)
+    void verifyReadsTheDiscBack()
+    {
+        // A copy: spindle-cli looks for readcd in its own folder.
+        QVERIFY(QFile::copy(binDir() + "/spindle-cli", m_folder->filePath("spindle-cli")));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        const QString image = m_work->filePath("a.iso");
+        QVERIFY(writeAll(image, QByteArray(5 * 2048 + 1, 'x')));
+        Tconsole *console = app::windows().console;
+        m_dialogs->onMessage = [console](const QString &text) {
+            if (text.startsWith(QLatin1String("Process finished!\nThe command")))
+                QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
+        };
+        f->cbSimulate->setChecked(false);
+        m_dialogs->fileAnswers << image;
+        m_dialogs->confirmAnswers << true;
+        f->btBurn->click();
+        m_dialogs->onMessage = nullptr;
+        const QStringList r = runs();
+        QCOMPARE(r.mid(r.size() - 2), (QStringList{"cdrecord [-v] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" +
+                                                       image + "] [gracetime=1]",
+                                                   "readcd [dev=1,0,0] [sectors=0-6] [f=-]"}));
+        // The fake readcd gives other bytes than the image's.
+        QVERIFY2(console->Memo1->toPlainText().contains("Verify failed: "), qPrintable(console->Memo1->toPlainText()));
+    }
+
     void failedReadOffersToDeleteItsImage()
     {
         QVERIFY(activate(data("cd_scan_basic.txt")));

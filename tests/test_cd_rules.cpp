@@ -4,6 +4,7 @@
 #include "disc/commands.h"
 #include "disc/offers.h"
 #include "disc/scan.h"
+#include "disc/verify.h"
 #include "exec/command_line.h"
 #include "testutil.h"
 
@@ -490,6 +491,12 @@ private slots:
         QCOMPARE(words(disc::capabilityCommand("1001,0,0")), (QStringList{"cdrecord", "dev=1001,0,0", "-prcap"}));
         QCOMPARE(words(disc::verifyCommand("stdio:/tmp/d", "/tmp/a b.iso")),
                  (QStringList{"spindle-cli", "verify", "stdio:/tmp/d", "/tmp/a b.iso"}));
+        // What verify reads back: an emulated drive's file, a device path, or the drive through readcd.
+        QCOMPARE(disc::discFileOf("stdio:/tmp/d"), QStringLiteral("/tmp/d"));
+        QCOMPARE(disc::discFileOf("/dev/sr1"), QStringLiteral("/dev/sr1"));
+        QCOMPARE(disc::discFileOf("2,0,0"), QString());
+        QCOMPARE(words(disc::readBackCommand("/opt/s/readcd", "2,0,0", 1043)),
+                 (QStringList{"/opt/s/readcd", "dev=2,0,0", "sectors=0-1043", "f=-"}));
     }
 
     void noLineWithoutADrive()

@@ -1,7 +1,6 @@
 // Why no drive shows up: fake sysfs and /dev trees with chosen owners and
 // modes, a fake group database and a chosen session identity.
 #include "disc/diagnosis.h"
-#include "disc/verify.h"
 #include "platform/access_check.h"
 #include "testutil.h"
 
@@ -57,22 +56,6 @@ private slots:
         QVERIFY(QDir().mkpath(p("sys/block")));
     }
     void cleanup() { delete m_dir; }
-
-    // A drive's address as cdrecord numbers it (host,target,lun) finds its
-    // block device for reading the disc back.
-    void addressesFindTheirDrive()
-    {
-        const QString scsi = p("sys/devices/pci0000:00/0000:00:02.0/virtio0/host2/target2:0:0/2:0:0:0");
-        QVERIFY(QDir().mkpath(scsi));
-        QVERIFY(QDir().mkpath(p("sys/block/sr1")));
-        QVERIFY(QFile::link(scsi, p("sys/block/sr1/device")));
-        addDrive(0, 0); // no SCSI address in its link
-        QCOMPARE(disc::discFileOf("2,0,0", p("sys"), p("dev")), p("dev/sr1"));
-        QCOMPARE(disc::discFileOf("2,0,1", p("sys"), p("dev")), QString());
-        QCOMPARE(disc::discFileOf("0,0,0", p("sys"), p("dev")), QString());
-        QCOMPARE(disc::discFileOf("stdio:/tmp/disc", p("sys"), p("dev")), QStringLiteral("/tmp/disc"));
-        QCOMPARE(disc::discFileOf("/dev/sr3", p("sys"), p("dev")), QStringLiteral("/dev/sr3"));
-    }
 
     void noDriveInTheKernel()
     {

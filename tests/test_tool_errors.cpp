@@ -90,6 +90,8 @@ private slots:
             << "dd if=/dev/sr0 of=\"/tmp/bob.iso\" status=progress" << "You may not open /dev/sr0 (permission denied).";
         QTest::newRow("guest readom refused") << "guest_readom_refused.txt" << "readcd dev=0,0,0 f=\"/tmp/bob.iso\""
             << "readcd may not open the drive: its device files do not let you read and write them.";
+        QTest::newRow("guest readom, tray open") << "guest_readom_no_medium.txt" << "readcd dev=0,0,0 sectors=0-1043 f=-"
+            << "The drive is not ready: there is no disc in it, or it is still taking the disc in.";
         QTest::newRow("readom unknown") << "readom_unknown.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\"" << QString();
         // cdrskin (identified by its own version text), on the guest's drives and an emulated one.
         const QString skin = QStringLiteral("cdrskin dev=2,0,0 ");
@@ -165,6 +167,9 @@ private slots:
         QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
         QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
         QCOMPARE(exec::toolOfCommandLine({}), QString());
+        // Spindle's read-back after a burn reads through readcd.
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("spindle-cli verify 0,0,0 \"/tmp/a.iso\"")),
+                 QStringLiteral("readcd"));
         // cdrskin's messages are cdrskin's: wodim saying "Permission denied" is not one.
         exec::CauseFinder wodim(QStringLiteral("cdrecord"), exec::Implementation::Wodim);
         wodim.feed(u"cdrskin: ( Most recent system error: 13  'Permission denied' )");

@@ -16,13 +16,16 @@
 #include "exec/tool_errors.h"
 #include "exec/tool_identity.h"
 #include "exec/tools.h"
-#include "platform/access_check.h"
 #include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "platform/platform.h"
 #include "tools/other_jobs.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -202,9 +205,12 @@ int burn(const QStringList &argsIn)
     b.dontFinalize = opts.contains(QStringLiteral("--no-fix"));
     b.burnFree = !opts.contains(QStringLiteral("--no-burnfree"));
     b.speed = disc::speedFromText(opts.value(QStringLiteral("--speed"), QStringLiteral("1")));
+    // A real burn that went well is read back, as the window's Verify does:
+    // the disc stays in the drive for that.
+    const bool verify = !b.simulate && opts.contains(QStringLiteral("--verify"));
+    b.eject = !verify;
     const int status = runJob(disc::burnCommand(b), platform::spindleFolder(), events);
-    // A real burn that went well is read back, as the window's Verify does.
-    if (status != 0 || b.simulate || !opts.contains(QStringLiteral("--verify")))
+    if (status != 0 || !verify)
         return status;
     return runJob(disc::verifyCommand(b.address, b.file), platform::spindleFolder(), events);
 }
@@ -217,26 +223,65 @@ int verify(const QStringList &args)
         return 2;
     }
     const QString image = absolute(args[1]);
-    const QString source = disc::discFileOf(args[0], platform::defaultSysfsRoot(), platform::defaultDevRoot());
-    if (source.isEmpty()) {
-        printLine(stdout, QStringLiteral("Verify failed: no drive at %1 to read back.").arg(args[0]));
-        return 1;
+    const qint64 sectors = (QFileInfo(image).size() + disc::kSectorBytes - 1) / disc::kSectorBytes;
+    // An emulated drive's file, or a device path, is read directly; a drive
+    // at bus,target,lun through readcd, its messages kept for a failure.
+    QFile file(disc::discFileOf(args[0]));
+    QProcess reader;
+    QIODevice *source = &file;
+    qint64 group = 0;
+    if (!file.fileName().isEmpty()) {
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            printLine(stdout, QStringLiteral("Verify failed: ") + platform::cannotOpenText(file.fileName(), file.errorString()));
+            return 1;
+        }
+        // Read no further than asked: past a written track a drive may fail.
+        platform::noReadAhead(int(file.handle()));
+        printLine(stdout, QStringLiteral("Reading %1 back to compare it with %2").arg(file.fileName(), image));
+    } else {
+        const QString readcd = exec::findTool(platform::exeName(QStringLiteral("readcd")));
+        if (readcd.isEmpty()) {
+            printLine(stdout, QStringLiteral("Verify failed: ") +
+                                  exec::missingToolMessage(platform::exeName(QStringLiteral("readcd"))));
+            return 1;
+        }
+        const exec::CommandLine read = disc::readBackCommand(readcd, args[0], sectors);
+        printLine(stdout, QStringLiteral("Reading the disc in %1 back to compare it with %2: %3")
+                              .arg(args[0], image, read.display()));
+        group = platform::startInOwnGroup(reader, QIODevice::ReadOnly, read.argv());
+        if (group == 0) {
+            printLine(stdout, QStringLiteral("Verify failed: %1 could not be started.").arg(readcd));
+            return 1;
+        }
+        source = &reader;
     }
-    printLine(stdout, QStringLiteral("Reading %1 back to compare it with %2").arg(source, image));
     std::fflush(stdout);
     int shown = -1;
-    const disc::VerifyResult r = disc::verifyDisc(image, source, [&](qint64 done, qint64 total) {
+    const disc::VerifyResult r = disc::verifyDisc(image, *source, [&](qint64 done, qint64 total) {
         // A line per whole percent, in the form the progress bar reads.
         const int percent = int(done * 100 / std::max<qint64>(total, 1));
         if (percent != shown) {
             std::printf("%6.2f%% done, sector %lld of %lld\n", double(done) * 100.0 / double(total),
-                        qlonglong(done / disc::kSectorBytes), qlonglong((total + disc::kSectorBytes - 1) / disc::kSectorBytes));
+                        qlonglong(done / disc::kSectorBytes), qlonglong(sectors));
             std::fflush(stdout);
             shown = percent;
         }
         return true;
     });
-    if (r.error.isEmpty()) {
+    if (group != 0) {
+        // What readcd said, for the cause of a read that failed.
+        reader.closeReadChannel(QProcess::StandardOutput);
+        if (!reader.waitForFinished(10000))
+            platform::killGroup(group);
+        reader.waitForFinished(3000);
+        platform::forgetJob(group);
+        if (!r.matches)
+            for (const QByteArray &line : reader.readAllStandardError().right(8192).split('\n'))
+                if (!line.trimmed().isEmpty())
+                    printLine(stdout, platform::decodePath(line.trimmed()));
+    }
+    // The sums say something only of the whole image.
+    if (r.error.isEmpty() && r.endedAtSector < 0) {
         printLine(stdout, QStringLiteral("Image SHA-256: ") + QString::fromLatin1(r.imageSha256));
         printLine(stdout, QStringLiteral("Disc SHA-256:  ") + QString::fromLatin1(r.discSha256));
     }

@@ -41,7 +41,10 @@ exec::CommandLine burnCommand(const BurnChoice &b)
 {
     if (!usableAddress(b.address))
         return {};
-    exec::CommandLine c = cdrecord().arg(QStringLiteral("-eject")).arg(QStringLiteral("-v"));
+    exec::CommandLine c = cdrecord();
+    if (b.eject)
+        c.arg(QStringLiteral("-eject"));
+    c.arg(QStringLiteral("-v"));
     if (b.burnFree)
         c.arg(QStringLiteral("driveropts=burnfree"));
     c.arg(dev(b.address));

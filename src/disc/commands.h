@@ -29,6 +29,9 @@ struct BurnChoice
     bool burnFree = true;
     int speed = 1;
     QString file;
+    // Left out when the disc is read back after the burn (Verify): an
+    // ejected disc cannot be.
+    bool eject = true;
 };
 // "-v" follows "-eject" for every recorder: without it none prints the
 // progress lines the console's bar reads.

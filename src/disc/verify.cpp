@@ -1,6 +1,5 @@
 #include "disc/verify.h"
 
-#include "platform/access_check.h"
 #include "platform/files.h"
 
 #include <QCryptographicHash>
@@ -11,14 +10,16 @@ namespace disc {
 namespace {
 constexpr qint64 kChunk = 64 * kSectorBytes;
 
-// Reads up to `n` bytes, as many as the file gives (a device may give them
-// in pieces); fewer only at its end or on an error.
-qint64 readFully(QFile &f, char *to, qint64 n)
+// Reads up to `n` bytes, as many as the source gives (a device or a
+// program gives them in pieces); fewer only at its end or on an error.
+qint64 readFully(QIODevice &from, char *to, qint64 n)
 {
     qint64 got = 0;
     while (got < n) {
-        const qint64 r = f.read(to + got, n - got);
-        if (r <= 0)
+        const qint64 r = from.read(to + got, n - got);
+        if (r < 0)
+            break;
+        if (r == 0 && !from.waitForReadyRead(-1))
             break;
         got += r;
     }
@@ -26,21 +27,14 @@ qint64 readFully(QFile &f, char *to, qint64 n)
 }
 } // namespace
 
-VerifyResult verifyDisc(const QString &imagePath, const QString &discPath,
-                        const std::function<bool(qint64, qint64)> &progress)
+VerifyResult verifyDisc(const QString &imagePath, QIODevice &disc, const std::function<bool(qint64, qint64)> &progress)
 {
     VerifyResult r;
-    QFile image(imagePath), disc(discPath);
+    QFile image(imagePath);
     if (!image.open(QIODevice::ReadOnly)) {
         r.error = platform::cannotOpenText(imagePath, image.errorString());
         return r;
     }
-    if (!disc.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        r.error = platform::cannotOpenText(discPath, disc.errorString());
-        return r;
-    }
-    // Read no further than asked: past a written track a drive may fail.
-    platform::noReadAhead(disc.handle());
     const qint64 total = image.size();
     r.sectors = (total + kSectorBytes - 1) / kSectorBytes;
     QCryptographicHash imageHash(QCryptographicHash::Sha256), discHash(QCryptographicHash::Sha256);
@@ -76,16 +70,23 @@ VerifyResult verifyDisc(const QString &imagePath, const QString &discPath,
     return r;
 }
 
-QString discFileOf(const QString &address, const QString &sysfsRoot, const QString &devRoot)
+QString discFileOf(const QString &address)
 {
     if (address.startsWith(QLatin1String("stdio:")))
         return address.mid(6);
     if (address.startsWith(QLatin1Char('/')))
         return address;
-    for (const platform::OpticalDrive &d : platform::opticalDrives(sysfsRoot, devRoot))
-        if (!d.scsiAddress.isEmpty() && d.scsiAddress == address)
-            return d.blockDevice;
     return {};
+}
+
+exec::CommandLine readBackCommand(const QString &readcd, const QString &address, qint64 sectors)
+{
+    // readcd asks the drive itself what it holds; the kernel's block device
+    // may still know the disc as it was before the burn.
+    return exec::CommandLine(readcd)
+        .arg(QStringLiteral("dev=") + address)
+        .arg(QStringLiteral("sectors=0-%1").arg(sectors))
+        .arg(QStringLiteral("f=-"));
 }
 
 QString verifyVerdict(const VerifyResult &r)

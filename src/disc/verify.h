@@ -2,10 +2,14 @@
 // Reads a burned disc back and compares it with the image it was burned
 // from: as many bytes as the image has (what a recorder pads after it does
 // not count), by SHA-256 and sector by sector.
+#include "exec/command_line.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+
+class QIODevice;
 
 namespace disc {
 
@@ -25,15 +29,19 @@ struct VerifyResult
     QString error; // the image or the disc could not be opened or read
 };
 
-// `progress` gets the bytes compared so far and the image's size; it
-// returns false to stop (the result then says nothing matched).
-VerifyResult verifyDisc(const QString &imagePath, const QString &discPath,
+// Compares the image with what `disc` gives, an open file or the output of
+// a reading program. `progress` gets the bytes compared so far and the
+// image's size; it returns false to stop (the result then says nothing
+// matched).
+VerifyResult verifyDisc(const QString &imagePath, QIODevice &disc,
                         const std::function<bool(qint64 done, qint64 total)> &progress = {});
 
-// The file that holds what a drive reads: the file of an emulated drive
-// ("stdio:PATH"), a device path given as the address, or the block device
-// of the drive at bus,target,lun; empty when there is none.
-QString discFileOf(const QString &address, const QString &sysfsRoot, const QString &devRoot);
+// The file that holds what a drive reads, when the address names one: an
+// emulated drive's ("stdio:PATH") or a device path; empty for bus,target,lun.
+QString discFileOf(const QString &address);
+// How a drive at bus,target,lun is read back: readcd writing the image's
+// sectors to its standard output.
+exec::CommandLine readBackCommand(const QString &readcd, const QString &address, qint64 sectors);
 
 // What a verify ends with: "Disc verified: it matches the image." or why not.
 QString verifyVerdict(const VerifyResult &r);

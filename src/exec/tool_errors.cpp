@@ -160,6 +160,10 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kReadcd, kDd}, QStringLiteral("Permission denied"),
          QStringLiteral("You may not open %1 (permission denied)."), Detail::QuotedName, true},
         {{kReadcd, kDd}, QStringLiteral("No medium found"), QStringLiteral("There is no disc in the drive.")},
+        // readom's "test unit ready" failing (with errno 5): the drive is
+        // not ready, no read error (in the guest: "medium not present").
+        {{kReadcd}, QStringLiteral("test unit ready scsi sendcmd"),
+         QStringLiteral("The drive is not ready: there is no disc in it, or it is still taking the disc in.")},
         {{kReadcd, kDd}, QStringLiteral("Input/output error"),
          QStringLiteral("The drive could not read the disc%1 (input/output error): the disc may be scratched, "
                         "dirty or not completely written."),
@@ -187,6 +191,10 @@ QString tableTool(const CommandLine &command, Implementation implementation)
     QString role = roleOf(implementation);
     if (role.isEmpty())
         role = roleOfName(programOf(command).first);
+    // Spindle's own read-back after a burn reads the disc through readcd.
+    if (role.isEmpty() && programOf(command).first == QLatin1String("spindle-cli") && !command.arguments().isEmpty()
+        && command.arguments().first().bytes == "verify")
+        return QStringLiteral("readcd");
     return role == QLatin1String("bbie") ? QString() : role;
 }
 } // namespace

@@ -4,7 +4,6 @@
 #include "platform/path_codec.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 
 #include <grp.h>
@@ -118,13 +117,6 @@ QList<OpticalDrive> opticalDrives(const QString &sysfsRoot, const QString &devRo
                                    .entryList({QStringLiteral("sg*")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
         if (!sg.isEmpty())
             d.genericDevice = devRoot + QLatin1Char('/') + sg.first();
-        // The device link ends in host:channel:target:lun.
-        const QStringList hctl =
-            QFileInfo(sysfsRoot + QStringLiteral("/block/") + name + QStringLiteral("/device")).canonicalFilePath()
-                .section(QLatin1Char('/'), -1)
-                .split(QLatin1Char(':'));
-        if (hctl.size() == 4)
-            d.scsiAddress = hctl[0] + QLatin1Char(',') + hctl[2] + QLatin1Char(',') + hctl[3];
         drives << d;
     }
     return drives;

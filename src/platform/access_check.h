@@ -46,9 +46,6 @@ struct OpticalDrive
     QString name;
     QString blockDevice;
     QString genericDevice; // empty without the sg driver
-    // "host,target,lun" of its SCSI device, as cdrecord's scan numbers it
-    // (bus = host); empty when sysfs does not say.
-    QString scsiAddress;
 };
 QString defaultDevRoot(); // "/dev"
 // The sr* entries of SYSFS/block, in drive order.

@@ -48,6 +48,16 @@ run read $SC read --events "$addr" /work/read.iso
 has read.out "C readcd dev=$addr f=\"/work/read.iso\"" && ok read-line || bad read-line "not the window's readcd line"
 grep -q '^P [0-9]' /tmp/read.out && grep -qx 'P 100' /tmp/read.out && ok read-progress || bad read-progress "no progress events up to 100"
 
+# Each drive, read back through readcd by its address, holds the disc just
+# read (before a burn or blank below gives the tray its -eject).
+run verify-ide $SC verify "$addr" /work/read.iso
+v1=$rc
+run verify-scsi $SC verify "$saddr" /work/read.iso
+[ $v1 = 0 ] && [ $rc = 0 ] && has verify-ide.out "Disc verified: it matches the image." &&
+  has verify-scsi.out "Reading the disc in $saddr back" && has verify-scsi.out "Disc verified: it matches the image." && ok verify ||
+  bad verify "the drives did not read back the disc's image"
+
+
 run cdimage $SC cdimage --events /dev/sr0 /work/dd.iso
 [ $rc = 0 ] && [ "$(sha /work/dd.iso 2>/dev/null)" = "$DISC_SHA" ] && ok cdimage-identical ||
   bad cdimage-identical "dd's image differs from the disc (rc=$rc)"
@@ -94,14 +104,6 @@ run doctor su -s /bin/sh bob -c "$SC doctor"
 [ $rc = 0 ] && has doctor.out "/dev/sg0: owner 0, group cdrom, mode 0660, you may not read and write it" &&
   has doctor.out "cdrecord: /opt/spindle/cdrecord: wodim (Wodim 1." && ok doctor ||
   bad doctor "the whole check is not as expected"
-
-# Each drive found by its address holds the disc read above.
-run verify-ide $SC verify "$addr" /work/read.iso
-v1=$rc
-run verify-scsi $SC verify "$saddr" /work/read.iso
-[ $v1 = 0 ] && [ $rc = 0 ] && has verify-ide.out "Disc verified: it matches the image." &&
-  has verify-scsi.out "Reading /dev/sr1 back" && has verify-scsi.out "Disc verified: it matches the image." && ok verify ||
-  bad verify "the drives did not read back the disc's image"
 
 # cdrskin behind cdrecord: the same scan, its own capability query, a
 # simulated burn, and the same diagnosis for bob.

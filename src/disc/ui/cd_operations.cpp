@@ -446,6 +446,9 @@ void TCD_Operations::btBurnClick()
     b.burnFree = cbBurnFree->isChecked();
     b.speed = disc::speedFromText(seSpeed->cleanText());
     b.file = file;
+    // A disc to be read back stays in the drive.
+    const bool verify = !b.simulate && cbVerify->isChecked();
+    b.eject = !verify;
     if (!b.simulate) {
         const QFileInfo image(file);
         const QString question =
@@ -455,7 +458,7 @@ void TCD_Operations::btBurnClick()
     }
     runInConsole(disc::burnCommand(b), b.simulate ? disc::kSimulationFinished : disc::kDiscWritten);
     // A real burn that went well is read back and compared with the image.
-    if (!b.simulate && cbVerify->isChecked() && m_console->resultLine().isEmpty())
+    if (verify && m_console->resultLine().isEmpty())
         runInConsole(disc::verifyCommand(address, file), disc::kDiscVerified);
 }
 
