@@ -37,12 +37,6 @@ const char *kEnv[] = {"FAKECD_SCANBUS", "FAKECD_PRCAP", "FAKECD_OUTPUT", "FAKECD
                       "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT", "FAKECD_VERSION"};
 } // namespace
 
-// The control shows its usual tooltip, no reason for being off.
-inline bool usualTip(const QWidget *w)
-{
-    return !w->toolTip().isEmpty() && w->toolTip() == w->property("hint").toString();
-}
-
 class TestCdOperations : public QObject
 {
     Q_OBJECT
@@ -114,7 +108,6 @@ private slots:
             qunsetenv(v);
         qputenv("FAKECD_ARGS", argsLog().toUtf8());
         m_dialogs = new FakeDialogs;
-        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
         f = app::windows().CD_Operations;
         QVERIFY(f);
