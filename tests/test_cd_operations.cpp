@@ -621,6 +621,26 @@ private slots:
         QCOMPARE(done.size(), 0);
     }
 
+    // Commands take the chosen drive's address, never the label that shows it.
+    void commandsTakeTheChosenDrive()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        f->Label3->setText("9,9,9");
+        m_dialogs->confirmAnswers << true;
+        f->btFinalize->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=1,0,0] [-fix]"));
+        // A new list chooses no drive, whatever the label shows.
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        f->Label3->setText("1,0,0");
+        const qsizetype before = runs().size();
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers << true;
+        f->btFinalizeClick();
+        QCOMPARE(runs().size(), before);
+        QCOMPARE(m_dialogs->log, QStringList{"message::" + disc::kNoDriveSelected});
+    }
+
     void queryThatCannotStart()
     {
         QVERIFY(activate(data("cd_scan_basic.txt")));
