@@ -56,13 +56,13 @@ bool isDChar(char c)
 // True when one of the free parameters holds `word` as a word of its own.
 bool freeParameter(const IsoOptions &o, const QStringList &words)
 {
-    QStringList params;
+    QList<QByteArray> params;
     if (o.check(Opt::other_param))
-        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(Opt::other_param_value)).mid(1);
+        params << exec::splitArguments(platform::encodePath(o.text(Opt::other_param_value)));
     if (o.check(Opt::other_param_2))
-        params << exec::splitCommandLine(QStringLiteral("x ") + o.text(Opt::other_param_value_2)).mid(1);
+        params << exec::splitArguments(platform::encodePath(o.text(Opt::other_param_value_2)));
     for (const QString &w : words)
-        if (params.contains(w))
+        if (params.contains(platform::encodePath(w)))
             return true;
     return false;
 }
