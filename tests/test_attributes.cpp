@@ -100,15 +100,6 @@ QByteArray pathOf(int fd)
     return n < 0 ? QByteArray() : QByteArray(buf, n);
 }
 
-// A file system without user extended attributes.
-class NoXattrCalls : public platform::FileCalls
-{
-public:
-    int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
-    int getDosAttribAt(int, const char *, QByteArray *) override { return ENOTSUP; }
-    int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
-};
-
 // A FAT file system: the attribute byte lives in a table here.
 class FatCalls : public platform::FileCalls
 {
@@ -150,33 +141,6 @@ public:
         ++beneathCalls;
         *fd = -1;
         return ENOSYS;
-    }
-};
-
-// Runs `swap` once, right after the `at`-th open below the chosen folder
-// (counting the chosen folder's own open as 1): a link put in between the
-// listing and the write, at every moment the write could be redirected.
-class SwapCalls : public platform::FileCalls
-{
-public:
-    int at = 1, opens = 0;
-    bool walk = false;
-    std::function<void()> swap;
-    int openAt(int dirfd, const char *name, int flags, int *fd) override
-    {
-        const int e = FileCalls::openAt(dirfd, name, flags, fd);
-        if (++opens == at && swap)
-            std::exchange(swap, nullptr)();
-        return e;
-    }
-    int openBeneath(int dirfd, const char *path, int *fd) override
-    {
-        if (walk)
-            return *fd = -1, ENOSYS;
-        const int e = FileCalls::openBeneath(dirfd, path, fd);
-        if (++opens == at && swap)
-            std::exchange(swap, nullptr)();
-        return e;
     }
 };
 

@@ -37,12 +37,6 @@ const char *kEnv[] = {"FAKECD_SCANBUS", "FAKECD_PRCAP", "FAKECD_OUTPUT", "FAKECD
                       "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT", "FAKECD_VERSION"};
 } // namespace
 
-// The control shows its usual tooltip, no reason for being off.
-inline bool usualTip(const QWidget *w)
-{
-    return !w->toolTip().isEmpty() && w->toolTip() == w->property("hint").toString();
-}
-
 class TestCdOperations : public QObject
 {
     Q_OBJECT
@@ -114,7 +108,6 @@ private slots:
             qunsetenv(v);
         qputenv("FAKECD_ARGS", argsLog().toUtf8());
         m_dialogs = new FakeDialogs;
-        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
         f = app::windows().CD_Operations;
         QVERIFY(f);
@@ -626,6 +619,26 @@ private slots:
         // The choice uses the address the scan gave; an entry without one is ignored.
         emit f->ComboBox1->activated(0);
         QCOMPARE(done.size(), 0);
+    }
+
+    // Commands take the chosen drive's address, never the label that shows it.
+    void commandsTakeTheChosenDrive()
+    {
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        f->Label3->setText("9,9,9");
+        m_dialogs->confirmAnswers << true;
+        f->btFinalize->click();
+        QCOMPARE(runs().last(), QStringLiteral("cdrecord [dev=1,0,0] [-fix]"));
+        // A new list chooses no drive, whatever the label shows.
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        f->Label3->setText("1,0,0");
+        const qsizetype before = runs().size();
+        m_dialogs->log.clear();
+        m_dialogs->confirmAnswers << true;
+        f->btFinalizeClick();
+        QCOMPARE(runs().size(), before);
+        QCOMPARE(m_dialogs->log, QStringList{"message::" + disc::kNoDriveSelected});
     }
 
     void queryThatCannotStart()

@@ -3,9 +3,18 @@
 
 #include <QTest>
 
-using exec::quoteArgument;
-using exec::quoteProgram;
-using exec::splitCommandLine;
+namespace {
+// The byte rules, read and written as text.
+QStringList splitCommandLine(const QString &text)
+{
+    QStringList out;
+    for (const QByteArray &w : exec::splitCommandLine(platform::encodePath(text)))
+        out << platform::decodePath(w);
+    return out;
+}
+QString quoteArgument(const QString &v) { return platform::decodePath(exec::quoteArgument(platform::encodePath(v))); }
+QString quoteProgram(const QString &p) { return platform::decodePath(exec::quoteProgram(platform::encodePath(p))); }
+} // namespace
 
 class TestCommandLine : public QObject
 {

@@ -45,33 +45,6 @@ QStringList raw(const QString &folder)
     return names;
 }
 
-// Swaps the folder `name` for a link to `target` right after the listing
-// examined it as an entry (by name or opened), before the listing enters it.
-class SwapCalls : public platform::FileCalls
-{
-public:
-    QByteArray name, folder, target;
-    bool swapped = false;
-    int openAt(int dirfd, const char *n, int flags, int *fd) override
-    {
-        return swapAfter(n, FileCalls::openAt(dirfd, n, flags, fd));
-    }
-    int statAt(int dirfd, const char *n, struct stat *st, bool follow) override
-    {
-        return swapAfter(n, FileCalls::statAt(dirfd, n, st, follow));
-    }
-
-private:
-    int swapAfter(const char *n, int e)
-    {
-        if (!swapped && name == n) {
-            swapped = ::rename(folder.constData(), (folder + ".moved").constData()) == 0
-                      && ::symlink(target.constData(), folder.constData()) == 0;
-        }
-        return e;
-    }
-};
-
 // Counts the two ways of reading "user.DOSATTRIB", chooses one, and can
 // stand for a file system without user extended attributes.
 class CountingCalls : public platform::FileCalls
@@ -407,15 +380,21 @@ private slots:
         QVERIFY(QDir().mkpath(outside));
         QVERIFY(makeFile(encodePath(tree) + "/inner/mine"));
         QVERIFY(makeFile(encodePath(outside) + "/secret"));
+        // The swap comes right after the listing examined "inner" (by name
+        // or opened), before it enters it.
+        const QByteArray inner = encodePath(tree) + "/inner";
+        bool swapped = false;
         SwapCalls calls;
-        calls.name = "inner";
-        calls.folder = encodePath(tree) + "/inner";
-        calls.target = encodePath(outside);
+        calls.afterName = "inner";
+        calls.swap = [&] {
+            swapped = ::rename(inner.constData(), (inner + ".moved").constData()) == 0
+                      && ::symlink(encodePath(outside).constData(), inner.constData()) == 0;
+        };
         platform::setFileCalls(&calls);
         QStringList unreadable;
         const QStringList all = list(tree, 0x3F, 0, true, &unreadable);
         platform::setFileCalls(nullptr);
-        QVERIFY(calls.swapped);
+        QVERIFY(swapped);
         QCOMPARE(all, QStringList{tree + QStringLiteral("/inner")});
         QCOMPARE(unreadable, QStringList{tree + QStringLiteral("/inner")});
     }

@@ -62,7 +62,6 @@ private slots:
         platform::setSpindleFolder(m_folder->path());
         QFile::link(binDir() + "/mkisofs", mkisofsPath()); // the staged stand-in
         m_dialogs = new FakeDialogs;
-        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
         createWindowsWith(m_dialogs);
         f = app::windows().Mkisofs_form;
     }

@@ -38,12 +38,6 @@ QByteArray pattern(qsizetype n, quint32 seed)
 }
 } // namespace
 
-// The control shows its usual tooltip, no reason for being off.
-inline bool usualTip(const QWidget *w)
-{
-    return !w->toolTip().isEmpty() && w->toolTip() == w->property("hint").toString();
-}
-
 class TestOther : public QObject
 {
     Q_OBJECT
@@ -143,19 +137,14 @@ private slots:
         QFile::link(binDir() + "/dd", inFolder("dd"));
         QDir::setCurrent(m_work->path());
         m_dialogs = new FakeDialogs;
-        ui::setDialogs(m_dialogs);
-        exec::TDosCommand::setErrorReporter([](const QString &m) { ui::dialogs().error(nullptr, m); });
-        app::createWindows();
+        createWindowsWith(m_dialogs);
         f = app::windows().other_form;
         m_drives = {};
         f->setDriveSource([this] { return m_drives; });
     }
     void cleanup()
     {
-        app::destroyWindows();
-        ui::setDialogs(nullptr);
-        delete m_dialogs;
-        QDir::setCurrent(QDir::tempPath());
+        destroyWindowsOf(m_dialogs);
         delete m_work;
         delete m_folder;
         qunsetenv("SPINDLE_TEST_GO");

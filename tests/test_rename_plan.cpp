@@ -119,28 +119,6 @@ public:
     }
 };
 
-// Swaps a folder for a link right after the `at`-th open below the chosen one.
-class SwapCalls : public platform::FileCalls
-{
-public:
-    int at = 1, opens = 0;
-    std::function<void()> swap;
-    int openAt(int dirfd, const char *name, int flags, int *fd) override
-    {
-        const int e = FileCalls::openAt(dirfd, name, flags, fd);
-        if (++opens == at && swap)
-            std::exchange(swap, nullptr)();
-        return e;
-    }
-    int openBeneath(int dirfd, const char *path, int *fd) override
-    {
-        const int e = FileCalls::openBeneath(dirfd, path, fd);
-        if (++opens == at && swap)
-            std::exchange(swap, nullptr)();
-        return e;
-    }
-};
-
 // FS_IMMUTABLE_FL: even root cannot rename entries of such a folder.
 bool setImmutable(const QString &path, bool on)
 {

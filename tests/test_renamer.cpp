@@ -53,14 +53,6 @@ void selectRows(QListWidget *l, const QList<int> &rows)
         l->item(r)->setSelected(true);
 }
 
-class NoXattrCalls : public platform::FileCalls
-{
-public:
-    int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
-    int getDosAttribAt(int, const char *, QByteArray *) override { return ENOTSUP; }
-    int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
-};
-
 // Mode, extended attribute (or link target) and names of an entry, never
 // following it.
 QByteArray snapshot(const QString &path)
@@ -110,16 +102,13 @@ private slots:
         for (const char *name : {"Cd/README", "Cd/readme", "Cd/.hidden", "Cd/Sub/One.TXT", "Cd/Sub/Deep/Two"})
             QVERIFY(writeAll(m_tmp->filePath(QString::fromLatin1(name)), name));
         m_dialogs = new FakeDialogs;
-        ui::setDialogs(m_dialogs);
-        app::createWindows();
+        createWindowsWith(m_dialogs);
         f = app::windows().renamer_form;
     }
     void cleanup()
     {
         platform::setFileCalls(nullptr);
-        app::destroyWindows();
-        ui::setDialogs(nullptr);
-        delete m_dialogs;
+        destroyWindowsOf(m_dialogs);
         delete m_tmp;
     }
 

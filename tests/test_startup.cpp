@@ -44,15 +44,11 @@ private slots:
         for (const char *tool : {"mkisofs", "cdrecord", "readcd", "dd", "bbie"})
             writeAll(inFolder(tool), "");
         m_dialogs = new FakeDialogs;
-        ui::setDialogs(m_dialogs);
-        app::windows().session.DebugMode = app::windows().session.Win9xMode = false;
-        app::createWindows();
+        createWindowsWith(m_dialogs);
     }
     void cleanup()
     {
-        app::destroyWindows();
-        ui::setDialogs(nullptr);
-        delete m_dialogs;
+        destroyWindowsOf(m_dialogs);
         platform::setStartDirectory(m_savedStart);
         delete m_cwd;
         delete m_folder;

@@ -278,21 +278,6 @@ QByteArray quoteProgram(const QByteArray &path)
     return '"' + path + '"';
 }
 
-QStringList splitCommandLine(const QString &text)
-{
-    QStringList out;
-    for (const QByteArray &w : splitCommandLine(platform::encodePath(text)))
-        out << platform::decodePath(w);
-    return out;
-}
-
-QString quoteArgument(const QString &value)
-{
-    return platform::decodePath(quoteArgument(platform::encodePath(value)));
-}
-
-QString quoteProgram(const QString &path) { return platform::decodePath(quoteProgram(platform::encodePath(path))); }
-
 bool holdsControlCharacter(const QString &value)
 {
     for (const QChar c : value) {

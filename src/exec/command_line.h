@@ -92,11 +92,6 @@ QByteArray quoteArgument(const QByteArray &value);
 // The program word has no escape: between quotes, or empty when it holds one.
 QByteArray quoteProgram(const QByteArray &path);
 
-// Text forms of the same rules, for callers that still build text.
-QStringList splitCommandLine(const QString &text);
-QString quoteArgument(const QString &value);
-QString quoteProgram(const QString &path);
-
 // True when `value` holds a control character other than a tab (a line
 // break, say): such a value would start a new line in a batch or list file,
 // so no value from a user may hold one.

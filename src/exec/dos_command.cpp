@@ -479,6 +479,7 @@ void TDosCommand::finishRun(quint32 exitCode, RunEnd how)
         try {
             run->onTerminated(this, exitCode);
         } catch (...) {
+            // Discarded without a message: the run has ended all the same.
         }
     }
     if (how == RunEnd::NotStarted)
@@ -502,6 +503,7 @@ void TDosCommand::Stop()
             try {
                 run->onTerminated(this, kStillActive);
             } catch (...) {
+                // Discarded without a message: the run has ended all the same.
             }
         }
         run->deleteLater();

@@ -35,7 +35,8 @@ using TNewLineEvent = std::function<void(TDosCommand *Sender, const QString &New
 using TTerminateEvent = std::function<void(TDosCommand *Sender, quint32 ExitCode)>;
 
 // Exit code reported for a run that Spindle ended (Stop, a time limit):
-// the value Windows reports for a process still active.
+// the value Windows reports for a process still active; on Linux it only
+// means "ended by Spindle", whatever signal ended the job.
 constexpr quint32 kStillActive = 259;
 // Exit code reported when the program could not be started.
 constexpr quint32 kNotStarted = 127;
@@ -67,8 +68,8 @@ public:
     bool InputToOutput = false;
     qint32 MaxTimeAfterBeginning = 0;
     qint32 MaxTimeAfterLastOutput = 0;
-    TShowWindow ShowWindow = swHIDE;
-    TCreationFlag CreationFlag = fCREATE_NEW_CONSOLE;
+    TShowWindow ShowWindow = swHIDE;        // read by nothing on Linux: a job never gets a window
+    TCreationFlag CreationFlag = fCREATE_NEW_CONSOLE; // read by nothing: every job gets its own group
     TReturnCode ReturnCode = rcCRLF;
     // Whether Lines keeps the run's output. A caller whose OutputLines hold
     // the output already (the console) turns it off, so a long run is held

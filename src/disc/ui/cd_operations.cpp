@@ -238,7 +238,7 @@ void TCD_Operations::FormActivate()
     m_queryWanted = false;
     DosCommand1->Stop();
     ComboBox1->setCurrentIndex(-1);
-    Label3->clear();
+    chooseAddress(QString());
     withdrawOperations(disc::kNoDriveSelected);
     m_log.entry(QStringLiteral("entering CD operations module"));
     DosCommand2->WorkingDirectory = platform::spindleFolder();
@@ -283,10 +283,10 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
     }
     ComboBox1->clear();
     ComboBox1->addItems(entries);
+    // A new list: no entry is chosen, so no drive is.
     ComboBox1->setCurrentIndex(-1);
-    if (ComboBox1->count() > 0)
-        Label3->setText(disc::deviceAddress(ComboBox1->currentText()));
-    else
+    chooseAddress(QString());
+    if (ComboBox1->count() == 0)
         ui::dialogs().plain(this, disc::kNoDevices);
     // Why, in words, after the message; also when the scan could not open
     // a drive it may have left out.
@@ -317,14 +317,20 @@ void TCD_Operations::ComboBox1Change()
     m_queryWanted = false;
     DosCommand1->Stop();
     if (m_queryLeft.isEmpty()) {
-        Label3->clear();
+        chooseAddress(QString());
         withdrawOperations(disc::kNoDriveSelected);
         return;
     }
     withdrawOperations(disc::kQueryRunning);
     m_queryWanted = true;
     DosCommand1->Execute(m_queryLeft.takeFirst());
-    Label3->setText(address);
+    chooseAddress(address);
+}
+
+void TCD_Operations::chooseAddress(const QString &address)
+{
+    m_address = address;
+    Label3->setText(address); // shown only; commands take m_address
 }
 
 void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
@@ -403,9 +409,8 @@ void TCD_Operations::btCloseClick() { close(); }
 
 QString TCD_Operations::targetAddress()
 {
-    const QString address = Label3->text();
-    if (disc::usableAddress(address))
-        return address;
+    if (disc::usableAddress(m_address))
+        return m_address;
     ui::dialogs().plain(this, disc::kNoDriveSelected);
     return QString();
 }
@@ -413,7 +418,7 @@ QString TCD_Operations::targetAddress()
 QString TCD_Operations::driveTitle() const
 {
     const QString entry = ComboBox1->currentText();
-    return entry.isEmpty() ? QLatin1Char('[') + Label3->text() + QLatin1Char(']') : disc::driveTitle(entry);
+    return entry.isEmpty() ? QLatin1Char('[') + m_address + QLatin1Char(']') : disc::driveTitle(entry);
 }
 
 void TCD_Operations::runInConsole(const exec::CommandLine &command, const QString &successText, bool logConsoleText)

@@ -57,6 +57,8 @@ public:
     // The highest speed the last evaluation allowed; 0 before any.
     int speedMaximum() const { return m_speedMax; }
 
+    // One handler per bound control event, named after control and event;
+    // on Linux each is connected to the Qt signal standing for that event.
     void FormActivate();
     void DosCommand2Terminated(exec::TDosCommand *Sender, quint32 ExitCode);
     void ComboBox1Change();
@@ -91,6 +93,8 @@ private:
     // The address of a command, or empty after telling the user there is
     // no drive: the second guard behind the disabled buttons.
     QString targetAddress();
+    // The chosen drive's address, held here and shown in Label3.
+    void chooseAddress(const QString &address);
     // The drive as the questions name it.
     QString driveTitle() const;
     // Runs a command line in the console and logs it (the common sequence).
@@ -105,6 +109,7 @@ private:
     base::DebugLog &m_log;
     ui::MemoLines m_lines;
     QStringList m_addresses; // of ComboBox1's entries, row by row
+    QString m_address;       // the chosen drive's, as the scan gave it
     // The program behind cdrecord, identified at activation.
     exec::Implementation m_recorder = exec::Implementation::Unknown;
     // The capability query's runs still to start, and those done.
