@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,4 +371,23 @@ inline RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs = 120000,
     r.maxRssKb = use.ru_maxrss;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
+}
+
+// Folders and files made by their names' bytes (QDir and QFile re-encode a
+// name that is not UTF-8).
+inline bool makeFolders(const QByteArray &path)
+{
+    for (qsizetype at = 1; at <= path.size(); ++at)
+        if (at == path.size() || path[at] == '/')
+            if (::mkdir(path.left(at).constData(), 0755) != 0 && errno != EEXIST)
+                return false;
+    return true;
+}
+inline bool writeBytesAt(const QByteArray &path, const QByteArray &data)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, data.constData(), size_t(data.size())) == data.size();
+    return ::close(fd) == 0 && ok;
 }

@@ -49,7 +49,7 @@ int batch(const QStringList &argsIn)
     }
     // Paths given here count from where spindle-cli was started.
     templatePath = platform::absolutePath(templatePath);
-    if (!platform::fileExists(templatePath)) {
+    if (!platform::fileExists(templatePath) && !platform::isFolder(templatePath)) {
         std::fprintf(stderr, "%s\n", platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
         return 1;
     }

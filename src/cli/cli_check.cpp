@@ -32,7 +32,7 @@ int check(const QStringList &argsIn)
     // Paths given here count from where spindle-cli was started; the
     // template's own paths, as in the window, from Spindle's folder.
     templatePath = platform::absolutePath(templatePath);
-    if (!platform::fileExists(templatePath)) {
+    if (!platform::fileExists(templatePath) && !platform::isFolder(templatePath)) {
         std::fprintf(stderr, "%s\n",
                      platform::cannotOpenText(templatePath, QStringLiteral("No such file or directory")).toUtf8().constData());
         return 2;

@@ -273,7 +273,8 @@ void killAllJobsAtOnce()
             ::kill(-g, SIGKILL);
 }
 
-qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv)
+qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv,
+                       const QByteArray &workingDir)
 {
     if (g_ending.load() || argv.isEmpty())
         return 0;
@@ -294,7 +295,9 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     if (::pipe2(report, O_CLOEXEC) != 0)
         return 0;
     const int reportFd = report[1];
-    proc.setChildProcessModifier([parent, words, pointers, reportFd] {
+    // QProcess would re-encode the folder's name too.
+    auto folder = std::make_shared<QByteArray>(workingDir);
+    proc.setChildProcessModifier([parent, words, pointers, folder, reportFd] {
         struct sigaction sa = {};
         sa.sa_handler = SIG_DFL;
         for (int s : {SIGINT, SIGTERM, SIGHUP})
@@ -305,6 +308,11 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(127);
+        if (!folder->isEmpty() && ::chdir(folder->constData()) != 0) {
+            const int e = errno;
+            (void)!::write(reportFd, &e, sizeof e);
+            ::_exit(127);
+        }
         ::execve(pointers->front(), pointers->data(), environ);
         const int e = errno;
         (void)!::write(reportFd, &e, sizeof e);
