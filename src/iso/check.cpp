@@ -554,6 +554,12 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
     }
+    if (o.check(Opt::bootable) && paths.bootOutsideRoot)
+        report.problems.append({true,
+                                QStringLiteral("The boot image is outside the root folder: genisoimage needs it "
+                                               "inside the root folder."),
+                                QStringLiteral("Copy it into the root folder and choose it there"),
+                                {paths.bootImage}, 1});
     if (size.isEmpty())
         report.sizeError = QStringLiteral("%1 was not found.").arg(mkisofsFileName());
     else if (!runSizeCheck(size, &report.sectors, &report.sizeOutput, &report.sizeError))

@@ -147,7 +147,8 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
         // Free parameters arrive as text: read into words once, here.
         case Form::Words: cl.add(exec::splitArguments(platform::encodePath(text))); break;
         case Form::Path: cl.quoted(valueKey == Opt::root_folder ? paths.root : paths.sortFile); break;
-        case Form::BootImage: cl.quoted(text); break;
+        // One outside the root stays as it is: Check says why it fails.
+        case Form::BootImage: cl.quoted(paths.bootInRoot.isEmpty() ? text : paths.bootInRoot); break;
         }
         return true;
     };
