@@ -2,15 +2,17 @@
 #include "app/ui/windows.h"
 #include "ui/style.h"
 #include "exec/batch.h"
+#include "iso/check.h"
 #include "iso/ui/mkiso_form.h"
 #include "iso/profile_file.h"
 #include "platform/bounded_read.h"
 #include "platform/platform.h"
 #include "testutil.h"
-#include "tree/sort_list.h"
+#include "tree/sort_file.h"
 #include "tree/ui/sorter_form.h"
 
 #include <QCheckBox>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -146,14 +148,16 @@ private slots:
     // At the limits a list is still read.
     void atTheLimits()
     {
-        QList<tree::SortRow> rows;
+        tree::SortSpans spans;
         QString error;
         QVERIFY(writeAll(path("full.lst"), QByteArray(tree::kSortFileLines - 1, '\n') + "/last 1"));
-        QVERIFY2(tree::readSortFile(path("full.lst"), true, &rows, &error), qPrintable(error));
+        QVERIFY2(tree::readSortFile(path("full.lst"), true, &spans, &error), qPrintable(error));
+        QList<tree::SortRow> rows = tree::textRows(spans);
         QCOMPARE(rows.size(), tree::kSortFileLines);
         QCOMPARE(rows.last(), (tree::SortRow{"/last", "1"}));
         QVERIFY(sparse(path("at.lst"), tree::kSortFileLimit));
-        QVERIFY2(tree::readSortFile(path("at.lst"), true, &rows, &error), qPrintable(error));
+        QVERIFY2(tree::readSortFile(path("at.lst"), true, &spans, &error), qPrintable(error));
+        rows = tree::textRows(spans);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.first().path.size(), 4096);
     }
@@ -194,11 +198,36 @@ private slots:
         QVERIFY2(self.ru_maxrss < 300 * 1024, QByteArray::number(qint64(self.ru_maxrss)).constData());
     }
 
+    // Check's sort file section.
+    void checkReport()
+    {
+        for (const QString &p : notRegular()) {
+            iso::IsoOptions o;
+            o.clearAll();
+            o.setCheck(iso::Opt::sorting, true);
+            o.setText(iso::Opt::sorting_list, p);
+            o.setText(iso::Opt::root_folder, folder());
+            iso::CheckReport r;
+            iso::checkTree(o, iso::resolvePaths(o), &r);
+            QCOMPARE(r.problems.size(), 1);
+            QCOMPARE(r.problems.first().sentence, QStringLiteral("The sort file cannot be read: genisoimage stops."));
+            QCOMPARE(r.problems.first().examples, QStringList{notRegularError(p)});
+        }
+    }
+
     void commandLine()
     {
         QVERIFY(sparse(path("over.bat"), exec::kBatchFileLimit + 1));
         const QString out = path("out.lst");
+        // An image for order; what is not a regular file or a block device
+        // is no image.
+        const QString image = path("ok.iso");
+        QProcess mkisofs;
+        mkisofs.start(binDir() + "/mkisofs", {"-quiet", "-o", image, folder()});
+        QVERIFY(mkisofs.waitForFinished(60000) && mkisofs.exitCode() == 0);
         for (const QString &p : notRegular()) {
+            cliRefuses({"order", p}, p.toUtf8() + ": not a regular file or block device\n");
+            cliRefuses({"order", image, p}, notRegularError(p).toUtf8());
             const QByteArray message = notRegularError(p).toUtf8();
             cliRefuses({"sortlist", "sort", p, out}, message);
             cliRefuses({"sortlist", "import", p, "/base", out}, message);

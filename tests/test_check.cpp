@@ -230,60 +230,71 @@ private slots:
         touch(QStringLiteral("sorted/d/with space"));
         touch(QStringLiteral("sorted/c"));
         const QByteArray rootBytes = platform::encodePath(root);
-        const QByteArray lines = rootBytes + "/a.txt 5\n"             // 1 matches
-                                 + rootBytes + "/d/with space 100\n"  // 2 matches: name before the last blank
-                                 + rootBytes + "/d 3\n"               // 3 a folder matches
-                                 + rootBytes + "/gone 1\n"            // 4 no such file
-                                 + "\n"                               // 5 empty: fatal
-                                 + "noblank\n"                        // 6 fatal
-                                 + rootBytes + "/c 4294967296\n"      // 7 beyond 32 bits
-                                 + rootBytes + "/c  7\n"              // 8 two blanks: name ends in a blank
-                                 + rootBytes + "/[c] 2\n"             // 9 a pattern that matches
-                                 + rootBytes + "/*.none 2\n"          // 10 a pattern that matches nothing
-                                 + "./sorted/a.txt 1\n"               // 11 not the root as typed
-                                 + rootBytes + "/c 12x\n"             // 12 weight with a tail
-                                 + rootBytes + "/a.txt -2147483648";  // 13 smallest weight, no line end
         const QString sortFile = path(QStringLiteral("sort.txt"));
-        QFile f(sortFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(lines);
-        f.close();
-
         iso::IsoOptions o;
         base(o, root + QStringLiteral("/"));
         o.setCheck(iso::Opt::RRRidge, true);
         o.setCheck(iso::Opt::sorting, true);
         o.setText(iso::Opt::sorting_list, sortFile);
+        auto genisoimageTakes = [&] {
+            QProcess p;
+            p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+
+        // Lines genisoimage refuses: it stops at the first.
+        QVERIFY(writeAll(sortFile, rootBytes + "/a.txt 5\n\nnoblank\n" + rootBytes + "/c 1\n"));
         CheckReport r = tree(o);
         const CheckProblem *refused = find(r, "Sort file lines genisoimage refuses");
         QVERIFY(refused && refused->fatal);
-        QCOMPARE(refused->examples, (QStringList{"line 5: empty", "line 6: noblank"}));
+        QCOMPARE(refused->examples,
+                 (QStringList{"line 2 is empty: genisoimage stops there (\"Incorrect sort file format\")",
+                              "line 3 has no blank or tab before a weight: genisoimage stops there (\"Incorrect sort "
+                              "file format\")"}));
+        QVERIFY(!genisoimageTakes());
+
+        // Lines it takes, some of which name nothing: a moved file is shown
+        // where a file of its name is now, else the nearest folder left.
+        const QByteArray lines = rootBytes + "/a.txt 5\n"             // 1 matches
+                                 + rootBytes + "/d/with space 100\n"  // 2 matches: name before the last blank
+                                 + rootBytes + "/d 3\n"               // 3 a folder matches
+                                 + rootBytes + "/c 4294967296\n"      // 4 beyond 32 bits
+                                 + rootBytes + "/c  7\n"              // 5 two blanks: name ends in a blank
+                                 + rootBytes + "/[c] 2\n"             // 6 a pattern that matches
+                                 + rootBytes + "/*.none 2\n"          // 7 a pattern that matches nothing
+                                 + "./sorted/a.txt 1\n"               // 8 not the root as typed
+                                 + rootBytes + "/old/with space 4\n"  // 9 moved
+                                 + rootBytes + "/d/gone.txt 6\n"      // 10 gone, its folder left
+                                 + rootBytes + "/c 12x\n"             // 11 weight with a tail
+                                 + rootBytes + "/a.txt -2147483648";  // 12 smallest weight, no line end
+        QVERIFY(writeAll(sortFile, lines));
+        r = tree(o);
+        QVERIFY(!find(r, "Sort file lines genisoimage refuses"));
         const CheckProblem *none = find(r, "Sort file lines that match no file");
         QVERIFY(none && !none->fatal);
-        QCOMPARE(none->examples, (QStringList{"line 4: " + root + "/gone", "line 8: " + root + "/c ",
-                                              "line 11: ./sorted/a.txt", "line 10: " + root + "/*.none"}));
+        QVERIFY(none->fix.isEmpty());
+        const QString no = QStringLiteral(": no file or folder has that path");
+        const QString nearest = QStringLiteral("; the nearest that exists is ");
+        QCOMPARE(none->examples, (QStringList{"line 5: " + root + "/c " + no,
+                                              "line 7: " + root + "/*.none: no file or folder matches it",
+                                              "line 8: ./sorted/a.txt" + no + nearest + root + "/a.txt",
+                                              "line 9: " + root + "/old/with space" + no + nearest + root + "/d/with space",
+                                              "line 10: " + root + "/d/gone.txt" + no + nearest + root + "/d"}));
         const CheckProblem *wide = find(r, "Sort file weights outside 32 bits");
         QVERIFY(wide);
-        QCOMPARE(wide->examples, QStringList{"line 7: " + root + "/c 4294967296"});
+        QCOMPARE(wide->examples, QStringList{"line 4: weight 4294967296 does not fit 32 bits: genisoimage takes 0"});
         const CheckProblem *tail = find(r, "Sort file weights that are not whole numbers");
         QVERIFY(tail);
-        QCOMPARE(tail->examples, QStringList{"line 12: " + root + "/c 12x"});
+        QCOMPARE(tail->examples, QStringList{"line 11: weight '12x' is not a whole number: genisoimage takes 12"});
+        QVERIFY(genisoimageTakes());
 
-        // genisoimage itself stops on that file, and runs with the good lines.
-        QProcess p;
-        p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
-        QVERIFY(p.waitForFinished(60000));
-        QVERIFY(p.exitCode() != 0);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(rootBytes + "/a.txt 5\n" + rootBytes + "/d 3\n");
-        f.close();
+        QVERIFY(writeAll(sortFile, rootBytes + "/a.txt 5\n" + rootBytes + "/d 3\n"));
         r = tree(o);
         QVERIFY(r.problems.isEmpty());
-        p.start(mkisofs(), {"-print-size", "-quiet", "-sort", sortFile, root + "/"});
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(genisoimageTakes());
 
         // Over the bound: refused without reading it.
+        QFile f(sortFile);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QVERIFY(f.resize((qint64(64) << 20) + 1));
         f.close();
@@ -537,7 +548,7 @@ private slots:
         QPlainTextEdit *memo = f->CheckPanel->findChild<QPlainTextEdit *>(QStringLiteral("CheckMemo"));
         QVERIFY(memo && memo->isReadOnly());
         QVERIFY2(memo->toPlainText().contains("Problem: Sort file lines genisoimage refuses"), qPrintable(memo->toPlainText()));
-        QVERIFY(memo->toPlainText().contains("line 2: empty"));
+        QVERIFY(memo->toPlainText().contains("line 2 is empty: genisoimage stops there"));
         QVERIFY(dialogs->log.isEmpty());
 
         // A failed run leaves the console open for reading: close it.

@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "iso/image_order.h"
+#include "iso/order_check.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -34,6 +34,28 @@ ImageListing listingOf(const QByteArray &data, const ReadLimits &limits = {})
 {
     const MemoryImage src(reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size()));
     return readImageOrder(src, limits);
+}
+
+// Sort lines as the reader gives them: name, weight, line.
+struct Line
+{
+    std::string name;
+    int32_t weight;
+    int line;
+};
+base::SortLines sortLines(const std::vector<Line> &lines)
+{
+    base::SortLines out;
+    for (const Line &l : lines) {
+        out.names.push_back(l.name);
+        out.weights.push_back(l.weight);
+        out.lineNumbers.push_back(l.line);
+    }
+    return out;
+}
+OrderCheck checkOrder(const ImageListing &l, const std::vector<Line> &lines, const std::string &root)
+{
+    return iso::checkOrder(l, sortLines(lines), root);
 }
 
 std::map<std::string, uint64_t> sizes(const ImageListing &l)
@@ -169,10 +191,7 @@ private slots:
             QVERIFY(l.files[i - 1].extent <= l.files[i].extent);
         if (names == int(NameSource::Iso9660))
             return; // mapped names cannot match the tree's
-        std::string text;
-        std::string error;
-        QVERIFY(readSortFileBytes(bytes(path("build.sort")), &text, &error));
-        const OrderCheck c = checkOrder(l, parseSortFile(text).lines, std::string());
+        const OrderCheck c = iso::checkOrder(l, base::readSortLines(readAll(path("build.sort")).toStdString()), std::string());
         QCOMPARE(QString::fromStdString(c.root), m_root);
         QVERIFY(c.rootGuessed);
         QCOMPARE(c.outOfOrder, size_t(0));
@@ -246,7 +265,7 @@ private slots:
         l.folders = {"a", "a/deep", "b"};
         l.files = {{"a/x", 10, 5}, {"a/deep/w", 11, 5}, {"b/z", 12, 5}, {"top", 13, 5},
                    {"b/empty", 13, 0}, {"b/same", 14, 5}, {"b/twin", 14, 5}};
-        auto weightsOf = [&](const std::vector<SortLine> &lines, const std::string &root) {
+        auto weightsOf = [&](const std::vector<Line> &lines, const std::string &root) {
             std::map<std::string, int32_t> m;
             for (const OrderedFile &o : checkOrder(l, lines, root).files)
                 m[o.file.path] = o.weight;
@@ -296,25 +315,6 @@ private slots:
         c = checkOrder(l, {{"/k/b/z", 1, 1}}, "");
         QCOMPARE(c.root, std::string("/k"));
         QCOMPARE(checkOrder(l, {{"/k/none", 1, 1}}, "").root, std::string());
-    }
-
-    void sortFileAsGenisoimageReadsIt()
-    {
-        const SortFileText t = parseSortFile("/r/a b 12\r\n/r/tab\t-7\n\n/r/noblank\n/r/big 99999999999\n/r/x 12abc\n/r/two  5");
-        QCOMPARE(t.lines.size(), size_t(5));
-        QCOMPARE(t.lines[0].pattern, std::string("/r/a b"));
-        QCOMPARE(t.lines[0].weight, 12);
-        QCOMPARE(t.lines[1].pattern, std::string("/r/tab"));
-        QCOMPARE(t.lines[1].weight, -7);
-        QCOMPARE(t.lines[1].line, 2);
-        QCOMPARE(t.lines[2].pattern, std::string("/r/big"));
-        QCOMPARE(t.lines[3].weight, 12);
-        QCOMPARE(t.lines[4].pattern, std::string("/r/two "));
-        QCOMPARE(t.lines[4].line, 7);
-        QCOMPARE(t.problems.size(), size_t(3));
-        QCOMPARE(t.problems[0], std::string("line 3 is empty; genisoimage stops there"));
-        QCOMPARE(t.problems[1], std::string("line 4 has no blank or tab before a weight; ignored"));
-        QCOMPARE(t.problems[2], std::string("line 5: weight 99999999999 does not fit 32 bits"));
     }
 
     // An image cut at every sector boundary and at random points: a clear

@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "platform/path_codec.h"
+#include "tree/sort_file.h"
 #include "tree/sort_list.h"
 
 #include <cstdio>
@@ -37,17 +38,25 @@ int sortlist(const QStringList &args)
     const QString out = args.last();
     const QString base = threeArgs ? QString() : args.at(2);
 
-    tree::SortList list;
-    QList<tree::SortRow> rows;
+    tree::SortSpans rows;
     QString error;
     const bool import = op == QLatin1String("import");
     if (!tree::readSortFile(in, !import, &rows, &error))
         return fail(error);
+    // A file written with a weight that is no number would give its file
+    // weight 0 in the image: nothing is written.
     const tree::WeightCheck check = tree::checkWeights(rows);
-    if (check.count > 0)
-        std::fprintf(stderr, "%s: %s\n", platform::encodePath(in).constData(),
-                     tree::noValidWeightText(check).toUtf8().constData());
-    list.insertEntries(import ? tree::joinedTo(tree::baseFolder(base), rows) : rows);
+    if (check.count > 0) {
+        const tree::SortSpan &bad = rows.rows[size_t(check.firstLine - 1)];
+        const QString weight = platform::decodePath(rows.text.mid(bad.weightAt, bad.weightBytes));
+        const QString more = check.count > 1 ? QStringLiteral(" (%1)").arg(tree::noValidWeightText(check)) : QString();
+        return fail(QStringLiteral("%1: line %2: %3%4; nothing written")
+                        .arg(in)
+                        .arg(check.firstLine)
+                        .arg(tree::conversionErrorText(weight), more));
+    }
+    tree::SortList list;
+    list.insertSpans(import ? tree::joinedTo(tree::baseFolder(base), rows) : std::move(rows));
     if (threeArgs) {
         if (!list.sort(&error))
             return fail(QStringLiteral("%1: the first row's weight '%2' is not an integer; nothing sorted")

@@ -1,5 +1,6 @@
 #include "iso/check.h"
 
+#include "iso/check_sort.h"
 #include "iso/command_builder.h"
 #include "base/output_lines.h"
 #include "exec/command_line.h"
@@ -8,13 +9,10 @@
 #include "platform/platform.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QStringEncoder>
-
-#include <fnmatch.h>
 
 #include <functional>
 
@@ -28,8 +26,6 @@ namespace {
 
 constexpr qint64 kSectorBytes = 2048;
 constexpr qint64 kFourGiB = qint64(4) << 30;
-// The sorter's bound on a sort file: far beyond any real list.
-constexpr qint64 kMaxSortFileBytes = qint64(64) << 20;
 constexpr int kExamples = 5;
 // genisoimage leaves out the contents of folders this many levels below the
 // root unless Rock Ridge relocates them.
@@ -81,35 +77,6 @@ int isoLevel(const IsoOptions &o)
 QString megabytes(qint64 sectors)
 {
     return QString::number(double(sectors * kSectorBytes) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
-}
-
-std::optional<qint64> parseWeight(const QByteArray &text, bool *clean)
-{
-    // Read as the C library reads it: blanks, a sign, digits; the rest ignored.
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    const qsizetype digits = i;
-    qint64 v = 0;
-    bool huge = false;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (v > (std::numeric_limits<qint64>::max() - 9) / 10)
-            huge = true;
-        else
-            v = v * 10 + (text[i] - '0');
-    }
-    qsizetype end = i;
-    while (end < text.size() && (text[end] == '\r' || text[end] == ' ' || text[end] == '\t'))
-        ++end;
-    *clean = i > digits && end == text.size();
-    if (i == digits)
-        return 0;
-    if (huge)
-        return std::nullopt;
-    return negative ? -v : v;
 }
 
 } // namespace
@@ -449,93 +416,8 @@ void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report
         if (g->count > 0)
             report->problems.append({g->fatal, g->sentence, g->fix, g->examples, g->count});
 
-    if (!sorting)
-        return;
-    // The sort file, read as genisoimage reads it.
-    const QString &sortFile = paths.sortFile;
-    QFile f(sortFile);
-    if (!f.open(QIODevice::ReadOnly)) {
-        report->problems.append({true, QStringLiteral("The sort file cannot be read: genisoimage stops."),
-                                 QString(), {platform::cannotOpenText(sortFile, f.errorString())}, 1});
-        return;
-    }
-    if (f.size() > kMaxSortFileBytes) {
-        report->problems.append({true, QStringLiteral("The sort file is larger than 64 MiB."), QString(), {sortFile}, 1});
-        return;
-    }
-    const QByteArray data = f.read(kMaxSortFileBytes + 1);
-    if (data.size() > kMaxSortFileBytes) {
-        report->problems.append({true, QStringLiteral("The sort file is larger than 64 MiB."), QString(), {sortFile}, 1});
-        return;
-    }
-    Group refused{true, QStringLiteral("Sort file lines genisoimage refuses (an empty line, or no blank before the weight)."),
-                  QStringLiteral("Remove or mend the lines"), {}};
-    Group noMatch{false, QStringLiteral("Sort file lines that match no file or folder under the root: genisoimage ignores them."),
-                  QStringLiteral("Save the sort file again for this root folder"), {}};
-    Group wide{false, QStringLiteral("Sort file weights outside 32 bits: genisoimage wraps them."),
-               QStringLiteral("Use weights from -2147483648 to 2147483647"), {}};
-    Group notNumber{false, QStringLiteral("Sort file weights that are not whole numbers: genisoimage reads their leading digits."),
-                    QString(), {}};
-    QList<QByteArray> patterns;
-    QList<qsizetype> patternLines;
-    qsizetype lineNo = 0;
-    for (qsizetype start = 0; start < data.size();) {
-        qsizetype end = data.indexOf('\n', start);
-        if (end < 0)
-            end = data.size();
-        const QByteArray line = data.mid(start, end - start);
-        start = end + 1;
-        ++lineNo;
-        const QString where = QStringLiteral("line %1: ").arg(lineNo);
-        if (line.isEmpty()) {
-            refused.add(where + QStringLiteral("empty"));
-            continue;
-        }
-        qsizetype cut = -1;
-        for (qsizetype i = line.size() - 1; i >= 0; --i)
-            if (line[i] == ' ' || line[i] == '\t') {
-                cut = i;
-                break;
-            }
-        const QString shown = platform::decodePath(line);
-        if (cut < 0) {
-            refused.add(where + shown);
-            continue;
-        }
-        const QByteArray name = line.left(cut);
-        bool clean = false;
-        const std::optional<qint64> w = parseWeight(line.mid(cut + 1), &clean);
-        if (!w || *w < std::numeric_limits<qint32>::min() || *w > std::numeric_limits<qint32>::max())
-            wide.add(where + shown);
-        else if (!clean)
-            notNumber.add(where + shown);
-        if (name.contains('*') || name.contains('?') || name.contains('[') || name.contains('\\')) {
-            patterns << name;
-            patternLines << lineNo;
-        } else if (!sortPaths.contains(platform::decodePath(name))) {
-            noMatch.add(where + platform::decodePath(name));
-        }
-    }
-    // Patterns (rare) are matched as genisoimage matches them.
-    if (!patterns.isEmpty()) {
-        QList<QByteArray> encoded;
-        encoded.reserve(sortPaths.size());
-        for (const QString &p : sortPaths)
-            encoded << platform::encodePath(p);
-        for (qsizetype i = 0; i < patterns.size(); ++i) {
-            bool any = false;
-            for (const QByteArray &p : encoded)
-                if (::fnmatch(patterns[i].constData(), p.constData(), FNM_PATHNAME) == 0) {
-                    any = true;
-                    break;
-                }
-            if (!any)
-                noMatch.add(QStringLiteral("line %1: ").arg(patternLines[i]) + platform::decodePath(patterns[i]));
-        }
-    }
-    for (Group *g : {&refused, &wide, &noMatch, &notNumber})
-        if (g->count > 0)
-            report->problems.append({g->fatal, g->sentence, g->fix, g->examples, g->count});
+    if (sorting)
+        checkSortFile(paths.sortFile, sortPrefix, sortPaths, &report->problems);
 }
 
 CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)

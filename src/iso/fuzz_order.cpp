@@ -2,8 +2,9 @@
 // picks the layout: the input as everything from sector 16 on (the fuzzer
 // writes the descriptors), or fixed descriptors (Rock Ridge root, Joliet, or
 // plain) whose root folder is the input. The listing then goes through the
-// sort comparison, and the input through the sort file parser.
-#include "iso/image_order.h"
+// sort comparison, and the input through the sort file reader and matcher.
+#include "base/sort_lines.h"
+#include "iso/order_check.h"
 
 #include <cstring>
 #include <vector>
@@ -66,19 +67,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     iso::ReadLimits limits;
     limits.maxEntries = 20000;
     const iso::ImageListing listing = iso::readImageOrder(src, limits);
-    std::vector<iso::SortLine> lines;
-    int n = 0;
-    for (const iso::ImageFile &f : listing.files) {
-        if (n < 50)
-            lines.push_back({"/r/" + f.path, int32_t(f.extent % 7), ++n});
-    }
+    base::SortLines lines;
+    auto add = [&](std::string name, int32_t weight) {
+        lines.names.push_back(std::move(name));
+        lines.weights.push_back(weight);
+        lines.lineNumbers.push_back(int(lines.names.size()));
+    };
+    for (const iso::ImageFile &f : listing.files)
+        if (lines.names.size() < 50)
+            add("/r/" + f.path, int32_t(f.extent % 7));
     for (const std::string &d : listing.folders)
-        if (n < 60)
-            lines.push_back({"/r/" + d + "/*", 3, ++n});
+        if (lines.names.size() < 60)
+            add("/r/" + d + "/*", 3);
     const iso::OrderCheck check = iso::checkOrder(listing, lines, std::string());
     if (check.files.size() != listing.files.size())
         __builtin_trap();
-    const std::string text(reinterpret_cast<const char *>(data), size);
-    iso::checkOrder(listing, iso::parseSortFile(text).lines, "/r");
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    const base::SortLines read = base::readSortLines(text);
+    if (read.names.size() != read.weights.size() || (read.stopLine == 0 && !read.messages.empty() &&
+                                                     read.messages.size() > read.names.size()))
+        __builtin_trap();
+    iso::checkOrder(listing, read, "/r");
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "iso/order_report.h"
 
-#include "iso/image_order.h"
+#include "base/text_codec.h"
+#include "iso/order_check.h"
 #include "platform/path_codec.h"
 
 #include <optional>
@@ -14,9 +15,10 @@ std::string bytesOf(const QString &path)
     return std::string(b.constData(), size_t(b.size()));
 }
 
+// As the Layout Sorter shows names: bytes that are not UTF-8 as Windows-1252.
 QString textOf(const std::string &bytes)
 {
-    return platform::decodePath(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    return base::displayPath(platform::decodePath(QByteArray(bytes.data(), qsizetype(bytes.size()))));
 }
 
 // A weight as the list holds it: blanks, a sign, digits; 32 bits.
@@ -56,25 +58,29 @@ OrderReport orderReport(const QString &imagePath, const QList<QPair<QString, QSt
     r.ok = true;
     QStringList head;
     head << QStringLiteral("Image: %1 (%2 names, %3 files)")
-                .arg(imagePath, namesText(listing.names))
+                .arg(base::displayPath(imagePath), namesText(listing.names))
                 .arg(listing.files.size());
     for (const std::string &p : listing.problems)
         head << QStringLiteral("Problem: ") + QString::fromStdString(p);
 
-    std::vector<SortLine> lines;
+    base::SortLines lines;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (rows[i].first.isEmpty())
             continue;
         const std::optional<int32_t> w = weightOf(rows[i].second);
         if (!w) {
-            head << QStringLiteral("Row %1: weight '%2' is not an integer; left out").arg(i + 1).arg(rows[i].second);
+            head << QStringLiteral("Row %1: weight '%2' is not an integer; left out")
+                        .arg(i + 1)
+                        .arg(base::displayPath(rows[i].second));
             continue;
         }
-        lines.push_back({bytesOf(rows[i].first), *w, int(i + 1)});
+        lines.names.push_back(bytesOf(rows[i].first));
+        lines.weights.push_back(*w);
+        lines.lineNumbers.push_back(int(i + 1));
     }
 
     QStringList body;
-    if (lines.empty()) {
+    if (lines.names.empty()) {
         body << QStringLiteral("%1 %2  %3").arg(QStringLiteral("Sector"), 10).arg(QStringLiteral("Size"), 12).arg(QStringLiteral("Path"));
         for (const ImageFile &f : listing.files)
             body << QStringLiteral("%1 %2  %3").arg(f.extent, 10).arg(qulonglong(f.size), 12).arg(textOf(f.path));
@@ -87,7 +93,7 @@ OrderReport orderReport(const QString &imagePath, const QList<QPair<QString, QSt
             head << QStringLiteral("Root folder: %1 (from the list)").arg(textOf(c.root));
         head << QStringLiteral("%1 of %2 rows match; %3 of %4 files out of order")
                     .arg(c.linesMatched)
-                    .arg(lines.size())
+                    .arg(lines.names.size())
                     .arg(c.outOfOrder)
                     .arg(c.files.size());
         body << QStringLiteral("%1 %2 %3  %4")

@@ -76,8 +76,8 @@ BoundedRead readBounded(const QString &path, qint64 limit)
 
     // Sized by fstat, grown in chunks when the file grows (or reports no
     // size, as files under /proc do), and given up one byte past the limit.
-    QByteArray data;
-    data.resize(qsizetype(std::min<qint64>(qint64(st.st_size), limit) + 1));
+    // Allocated to the size, not to the next power of two.
+    QByteArray data(qsizetype(std::min<qint64>(qint64(st.st_size), limit) + 1), Qt::Uninitialized);
     qint64 have = 0;
     for (;;) {
         if (have == data.size()) {

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace platform {
 
 // By the name's bytes: Qt's own file classes re-encode a name that is not UTF-8.
@@ -39,6 +41,13 @@ bool createEmptyFile(const QString &path, QString *reason)
 }
 
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason)
+{
+    bool given = false;
+    return writeFileAtomic(
+        path, [&] { return std::exchange(given, true) ? QByteArray() : data; }, reason);
+}
+
+bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &next, QString *reason)
 {
     // A temporary file beside the target, renamed over it only once every
     // byte is on the disk: a full disk or any other failure leaves the old
@@ -70,15 +79,17 @@ bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reaso
     }
     if (::fchmod(fd, mode) != 0)
         return failAndRemove(errno);
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failAndRemove(errno);
+    for (QByteArray data = next(); !data.isEmpty(); data = next()) {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failAndRemove(errno);
+            }
+            done += n;
         }
-        done += n;
     }
     if (::fsync(fd) != 0)
         return failAndRemove(errno);

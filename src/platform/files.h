@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 bool fileExists(const QString &path);
@@ -15,6 +17,9 @@ bool removeFile(const QString &path);
 bool createEmptyFile(const QString &path, QString *reason);
 // Writes a whole file atomically (temporary file, then rename).
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason);
+// The same, the content given a piece at a time: `next` returns the next
+// piece, an empty one when all is given (a large file is never held whole).
+bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &next, QString *reason);
 // Appends to a file, creating it when needed.
 bool appendToFile(const QString &path, const QByteArray &data, QString *reason);
 

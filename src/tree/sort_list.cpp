@@ -1,85 +1,55 @@
 #include "tree/sort_list.h"
 
 #include "base/text_codec.h"
-#include "platform/platform.h"
+#include "platform/path_codec.h"
 
 #include <algorithm>
+#include <charconv>
+#include <functional>
 #include <limits>
-#include <numeric>
+#include <string_view>
+#include <type_traits>
 
 namespace tree {
 
 namespace {
 constexpr qint64 kMax32 = std::numeric_limits<qint32>::max();
 constexpr qint64 kMin32 = std::numeric_limits<qint32>::min();
-constexpr qsizetype kLineLimit = 4096;
-// No character of a line takes more than 4 bytes (a byte that is not UTF-8
-// is one character), so the first 4096 characters lie in these bytes.
-constexpr qsizetype kLineBytes = 4 * kLineLimit;
-constexpr char16_t kByteBase = 0xDC00; // U+DC80..U+DCFF: bytes that are not UTF-8
-
-bool isByteChar(QChar c) { return c.unicode() >= kByteBase + 0x80 && c.unicode() <= kByteBase + 0xFF; }
-
-// A name's bytes that are not UTF-8, shown as Windows-1252 (the code page
-// such files and names usually come from); the stored text is untouched.
-QString displayForm(const QString &s)
-{
-    if (std::none_of(s.begin(), s.end(), isByteChar))
-        return s;
-    QString out;
-    out.reserve(s.size());
-    for (QChar c : s)
-        out += isByteChar(c) ? base::decodeText(QByteArray(1, char(c.unicode() - kByteBase))) : QString(c);
-    return out;
-}
-
-bool hasValidWeight(const SortRow &r) { return r.isBlank() || toInt64(r.weight).has_value(); }
+// Bytes no row uses any more are dropped once they are this many and half
+// of all.
+constexpr qint64 kCompactAt = qint64(1) << 20;
 
 bool fits32(qint64 v) { return v >= kMin32 && v <= kMax32; }
 
-// Blanks and control characters off both ends.
-QString trimControls(const QString &s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && s.at(a).unicode() <= 0x20)
-        ++a;
-    while (b > a && s.at(b - 1).unicode() <= 0x20)
-        --b;
-    return (a == 0 && b == s.size()) ? s : s.mid(a, b - a);
-}
+QString textOf(QByteArrayView bytes) { return platform::decodePath(bytes.toByteArray()); }
 
-SortRow splitLine(QString line, bool slashPaths)
-{
-    if (line.size() > kLineLimit)
-        line.truncate(kLineLimit);
-    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    if (slashPaths)
-        line = platform::slashForm(line);
-    if (line.isEmpty())
-        return {};
-    const qsizetype blank = line.lastIndexOf(QLatin1Char(' '));
-    if (blank < 0)
-        return {line, line};
-    return {line.left(blank), line.mid(blank + 1)};
-}
-} // namespace
+// As the grid shows a path or weight: bytes that are not UTF-8 as
+// Windows-1252 (the stored bytes are untouched).
+QString shown(QByteArrayView bytes) { return base::displayPath(textOf(bytes)); }
 
-std::optional<qint64> toInt64(const QString &text)
+template <class Chars>
+std::optional<qint64> parseInt64(const Chars &text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && text.at(i) == QLatin1Char(' '))
+    auto at = [&](qsizetype k) -> char16_t {
+        if constexpr (std::is_same_v<Chars, QString>)
+            return text[k].unicode();
+        else
+            return char16_t(uchar(text[k]));
+    };
+    while (i < n && at(i) == u' ')
         ++i;
     bool negative = false;
-    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
-        negative = text.at(i++) == QLatin1Char('-');
+    if (i < n && (at(i) == u'-' || at(i) == u'+'))
+        negative = at(i++) == u'-';
     if (i == n)
         return std::nullopt;
     // Accumulated as a negative number: its range is one larger.
     qint64 v = 0;
     constexpr qint64 kMin = std::numeric_limits<qint64>::min();
     for (; i < n; ++i) {
-        const char16_t c = text.at(i).unicode();
+        const char16_t c = at(i);
         if (c < u'0' || c > u'9')
             return std::nullopt;
         const int d = c - u'0';
@@ -94,6 +64,39 @@ std::optional<qint64> toInt64(const QString &text)
     }
     return v;
 }
+
+
+// Paths without regard to case: each character case-folded, compared as
+// the folded texts compare. ASCII is folded in place; from the first byte
+// that is not ASCII on, the rest of both is decoded and folded.
+int foldCompare(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        uchar x = uchar(a[i]), y = uchar(b[i]);
+        if ((x | y) & 0x80)
+            return QString::compare(textOf(a.sliced(i)).toCaseFolded(), textOf(b.sliced(i)).toCaseFolded());
+        if (x == y)
+            continue;
+        if (x >= 'A' && x <= 'Z')
+            x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z')
+            y += 'a' - 'A';
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+bool hasValidWeight(QByteArrayView path, QByteArrayView weight)
+{
+    return (path.isEmpty() && weight.isEmpty()) || toInt64(weight).has_value();
+}
+} // namespace
+
+std::optional<qint64> toInt64(const QString &text) { return parseInt64(text); }
+
+std::optional<qint64> toInt64(QByteArrayView text) { return parseInt64(text); }
 
 std::optional<qint32> toInt32(const QString &text)
 {
@@ -110,26 +113,7 @@ QString conversionErrorText(const QString &text)
 
 QString rowErrorText(const QString &text, int row)
 {
-    return conversionErrorText(displayForm(text)) + QStringLiteral(" (row %1)").arg(row);
-}
-
-WeightCheck checkWeights(const QList<SortRow> &rows)
-{
-    WeightCheck c;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (hasValidWeight(rows.at(i)))
-            continue;
-        if (c.count++ == 0)
-            c.firstLine = int(i) + 1;
-    }
-    return c;
-}
-
-QString noValidWeightText(const WeightCheck &c)
-{
-    if (c.count == 1)
-        return QStringLiteral("1 line has no valid weight (line %1)").arg(c.firstLine);
-    return QStringLiteral("%1 lines have no valid weight (first: line %2)").arg(c.count).arg(c.firstLine);
+    return conversionErrorText(base::displayPath(text)) + QStringLiteral(" (row %1)").arg(row);
 }
 
 QString noValidWeightTip()
@@ -137,64 +121,177 @@ QString noValidWeightTip()
     return QStringLiteral("No valid weight: Sort needs a whole number here");
 }
 
-QString memoCapacityText() { return QStringLiteral("Text exceeds memo capacity"); }
-
-QStringList arrowSteps()
-{
-    QStringList steps;
-    for (qint64 s = 1; s <= 100000000; s *= 10)
-        steps << QString::number(s);
-    return steps;
-}
-
 SortList::SortList(QObject *parent) : QAbstractTableModel(parent) {}
 
-// --- path lookup -------------------------------------------------------------
+// --- bytes and rows ------------------------------------------------------------
+
+SortRow SortList::at(qsizetype row) const
+{
+    return {textOf(pathBytes(row)), textOf(weightBytes(row))};
+}
+
+QList<SortRow> SortList::rows() const
+{
+    QList<SortRow> out;
+    out.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i)
+        out.append(at(i));
+    return out;
+}
+
+qint64 SortList::heldBytes() const
+{
+    return m_text.capacity() + qint64(m_rows.capacity() * sizeof(SortSpan)) +
+           qint64(m_slots.capacity() * sizeof(Slot));
+}
+
+void SortList::tidy()
+{
+    if (m_unused < kCompactAt || m_unused * 2 < m_text.size())
+        return;
+    QByteArray text;
+    text.reserve(m_text.size() - m_unused);
+    for (SortSpan &s : m_rows) {
+        const qint64 at = text.size();
+        text.append(view(s.pathAt, s.pathBytes));
+        const qint64 weightAt = text.size();
+        text.append(view(s.weightAt, s.weightBytes));
+        s.pathAt = at;
+        s.weightAt = weightAt;
+    }
+    m_text = std::move(text);
+    m_unused = 0;
+}
+
+// --- path lookup ---------------------------------------------------------------
+
+quint64 SortList::hashOf(QByteArrayView path)
+{
+    return std::hash<std::string_view>()(std::string_view(path.data(), size_t(path.size())));
+}
+
+SortList::Slot &SortList::slotOf(QByteArrayView path, quint64 hash) const
+{
+    const quint32 tag = quint32(hash);
+    size_t s = homeOf(hash);
+    for (;;) {
+        Slot &slot = m_slots[s];
+        if (slot.row < 0) {
+            slot.tag = tag;
+            return slot;
+        }
+        if (slot.tag == tag && pathBytes(slot.row) == path)
+            return slot;
+        if (++s == m_slots.size())
+            s = 0;
+    }
+}
+
+template <class F>
+bool SortList::forEachFirstRow(F &&fn) const
+{
+    if (m_indexValid) {
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            if (!fn(qsizetype(i), qsizetype(slotOf(pathBytes(qsizetype(i))).row)))
+                return false;
+        return true;
+    }
+    // One probe a row: the index is built as the rows are met. At most
+    // two thirds of the slots are taken.
+    const size_t count = std::max<size_t>(16, m_rows.size() * 3 / 2 + 1);
+    if (m_slots.size() == count)
+        std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    else
+        m_slots = std::vector<Slot>(count);
+    m_indexed = 0;
+    // The slots of the rows a few ahead are fetched while this one is
+    // placed: the probes go to random places of a large table.
+    constexpr size_t kAhead = 16;
+    quint64 ahead[kAhead];
+    const size_t n = m_rows.size();
+    for (size_t i = 0; i < std::min(n, kAhead); ++i) {
+        ahead[i] = hashOf(pathBytes(qsizetype(i)));
+        __builtin_prefetch(&m_slots[homeOf(ahead[i])]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const quint64 hash = ahead[i % kAhead];
+        if (i + kAhead < n) {
+            const quint64 next = hashOf(pathBytes(qsizetype(i + kAhead)));
+            ahead[i % kAhead] = next;
+            __builtin_prefetch(&m_slots[homeOf(next)]);
+        }
+        Slot &slot = slotOf(pathBytes(qsizetype(i)), hash);
+        if (slot.row < 0) {
+            slot.row = qint32(i);
+            ++m_indexed;
+        }
+        if (!fn(qsizetype(i), qsizetype(slot.row))) {
+            m_indexValid = false;
+            return false;
+        }
+    }
+    m_indexValid = true;
+    return true;
+}
 
 void SortList::ensureIndex() const
 {
-    if (m_indexValid)
-        return;
-    m_first.clear();
-    m_first.reserve(m_rows.size());
-    for (int i = 0; i < m_rows.size(); ++i) {
-        auto it = m_first.find(m_rows.at(i).path);
-        if (it == m_first.end())
-            m_first.insert(m_rows.at(i).path, i);
-    }
-    m_indexValid = true;
+    if (!m_indexValid)
+        forEachFirstRow([](qsizetype, qsizetype) { return true; });
 }
 
-void SortList::indexAppended(int row)
+// A row that now holds its path: the first one unless an earlier row does.
+void SortList::indexAdd(int row) const
 {
     if (!m_indexValid)
         return;
-    const QString &p = m_rows.at(row).path;
-    if (m_first.find(p) == m_first.end())
-        m_first.insert(p, row);
+    if (size_t(m_indexed + 1) * 3 > m_slots.size() * 2) {
+        m_indexValid = false; // rebuilt larger when next needed
+        return;
+    }
+    Slot &slot = slotOf(pathBytes(row));
+    if (slot.row < 0) {
+        slot.row = row;
+        ++m_indexed;
+    } else if (slot.row > row) {
+        slot.row = row;
+    }
 }
 
-int SortList::firstRowOf(const QString &path) const
+int SortList::firstRowOf(QByteArrayView path) const
 {
     ensureIndex();
-    return m_first.value(path, -1);
+    return slotOf(path).row;
+}
+
+int SortList::firstRowOf(const QString &path) const { return firstRowOf(QByteArrayView(platform::encodePath(path))); }
+
+QByteArrayView SortList::weightBytesOf(QByteArrayView path) const
+{
+    const int row = firstRowOf(path);
+    return row < 0 ? QByteArrayView() : weightBytes(row);
 }
 
 QString SortList::weightOf(const QString &path) const
 {
-    const int row = firstRowOf(path);
-    return row < 0 ? QString() : m_rows.at(row).weight;
+    return textOf(weightBytesOf(QByteArrayView(platform::encodePath(path))));
 }
 
-// --- rows --------------------------------------------------------------------
+QString SortList::currentWeight() const { return textOf(weightBytesOf(pathBytes(m_current))); }
 
-void SortList::resetRows(QList<SortRow> rows)
+// --- rows ----------------------------------------------------------------------
+
+void SortList::resetRows(std::vector<SortSpan> rows)
 {
-    if (rows.isEmpty())
-        rows.append(SortRow{});
     m_reshaping = true;
     beginResetModel();
+    if (rows.empty()) {
+        rows.push_back(SortSpan{});
+        m_text = QByteArray();
+        m_unused = 0;
+    }
     m_rows = std::move(rows);
+    m_ownWeights = m_rows.size() == 1;
     m_indexValid = false;
     m_current = 0;
     endResetModel();
@@ -213,13 +310,13 @@ int SortList::setCurrentRow(int row)
     row = std::clamp(row, 0, int(m_rows.size()) - 1);
     if (row == m_current)
         return row;
-    if (m_rows.size() > 1 && m_rows.at(m_current).isBlank()) {
+    if (m_rows.size() > 1 && m_rows[size_t(m_current)].isBlank()) {
         const int gone = m_current;
         if (row > gone)
             --row;
         m_reshaping = true;
         beginRemoveRows(QModelIndex(), gone, gone);
-        m_rows.removeAt(gone);
+        m_rows.erase(m_rows.begin() + gone);
         m_indexValid = false;
         m_current = row;
         endRemoveRows();
@@ -237,54 +334,122 @@ void SortList::insertEntry(const QString &path, const QString &weight)
 
 void SortList::insertEntries(const QList<SortRow> &entries)
 {
+    SortSpans spans;
+    spans.rows.reserve(size_t(entries.size()));
+    for (const SortRow &r : entries) {
+        SortSpan s;
+        s.pathAt = spans.text.size();
+        spans.text += platform::encodePath(r.path);
+        s.pathBytes = quint32(spans.text.size() - s.pathAt);
+        s.weightAt = spans.text.size();
+        spans.text += platform::encodePath(r.weight);
+        s.weightBytes = quint32(spans.text.size() - s.weightAt);
+        spans.rows.push_back(s);
+    }
+    insertSpans(std::move(spans));
+}
+
+void SortList::insertSpans(SortSpans spans)
+{
+    // Into an empty list the rows go as they are, keeping the file's own
+    // bytes: by the insert rule leading blank entries fill the blank row,
+    // the first entry after them takes it.
+    if (isEmptyList() && m_text.isEmpty()) {
+        const auto first = std::find_if(spans.rows.begin(), spans.rows.end(),
+                                        [](const SortSpan &r) { return !r.isBlank(); });
+        if (first == spans.rows.end())
+            return;
+        spans.rows.erase(spans.rows.begin(), first);
+        m_reshaping = true;
+        beginResetModel();
+        m_text = std::move(spans.text);
+        m_unused = 0;
+        m_rows = std::move(spans.rows);
+        m_indexValid = false;
+        m_ownWeights = m_rows.size() == 1;
+        m_current = 0;
+        endResetModel();
+        m_reshaping = false;
+        emit currentRowChanged(0);
+        return;
+    }
+    qint64 shift = 0;
+    if (m_text.isEmpty())
+        m_text = std::move(spans.text);
+    else {
+        shift = m_text.size();
+        m_text.append(spans.text);
+        spans.text = QByteArray();
+    }
+    for (SortSpan &s : spans.rows) {
+        s.pathAt += shift;
+        s.weightAt += shift;
+    }
     // Entries go into the current row while it is blank (a blank entry
     // keeps it so), the rest after the last row.
-    qsizetype from = 0;
-    for (; from < entries.size() && m_rows.at(m_current).isBlank(); ++from) {
-        setPath(m_current, entries.at(from).path);
-        setWeight(m_current, entries.at(from).weight);
-    }
-    if (from == entries.size())
+    size_t from = 0;
+    for (; from < spans.rows.size() && m_rows[size_t(m_current)].isBlank(); ++from)
+        setSpan(m_current, spans.rows[from], true);
+    appendRows(spans.rows, qsizetype(from));
+    tidy();
+}
+
+void SortList::appendRows(const std::vector<SortSpan> &rows, qsizetype from)
+{
+    if (size_t(from) >= rows.size())
         return;
     const int first = int(m_rows.size());
+    m_ownWeights = false;
     m_reshaping = true;
-    beginInsertRows(QModelIndex(), first, first + int(entries.size() - from) - 1);
-    m_rows.reserve(m_rows.size() + entries.size() - from);
-    for (qsizetype i = from; i < entries.size(); ++i) {
-        m_rows.append(entries.at(i));
-        indexAppended(int(m_rows.size()) - 1);
-    }
+    beginInsertRows(QModelIndex(), first, first + int(rows.size() - size_t(from)) - 1);
+    m_rows.insert(m_rows.end(), rows.begin() + from, rows.end());
+    for (int r = first; r < int(m_rows.size()); ++r)
+        indexAdd(r);
     endInsertRows();
     m_reshaping = false;
 }
 
+void SortList::setSpan(int row, const SortSpan &span, bool pathChanged)
+{
+    const SortSpan old = m_rows[size_t(row)];
+    m_ownWeights = false;
+    if (pathChanged && m_indexValid) {
+        // A later row may now be the first of the old path.
+        if (slotOf(pathBytes(row)).row == row)
+            m_indexValid = false;
+    }
+    m_rows[size_t(row)] = span;
+    if (pathChanged)
+        indexAdd(row);
+    // The mark of a row without a valid weight covers both cells.
+    emit dataChanged(index(row, 0), index(row, 1));
+    m_unused += qint64(pathChanged ? old.pathBytes : 0) + (span.weightAt != old.weightAt ? old.weightBytes : 0);
+}
+
 void SortList::setPath(int row, const QString &path)
 {
-    SortRow &r = m_rows[row];
-    if (r.path == path)
+    const QByteArray bytes = platform::encodePath(path);
+    if (pathBytes(row) == QByteArrayView(bytes))
         return;
-    if (m_indexValid) {
-        if (m_first.value(r.path, -1) == row)
-            m_indexValid = false; // a later row may now be the first
-        else {
-            auto it = m_first.find(path);
-            if (it == m_first.end())
-                m_first.insert(path, row);
-            else if (*it > row)
-                *it = row;
-        }
-    }
-    r.path = path;
-    changed(row, 0);
+    SortSpan s = m_rows[size_t(row)];
+    s.pathAt = m_text.size();
+    s.pathBytes = quint32(bytes.size());
+    m_text.append(bytes);
+    setSpan(row, s, true);
+    tidy();
 }
 
 void SortList::setWeight(int row, const QString &weight)
 {
-    if (m_rows.at(row).weight == weight)
+    const QByteArray bytes = platform::encodePath(weight);
+    if (weightBytes(row) == QByteArrayView(bytes))
         return;
-    m_rows[row].weight = weight;
-    // The mark of a row without a valid weight covers both cells.
-    emit dataChanged(index(row, 0), index(row, 1));
+    SortSpan s = m_rows[size_t(row)];
+    s.weightAt = m_text.size();
+    s.weightBytes = quint32(bytes.size());
+    m_text.append(bytes);
+    setSpan(row, s, false);
+    tidy();
 }
 
 void SortList::insertBlankRow(int at)
@@ -292,8 +457,9 @@ void SortList::insertBlankRow(int at)
     at = std::clamp(at, 0, int(m_rows.size()));
     m_reshaping = true;
     beginInsertRows(QModelIndex(), at, at);
-    m_rows.insert(at, SortRow{});
+    m_rows.insert(m_rows.begin() + at, SortSpan{});
     m_indexValid = false;
+    m_ownWeights = false;
     if (m_current >= at)
         ++m_current;
     endInsertRows();
@@ -303,7 +469,7 @@ void SortList::insertBlankRow(int at)
 
 void SortList::removeRowAt(int row)
 {
-    if (row < 0 || row >= m_rows.size())
+    if (row < 0 || row >= int(m_rows.size()))
         return;
     if (m_rows.size() == 1) {
         setPath(0, QString());
@@ -312,12 +478,14 @@ void SortList::removeRowAt(int row)
     }
     m_reshaping = true;
     beginRemoveRows(QModelIndex(), row, row);
-    m_rows.removeAt(row);
+    m_unused += qint64(m_rows[size_t(row)].pathBytes) + m_rows[size_t(row)].weightBytes;
+    m_rows.erase(m_rows.begin() + row);
     m_indexValid = false;
-    if (m_current > row || m_current >= m_rows.size())
+    if (m_current > row || m_current >= int(m_rows.size()))
         --m_current;
     endRemoveRows();
     m_reshaping = false;
+    tidy();
     emit currentRowChanged(m_current);
 }
 
@@ -350,16 +518,16 @@ bool SortList::moveRowsTo(int from, int count, int to)
 
 void SortList::dropBlankCurrentRow()
 {
-    if (m_rows.size() > 1 && m_rows.at(m_current).isBlank())
+    if (m_rows.size() > 1 && m_rows[size_t(m_current)].isBlank())
         removeRowAt(m_current);
 }
 
-// --- operations --------------------------------------------------------------
+// --- operations ----------------------------------------------------------------
 
 void SortList::deleteRow()
 {
     if (m_current == 0) {
-        if (m_rows.first().path.isEmpty())
+        if (pathBytes(0).isEmpty())
             return;
         setPath(0, QString());
         setWeight(0, QString());
@@ -377,42 +545,73 @@ void SortList::clear()
 
 bool SortList::sort(QString *error)
 {
-    if (!toInt64(currentWeight()))
+    if (!toInt64(weightBytesOf(pathBytes(m_current))))
         return false;
-    struct Item
+    // Every weight first: one that is not a number leaves the list as it was.
+    struct Key
     {
         qint64 weight;
-        QString key;
-        SortRow row;
+        quint32 row;
     };
-    QList<Item> items;
-    items.reserve(m_rows.size());
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        const SortRow &r = m_rows.at(i);
-        const QString w = weightOf(r.path);
+    std::vector<Key> keys(m_rows.size());
+    auto keyOf = [&](qsizetype row, qsizetype first) {
+        const QByteArrayView w = weightBytes(first);
         const auto v = toInt64(w);
         if (!v) {
             // The first row that fails holds its own weight: an earlier
             // row with the same path would have failed first.
             if (error)
-                *error = rowErrorText(w, int(i) + 1);
-            return true;
+                *error = rowErrorText(textOf(w), int(row) + 1);
+            return false;
         }
-        const QString path = trimControls(r.path);
-        items.append({*v, path.toCaseFolded(), {path, QString::number(*v)}});
+        keys[size_t(row)] = {*v, quint32(row)};
+        return true;
+    };
+    if (m_ownWeights) {
+        for (qsizetype i = 0; i < size(); ++i)
+            if (!keyOf(i, i))
+                return true;
+    } else if (!forEachFirstRow(keyOf)) {
+        return true;
     }
-    std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+    // The order changes: the index is rebuilt when next needed, and its
+    // room serves the sorting meanwhile.
+    m_slots = std::vector<Slot>();
+    m_indexValid = false;
+    // Each weight in plain decimal form; most are already.
+    char digits[24];
+    for (const Key &k : keys) {
+        const auto end = std::to_chars(digits, digits + sizeof digits, k.weight).ptr;
+        const QByteArrayView plain(digits, end - digits);
+        SortSpan &s = m_rows[k.row];
+        if (view(s.weightAt, s.weightBytes) == plain)
+            continue;
+        m_unused += s.weightBytes;
+        s.weightAt = m_text.size();
+        s.weightBytes = quint32(plain.size());
+        m_text.append(plain);
+    }
+    // Rows equal in weight and path keep their order: the row breaks the
+    // tie, so the sort needs no room of its own.
+    std::sort(keys.begin(), keys.end(), [this](const Key &a, const Key &b) {
         if (a.weight != b.weight)
             return a.weight > b.weight;
-        return a.key < b.key;
+        const int c = foldCompare(pathBytes(a.row), pathBytes(b.row));
+        return c != 0 ? c < 0 : a.row < b.row;
     });
-    QList<SortRow> rows;
-    rows.reserve(items.size());
-    for (Item &i : items)
-        rows.append(std::move(i.row));
-    // Refilled by the insert rule: the first entry lands in the blank row
-    // that clearing leaves.
-    resetRows(std::move(rows));
+    m_reshaping = true;
+    beginResetModel();
+    std::vector<SortSpan> sorted(m_rows.size());
+    for (size_t at = 0; at < keys.size(); ++at)
+        sorted[at] = m_rows[keys[at].row];
+    keys = std::vector<Key>();
+    m_rows.swap(sorted);
+    m_indexValid = false;
+    m_ownWeights = true;
+    m_current = 0;
+    endResetModel();
+    m_reshaping = false;
+    emit currentRowChanged(0);
     return true;
 }
 
@@ -420,82 +619,53 @@ void SortList::replace(const QString &find, const QString &with)
 {
     if (find.isEmpty())
         return;
-    for (SortRow &r : m_rows)
-        r.path.replace(find, with, Qt::CaseSensitive);
+    // Bytes hold the found text wherever the text does: rows without them
+    // are not decoded.
+    const QByteArray needle = platform::encodePath(find);
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (pathBytes(qsizetype(i)).indexOf(needle) < 0)
+            continue;
+        const QString path = textOf(pathBytes(qsizetype(i)));
+        const QString replaced = QString(path).replace(find, with, Qt::CaseSensitive);
+        if (replaced == path)
+            continue;
+        const QByteArray bytes = platform::encodePath(replaced);
+        m_unused += m_rows[i].pathBytes;
+        m_rows[i].pathAt = m_text.size();
+        m_rows[i].pathBytes = quint32(bytes.size());
+        m_text.append(bytes);
+        m_ownWeights = false;
+    }
     m_indexValid = false;
+    tidy();
     emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, 0));
 }
 
 bool SortList::stepWeight(bool up, qint32 step)
 {
-    const QString &path = m_rows.at(m_current).path;
-    const auto v = toInt32(weightOf(path));
-    if (!v)
+    const auto v64 = toInt64(weightBytesOf(pathBytes(m_current)));
+    if (!v64 || !fits32(*v64))
         return false;
+    const qint64 v = *v64;
     qint64 r;
     if (up)
-        r = *v > kMax32 - step ? kMax32 : qint64(*v) + step;
+        r = v > kMax32 - step ? kMax32 : v + step;
     else
-        r = *v < step - kMax32 ? -kMax32 : qint64(*v) - step;
-    setWeight(firstRowOf(path), QString::number(r));
+        r = v < step - kMax32 ? -kMax32 : v - step;
+    setWeight(firstRowOf(pathBytes(m_current)), QString::number(r));
     return true;
 }
 
 bool SortList::negateWeight()
 {
-    const QString &path = m_rows.at(m_current).path;
-    const auto v = toInt32(weightOf(path));
-    if (!v || *v == kMin32)
+    const auto v = toInt64(weightBytesOf(pathBytes(m_current)));
+    if (!v || !fits32(*v) || *v == kMin32)
         return false;
-    setWeight(firstRowOf(path), QString::number(-qint64(*v)));
+    setWeight(firstRowOf(pathBytes(m_current)), QString::number(-*v));
     return true;
 }
 
-// --- the sort file -----------------------------------------------------------
-
-QByteArray SortList::fileText(const QString &base) const
-{
-    QByteArray out;
-    out.reserve(m_rows.size() * 64);
-    for (const SortRow &r : m_rows) {
-        if (!base.isEmpty() && r.path.startsWith(base))
-            out += platform::encodePath(QStringView(r.path).mid(base.size()).toString());
-        else
-            out += platform::encodePath(r.path);
-        out += ' ';
-        out += platform::encodePath(weightOf(r.path));
-        out += "\r\n";
-    }
-    return out;
-}
-
-QList<SortRow> SortList::parseFileText(const QByteArray &text, bool slashPaths)
-{
-    QList<SortRow> rows;
-    // Line by line from the bytes: CR and LF never occur inside a UTF-8
-    // sequence, and each line keeps the bytes of its names.
-    const char *p = text.constData();
-    const qsizetype n = text.size();
-    auto take = [&](qsizetype a, qsizetype b) {
-        const QByteArray line = QByteArray::fromRawData(p + a, std::min(b - a, kLineBytes));
-        rows.append(splitLine(platform::decodePath(line), slashPaths));
-    };
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = p[i];
-        if (c != '\n' && c != '\r')
-            continue;
-        take(start, i);
-        if (c == '\r' && i + 1 < n && p[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        take(start, n);
-    return rows;
-}
-
-// --- the model ---------------------------------------------------------------
+// --- the model -----------------------------------------------------------------
 
 int SortList::rowCount(const QModelIndex &parent) const
 {
@@ -508,12 +678,13 @@ QVariant SortList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return {};
-    const SortRow &r = m_rows.at(index.row());
+    const int row = index.row();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: return displayForm(index.column() == 0 ? r.path : r.weight);
-    case Qt::ToolTipRole: return hasValidWeight(r) ? QVariant() : QVariant(noValidWeightTip());
-    case NoValidWeightRole: return !hasValidWeight(r);
+    case Qt::EditRole: return shown(index.column() == 0 ? pathBytes(row) : weightBytes(row));
+    case Qt::ToolTipRole:
+        return hasValidWeight(pathBytes(row), weightBytes(row)) ? QVariant() : QVariant(noValidWeightTip());
+    case NoValidWeightRole: return !hasValidWeight(pathBytes(row), weightBytes(row));
     default: return {};
     }
 }
@@ -522,14 +693,14 @@ bool SortList::setData(const QModelIndex &index, const QVariant &value, int role
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    const SortRow &r = m_rows.at(index.row());
+    const int row = index.row();
     const QString text = value.toString();
     // An edit that leaves the shown text as it was keeps the stored bytes.
     if (index.column() == 0) {
-        if (text != displayForm(r.path))
-            setPath(index.row(), text);
-    } else if (text != displayForm(r.weight)) {
-        setWeight(index.row(), text);
+        if (text != shown(pathBytes(row)))
+            setPath(row, text);
+    } else if (text != shown(weightBytes(row))) {
+        setWeight(row, text);
     }
     return true;
 }
@@ -559,154 +730,6 @@ bool SortList::moveRows(const QModelIndex &sourceParent, int sourceRow, int coun
     if (sourceParent.isValid() || destinationParent.isValid())
         return false;
     return moveRowsTo(sourceRow, count, destinationChild);
-}
-
-// --- Add to list and the numbering fields ------------------------------------
-
-namespace {
-// Start weight from "Weight for next file", or from the last row's weight
-// plus the step when the field is empty.
-std::optional<QString> startWeight(const SortList &list, const QString &field, qint32 step,
-                                   bool strict, qint64 *start)
-{
-    if (!field.isEmpty()) {
-        const auto v = toInt32(field);
-        if (!v && strict)
-            return conversionErrorText(field);
-        *start = v.value_or(0);
-        return std::nullopt;
-    }
-    const QString last = list.weightOf(list.at(list.size() - 1).path);
-    if (last.isEmpty()) {
-        *start = 0;
-        return std::nullopt;
-    }
-    const auto v = toInt32(last);
-    if (!v || !fits32(qint64(*v) + step))
-        return conversionErrorText(last);
-    *start = qint64(*v) + step;
-    return std::nullopt;
-}
-} // namespace
-
-std::optional<QString> addToList(SortList &list, const QStringList &selectedFiles,
-                                 const QString &folder, Numbering &fields)
-{
-    qint64 step = fields.step.isEmpty() ? 1 : toInt32(fields.step).value_or(1);
-    qint64 w = 0;
-    if (auto e = startWeight(list, fields.nextWeight, qint32(step), false, &w))
-        return e;
-    if (!selectedFiles.isEmpty()) {
-        QList<SortRow> entries;
-        entries.reserve(selectedFiles.size());
-        for (const QString &f : selectedFiles) {
-            if (!fits32(w + step))
-                return conversionErrorText(QString::number(w));
-            entries.append({platform::slashForm(f), QString::number(w)});
-            w += step;
-        }
-        list.insertEntries(entries);
-        fields.nextWeight = QString::number(w);
-        fields.step = QString::number(step);
-        return std::nullopt;
-    }
-    // The folder: the fields are read strictly this time.
-    if (!fields.step.isEmpty()) {
-        const auto s = toInt32(fields.step);
-        if (!s)
-            return conversionErrorText(fields.step);
-        step = *s;
-    } else {
-        step = 1;
-    }
-    if (auto e = startWeight(list, fields.nextWeight, qint32(step), true, &w))
-        return e;
-    if (!fits32(w + step))
-        return conversionErrorText(QString::number(w));
-    if (folder.isEmpty())
-        return std::nullopt;
-    list.insertEntry(platform::slashForm(folder), QString::number(w));
-    fields.nextWeight = QString::number(w + step);
-    fields.step = QString::number(step);
-    return std::nullopt;
-}
-
-std::optional<QString> updateNextWeight(const SortList &list, Numbering &fields)
-{
-    const QString weight = list.currentWeight();
-    const auto v = toInt32(weight);
-    if (!v)
-        return std::nullopt;
-    const qint64 next = qint64(*v) + toInt32(fields.step).value_or(1);
-    if (!fits32(next))
-        return conversionErrorText(weight);
-    fields.nextWeight = QString::number(next);
-    return std::nullopt;
-}
-
-QString baseFolder(const QString &folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-QList<SortRow> joinedTo(const QString &base, QList<SortRow> entries)
-{
-    for (SortRow &r : entries)
-        if (!r.isBlank())
-            r.path = platform::slashForm(base + r.path);
-    return entries;
-}
-
-QString exportBase(const QString &folder)
-{
-    return folder.isEmpty() ? QString() : baseFolder(platform::slashForm(folder));
-}
-
-namespace {
-// Lines as parseFileText counts them, stopping once past `limit`.
-qsizetype countLines(const QByteArray &text, qsizetype limit)
-{
-    qsizetype lines = 0;
-    const qsizetype n = text.size();
-    const char *p = text.constData();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n && lines <= limit; ++i) {
-        if (p[i] != '\n' && p[i] != '\r')
-            continue;
-        ++lines;
-        if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    return start < n ? lines + 1 : lines;
-}
-} // namespace
-
-bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error)
-{
-    platform::BoundedRead file = platform::readBounded(path, kSortFileLimit);
-    // Each row costs far more than its bytes: the line count is bounded too.
-    if (file.ok() && countLines(file.data, kSortFileLines) > kSortFileLines)
-        file.status = platform::BoundedRead::TooLarge;
-    if (!file.ok()) {
-        if (error)
-            *error = file.status == platform::BoundedRead::TooLarge
-                         ? memoCapacityText()
-                         : platform::cannotOpenText(path, file.reason);
-        return false;
-    }
-    *rows = SortList::parseFileText(file.data, slashPaths);
-    return true;
-}
-
-bool writeSortFile(const QString &path, const SortList &list, const QString &base, QString *error)
-{
-    QString reason;
-    if (platform::writeFileAtomic(path, list.fileText(base), &reason))
-        return true;
-    if (error)
-        *error = platform::cannotCreateText(path, reason);
-    return false;
 }
 
 } // namespace tree

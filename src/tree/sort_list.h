@@ -1,14 +1,16 @@
 #pragma once
-// The sort list: ordered rows of a path and a weight, as the sort file that
-// steers the order of files inside an image stores them.
+// The sort list: ordered rows of a path and a weight, as the Layout
+// Sorter's grid shows them and its sort file stores them. The rows keep
+// the bytes they were read or typed with (platform::encodePath of the
+// text); a million rows take little more than the file they came from.
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QHash>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tree {
 
@@ -20,37 +22,34 @@ struct SortRow
     bool operator==(const SortRow &) const = default;
 };
 
+// Where a row's path and weight lie in a block of bytes.
+struct SortSpan
+{
+    qint64 pathAt = 0;
+    qint64 weightAt = 0;
+    quint32 pathBytes = 0;
+    quint32 weightBytes = 0;
+    bool isBlank() const { return pathBytes == 0 && weightBytes == 0; }
+};
+
+// Rows read from a sort file: spans into its bytes.
+struct SortSpans
+{
+    QByteArray text;
+    std::vector<SortSpan> rows;
+};
+
 // Integers as weights and numbering fields hold them: optional leading
 // blanks, an optional sign, decimal digits, nothing after them.
 std::optional<qint32> toInt32(const QString &text);
 std::optional<qint64> toInt64(const QString &text);
+std::optional<qint64> toInt64(QByteArrayView text);
 // "'TEXT' is not a valid integer value".
 QString conversionErrorText(const QString &text);
 // The same, naming the row (counted from 1) that holds the text.
 QString rowErrorText(const QString &text, int row);
-
-// Rows of a read sort file whose weight is missing or not an integer
-// (blank rows aside): how many, and the line (from 1) of the first.
-struct WeightCheck
-{
-    int count = 0;
-    int firstLine = 0;
-};
-WeightCheck checkWeights(const QList<SortRow> &rows);
-// "N lines have no valid weight (first: line L)".
-QString noValidWeightText(const WeightCheck &c);
 // The tooltip of a row without a valid weight.
 QString noValidWeightTip();
-
-// Sort files and batch files are refused above this size, with
-// memoCapacityText(): "Text exceeds memo capacity".
-constexpr qint64 kSortFileLimit = qint64(64) << 20;
-// ... and so are sort files of more lines than this.
-constexpr qsizetype kSortFileLines = qsizetype(1) << 20;
-QString memoCapacityText();
-
-// The arrow step list: 1, 10, ... 100000000.
-QStringList arrowSteps();
 
 // The rows shown in a two-column grid (path, weight). There is always at
 // least one row; a list without entries holds one blank row. Every row
@@ -69,11 +68,20 @@ public:
     explicit SortList(QObject *parent = nullptr);
 
     // --- rows --------------------------------------------------------------
-    qsizetype size() const { return m_rows.size(); }
-    const SortRow &at(qsizetype row) const { return m_rows.at(row); }
-    const QList<SortRow> &rows() const { return m_rows; }
+    qsizetype size() const { return qsizetype(m_rows.size()); }
+    SortRow at(qsizetype row) const;
+    // Every row, as text (a copy: for small lists and tests).
+    QList<SortRow> rows() const;
+    QByteArrayView pathBytes(qsizetype row) const { return view(m_rows[size_t(row)].pathAt, m_rows[size_t(row)].pathBytes); }
+    QByteArrayView weightBytes(qsizetype row) const
+    {
+        return view(m_rows[size_t(row)].weightAt, m_rows[size_t(row)].weightBytes);
+    }
+    bool isBlankRow(qsizetype row) const { return m_rows[size_t(row)].isBlank(); }
     // True while the list holds no entries (a single blank row).
-    bool isEmptyList() const { return m_rows.size() == 1 && m_rows.first().isBlank(); }
+    bool isEmptyList() const { return m_rows.size() == 1 && m_rows.front().isBlank(); }
+    // What the rows hold: their bytes, the row table and the path index.
+    qint64 heldBytes() const;
 
     int currentRow() const { return m_current; }
     // True while rows are being inserted, removed, moved or reset: a view
@@ -84,17 +92,25 @@ public:
     // when a blank row above it went).
     int setCurrentRow(int row);
 
-    // The weight text of the first row holding `path`, or empty.
+    // The weight of the first row holding `path`, or empty.
     QString weightOf(const QString &path) const;
+    QByteArrayView weightBytesOf(QByteArrayView path) const;
     // Index of the first row holding `path`, or -1.
     int firstRowOf(const QString &path) const;
+    int firstRowOf(QByteArrayView path) const;
     // The current row's weight by path lookup.
-    QString currentWeight() const { return weightOf(m_rows.at(m_current).path); }
+    QString currentWeight() const;
+    // Row `row`'s weight by path lookup.
+    QByteArrayView weightByLookup(qsizetype row) const
+    {
+        return m_ownWeights ? weightBytes(row) : weightBytesOf(pathBytes(row));
+    }
 
     // Insert rule: into the current row if it is blank, else after the last
     // row; the current row stays where it is.
     void insertEntry(const QString &path, const QString &weight);
     void insertEntries(const QList<SortRow> &entries);
+    void insertSpans(SortSpans spans);
 
     // In-place editing, as the grid does it.
     void setPath(int row, const QString &path);
@@ -114,7 +130,9 @@ public:
     // Removes every entry: one blank row remains.
     void clear();
     // Sorts by weight, highest first, equal weights by path without regard
-    // to case. Returns false when the current row's weight is not an
+    // to case (each character case-folded), equal paths in list order.
+    // Paths stay as they are, byte for byte; weights come back in plain
+    // decimal form. Returns false when the current row's weight is not an
     // integer (nothing happens). On a weight that is not an integer,
     // *error receives the conversion error with its row and the list stays
     // unchanged.
@@ -126,22 +144,6 @@ public:
     bool stepWeight(bool up, qint32 step);
     // Negates the current row's weight; -2147483648 stays as it is.
     bool negateWeight();
-
-    // --- the sort file ------------------------------------------------------
-    // One line per row: path, a blank, the weight by path lookup, CR LF.
-    // With a non-empty `base` (slash form, "/"-terminated) a leading base is
-    // removed from each path. Paths and weights keep the bytes they were
-    // read with (platform::encodePath); new text is UTF-8.
-    QByteArray fileText(const QString &base = QString()) const;
-    // Splits a sort file into (path, weight) pairs, one per line: lines end
-    // at CR LF, LF or CR; each line is decoded as platform::decodePath does
-    // (bytes that are not UTF-8 are kept, the grid shows them as
-    // Windows-1252); only its first
-    // 4096 characters count; tabs become blanks; the weight follows the
-    // last blank (a line without one is path and weight at once); an empty
-    // line, or one holding a single blank, is a blank row. With
-    // `slashPaths`, backslashes become slashes (on Windows) before the split.
-    static QList<SortRow> parseFileText(const QByteArray &text, bool slashPaths);
 
     // --- QAbstractTableModel ------------------------------------------------
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -159,55 +161,43 @@ signals:
     void currentRowChanged(int row);
 
 private:
-    void resetRows(QList<SortRow> rows);
+    QByteArrayView view(qint64 at, quint32 n) const { return QByteArrayView(m_text.constData() + at, n); }
+    void setSpan(int row, const SortSpan &span, bool pathChanged);
+    void resetRows(std::vector<SortSpan> rows);
+    void appendRows(const std::vector<SortSpan> &rows, qsizetype from);
+    // Drops the bytes no row uses once they are many.
+    void tidy();
     void changed(int row, int column);
-    void indexAppended(int row);
-    void ensureIndex() const;
 
-    QList<SortRow> m_rows{SortRow{}};
+    // Path index: open addressing over row numbers, first row per path,
+    // each with bits of its path's hash so that probes seldom read a path.
+    struct Slot
+    {
+        qint32 row = -1;
+        quint32 tag = 0;
+    };
+    void ensureIndex() const;
+    // fn(row, first row of its path) for every row, building the index on the way.
+    template <class F>
+    bool forEachFirstRow(F &&fn) const;
+    // The slot holding `path`'s first row, or the empty one where it goes.
+    Slot &slotOf(QByteArrayView path) const { return slotOf(path, hashOf(path)); }
+    Slot &slotOf(QByteArrayView path, quint64 hash) const;
+    size_t homeOf(quint64 hash) const { return size_t((quint64(quint32(hash >> 32)) * m_slots.size()) >> 32); }
+    static quint64 hashOf(QByteArrayView path);
+    void indexAdd(int row) const;
+
+    QByteArray m_text;             // the bytes of every row, and some no row uses any more
+    qint64 m_unused = 0;           // of those
+    std::vector<SortSpan> m_rows{SortSpan{}};
     int m_current = 0;
-    // First row of every path; rebuilt lazily after rows moved or went.
-    mutable QHash<QString, int> m_first;
+    mutable std::vector<Slot> m_slots;
+    mutable qsizetype m_indexed = 0;
     mutable bool m_indexValid = false;
+    // Every row holds the weight its path looks up (so after Sort): no
+    // lookup needed.
+    bool m_ownWeights = true;
     bool m_reshaping = false;
 };
-
-// The numbering fields of Add to list: "Weight for next file" and "step".
-struct Numbering
-{
-    QString nextWeight;
-    QString step;
-};
-
-// Add to list: the selected files (in their order) with weights counted up
-// from the numbering fields, or, with no file selected, `folder` itself.
-// Paths go in as slash form. On a conversion error (a field or the last
-// row's weight that is not an integer, or a weight that would leave the
-// 32-bit range) nothing is added and the error text is returned.
-std::optional<QString> addToList(SortList &list, const QStringList &selectedFiles,
-                                 const QString &folder, Numbering &fields);
-
-// Next-weight update: when the current row's weight is an integer v,
-// fields.nextWeight becomes v plus the step (the integer in fields.step, or
-// 1). Returns the conversion error when the sum leaves the 32-bit range.
-std::optional<QString> updateNextWeight(const SortList &list, Numbering &fields);
-
-// The base folder of Import and Export: `folder` with a "/" appended unless
-// it already ends in one ("" gives "/").
-QString baseFolder(const QString &folder);
-// Import: every entry's path joined to `base` (baseFolder form), in slash
-// form; blank rows stay blank.
-QList<SortRow> joinedTo(const QString &base, QList<SortRow> entries);
-// Export's base: empty for an empty field, else baseFolder(slashForm).
-QString exportBase(const QString &folder);
-
-// Reads a sort file into pairs (see SortList::parseFileText); false with
-// the "Cannot open file" text in *error, or memoCapacityText() for a file
-// over kSortFileLimit bytes or kSortFileLines lines. Only a regular file is
-// read.
-bool readSortFile(const QString &path, bool slashPaths, QList<SortRow> *rows, QString *error);
-// Writes the list's file text (SortList::fileText) through a temporary file
-// and a rename; false with the "Cannot create file" text in *error.
-bool writeSortFile(const QString &path, const SortList &list, const QString &base, QString *error);
 
 } // namespace tree

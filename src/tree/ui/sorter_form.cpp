@@ -4,9 +4,12 @@
 
 #include "ui/dialogs.h"
 #include "ui/folder_tree.h"
+#include "base/text_codec.h"
 #include "ui/style.h"
 #include "platform/platform.h"
 #include "tree/folder_listing.h"
+#include "tree/numbering.h"
+#include "tree/sort_file.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -48,6 +51,20 @@ protected:
     }
 };
 
+// The file list holds each file's path as read (bytes that are not UTF-8
+// kept); it shows them as the grid does.
+class FileListModel : public QStringListModel
+{
+public:
+    using QStringListModel::QStringListModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QStringListModel::data(index, role);
+        return base::displayPath(QStringListModel::data(index, Qt::EditRole).toString());
+    }
+};
+
 ui::FileDialogOptions listDialog(bool save)
 {
     ui::FileDialogOptions o;
@@ -74,7 +91,7 @@ void SortGrid::keyPressEvent(QKeyEvent *e)
     }
     const int row = m_list->currentRow();
     const int last = int(m_list->size()) - 1;
-    const bool hasPath = !m_list->at(row).path.isEmpty();
+    const bool hasPath = !m_list->pathBytes(row).isEmpty();
     const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
     const int key = e->key();
     if (mods == Qt::ControlModifier && (key == Qt::Key_Up || key == Qt::Key_Down)) {
@@ -165,7 +182,7 @@ Tsorter_form::Tsorter_form(QWidget *parent)
 {
     ui::setUpWindow(this, "sorter_form", QStringLiteral("Layout Sorter"));
     m_list = new tree::SortList(this);
-    m_files = new QStringListModel(this);
+    m_files = new FileListModel(this);
 
     ShellTreeView1 = new ui::FolderTree(this);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
@@ -414,20 +431,29 @@ void Tsorter_form::readList(bool import)
     const QString path = ui::dialogs().openFile(this, listDialog(false));
     if (path.isEmpty())
         return;
-    QList<tree::SortRow> rows;
+    QByteArray text;
     QString error;
-    if (!tree::readSortFile(path, !import, &rows, &error)) {
+    if (!tree::readSortFileBytes(path, &text, &error)) {
         ui::dialogs().error(this, error);
         return;
     }
-    if (import && !rows.isEmpty()) {
+    // The grid follows the sorter's own reading; what genisoimage will
+    // make of the same bytes is said as Check and spindle-cli order say it.
+    const QStringList verdict = tree::genisoimageVerdict(text);
+    tree::SortSpans rows = tree::parseFileText(std::move(text), !import);
+    if (import && !rows.rows.empty()) {
         Edit1->setText(tree::baseFolder(Edit1->text()));
-        rows = tree::joinedTo(Edit1->text(), std::move(rows));
+        rows = tree::joinedTo(Edit1->text(), rows);
     }
-    m_list->insertEntries(rows);
     const tree::WeightCheck check = tree::checkWeights(rows);
+    m_list->insertSpans(std::move(rows));
+    QStringList notes;
     if (check.count > 0)
-        ui::dialogs().info(this, tree::noValidWeightText(check));
+        notes << tree::noValidWeightText(check);
+    if (!verdict.isEmpty())
+        notes << QStringLiteral("genisoimage and this file:") + QLatin1Char('\n') + verdict.join(QLatin1Char('\n'));
+    if (!notes.isEmpty())
+        ui::dialogs().info(this, notes.join(QStringLiteral("\n\n")));
 }
 
 void Tsorter_form::writeList(bool exportRelative)
@@ -484,8 +510,9 @@ void Tsorter_form::ShowOrderBTClick()
         return;
     QList<QPair<QString, QString>> rows;
     if (!m_list->isEmptyList())
-        for (const tree::SortRow &r : m_list->rows())
-            rows.append({r.path, m_list->weightOf(r.path)});
+        for (qsizetype i = 0; i < m_list->size(); ++i)
+            rows.append({m_list->at(i).path,
+                         platform::decodePath(m_list->weightBytesOf(m_list->pathBytes(i)).toByteArray())});
     const iso::OrderReport report = iso::orderReport(image, rows);
     if (!report.ok) {
         ui::dialogs().error(this, QStringLiteral("Cannot read the image \"%1\": %2").arg(image, report.error));

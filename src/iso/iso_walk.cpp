@@ -1,4 +1,4 @@
-#include "iso/image_order.h"
+#include "iso/iso_walk.h"
 
 #include "platform/read_exactly.h"
 
@@ -7,10 +7,8 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace iso {
@@ -391,14 +389,18 @@ bool MemoryImage::read(uint64_t off, void *buf, size_t n, std::string *error) co
 
 FileImage::FileImage(const std::string &bytesPath)
 {
-    m_fd = ::open(bytesPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO without a writer must not hold the open.
+    do
+        m_fd = ::open(bytesPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
         m_error = std::strerror(errno);
         return;
     }
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        m_error = S_ISDIR(st.st_mode) ? "Is a directory" : std::strerror(errno);
+    const bool statted = ::fstat(m_fd, &st) == 0;
+    if (!statted || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+        m_error = statted ? "not a regular file or block device" : std::strerror(errno);
         ::close(m_fd);
         m_fd = -1;
         return;
@@ -499,225 +501,6 @@ ImageListing readImageOrder(const ImageSource &src, const ReadLimits &limits)
     });
     listing.ok = true;
     return listing;
-}
-
-// --- the order against a sort file ------------------------------------------
-
-SortFileText parseSortFile(const std::string &text)
-{
-    SortFileText out;
-    size_t pos = 0;
-    int number = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (line.empty() || line == "\r") {
-            out.problems.push_back("line " + std::to_string(number) + " is empty; genisoimage stops there");
-            continue;
-        }
-        const size_t blank = line.find_last_of(" \t");
-        if (blank == std::string::npos) {
-            out.problems.push_back("line " + std::to_string(number) + " has no blank or tab before a weight; ignored");
-            continue;
-        }
-        // The weight as strtol reads it, kept in an int as genisoimage does.
-        const char *w = line.c_str() + blank + 1;
-        errno = 0;
-        const long v = std::strtol(w, nullptr, 10);
-        if (errno == ERANGE || v > INT32_MAX || v < INT32_MIN)
-            out.problems.push_back("line " + std::to_string(number) + ": weight " + std::string(w) +
-                                   " does not fit 32 bits");
-        out.lines.push_back({line.substr(0, blank), int32_t(uint32_t(uint64_t(v))), number});
-    }
-    return out;
-}
-
-bool readSortFileBytes(const std::string &bytesPath, std::string *text, std::string *error, size_t maxBytes)
-{
-    const int fd = ::open(bytesPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    text->clear();
-    char buf[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            *error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (text->size() + size_t(got) > maxBytes) {
-            *error = "larger than " + std::to_string(maxBytes) + " bytes";
-            ::close(fd);
-            return false;
-        }
-        text->append(buf, size_t(got));
-    }
-    ::close(fd);
-    return true;
-}
-
-std::string trimmedRoot(std::string root)
-{
-    while (root.size() > 1 && root.back() == '/')
-        root.pop_back();
-    return root;
-}
-
-namespace {
-
-std::string joined(const std::string &root, const std::string &rel)
-{
-    if (rel.empty())
-        return root;
-    return root == "/" ? "/" + rel : root + "/" + rel;
-}
-
-bool hasWildcard(const std::string &p) { return p.find_first_of("*?[\\") != std::string::npos; }
-
-std::string parentOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-struct Matcher
-{
-    std::unordered_map<std::string, size_t> exact; // path -> last line index
-    std::vector<size_t> wild;                     // line indices, in file order
-    const std::vector<SortLine> &lines;
-
-    explicit Matcher(const std::vector<SortLine> &l) : lines(l)
-    {
-        for (size_t i = 0; i < l.size(); ++i) {
-            if (hasWildcard(l[i].pattern))
-                wild.push_back(i);
-            else
-                exact[l[i].pattern] = i;
-        }
-    }
-    // Index + 1 of the last line matching `full`, or 0.
-    size_t match(const std::string &full) const
-    {
-        size_t best = 0;
-        const auto it = exact.find(full);
-        if (it != exact.end())
-            best = it->second + 1;
-        for (auto w = wild.rbegin(); w != wild.rend() && *w + 1 > best; ++w)
-            if (::fnmatch(lines[*w].pattern.c_str(), full.c_str(), FNM_PATHNAME) == 0) {
-                best = *w + 1;
-                break;
-            }
-        return best;
-    }
-};
-
-std::string guessRoot(const ImageListing &listing, const std::vector<SortLine> &lines)
-{
-    std::unordered_set<std::string> paths;
-    for (const ImageFile &f : listing.files)
-        paths.insert(f.path);
-    for (const std::string &d : listing.folders)
-        paths.insert(d);
-    std::unordered_map<std::string, size_t> votes;
-    for (const SortLine &l : lines) {
-        if (hasWildcard(l.pattern))
-            continue;
-        std::unordered_set<std::string> mine;
-        const std::string &p = l.pattern;
-        for (size_t k = p.find('/'); k != std::string::npos; k = p.find('/', k + 1)) {
-            if (k + 1 >= p.size() || !paths.count(p.substr(k + 1)))
-                continue;
-            std::string root = k == 0 ? std::string("/") : trimmedRoot(p.substr(0, k));
-            if (mine.insert(root).second)
-                ++votes[root];
-        }
-    }
-    std::string best;
-    size_t most = 0;
-    for (const auto &[root, n] : votes)
-        if (n > most || (n == most && (root.size() < best.size() || (root.size() == best.size() && root < best)))) {
-            best = root;
-            most = n;
-        }
-    return best;
-}
-
-} // namespace
-
-OrderCheck checkOrder(const ImageListing &listing, const std::vector<SortLine> &lines, const std::string &root)
-{
-    OrderCheck out;
-    out.root = trimmedRoot(root);
-    if (out.root.empty()) {
-        out.root = guessRoot(listing, lines);
-        out.rootGuessed = true;
-    }
-    const Matcher m(lines);
-    std::vector<bool> used(lines.size(), false);
-    // Weight and giving line of every folder, parents before children.
-    struct Given { int32_t weight; int line; };
-    std::unordered_map<std::string, Given> folders;
-    auto weigh = [&](const std::string &rel, const Given &parent) -> Given {
-        if (out.root.empty())
-            return parent;
-        const size_t hit = m.match(joined(out.root, rel));
-        if (!hit)
-            return parent;
-        used[hit - 1] = true;
-        return {lines[hit - 1].weight, lines[hit - 1].line};
-    };
-    const Given top = weigh(std::string(), Given{0, 0});
-    folders[std::string()] = top;
-    auto folderOf = [&](const std::string &rel) {
-        const auto it = folders.find(parentOf(rel));
-        return it == folders.end() ? top : it->second;
-    };
-    for (const std::string &d : listing.folders)
-        folders[d] = weigh(d, folderOf(d));
-
-    out.files.reserve(listing.files.size());
-    for (const ImageFile &f : listing.files) {
-        const Given g = weigh(f.path, folderOf(f.path));
-        out.files.push_back({f, g.weight, g.line, false});
-    }
-    // Lowest weight among files at earlier sectors: a heavier file after it
-    // is out of order.
-    bool any = false;
-    int32_t lowest = 0, groupLowest = 0;
-    uint32_t groupExtent = 0;
-    bool groupAny = false;
-    for (OrderedFile &o : out.files) {
-        if (o.file.size == 0)
-            continue;
-        if (!groupAny || o.file.extent != groupExtent) {
-            if (groupAny) {
-                lowest = any ? std::min(lowest, groupLowest) : groupLowest;
-                any = true;
-            }
-            groupExtent = o.file.extent;
-            groupLowest = o.weight;
-            groupAny = true;
-        } else {
-            groupLowest = std::min(groupLowest, o.weight);
-        }
-        if (any && o.weight > lowest) {
-            o.outOfOrder = true;
-            ++out.outOfOrder;
-        }
-    }
-    out.linesMatched = size_t(std::count(used.begin(), used.end(), true));
-    return out;
 }
 
 } // namespace iso

@@ -1,6 +1,6 @@
 #pragma once
-// The order of the files inside an ISO 9660 image, read from the image's own
-// directory records, and how that order agrees with a sort file's weights.
+// The files of an ISO 9660 image in the order they lie in it, read from the
+// image's own directory records (bounded against hostile images).
 // Plain C++: the fuzz target builds it without Qt.
 #include <cstdint>
 #include <string>
@@ -32,8 +32,9 @@ private:
     size_t m_size;
 };
 
-// An image file (or device) opened read-only; `bytesPath` is the name's
-// bytes as the file system holds them.
+// An image file (or block device) opened read-only; `bytesPath` is the
+// name's bytes as the file system holds them. Anything else (a FIFO, a
+// terminal, a folder) is refused without waiting for a writer.
 class FileImage : public ImageSource
 {
 public:
@@ -85,58 +86,5 @@ struct ImageListing
 };
 
 ImageListing readImageOrder(const ImageSource &src, const ReadLimits &limits = {});
-
-// --- the order against a sort file ------------------------------------------
-
-// One line of a sort file as genisoimage reads it: the name is everything
-// before the line's last blank or tab, the weight the integer after it.
-struct SortLine
-{
-    std::string pattern; // bytes; may hold shell wildcards
-    int32_t weight = 0;
-    int line = 0;        // 1-based
-};
-
-struct SortFileText
-{
-    std::vector<SortLine> lines;
-    std::vector<std::string> problems; // lines genisoimage refuses, with their numbers
-};
-SortFileText parseSortFile(const std::string &text);
-// A sort file's bytes, refused above `maxBytes`; false with the reason.
-bool readSortFileBytes(const std::string &bytesPath, std::string *text, std::string *error,
-                       size_t maxBytes = 64u << 20);
-
-struct OrderedFile
-{
-    ImageFile file;
-    int32_t weight = 0;
-    int line = 0;            // the sort line that gave the weight (0: none, weight 0)
-    bool outOfOrder = false;
-};
-
-struct OrderCheck
-{
-    std::string root;         // the root folder the lines were matched against
-    bool rootGuessed = false; // taken from the lines, not given
-    std::vector<OrderedFile> files; // in the image's order
-    size_t outOfOrder = 0;
-    size_t linesMatched = 0;  // sort lines that name at least one file or folder
-};
-
-// Weights as genisoimage gives them: a file or folder takes the weight of
-// the last sort line whose pattern matches root + "/" + its path (shell
-// wildcards, "/" matched only by "/"); without one, the weight of its
-// folder; the root folder without one has weight 0.
-//
-// A file is out of order when a file with a lower weight lies before it
-// (at a lower first sector). Empty files hold no sector and take no part.
-//
-// With an empty `root`, the root is the folder under which the most sort
-// lines name a file or folder of the image (on a tie, the shortest).
-OrderCheck checkOrder(const ImageListing &listing, const std::vector<SortLine> &lines, const std::string &root);
-
-// Removes trailing slashes (but keeps "/").
-std::string trimmedRoot(std::string root);
 
 } // namespace iso
