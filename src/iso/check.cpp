@@ -144,7 +144,9 @@ exec::CommandLine sizeRunCommand(const exec::CommandLine &command)
     const QList<exec::Word> &args = command.arguments();
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QByteArray &w = args[i].bytes;
-        if (w == "-o") {
+        // The image, and xorrisofs's weights (the order changes no sector
+        // count, and Make Batch writes the list only later).
+        if (w == "-o" || w == "--sort-weight-list") {
             ++i; // and its file
             continue;
         }
@@ -436,6 +438,16 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
     }
+    // What the program ignores or refuses stays off the command line.
+    QStringList off;
+    for (const OptionRow &r : optionRows())
+        if (r.kind == OptionKind::Check && o.check(r.key) && o.isOff(r.key))
+            off << QString::fromUtf8(r.caption).trimmed() + QStringLiteral(": ") + o.offReason(r.key);
+    if (!off.isEmpty())
+        report.problems.append({false,
+                                QStringLiteral("Options %1 does not do are left out of the command line.")
+                                    .arg(QLatin1String(builderName(o.builder()))),
+                                QString(), off, off.size()});
     if (o.check(Opt::bootable) && paths.bootOutsideRoot)
         report.problems.append({true,
                                 QStringLiteral("The boot image is outside the root folder: genisoimage needs it "

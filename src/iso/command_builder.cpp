@@ -178,10 +178,23 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
             if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)))
                 switchWords(r.word);
             break;
-        case Piece::Value:
-            if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)) && !addValue(r, r.value, r.form) && r.missing)
+        case Piece::Value: {
+            if (!o.check(k) || (r.needsEnabled && !o.isEnabled(k)))
+                break;
+            // The program's own form: for xorrisofs, the sort file's
+            // weights, written beside build.bat.
+            const Support &own = supportOf(k, o.builder());
+            if (own.treatment == Treatment::Converted && k == Opt::sorting) {
+                if (!o.text(r.value).isEmpty()) {
+                    switchWords(own.word);
+                    cl.quoted(paths.weightList);
+                }
+                break;
+            }
+            if (!addValue(r, r.value, r.form) && r.missing)
                 b.messages << missing;
             break;
+        }
         case Piece::Text:
             if (!addValue(r, k, r.form) && r.missing)
                 b.messages << missing;
