@@ -122,6 +122,22 @@ private slots:
         QVERIFY(f->MkBatBT->isEnabled());
     }
 
+    // The program behind the location, told by what it says: what xorrisofs
+    // refuses or ignores is off with the reason in its tooltip.
+    void optionsFollowTheProgram()
+    {
+        QFile::remove(mkisofsPath());
+        QVERIFY(QFile::link("/usr/bin/xorrisofs", mkisofsPath()));
+        f->FormActivate();
+        f->CheckBoot->setChecked(true);
+        QVERIFY(!f->CheckBox18->isEnabled() && !f->CheckBox12->isEnabled());
+        QVERIFY(f->CheckBox18->toolTip().contains("refuses -boot-load-seg"));
+        QVERIFY(f->CheckBox12->toolTip().contains("ignores -allow-multidot"));
+        f->Edit12->setText("/usr/bin/genisoimage");
+        QVERIFY(f->CheckBox18->isEnabled() && f->CheckBox12->isEnabled());
+        QCOMPARE(f->CheckBox18->toolTip(), QString::fromLatin1(iso::row(iso::Opt::boot_load_segment).tooltip));
+    }
+
     void rulesThroughControls()
     {
         f->CheckBox20->setChecked(true);
