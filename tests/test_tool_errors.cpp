@@ -81,6 +81,8 @@ private slots:
         QTest::newRow("xorrisofs boot image size") << "xorrisofs_boot_image_size.txt" << xorrisofs
             << "The boot image is no floppy image (1.2, 1.44 or 2.88 MB): tick No emulation mode for a boot image "
                "of another size.";
+        QTest::newRow("xorrisofs stale weights") << "xorrisofs_weight_list_stale.txt" << xorrisofs
+            << "The sort weights name /gone.dat, which is no longer in the tree: make the batch file again.";
         QTest::newRow("xorrisofs unsupported") << "xorrisofs_boot_load_seg.txt" << xorrisofs
                                                << notTaken.arg("-boot-load-seg");
         QTest::newRow("xorrisofs unrecognized") << "xorrisofs_unrecognized_option.txt" << xorrisofs

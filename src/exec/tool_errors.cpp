@@ -137,6 +137,10 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kMkisofs}, QStringLiteral("Trying to use an invalid file as boot image"),
          QStringLiteral("The boot image is no floppy image (1.2, 1.44 or 2.88 MB): tick No emulation mode for a "
                         "boot image of another size.")},
+        // The weights Make Batch wrote name a file the tree no longer holds.
+        {{kMkisofs}, QStringLiteral("in loaded ISO image"),
+         QStringLiteral("The sort weights name %1, which is no longer in the tree: make the batch file again."),
+         Detail::QuotedName},
         {{kMkisofs}, QStringLiteral("Unsupported option"),
          QStringLiteral("This mkisofs does not take the option %1: the image was not built."), Detail::QuotedName},
         {{kMkisofs}, QStringLiteral("Unrecognized option"),
