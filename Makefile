@@ -10,7 +10,7 @@ PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev qt6-qpa-plugins \
            qemu-system-x86 syslinux syslinux-common isolinux mtools \
            dpkg-dev file desktop-file-utils appstream
 
-.PHONY: deps configure build run test bench fuzz package install clean
+.PHONY: deps configure build run test bench fuzz sanitize package install clean
 
 deps:
 	@bash scripts/install-deps.sh $(PACKAGES)
@@ -32,9 +32,11 @@ test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=120000 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# The benchmarks alone, with their reports (make test runs them quietly).
+# The benchmarks, one after the other, each with its report (ratios with the
+# machine's load beside them); they are not part of make test.
 bench: build
-	@cd $(BUILD)/bin && for b in bench_*; do QT_QPA_PLATFORM=offscreen ./$$b 2>/dev/null || exit 1; done
+	@cd $(BUILD)/bin && for b in bench_*; do echo "== $$b"; \
+	  QT_QPA_PLATFORM=offscreen ./$$b 2>/dev/null || { echo "$$b failed" >&2; exit 1; }; done
 
 package: build
 	@cd $(BUILD) && cpack
@@ -50,5 +52,13 @@ fuzz: deps
 	@mkdir -p $(BUILD)-fuzz/corpus && $(BUILD)-fuzz/bin/fuzz_catalog -max_total_time=60 $(BUILD)-fuzz/corpus
 	@mkdir -p $(BUILD)-fuzz/corpus-order && $(BUILD)-fuzz/bin/fuzz_order -max_total_time=60 $(BUILD)-fuzz/corpus-order
 
+# Every target with ASan and UBSan in $(BUILD)-asan, then the whole suite
+# there (not part of CI: it takes a few times as long).
+sanitize: deps
+	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPINDLE_SANITIZE=ON >/dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS)
+	@cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=120000 \
+	  ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-asan

@@ -73,11 +73,11 @@ int main()
     disc::Capabilities caps;
     const double reportTime = cpuMedian(15, [&] { caps = disc::evaluateCapabilities(reportList); });
 
-    std::printf("scan: %zu lines, %lld drives, %.2f ms CPU; memchr count %.2f ms\n", scanCount, (long long)drives,
+    reportLine("scan: %zu lines, %lld drives, %.2f ms CPU; memchr count %.2f ms\n", scanCount, (long long)drives,
                 scanTime * 1e3, scanBase * 1e3);
-    std::printf("ratio (scan throughput / memchr throughput): %.2f (target >= 0.2)\n", scanBase / scanTime);
-    std::printf("report: %zu lines, speed %d, %.2f ms CPU; memchr count %.2f ms\n", reportCount,
+    reportLine("ratio (scan throughput / memchr throughput): %.2f (target >= 0.2)\n", scanBase / scanTime);
+    reportLine("report: %zu lines, speed %d, %.2f ms CPU; memchr count %.2f ms\n", reportCount,
                 caps.speed.value_or(0), reportTime * 1e3, reportBase * 1e3);
-    std::printf("ratio (report throughput / memchr throughput): %.2f (target >= 0.2)\n", reportBase / reportTime);
+    reportLine("ratio (report throughput / memchr throughput): %.2f (target >= 0.2)\n", reportBase / reportTime);
     return drives > 0 && caps.writesCDRW ? 0 : 1;
 }

@@ -140,7 +140,7 @@ int main(int argc, char **argv)
         app::destroyWindows();
         ui::setDialogs(nullptr);
         const double a = median(ours), b = median(direct);
-        std::printf("user's job: %d files, %lld MB, image %lld MB; Make Batch + Run Batch in the console %.3f s "
+        reportLine("user's job: %d files, %lld MB, image %lld MB; Make Batch + Run Batch in the console %.3f s "
                     "(%lld console lines), genisoimage directly to /dev/null %.3f s; ratio %.3f (target <= 1.05)\n",
                     files, (long long)(made >> 20), (long long)(imageBytes >> 20), a, (long long)consoleLines, b,
                     a / b);
@@ -198,9 +198,9 @@ int main(int argc, char **argv)
         findTimes.push_back(nowSeconds() - s);
     }
     const double find = median(findTimes);
-    std::printf("listing: %lld entries in %.3f s; find -printf '%%m %%p\\n': %.3f s; ratio %.2f (target <= 1.5)\n",
+    reportLine("listing: %lld entries in %.3f s; find -printf '%%m %%p\\n': %.3f s; ratio %.2f (target <= 1.5)\n",
                 (long long)listed, withXattr, find, withXattr / find);
-    std::printf("user.DOSATTRIB reads (file system %s user xattrs): listing without them %.3f s, "
+    reportLine("user.DOSATTRIB reads (file system %s user xattrs): listing without them %.3f s, "
                 "they cost %.3f s (%.0f%% of the listing); ratio without them %.2f\n",
                 userXattrs ? "keeps" : "has no", withoutXattr, withXattr - withoutXattr,
                 100.0 * (withXattr - withoutXattr) / withXattr, withoutXattr / find);
@@ -222,7 +222,7 @@ int main(int argc, char **argv)
     for (const iso::CheckProblem &p : report.problems)
         if (p.sentence.startsWith(QStringLiteral("Sort file lines that match no")))
             unmatched = p.count;
-    std::printf("check: %lld entries and a %lld-line sort file in %.3f s (target < 2 s), %.2f times the listing "
+    reportLine("check: %lld entries and a %lld-line sort file in %.3f s (target < 2 s), %.2f times the listing "
                 "(target <= 3); %lld lines matched nothing\n",
                 (long long)report.entries, (long long)sortText.count('\n'), check, check / withXattr,
                 (long long)unmatched);

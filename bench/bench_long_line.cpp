@@ -82,9 +82,9 @@ int main()
             return 1;
         }
     }
-    std::printf("8 MB in one line: %.3f s, peak %ld MB; in 100-byte lines: %.3f s, peak %ld MB\n",
+    reportLine("8 MB in one line: %.3f s, peak %ld MB; in 100-byte lines: %.3f s, peak %ld MB\n",
                 oneLine.seconds, oneLine.peakKb >> 10, shortLines.seconds, shortLines.peakKb >> 10);
-    std::printf("ratio (one line / short lines): time %.2f (target <= 10), memory %.2f; one-line peak "
+    reportLine("ratio (one line / short lines): time %.2f (target <= 10), memory %.2f; one-line peak "
                 "%ld MB (target < 256 MB)\n",
                 oneLine.seconds / shortLines.seconds, double(oneLine.peakKb) / double(shortLines.peakKb),
                 oneLine.peakKb >> 10);

@@ -14,12 +14,6 @@ namespace {
 constexpr int kFolders = 100;
 constexpr int kPerFolder = 1000;
 
-QByteArray loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed() : QByteArray("?");
-}
-
 // Wall seconds of one run with its output thrown away; -1 when it failed
 // (order's exit status 1 only says that files lie out of order).
 double timed(const QString &program, const QStringList &args)
@@ -93,10 +87,10 @@ int main(int argc, char **argv)
     const QString cli = bin + "/spindle-cli";
     const double listing = medianOf(3, cli, {"order", image});
     const double ordered = medianOf(3, cli, {"order", image, sortFile});
-    std::printf("order, %d files x %d lines: %.3f s (target < 2 s); listing alone %.3f s; ratio %.2f; load %s\n", n,
-                n, ordered, listing, ordered / listing, loadAverage().constData());
+    std::printf("order, %d files x %d lines: %.3f s (target < 2 s); listing alone %.3f s; ratio %.2f; %s\n", n,
+                n, ordered, listing, ordered / listing, loadAverage());
     const double sharing = medianOf(1, cli, {"order", "--root", "/cd", image, sharedFile});
-    std::printf("order, %d files x %d patterns sharing one folder and beginning per 1,000: %.3f s; ratio %.2f; load %s\n",
-                n, 10 * kPerFolder, sharing, sharing / listing, loadAverage().constData());
+    std::printf("order, %d files x %d patterns sharing one folder and beginning per 1,000: %.3f s; ratio %.2f; %s\n",
+                n, 10 * kPerFolder, sharing, sharing / listing, loadAverage());
     return listing > 0 && ordered > 0 && sharing > 0 ? 0 : 1;
 }

@@ -76,11 +76,11 @@ int main()
         upper = !upper;
     });
 
-    std::printf("case rename of a Step 2 list: %lld entries, %d renamed per run, %.3f s (%.1f us/entry)\n",
+    reportLine("case rename of a Step 2 list: %lld entries, %d renamed per run, %.3f s (%.1f us/entry)\n",
                 static_cast<long long>(work.size()), renamed, plan, plan / double(work.size()) * 1e6);
-    std::printf("renameat2 loop baseline: %zu renames, %.3f s (%.1f us/rename)\n", names.size(), loop,
+    reportLine("renameat2 loop baseline: %zu renames, %.3f s (%.1f us/rename)\n", names.size(), loop,
                 loop / double(names.size()) * 1e6);
-    std::printf("ratio (list rename time / loop time): %.2f (target <= 3)\n", plan / loop);
+    reportLine("ratio (list rename time / loop time): %.2f (target <= 3)\n", plan / loop);
     const bool ok = failures == 0 && loopFailures == 0 && renamed == kFolders * (1 + kFilesPerFolder);
     if (!ok)
         std::printf("unexpected: %d list failures, %d loop failures\n", failures, loopFailures);

@@ -26,12 +26,6 @@
 #include <unistd.h>
 
 namespace {
-QByteArray loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed() : QByteArray("?");
-}
-
 struct Measured
 {
     double seconds = -1;
@@ -100,7 +94,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QByteArray cli = QFile::encodeName(QCoreApplication::applicationDirPath() + "/spindle-cli");
     const double baseKb = double(measure({cli, "--version"}, "/dev/null", false).peakKb);
-    std::printf("spindle-cli at rest: %.0f kB; load %s\n", baseKb, loadAverage().constData());
+    std::printf("spindle-cli at rest: %.0f kB; %s\n", baseKb, loadAverage());
     QRandomGenerator rng(1);
     bool ok = true;
     double lastSort = 0;
@@ -129,10 +123,10 @@ int main(int argc, char **argv)
         ok = ok && same && a.seconds > 0 && b.seconds > 0;
         std::printf("%7d rows (%.1f MB): sortlist sort %.3f s, GNU sort %.3f s, ratio %.2f (target <= 2); "
                     "peak %.0f MB (%.2fx the file; %.2fx above spindle-cli at rest; target <= 3x), "
-                    "GNU sort %.0f MB; same order: %s; load %s\n",
+                    "GNU sort %.0f MB; same order: %s; %s\n",
                     rows, fileMb, a.seconds, b.seconds, a.seconds / b.seconds, a.peakKb / 1024.0,
                     a.peakKb / 1024.0 / fileMb, (a.peakKb - baseKb) / 1024.0 / fileMb, b.peakKb / 1024.0,
-                    same ? "yes" : "NO", loadAverage().constData());
+                    same ? "yes" : "NO", loadAverage());
 
         // The list in the process: what it holds, and its sort step.
         tree::SortList list;
@@ -181,8 +175,8 @@ int main(int argc, char **argv)
         app.processEvents();
         const double sorted = nowSeconds() - t;
         std::printf("grid of %d rows: load %.3f s, to the end %.3f s, a row picked %.3f s, Sort %.3f s; "
-                    "current row %d; load %s\n",
-                    last + 1, load, end, pick, sorted, form.sortList()->currentRow(), loadAverage().constData());
+                    "current row %d; %s\n",
+                    last + 1, load, end, pick, sorted, form.sortList()->currentRow(), loadAverage());
     }
     ui::setDialogs(nullptr);
     return ok ? 0 : 1;

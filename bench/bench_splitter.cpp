@@ -49,10 +49,10 @@ int main()
         s.finish(sink);
     });
 
-    std::printf("splitter: %zu MB, %zu lines, %.3f s (%.0f MB/s)\n", data.size() >> 20, lines, splitter,
+    reportLine("splitter: %zu MB, %zu lines, %.3f s (%.0f MB/s)\n", data.size() >> 20, lines, splitter,
                 double(data.size()) / splitter / 1e6);
-    std::printf("memchr baseline: %zu LF, %.3f s (%.0f MB/s)\n", baselineLines, baseline,
+    reportLine("memchr baseline: %zu LF, %.3f s (%.0f MB/s)\n", baselineLines, baseline,
                 double(data.size()) / baseline / 1e6);
-    std::printf("ratio (splitter throughput / baseline throughput): %.2f (target >= 0.5)\n", baseline / splitter);
+    reportLine("ratio (splitter throughput / baseline throughput): %.2f (target >= 0.5)\n", baseline / splitter);
     return lines > 0 ? 0 : 1;
 }

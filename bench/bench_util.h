@@ -2,8 +2,25 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+// The machine's load as /proc/loadavg gives it ("0.52 0.61 0.70"), printed
+// beside each ratio: a ratio measured on a busy machine says less.
+inline const char *loadAverage()
+{
+    static char text[64];
+    text[0] = 0;
+    if (std::FILE *f = std::fopen("/proc/loadavg", "r")) {
+        double a = 0, b = 0, c = 0;
+        if (std::fscanf(f, "%lf %lf %lf", &a, &b, &c) == 3)
+            std::snprintf(text, sizeof text, "load %.2f %.2f %.2f", a, b, c);
+        std::fclose(f);
+    }
+    return text;
+}
 
 inline double nowSeconds()
 {
@@ -52,4 +69,36 @@ template <class F>
 double cpuMedian(int runs, F &&f)
 {
     return medianTime(runs, threadCpuSeconds, f);
+}
+
+// The machine's load (/proc/loadavg: runnable tasks over 1, 5 and 15
+// minutes). On a shared machine a ratio means little without it.
+inline const char *loadText()
+{
+    static char text[64];
+    double a = 0, b = 0, c = 0;
+    FILE *f = std::fopen("/proc/loadavg", "r");
+    const bool ok = f && std::fscanf(f, "%lf %lf %lf", &a, &b, &c) == 3;
+    if (f)
+        std::fclose(f);
+    if (ok)
+        std::snprintf(text, sizeof text, "load %.2f %.2f %.2f", a, b, c);
+    else
+        std::snprintf(text, sizeof text, "load unknown");
+    return text;
+}
+
+// Prints one line of a benchmark's report with the load beside it.
+__attribute__((format(printf, 1, 2))) inline void reportLine(const char *format, ...)
+{
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    size_t n = std::strlen(line);
+    while (n > 0 && line[n - 1] == '\n')
+        line[--n] = 0;
+    std::printf("%s [%s]\n", line, loadText());
+    std::fflush(stdout);
 }

@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 #include <functional>
 #include <utility>
 #include <fcntl.h>
@@ -103,6 +105,7 @@ class NoXattrCalls : public platform::FileCalls
 {
 public:
     int getDosAttrib(int, QByteArray *) override { return ENOTSUP; }
+    int getDosAttribAt(int, const char *, QByteArray *) override { return ENOTSUP; }
     int setDosAttrib(int, const QByteArray &) override { return ENOTSUP; }
 };
 
@@ -571,6 +574,75 @@ private slots:
             QVERIFY(!e.isEmpty());
         }
         QCOMPARE(outsideNow(), before);
+    }
+
+    // spindle-cli attrib --set on the files of a folder that is a link, or
+    // is swapped for one over and over while the run goes on: no file
+    // outside changes; inside, each file is changed or reported.
+    void cliFolderSwappedForLink_data()
+    {
+        QTest::addColumn<QString>("link"); // what is a link to the outside
+        QTest::addColumn<bool>("racing");
+        QTest::newRow("in/sw swapped during the run") << "in/sw" << true;
+        QTest::newRow("in/sw a link from the start") << "in/sw" << false;
+        QTest::newRow("in a link from the start") << "in" << false;
+    }
+    void cliFolderSwappedForLink()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, racing);
+        const int kFiles = racing ? 1000 : 10;
+        const QString outside = m_tmp->filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside + "/sw") && QDir().mkpath(m_root + "/in/sw"));
+        QStringList args{"--set", "RH"};
+        for (int i = 1; i <= kFiles; ++i) {
+            const QString name = QStringLiteral("/f%1").arg(i);
+            QVERIFY(makeFile(outside + "/sw" + name) && makeFile(m_root + "/in/sw" + name));
+            args << "in/sw" + name;
+        }
+        const auto outsideNow = [&] {
+            QList<Snapshot> all;
+            for (int i = 1; i <= kFiles; ++i)
+                all << snapshot(outside + QStringLiteral("/sw/f%1").arg(i));
+            return all;
+        };
+        const QList<Snapshot> before = outsideNow();
+        const QByteArray real = encodePath(m_root + '/' + link), moved = real + ".real";
+        const QByteArray target = encodePath(link == "in" ? outside : outside + "/sw");
+        const auto toLink = [&] { return ::rename(real, moved) == 0 && ::symlink(target, real) == 0; };
+        const auto back = [&] { return ::unlink(real) == 0 && ::rename(moved, real) == 0; };
+        std::atomic<bool> done{false};
+        std::atomic<int> swaps{0};
+        std::thread swapper;
+        if (racing)
+            swapper = std::thread([&] {
+                while (!done && toLink() && back())
+                    ++swaps;
+            });
+        else
+            QVERIFY(toLink());
+        QProcess cli;
+        cli.setWorkingDirectory(m_root);
+        cli.start(binDir() + QStringLiteral("/spindle-cli"), QStringList{QStringLiteral("attrib")} + args);
+        const bool finished = cli.waitForFinished(120000);
+        done = true;
+        if (racing)
+            swapper.join();
+        else
+            QVERIFY(back());
+        QVERIFY(finished);
+        QCOMPARE(outsideNow(), before);
+        const QList<QByteArray> printed = cli.readAllStandardOutput().split('\n');
+        const QList<QByteArray> reported = cli.readAllStandardError().split('\n');
+        QCOMPARE(printed.size() + reported.size() - 2, kFiles);
+        if (racing) {
+            QVERIFY(swaps > 0);
+        } else {
+            QCOMPARE(cli.exitCode(), 1);
+            QCOMPARE(reported.first(), "spindle-cli: in/sw/f1: a folder on its path is a symbolic link");
+        }
+        for (const QByteArray &line : printed.mid(0, printed.size() - 1))
+            QVERIFY2(line.startsWith("0x03 in/sw/f"), line.constData());
     }
 
     // spindle-cli attrib prints what the window wrote.

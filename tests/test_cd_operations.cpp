@@ -531,10 +531,12 @@ private slots:
         QCOMPARE(f->ComboBox1->count(), 0);
         QVERIFY(f->Label3->text().isEmpty()); // no drive chosen now
         QCOMPARE(enabled(), QList<bool>(10, false));
-        // A scan that prints nothing at all.
+        // A scan that prints nothing at all; the debug log says why.
         m_dialogs->log.clear();
+        app::windows().session.DebugMode = true;
         QVERIFY(activate(QString()));
         QCOMPARE(m_dialogs->log, QStringList{"message::No CD-ROM devices found"});
+        QVERIFY2(debugText().contains("*****  no CD drive found: " + f->lbDiagnosis->text()), qPrintable(debugText()));
     }
 
     void badScanOutput()

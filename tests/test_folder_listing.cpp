@@ -46,7 +46,7 @@ QStringList raw(const QString &folder)
 }
 
 // Swaps the folder `name` for a link to `target` right after the listing
-// opened it as an entry, before the listing enters it.
+// examined it as an entry (by name or opened), before the listing enters it.
 class SwapCalls : public platform::FileCalls
 {
 public:
@@ -54,12 +54,41 @@ public:
     bool swapped = false;
     int openAt(int dirfd, const char *n, int flags, int *fd) override
     {
-        const int e = FileCalls::openAt(dirfd, n, flags, fd);
+        return swapAfter(n, FileCalls::openAt(dirfd, n, flags, fd));
+    }
+    int statAt(int dirfd, const char *n, struct stat *st, bool follow) override
+    {
+        return swapAfter(n, FileCalls::statAt(dirfd, n, st, follow));
+    }
+
+private:
+    int swapAfter(const char *n, int e)
+    {
         if (!swapped && name == n) {
             swapped = ::rename(folder.constData(), (folder + ".moved").constData()) == 0
                       && ::symlink(target.constData(), folder.constData()) == 0;
         }
         return e;
+    }
+};
+
+// Counts the two ways of reading "user.DOSATTRIB", chooses one, and can
+// stand for a file system without user extended attributes.
+class CountingCalls : public platform::FileCalls
+{
+public:
+    bool byName = true, noXattr = false;
+    int atCalls = 0, fdCalls = 0;
+    bool haveDosAttribAt() override { return byName && FileCalls::haveDosAttribAt(); }
+    int getDosAttribAt(int dirfd, const char *n, QByteArray *value) override
+    {
+        ++atCalls;
+        return noXattr ? ENOTSUP : FileCalls::getDosAttribAt(dirfd, n, value);
+    }
+    int getDosAttrib(int fd, QByteArray *value) override
+    {
+        ++fdCalls;
+        return noXattr ? ENOTSUP : FileCalls::getDosAttrib(fd, value);
     }
 };
 
@@ -145,6 +174,46 @@ private slots:
         QVERIFY(platform::readAttributes(p("plain.txt"), &w, nullptr));
         QCOMPARE(w, quint16(0));
         QVERIFY(::removexattr(b("plain.txt").constData(), "user.DOSATTRIB") == 0);
+    }
+
+    // The words read by name (fstatat, getxattrat) and through each
+    // entry's descriptor are the entry's own; a file system that answered
+    // ENOTSUP is asked once in a whole listing.
+    void wordsByNameAndByDescriptor_data()
+    {
+        QTest::addColumn<bool>("byName");
+        QTest::addColumn<bool>("noXattr");
+        QTest::newRow("by name") << true << false;
+        QTest::newRow("through descriptors") << false << false;
+        QTest::newRow("by name, no extended attributes") << true << true;
+        QTest::newRow("through descriptors, no extended attributes") << false << true;
+    }
+    void wordsByNameAndByDescriptor()
+    {
+        QFETCH(bool, byName);
+        QFETCH(bool, noXattr);
+        if (byName && !platform::fileCalls().haveDosAttribAt())
+            QSKIP("this kernel has no getxattrat");
+        CountingCalls calls;
+        calls.byName = byName;
+        calls.noXattr = noXattr;
+        platform::setFileCalls(&calls);
+        platform::ListingMemory memory;
+        QList<std::pair<QString, quint16>> words;
+        for (const QString &folder : {m_root, p("sub")})
+            QVERIFY(platform::readFolder(
+                folder, [&](const platform::FolderEntry &e) { words.append({folder + '/' + decodePath(e.name), e.attributes}); },
+                nullptr, nullptr, false, &memory));
+        const int atCalls = calls.atCalls, fdCalls = calls.fdCalls;
+        for (const auto &[path, word] : words) {
+            quint16 own = 0xFFFF;
+            QVERIFY(platform::readAttributes(path, &own, nullptr));
+            QVERIFY2(word == own, qPrintable(QStringLiteral("%1: %2, not %3").arg(path).arg(word).arg(own)));
+        }
+        platform::setFileCalls(nullptr);
+        QVERIFY(words.size() > 10);
+        QCOMPARE(byName ? fdCalls : atCalls, 0);
+        QVERIFY(noXattr ? (byName ? atCalls : fdCalls) == 1 : (byName ? atCalls : fdCalls) > 10);
     }
 
     // Files only, in the order the file system gives them.

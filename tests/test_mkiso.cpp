@@ -31,7 +31,7 @@ class TestMkiso : public QObject
     FakeDialogs *m_dialogs = nullptr;
     TMkisofs_form *f = nullptr;
     const QString kChanged =
-        QStringLiteral("confirm:The options changed since build.bat was written. Write it again and run?");
+        QStringLiteral("choose:The options changed since build.bat was written. Write it again and run?");
 
     QString work(const QString &n) const { return m_work->filePath(n); }
     QString mkisofsPath() const { return m_folder->filePath("mkisofs"); }
@@ -259,8 +259,8 @@ private slots:
         QVERIFY(m_dialogs->log.isEmpty());
         QVERIFY(readAll(work("my bat/build.bat")).startsWith("@echo off\r\n"));
         writeAll(work("my bat/build.bat"), "@echo off\r\necho ran the batch\r\npause\r\n");
-        m_dialogs->confirmAnswers = {false};
-        f->RunBatBTClick(); // No: the file runs as it is
+        m_dialogs->chooseAnswers = {"&Run the old file"};
+        f->RunBatBTClick();
         QCOMPARE(m_dialogs->log, (QStringList{kChanged, "message:Info:Process finished!"}));
         QVERIFY(app::windows().console->Memo1->toPlainText().contains("\nran the batch\n"));
     }
@@ -350,7 +350,7 @@ private slots:
     }
 
     // Run Batch runs what the form says: a build.bat written for other
-    // options is offered to be written again (Yes), or run as it is (No).
+    // options is offered to be written again, run as it is, or not run.
     void runBatchFollowsTheForm()
     {
         fillRequired();
@@ -368,19 +368,24 @@ private slots:
         m_dialogs->onMessage = [&](const QString &) {
             QTimer::singleShot(0, console, [&] { console->CloseBT->click(); });
         };
-        m_dialogs->log.clear();
-        m_dialogs->confirmAnswers = {false};
-        f->RunBatBTClick();
-        QCOMPARE(m_dialogs->log.first(), kChanged);
-        QCOMPARE(readAll(work("bat/build.bat")), written);
-        QVERIFY2(!console->Memo1->toPlainText().contains(" -v "), qPrintable(console->Memo1->toPlainText()));
-
-        m_dialogs->log.clear();
-        m_dialogs->confirmAnswers = {true};
-        f->RunBatBTClick();
-        QCOMPARE(m_dialogs->log.first(), kChanged);
-        QVERIFY(readAll(work("bat/build.bat")).contains(" -v "));
-        QVERIFY2(console->Memo1->toPlainText().contains(" -v "), qPrintable(console->Memo1->toPlainText()));
+        // Cancel runs nothing; the old file runs only when asked for; Enter
+        // (the default) writes it again and runs that.
+        const struct
+        {
+            const char *answer;
+            bool runs, written;
+        } answers[] = {{"Cancel", false, false}, {"&Run the old file", true, false}, {"&Write and run", true, true}};
+        for (const auto &a : answers) {
+            m_dialogs->log.clear();
+            console->memoLines()->clear();
+            m_dialogs->chooseAnswers = {a.answer};
+            f->RunBatBTClick();
+            QCOMPARE(m_dialogs->log.first(), kChanged);
+            QCOMPARE(m_dialogs->chooseOffers.last().first(), QStringLiteral("&Write and run"));
+            QCOMPARE(m_dialogs->log.size(), a.runs ? 2 : 1);
+            QCOMPARE(readAll(work("bat/build.bat")).contains(" -v "), a.written);
+            QCOMPARE(console->Memo1->toPlainText().contains(" -v "), a.written);
+        }
 
         // Unchanged: no question.
         m_dialogs->log.clear();

@@ -3,6 +3,7 @@
 #define SPINDLE_UI_TESTS
 #include "app/ui/integrator.h"
 #include "app/ui/windows.h"
+#include "app/ui/debug_unit.h"
 #include "ui/style.h"
 #include "exec/dos_command.h"
 #include "platform/platform.h"
@@ -252,14 +253,19 @@ private slots:
         QCOMPARE(f->ProgressPanel1->bar->value(), 100);
     }
 
+    // The job and its output go into the debug log.
     void extractBootFromCd()
     {
         m_drives.cdrom = {data("floppy-boot.iso")};
+        app::windows().session.DebugMode = true;
         f->FormActivate();
         QVERIFY(runJob(f->btExBS));
         QCOMPARE(readAll(inFolder("image1.bin")), readAll(data("tree/boot/floppy.img")));
         QVERIFY(memo().contains("Image 1: image1.bin"));
         QVERIFY(m_dialogs->log.isEmpty());
+        const QString log = app::windows().Debug_win->Memo1->toPlainText();
+        QVERIFY2(log.contains("*****  " + f->DosCommand1->CommandLine + "\n"), qPrintable(log));
+        QVERIFY(log.contains("Image 1: image1.bin"));
     }
 
     void extractBootFromIsoWithBlanks()

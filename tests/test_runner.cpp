@@ -1,8 +1,10 @@
 #include "exec/dos_command.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "testutil.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -315,6 +317,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 30000);
     }
 
+    // A process that left the job's group and session (setsid, setsid -f)
+    // ends with the job: on Stop, and when the program itself ends first.
+    void detachedEndsWithTheJob_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("stop");
+        for (const char *option : {"-", "-f"}) {
+            QTest::addRow("setsid %s, Stop", option) << option << true;
+            QTest::addRow("setsid %s, program end", option) << option << false;
+        }
+    }
+    void detachedEndsWithTheJob()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, stop);
+        const QByteArray marker = newMarker();
+        TDosCommand c;
+        Recorder r;
+        r.attach(c);
+        c.CommandLine = child("detached " + option + (stop ? " - " : " 0 ") + marker);
+        c.Execute();
+        if (stop) {
+            QTRY_COMPARE_WITH_TIMEOUT(c.Lines(), QStringList{"ready"}, 30000);
+            QCOMPARE(jobProcesses(marker).size(), 1);
+            c.Stop();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r.terminated, 1, 30000);
+        QCOMPARE(r.code, stop ? kStillActive : 0u);
+        // Ended in the background, well within the grace time.
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 2000);
+    }
+
     void executeDuringRun()
     {
         TDosCommand c;
@@ -418,6 +452,22 @@ private slots:
         for (const QString &l : c.Lines())
             got << platform::encodePath(l);
         QCOMPARE(got, (QByteArrayList{"[caf\xe9]", "[\xff\xfe x]", "[\xc3\xa9t\xc3\xa9]"}));
+    }
+
+    // Last: no job starts after endAllJobs. A job still being ended in the
+    // background when the program ends is finished with the rest, so what
+    // waits for its end (a runner's process object) is released.
+    void endAllJobsFinishesBackgroundEnds()
+    {
+        QProcess p;
+        const qint64 group = platform::startInOwnGroup(p, QIODevice::ReadOnly,
+                                                       {testChild().toUtf8(), "sleep", "20000"});
+        QVERIFY(group > 0);
+        bool ended = false;
+        platform::endJobLater(group, [&] { ended = true; });
+        platform::endAllJobs();
+        QVERIFY(ended);
+        QVERIFY(!platform::groupRunning(group));
     }
 };
 

@@ -48,6 +48,35 @@ private slots:
         QCOMPARE(base::linesWithout(in, "ddr"), (QStringList{"keep", "DDR upper stays", ""}));
     }
 
+    // Runs of three or more lines that differ only in names, paths and
+    // numbers fold into their first line with a count; others stay.
+    void repeatedLinesFold_data()
+    {
+        QTest::addColumn<QStringList>("in");
+        QTest::addColumn<QStringList>("out");
+        QTest::newRow("genisoimage's names") << QStringList{"Using A000.TXT;1 for  /t/a1.txt (a2.txt)",
+                                                            "Using B000.TXT;1 for  /t/b1.txt (b2.txt)",
+                                                            "Using C000.TXT;1 for  /t/c1.txt (c2.txt)", "Total 3"}
+                                             << QStringList{"Using A000.TXT;1 for  /t/a1.txt (a2.txt)  [and 2 more "
+                                                            "lines like this]",
+                                                            "Total 3"};
+        QTest::newRow("progress") << QStringList{" 10.00% done", " 20.00% done", " 30.00% done", " 40.00% done"}
+                                  << QStringList{" 10.00% done  [and 3 more lines like this]"};
+        QTest::newRow("two are kept") << QStringList{"x 1", "x 2", "y"} << QStringList{"x 1", "x 2", "y"};
+        QTest::newRow("other words") << QStringList{"Writing:   Initial Padblock   Start Block 0",
+                                                    "Writing:   Primary Volume Descriptor   Start Block 16",
+                                                    "Writing:   Boot Volume Descriptor   Start Block 17"}
+                                     << QStringList{"Writing:   Initial Padblock   Start Block 0",
+                                                    "Writing:   Primary Volume Descriptor   Start Block 16",
+                                                    "Writing:   Boot Volume Descriptor   Start Block 17"};
+        QTest::newRow("blank lines") << QStringList{"", "", "", "a"} << QStringList{"", "", "", "a"};
+    }
+    void repeatedLinesFold()
+    {
+        QFETCH(QStringList, in);
+        QTEST(base::foldRepeatedLines(in), "out");
+    }
+
     // The spill moves text strictly longer than the limit, with a line end.
     void spillThreshold()
     {

@@ -125,25 +125,72 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(noneWithMarker(marker), 10000);
     }
 
-    // A second signal ends spindle-cli at once, the job with it.
+    // A process that left the job's group and session (setsid, setsid -f)
+    // ends with the job: on a termination signal to the front-end, when the
+    // program itself ends first, and when the front-end is killed.
+    void detachedEndsWithTheJob_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("sig"); // 0: the program ends by itself
+        for (const char *how : {"exec", "run-bat"})
+            for (const char *option : {"-", "-f"}) {
+                QTest::addRow("%s setsid %s, SIGTERM", how, option) << how << option << int(SIGTERM);
+                QTest::addRow("%s setsid %s, program end", how, option) << how << option << 0;
+                QTest::addRow("%s setsid %s, SIGKILL", how, option) << how << option << int(SIGKILL);
+            }
+    }
+    void detachedEndsWithTheJob()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, option);
+        QFETCH(int, sig);
+        const QByteArray marker = newMarker();
+        QProcess p;
+        start(p, how, quoted(testChild()) + " detached " + option + (sig ? " - " : " 0 ") + marker);
+        if (sig) {
+            QTRY_COMPARE_WITH_TIMEOUT(jobProcesses(marker).size(), 1, 30000);
+            QCOMPARE(::kill(pid_t(p.processId()), sig), 0);
+        }
+        QVERIFY(p.waitForFinished(60000));
+        if (sig == SIGKILL) {
+            // Nothing is left once the watchdog has done its work.
+            QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 2000);
+            return;
+        }
+        QCOMPARE(p.exitCode(), sig ? 128 + sig : 0);
+        QVERIFY(p.readAllStandardOutput().contains("ready\n"));
+        QCOMPARE(leftOf(marker, 0), QStringList());
+    }
+
+    // A second signal ends spindle-cli at once, the job with it: its group
+    // and what left the group.
+    void secondSignalEndsAtOnce_data()
+    {
+        QTest::addColumn<bool>("detached");
+        QTest::newRow("in the job's group") << false;
+        QTest::newRow("left the group (setsid)") << true;
+    }
     void secondSignalEndsAtOnce()
     {
+        QFETCH(bool, detached);
         const QByteArray marker = newMarker();
         const QString log = m_dir.filePath(QString::fromUtf8(marker) + ".log");
         QProcess p;
-        start(p, "exec", family(marker, " stubborn " + quoted(log)));
-        QList<ProcEntry> fam;
-        QVERIFY(waitForFamily(marker, fam));
-        const pid_t group = groupOf(fam);
+        start(p, "exec",
+              detached ? quoted(testChild()) + " detached - - " + marker + ' ' + quoted(log)
+                       : family(marker, " stubborn " + quoted(log)));
+        QTRY_COMPARE_WITH_TIMEOUT(jobProcesses(marker).size(), detached ? 1 : 3, 30000);
         QCOMPARE(::kill(pid_t(p.processId()), SIGTERM), 0);
         // Once the job has been asked to end, and ignores it, ask again.
-        QTRY_COMPARE_WITH_TIMEOUT(readAll(log).count("T "), 3, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(log).count("T "), detached ? 1 : 3, 20000);
         QCOMPARE(::kill(pid_t(p.processId()), SIGINT), 0);
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 128 + SIGINT);
-        // SIGKILL was sent before the exit; its delivery takes a moment.
-        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, group), QStringList(), 2000);
+        // SIGKILL was sent before the exit; its delivery takes a moment (the
+        // watchdog would take its grace time).
+        QTRY_COMPARE_WITH_TIMEOUT(leftOf(marker, 0), QStringList(), 1000);
     }
 
     // spindle-cli killed by SIGKILL cannot end anything itself: the job

@@ -1,4 +1,5 @@
-// Select Folder, About, and what every window shares (readable disabled text).
+// Select Folder, About, and what every window shares (readable text on any
+// desktop).
 #define SPINDLE_UI_TESTS
 #include "app/ui/about.h"
 #include "app/ui/windows.h"
@@ -16,24 +17,31 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QAbstractItemView>
+#include <QGroupBox>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 
-#include <cmath>
-
 namespace {
-// WCAG relative luminance and contrast ratio.
-double luminance(const QColor &c)
+using ui::contrast;
+
+// A desktop under a dark theme, as Fusion gives it: light text on dark
+// windows and fields, faint disabled text.
+QPalette darkDesktop()
 {
-    auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
-}
-double contrast(const QColor &a, const QColor &b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    const QColor light(0xF0, 0xF0, 0xF0), dark(0x35, 0x35, 0x35), field(0x23, 0x23, 0x23);
+    QPalette p(light, dark, QColor(0x4A, 0x4A, 0x4A), QColor(0x20, 0x20, 0x20), QColor(0x2A, 0x2A, 0x2A), light,
+               Qt::white, field, dark);
+    p.setColor(QPalette::Button, dark);
+    p.setColor(QPalette::Highlight, QColor(0x2A, 0x82, 0xDA));
+    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, r, QColor(0x60, 0x60, 0x60));
+    return p;
 }
 
 // Runs `act` on the Select Folder dialog once it is open.
@@ -125,6 +133,23 @@ private slots:
         QCOMPARE(ui::pickFolder(app::windows().SelectForm), a + "/");
     }
 
+    // The dialog opens with the focus in the path field: a typed path and
+    // Return are taken, not fed to the tree's quick search.
+    void typingGoesToThePathField()
+    {
+        const QString a = m_tree.path() + QStringLiteral("/a");
+        whenOpen([&](TSelectForm *f) {
+            QWidget *focus = f->focusWidget();
+            if (!focus) {
+                f->CancelBt->click();
+                return;
+            }
+            QTest::keyClicks(focus, a);
+            QTest::keyClick(focus, Qt::Key_Return);
+        });
+        QCOMPARE(ui::pickFolder(app::windows().SelectForm, m_tree.path() + QStringLiteral("/a/b")), a + "/");
+    }
+
     void aboutSaysWhatAndWhichVersion()
     {
         TAbout_form *a = app::windows().About_form;
@@ -135,32 +160,59 @@ private slots:
         QCOMPARE(m_dialogs->log, QStringList{QStringLiteral("document:" SPINDLE_HOMEPAGE)});
     }
 
-    void disabledTextIsReadable()
+    // Every text reads (4.5:1) on what it is drawn on, on and off, whatever
+    // the desktop's colours; an off push button in a sky-blue window has a
+    // face of its own.
+    void textIsReadableOnAnyDesktop_data()
     {
+        QTest::addColumn<QPalette>("desktop");
+        QTest::newRow("light") << QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+        QTest::newRow("dark") << darkDesktop();
+    }
+    void textIsReadableOnAnyDesktop()
+    {
+        QFETCH(QPalette, desktop);
+        const QPalette saved = QApplication::palette();
+        app::destroyWindows();
+        QApplication::setPalette(desktop);
+        app::createWindows();
+        // What each kind of control draws its text on.
+        const auto roles = [](QWidget *c) -> std::pair<QPalette::ColorRole, QPalette::ColorRole> {
+            if (qobject_cast<QPushButton *>(c) || qobject_cast<QComboBox *>(c))
+                return {QPalette::ButtonText, QPalette::Button};
+            if (qobject_cast<QToolButton *>(c))
+                return {QPalette::ButtonText, QPalette::Window};
+            if (qobject_cast<QLineEdit *>(c) || qobject_cast<QAbstractSpinBox *>(c)
+                || qobject_cast<QAbstractItemView *>(c) || qobject_cast<QPlainTextEdit *>(c))
+                return {QPalette::Text, QPalette::Base};
+            if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QLabel *>(c) || qobject_cast<QGroupBox *>(c))
+                return {QPalette::WindowText, QPalette::Window};
+            return {QPalette::NoRole, QPalette::NoRole};
+        };
         int checked = 0;
         QStringList poor;
         for (QWidget *top : QApplication::topLevelWidgets()) {
             for (QWidget *c : top->findChildren<QWidget *>()) {
-                if (!qobject_cast<QAbstractButton *>(c) && !qobject_cast<QLabel *>(c)
-                    && !qobject_cast<QLineEdit *>(c))
+                const auto [fg, bg] = roles(c);
+                if (fg == QPalette::NoRole)
                     continue;
                 const QPalette p = c->palette();
-                // Labels and check boxes draw on their window; buttons and
-                // fields on their own background.
-                const QPalette::ColorRole bg = qobject_cast<QPushButton *>(c) ? QPalette::Button
-                                               : qobject_cast<QLineEdit *>(c) ? QPalette::Base
-                                                                              : QPalette::Window;
-                const QPalette::ColorRole fg = qobject_cast<QPushButton *>(c) ? QPalette::ButtonText
-                                               : qobject_cast<QLineEdit *>(c) ? QPalette::Text
-                                                                              : QPalette::WindowText;
-                const double ratio = contrast(p.color(QPalette::Disabled, fg), p.color(QPalette::Disabled, bg));
-                if (ratio < 4.5)
-                    poor << QStringLiteral("%1 in %2: %3:1")
-                                .arg(c->objectName(), top->objectName())
-                                .arg(ratio, 0, 'f', 2);
+                for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Disabled}) {
+                    const double ratio = contrast(p.color(g, fg), p.color(g, bg));
+                    if (ratio < 4.5)
+                        poor << QStringLiteral("%1 in %2 (%3): %4:1")
+                                    .arg(c->objectName(), top->objectName(),
+                                         g == QPalette::Active ? QStringLiteral("on") : QStringLiteral("off"))
+                                    .arg(ratio, 0, 'f', 2);
+                }
+                // An off button in a sky-blue window: another face.
+                if (qobject_cast<QPushButton *>(c) && top->autoFillBackground()
+                    && contrast(p.color(QPalette::Active, QPalette::Button), p.color(QPalette::Disabled, QPalette::Button)) < 1.1)
+                    poor << QStringLiteral("%1 in %2: off face as on").arg(c->objectName(), top->objectName());
                 ++checked;
             }
         }
+        QApplication::setPalette(saved);
         QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral(", "))));
         QVERIFY(checked > 100);
     }

@@ -212,6 +212,15 @@ private slots:
         QVERIFY(!QFile::exists(inFolder("debug.tmp")));
     }
 
+    // A run of lines that say the same is logged as one line with a count.
+    void logFoldsRepeatedLines()
+    {
+        start({"-debug"});
+        debugWin()->text("Using A;1 for /t/a (a)\nUsing B;1 for /t/b (b)\nUsing C;1 for /t/c (c)\ndone\n");
+        QCOMPARE(debugWin()->Memo1->toPlainText(),
+                 QStringLiteral("Using A;1 for /t/a (a)  [and 2 more lines like this]\ndone\n"));
+    }
+
     // Text moved into debug.tmp is part of the session: saved first.
     void exitSavesSpilledTextFirst()
     {

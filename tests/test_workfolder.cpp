@@ -74,6 +74,7 @@ private slots:
     {
         ui::setDialogs(nullptr);
         delete m_dialogs;
+        platform::sessionScratch().release();
         QFile::setPermissions(m_folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         delete m_cwd;
         delete m_folder;
@@ -120,6 +121,81 @@ private slots:
         QVERIFY(!QFile::exists(dataFolder() + "capture.tmp"));
         QVERIFY(!QFile::exists(dataFolder() + "debug.tmp"));
         QCOMPARE(entries(m_folder->path()), before);
+        app::destroyWindows();
+    }
+
+    // A scratch file that is a symbolic link is replaced at start and
+    // refused when appended to: the file it points to keeps its bytes.
+    void scratchLinkIsNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("linkedAfterStart");
+        QTest::newRow("capture.tmp at start") << "capture.tmp" << false;
+        QTest::newRow("debug.tmp at start") << "debug.tmp" << false;
+        QTest::newRow("debug.tmp before a spill") << "debug.tmp" << true;
+    }
+    void scratchLinkIsNeverFollowed()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, linkedAfterStart);
+        const QString outside = m_cwd->filePath("precious");
+        QVERIFY(writeAll(outside, "keep"));
+        if (!linkedAfterStart)
+            QVERIFY(QFile::link(outside, inFolder(name)));
+        app::createWindows();
+        main()->setArguments({"-win98debug"});
+        main()->FormActivate();
+        if (linkedAfterStart) {
+            QVERIFY(QFile::remove(inFolder(name)) && QFile::link(outside, inFolder(name)));
+            app::windows().Debug_win->addText(QString(64001, 'a'));
+            QCOMPARE(m_dialogs->log.size(), 1);
+            QVERIFY(m_dialogs->log.first().contains("symbolic link"));
+        } else {
+            QCOMPARE(m_dialogs->log, QStringList());
+            QVERIFY(!QFileInfo(inFolder(name)).isSymLink());
+            QCOMPARE(QFileInfo(inFolder(name)).size(), 0);
+        }
+        QCOMPARE(readAll(outside), QByteArray("keep"));
+        QVERIFY(main()->FormCloseQuery());
+        QCOMPARE(readAll(outside), QByteArray("keep"));
+        app::destroyWindows();
+    }
+
+    // A second session in the folder of a running one neither empties nor
+    // deletes the first one's scratch files: in Win9x mode it says so and
+    // keeps its own in the data folder. Once the first has ended, what it
+    // left goes at the next session's exit.
+    void secondSessionLeavesTheFirstsFiles_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("-win98") << "-win98";
+        QTest::newRow("normal mode") << "";
+    }
+    void secondSessionLeavesTheFirstsFiles()
+    {
+        QFETCH(QString, mode);
+        platform::ScratchFolder first;
+        QVERIFY(first.claim(m_folder->path()));
+        for (const char *name : {"capture.tmp", "debug.tmp"})
+            QVERIFY(writeAll(inFolder(name), "the first session's"));
+        app::createWindows();
+        main()->setArguments(mode.isEmpty() ? QStringList() : QStringList{mode});
+        main()->FormActivate();
+        if (!mode.isEmpty()) {
+            QCOMPARE(m_dialogs->log, QStringList{"message:Information:Another Spindle session uses the scratch files in "
+                                                 + m_folder->path() + "/, so this session keeps its own in "
+                                                 + dataFolder() + "."});
+            QCOMPARE(QFileInfo(dataFolder() + "capture.tmp").size(), 0);
+            QCOMPARE(QFileInfo(dataFolder() + "debug.tmp").size(), 0);
+        }
+        QVERIFY(main()->FormCloseQuery());
+        for (const char *name : {"capture.tmp", "debug.tmp"}) {
+            QCOMPARE(readAll(inFolder(name)), QByteArray("the first session's"));
+            QVERIFY(!QFile::exists(dataFolder() + name));
+        }
+        first.release();
+        QVERIFY(main()->FormCloseQuery());
+        QVERIFY(!QFile::exists(inFolder("capture.tmp")) && !QFile::exists(inFolder("debug.tmp")));
         app::destroyWindows();
     }
 

@@ -239,6 +239,45 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         return std::atoi(argv[2]);
     }
+    if (mode == "detached" && argc >= 5) {
+        // Arguments: OPTION CODE MARKER [LOG]. Runs "setsid [OPTION]
+        // spindle-testchild linger MARKER FD [LOG]" ("-": no option), which
+        // leaves the group and the session, says "ready" once it runs, then
+        // exits with CODE ("-": sleeps).
+        char self[4096];
+        const ssize_t len = readlink("/proc/self/exe", self, sizeof self - 1);
+        int ready[2];
+        if (len <= 0 || pipe(ready) != 0)
+            return 2;
+        self[len] = 0;
+        char fd[16];
+        std::snprintf(fd, sizeof fd, "%d", ready[1]);
+        if (fork() == 0) {
+            close(ready[0]);
+            const char *args[8];
+            int n = 0;
+            args[n++] = "setsid";
+            if (std::string(argv[2]) != "-")
+                args[n++] = argv[2];
+            for (const char *a : {static_cast<const char *>(self), "linger", static_cast<const char *>(argv[4]),
+                                  static_cast<const char *>(fd)})
+                args[n++] = a;
+            if (argc >= 6)
+                args[n++] = argv[5];
+            args[n] = nullptr;
+            execvp("setsid", const_cast<char **>(args));
+            _exit(2);
+        }
+        close(ready[1]);
+        char b;
+        if (read(ready[0], &b, 1) != 1)
+            return 2;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        if (std::string(argv[3]) == "-")
+            sleepMs(600000);
+        return std::atoi(argv[3]);
+    }
     if (mode == "linger" && argc >= 4) {
         // Arguments: MARKER FD [LOG]: one byte to FD once running, then sleep.
         if (argc >= 5)

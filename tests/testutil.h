@@ -51,7 +51,7 @@ inline QStringList words(const exec::CommandLine &command)
 #include <utility>
 
 // Answers every dialog from queues and records what was asked, in order:
-// "message:TITLE:TEXT", "confirm:TEXT", "error:TEXT", "open:FILTER",
+// "message:TITLE:TEXT", "confirm:TEXT", "choose:TEXT", "error:TEXT", "open:FILTER",
 // "save:FILTER", "document:TARGET", "html:INDEX".
 class FakeDialogs : public ui::Dialogs
 {
@@ -77,6 +77,18 @@ public:
     std::function<void()> whileQuestionOpen;
     bool questionOpen = false;
 
+    // Answers to choose(), by caption; default when empty: the escape answer.
+    QStringList chooseAnswers;
+    // One per choose(): its buttons, the default one's caption first.
+    QList<QStringList> chooseOffers;
+    int choose(QWidget *, const QString &text, const QStringList &buttons, int defaultButton,
+               int escapeButton) override
+    {
+        log << QStringLiteral("choose:") + text;
+        chooseOffers << (QStringList{buttons.value(defaultButton)} + buttons);
+        const qsizetype i = chooseAnswers.isEmpty() ? -1 : buttons.indexOf(chooseAnswers.takeFirst());
+        return i >= 0 ? int(i) : escapeButton;
+    }
     bool confirm(QWidget *parent, const QString &text) override { return ask(parent, text, false); }
     bool confirmYesDefault(QWidget *parent, const QString &text) override { return ask(parent, text, true); }
     void closeQuestions(QWidget *parent) override
@@ -109,6 +121,7 @@ public:
     }
     // The help window showHtml opened, while it is open.
     QPointer<QWidget> helpWindow;
+    ~FakeDialogs() override { delete helpWindow; }
     QWidget *showHtml(const QString &indexPath) override
     {
         log << QStringLiteral("html:") + indexPath;
@@ -308,7 +321,8 @@ inline bool writeAll(const QString &path, const QByteArray &data)
 // captured. Waits for the end of its stderr, at most `timeoutMs`, then for
 // the program itself; a program still running then is killed (timedOut).
 // The child's address space is capped at `memoryLimit` bytes, so a reader
-// without bound fails fast instead of filling the machine. maxRssKb is the
+// without bound fails fast instead of filling the machine (not in a
+// sanitizer build, whose shadow memory alone is far larger). maxRssKb is the
 // child's own peak resident size (wait4).
 struct RawRun
 {
@@ -334,8 +348,12 @@ inline RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs = 120000,
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(pipeFds[1], 2);
+#ifndef SPINDLE_SANITIZE
         const rlimit cap{rlim_t(memoryLimit), rlim_t(memoryLimit)};
         ::setrlimit(RLIMIT_AS, &cap);
+#else
+        Q_UNUSED(memoryLimit);
+#endif
         ::execv(args[0], args.data());
         ::_exit(127);
     }

@@ -32,7 +32,8 @@ int main(int argc, char **argv)
 
     app::endOnTerminationSignals();
 
-    app::createWindows();
+    // The main window shows first; it makes the others once it is drawn.
+    app::createMainWindow();
     TIntegrator *main = app::windows().Integrator;
     QObject::connect(main, &TIntegrator::closed, &a, &QApplication::quit, Qt::QueuedConnection);
     main->show();

@@ -32,4 +32,10 @@ SwitchEffect interpretSwitch(const QStringList &args);
 // The lines of a log to save: those without `needle` (case-sensitive).
 QStringList linesWithout(const QStringList &lines, const QString &needle);
 
+// Folds each run of three or more lines that say the same thing in other
+// words (the same words once names, paths and numbers are set aside, as
+// genisoimage's "Using NAME;1 for PATH (NAME)" lines) into its first line
+// with the count of the others.
+QStringList foldRepeatedLines(const QStringList &lines);
+
 } // namespace base

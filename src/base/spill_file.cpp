@@ -19,10 +19,11 @@ bool SpillFile::ensureOpen(QString *error)
 {
     if (m_file.isOpen())
         return true;
-    m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Never through a symbolic link put in its place.
+    QString reason;
+    if (!platform::openScratchForAppend(m_path, &m_file, &reason)) {
         if (error)
-            *error = platform::cannotOpenText(m_path, m_file.errorString());
+            *error = platform::cannotOpenText(m_path, reason);
         return false;
     }
     return true;

@@ -1,12 +1,13 @@
 #include "cli/cli_commands.h"
 
 #include "platform/platform.h"
-#include "tree/rename_plan.h"
 
 #include <QDir>
 #include <QList>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 
 namespace cli {
 
@@ -95,19 +96,30 @@ int attrib(const QStringList &args)
         }
         return rc;
     }
-    // The window's own plan code, one absolute path at a time.
+    // Each path's folder is opened once, without following a link on its
+    // way, and its entries are reached relative to it: a folder swapped for
+    // a link while the run goes on cannot send a write elsewhere.
     const QString here = platform::startDirectory();
+    std::map<QString, std::pair<std::unique_ptr<platform::OpenedFolder>, QString>> folders;
     for (const QString &path : paths) {
         const QString full =
             QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : here + QLatin1Char('/') + path);
-        const QList<tree::Failure> failed = tree::changeAttributes({full}, set, clear);
+        const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+        const QString folderPath = slash <= 0 ? QStringLiteral("/") : full.left(slash);
+        const QByteArray name = platform::encodePath(full.mid(slash + 1));
+        auto &[folder, openError] = folders[folderPath];
+        if (!folder) {
+            folder = std::make_unique<platform::OpenedFolder>();
+            folder->open(folderPath, &openError);
+        }
         quint16 word = 0;
-        QString error;
-        if (!failed.isEmpty()) {
-            printError(path, failed.first().reason);
-            rc = 1;
-        } else if (platform::readAttributes(full, &word, &error)) {
+        QString error = openError;
+        if (error.isEmpty() && folder->changeAttributes(name, set, clear, &error)
+            && folder->readAttributes(name, &word, &error)) {
             printWord(path, word);
+        } else {
+            printError(path, error);
+            rc = 1;
         }
     }
     return rc;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace exec {
 
@@ -39,6 +40,23 @@ constexpr qint64 kReportCostFactor = 10;
 // A limit of N seconds ends the run once N whole seconds have passed, that
 // is at N + 1 seconds: the comparisons are strict.
 qint64 limitMs(qint32 seconds) { return (qint64(seconds) + 1) * 1000; }
+
+bool isAscii(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (uchar(p[i]) & 0x80)
+            return false;
+    return true;
+}
 } // namespace
 
 // One run: the child, its line state and copies of the settings taken at
@@ -61,6 +79,8 @@ struct TDosCommand::Run : QObject
     TTerminateEvent onTerminated;
     qint32 maxAfterBeginning = 0;
     qint32 maxAfterLastOutput = 0;
+    bool keepLines = true;
+    QString text; // the line being handed out
     qint64 group = 0;
     QStringList input;
     qint64 inputChars = 0; // total size of `input`
@@ -145,6 +165,7 @@ void TDosCommand::startRun()
     run->onTerminated = OnTerminated;
     run->maxAfterBeginning = MaxTimeAfterBeginning;
     run->maxAfterLastOutput = MaxTimeAfterLastOutput;
+    run->keepLines = KeepLines;
 
     run->limitTimer = new QTimer(run);
     run->limitTimer->setSingleShot(true);
@@ -248,17 +269,21 @@ void TDosCommand::endGroup(Run &run)
     // waits. The process object lives until its group is empty, to reap
     // the leader.
     proc->setParent(nullptr);
-    platform::endJobLater(run.group, [proc] { delete proc; });
+    platform::endJobLater(run.group, [proc] {
+        proc->waitForFinished(0); // reaps the ended leader
+        delete proc;
+    });
 }
 
 void TDosCommand::emitText(Run &run, const QString &text, TOutputType type)
 {
     // A growing unfinished line keeps one item, its latest text.
-    if (run.lastWasBeginning && type == otBeginningOfLine && !m_lines.isEmpty())
-        m_lines.last() = text;
-    else
-        m_lines.append(text);
-    run.sinceOutput.restart();
+    if (run.keepLines) {
+        if (run.lastWasBeginning && type == otBeginningOfLine && !m_lines.isEmpty())
+            m_lines.last() = text;
+        else
+            m_lines.append(text);
+    }
     if (type == otEntireLine)
         run.reportedSize = 0;
     try {
@@ -289,7 +314,23 @@ void TDosCommand::emitBytes(Run &run, QByteArrayView bytes, TOutputType type)
 {
     m_outputReturnCode = run.splitter.outputReturnCode();
     // Output keeps its bytes too: a name the tool prints comes back whole.
-    emitText(run, platform::decodePath(bytes.toByteArray()), type);
+    if (!isAscii(bytes)) {
+        emitText(run, platform::decodePath(bytes.toByteArray()), type);
+        return;
+    }
+    // Most lines are plain ASCII, which needs no decoder. A line the
+    // receivers only copied leaves the text unshared: the next line reuses
+    // its room instead of costing an allocation and a free.
+    QString &text = run.text;
+    if (!text.isDetached()) {
+        text = QString::fromLatin1(bytes);
+    } else {
+        text.resize(bytes.size());
+        char16_t *to = reinterpret_cast<char16_t *>(text.data());
+        for (const char c : bytes)
+            *to++ = char16_t(uchar(c));
+    }
+    emitText(run, text, type);
 }
 
 void TDosCommand::drain()
@@ -309,6 +350,8 @@ void TDosCommand::drain()
         if (chunk.isEmpty())
             break;
         run->pendingChanged = true;
+        // Output seen: once per read, not per line.
+        run->sinceOutput.restart();
         run->splitter.feedLines(chunk.constData(), chunk.size(), emitter);
         if (clock.elapsed() >= kTurnBudgetMs && run->proc->bytesAvailable() > 0) {
             run->draining = false;
@@ -398,6 +441,7 @@ void TDosCommand::flushInput()
         if (!bytes.isEmpty())
             run->proc->write(bytes);
         if (InputToOutput) {
+            run->sinceOutput.restart();
             QByteArray &pending = run->splitter.pendingText();
             if (run->lastWasBeginning)
                 pending += bytes;

@@ -70,6 +70,10 @@ public:
     TShowWindow ShowWindow = swHIDE;
     TCreationFlag CreationFlag = fCREATE_NEW_CONSOLE;
     TReturnCode ReturnCode = rcCRLF;
+    // Whether Lines keeps the run's output. A caller whose OutputLines hold
+    // the output already (the console) turns it off, so a long run is held
+    // once; the callers that read Lines leave it on.
+    bool KeepLines = true;
     TReturnCode OutputReturnCode() const { return m_outputReturnCode; }
 
     void setOutputLines(base::OutputLines *lines) { m_outputLines = lines; }

@@ -179,6 +179,53 @@ QString toolOfCommandLine(const CommandLine &command)
     return {};
 }
 
+namespace {
+// The table's patterns by their first two characters, so a line is
+// searched for all of them in one pass: at most places no pattern can
+// start, which costs one bit test per character.
+struct PatternIndex
+{
+    quint64 pairs[128 * 128 / 64] = {};
+    QList<qsizetype> rows[128]; // by first character, in table order
+    static int pair(char16_t a, char16_t b) { return int(a) * 128 + int(b); }
+    PatternIndex()
+    {
+        const QList<ToolErrorRow> &table = toolErrorTable();
+        for (qsizetype i = 0; i < table.size(); ++i) {
+            const QString &p = table[i].pattern;
+            const int at = pair(p.at(0).unicode() & 0x7F, p.at(1).unicode() & 0x7F);
+            pairs[at / 64] |= quint64(1) << (at % 64);
+            rows[p.at(0).unicode() & 0x7F].append(i);
+        }
+    }
+};
+} // namespace
+
+qsizetype firstMatchingRow(QStringView line, const QString &tool)
+{
+    static const PatternIndex index;
+    const QList<ToolErrorRow> &table = toolErrorTable();
+    const char16_t *p = line.utf16();
+    const qsizetype n = line.size();
+    qsizetype best = -1;
+    for (qsizetype at = 0; at + 1 < n; ++at) {
+        const char16_t a = p[at], b = p[at + 1];
+        if ((a | b) >= 128)
+            continue;
+        const int key = PatternIndex::pair(a, b);
+        if (!(index.pairs[key / 64] & (quint64(1) << (key % 64))))
+            continue;
+        for (qsizetype i : index.rows[a]) {
+            if (best >= 0 && i >= best)
+                break; // an earlier row has matched already
+            const ToolErrorRow &row = table[i];
+            if ((tool.isEmpty() || row.tools.contains(tool)) && line.mid(at).startsWith(row.pattern))
+                best = i;
+        }
+    }
+    return best;
+}
+
 CauseFinder::CauseFinder(const CommandLine &command) : m_tool(toolOfCommandLine(command)) {}
 
 void CauseFinder::feed(QStringView line)
@@ -196,12 +243,9 @@ void CauseFinder::feed(QStringView line)
     if (m_row >= 0)
         return;
     const QList<ToolErrorRow> &table = toolErrorTable();
-    for (qsizetype i = 0; i < table.size(); ++i) {
+    const qsizetype i = firstMatchingRow(line, m_tool);
+    if (i >= 0) {
         const ToolErrorRow &row = table[i];
-        if (!m_tool.isEmpty() && !row.tools.contains(m_tool))
-            continue;
-        if (!line.contains(row.pattern))
-            continue;
         m_row = i;
         switch (row.detail) {
         case Detail::None:
@@ -217,7 +261,6 @@ void CauseFinder::feed(QStringView line)
             m_wantBlock = m_detail.isEmpty();
             break;
         }
-        return;
     }
 }
 

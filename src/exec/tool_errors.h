@@ -33,6 +33,11 @@ const QList<ToolErrorRow> &toolErrorTable();
 // for. Empty when the program is none of them.
 QString toolOfCommandLine(const CommandLine &command);
 
+// The first table row (in table order) whose pattern `line` holds, among
+// the rows of `tool` (every row when empty); -1 for none. One pass over the
+// line for all patterns.
+qsizetype firstMatchingRow(QStringView line, const QString &tool);
+
 // Follows a run's output line by line (O(1) per line) and keeps the first
 // known message. A run of an unknown program is matched against every row.
 class CauseFinder

@@ -50,6 +50,7 @@ bool weightListText(const QString &sortFile, const QString &root, QByteArray *te
     };
     QList<Folder> todo{{QByteArray(), weightOf(QByteArray(), 0)}};
     QSet<std::pair<quint64, quint64>> seen;
+    platform::ListingMemory memory;
     text->clear();
     while (!todo.isEmpty()) {
         const Folder dir = todo.takeLast();
@@ -59,7 +60,9 @@ bool weightListText(const QString &sortFile, const QString &root, QByteArray *te
         const bool ok = platform::readFolder(
             folder,
             [&](const platform::FolderEntry &e) {
-                const QByteArray rel = dir.rel.isEmpty() ? e.name : dir.rel + '/' + e.name;
+                // The entry's name lives only during this call: copied.
+                const QByteArray rel =
+                    dir.rel.isEmpty() ? QByteArray(e.name.constData(), e.name.size()) : dir.rel + '/' + e.name;
                 const int32_t w = weightOf(rel, dir.weight);
                 if (e.realFolder && !seen.contains({e.device, e.inode}))
                     todo.append({rel, w});
@@ -68,7 +71,7 @@ bool weightListText(const QString &sortFile, const QString &root, QByteArray *te
                 else if (!e.link && !(e.attributes & platform::kDirectory) && w != 0 && !rel.contains('\n'))
                     *text += QByteArray::number(w) + " /" + rel + '\n';
             },
-            &reason, &self, !dir.rel.isEmpty());
+            &reason, &self, !dir.rel.isEmpty(), &memory);
         if (!ok) {
             *error = platform::cannotOpenText(folder, reason);
             return false;

@@ -260,13 +260,44 @@ int WordReader::word(int fd, const char *name, const struct stat &st, quint16 *w
     if (!dev.noXattr) {
         QByteArray value;
         const int e = calls.getDosAttrib(fd, &value);
-        quint32 bits = 0;
-        if (e == 0 && parseDosAttrib(value, &bits))
-            w |= quint16(bits & kXattrOnlyBits);
-        else if (e == ENOTSUP)
-            dev.noXattr = true;
-        else if (e != 0 && e != ENODATA)
-            error = e;
+        error = addStored(e, value, &dev, &w);
+    }
+    *word = w;
+    return error;
+}
+
+int WordReader::addStored(int e, const QByteArray &value, Device *dev, quint16 *word)
+{
+    quint32 bits = 0;
+    if (e == 0 && parseDosAttrib(value, &bits))
+        *word |= quint16(bits & kXattrOnlyBits);
+    else if (e == ENOTSUP)
+        dev->noXattr = true; // asked no more on this file system
+    else if (e != 0 && e != ENODATA)
+        return e;
+    return 0;
+}
+
+bool WordReader::byName(int dirfd, dev_t dev)
+{
+    if (m_byName < 0)
+        m_byName = fileCalls().haveDosAttribAt() ? 1 : 0;
+    return m_byName == 1 && !device(dirfd, dev).fat;
+}
+
+int WordReader::wordAt(int dirfd, const char *name, const struct stat &st, quint16 *word)
+{
+    quint16 w = S_ISDIR(st.st_mode) ? quint16(kDirectory) : quint16(0);
+    if (dotName(name))
+        w |= kHidden;
+    if ((st.st_mode & kWriteBits) == 0)
+        w |= kReadOnly;
+    Device &dev = device(dirfd, st.st_dev);
+    int error = 0;
+    if (!dev.noXattr) {
+        QByteArray value;
+        const int e = fileCalls().getDosAttribAt(dirfd, name, &value);
+        error = addStored(e, value, &dev, &w);
     }
     *word = w;
     return error;
@@ -397,18 +428,17 @@ bool readAttributes(const QString &path, quint16 *word, QString *error)
     return e == 0;
 }
 
-bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error)
+namespace {
+// Change Attrib. for the entry `name` of the opened folder.
+bool changeIn(const Fd &folder, const QByteArray &name, quint16 set, quint16 clear, QString *error)
 {
     const auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    Fd folder, entry;
-    QByteArray name;
-    int e = openFolderOf(encodePath(path), where, &folder, &name);
-    if (e == 0)
-        e = openEntry(folder, name, &entry);
+    Fd entry;
+    int e = openEntry(folder, name, &entry);
     struct stat st;
     if (e == 0)
         e = fileCalls().stat(entry.get(), &st);
@@ -421,6 +451,91 @@ bool changeAttributes(const QString &path, const Beneath &where, quint16 set, qu
     if (const int r = reader.word(entry.get(), name.constData(), st, &word))
         return fail(errnoText(r));
     return writeWord(entry.get(), name.constData(), st, quint16((word | set) & ~clear), error);
+}
+} // namespace
+
+bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error)
+{
+    Fd folder;
+    QByteArray name;
+    if (const int e = openFolderOf(encodePath(path), where, &folder, &name)) {
+        if (error)
+            *error = reasonText(e);
+        return false;
+    }
+    return changeIn(folder, name, set, clear, error);
+}
+
+OpenedFolder::~OpenedFolder()
+{
+    if (m_fd >= 0)
+        fileCalls().close(m_fd);
+}
+
+bool OpenedFolder::open(const QString &path, QString *error)
+{
+    Fd root, folder;
+    QByteArray names = encodePath(path);
+    int e = names.startsWith('/') ? 0 : EINVAL;
+    while (names.startsWith('/'))
+        names.remove(0, 1);
+    while (names.endsWith('/'))
+        names.chop(1);
+    FileCalls &calls = fileCalls();
+    if (e == 0)
+        e = calls.openAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY, root.out());
+    if (e == 0 && names.isEmpty()) {
+        folder.reset(root.release());
+    } else if (e == 0) {
+        e = calls.openBeneath(root.get(), names.constData(), folder.out());
+        if (e == ENOSYS || e == EPERM || e == E2BIG) {
+            QList<QByteArray> parts = names.split('/');
+            parts.append(QByteArray()); // the walk opens every name but the last
+            e = walkBelow(root.get(), parts, &folder);
+        }
+    }
+    struct stat st;
+    if (e == 0)
+        e = calls.stat(folder.get(), &st);
+    if (e == 0 && S_ISLNK(st.st_mode))
+        e = ELOOP;
+    else if (e == 0 && !S_ISDIR(st.st_mode))
+        e = ENOTDIR;
+    if (e != 0) {
+        if (error)
+            *error = reasonText(e);
+        return false;
+    }
+    m_fd = folder.release();
+    return true;
+}
+
+bool OpenedFolder::changeAttributes(const QByteArray &name, quint16 set, quint16 clear, QString *error) const
+{
+    Fd folder(m_fd);
+    const bool ok = changeIn(folder, name, set, clear, error);
+    folder.release(); // still this object's
+    return ok;
+}
+
+bool OpenedFolder::readAttributes(const QByteArray &name, quint16 *word, QString *error) const
+{
+    FileCalls &calls = fileCalls();
+    const char *n = name.isEmpty() ? "." : name.constData();
+    Fd entry;
+    struct stat st;
+    int e = calls.openAt(m_fd, n, O_PATH | O_NOFOLLOW, entry.out());
+    if (e == 0)
+        e = calls.stat(entry.get(), &st);
+    if (e == 0 && S_ISLNK(st.st_mode)) {
+        *word = detail::WordReader::linkWord(m_fd, n, n);
+    } else if (e == 0) {
+        detail::WordReader reader;
+        e = reader.word(entry.get(), n, st, word);
+    }
+    if (e != 0 && error)
+        *error = errnoText(e);
+    return e == 0;
 }
 
 bool renameEntry(const QString &path, const Beneath &where, const QString &newName, QString *error, int *code,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -75,6 +76,28 @@ QString folderReplacedText();
 // (file_calls.h).
 bool changeAttributes(const QString &path, const Beneath &where, quint16 set, quint16 clear, QString *error);
 
+// A folder opened once for the changes of many of its entries (spindle-cli
+// attrib): no symbolic link is followed anywhere on its absolute path, and
+// every entry is reached relative to it, so a folder on the path swapped for
+// a link later cannot redirect a write.
+class OpenedFolder
+{
+public:
+    OpenedFolder() = default;
+    ~OpenedFolder();
+    OpenedFolder(const OpenedFolder &) = delete;
+    OpenedFolder &operator=(const OpenedFolder &) = delete;
+    // False with the reason (linkInPathText() for a link on the way).
+    bool open(const QString &absolutePath, QString *error);
+    // changeAttributes and readAttributes for the entry `name` of the
+    // folder ("" for the folder itself).
+    bool changeAttributes(const QByteArray &name, quint16 set, quint16 clear, QString *error) const;
+    bool readAttributes(const QByteArray &name, quint16 *word, QString *error) const;
+
+private:
+    int m_fd = -1;
+};
+
 // Renames the entry at `path` to `newName` in the same folder, never
 // replacing an existing entry (renameat2 with RENAME_NOREPLACE relative to
 // the folder's descriptor). The folders between the chosen folder and the
@@ -95,12 +118,34 @@ bool openFoldersBlockRenames();
 // One entry of a folder as readFolder gives it.
 struct FolderEntry
 {
-    QByteArray name;        // the raw name, never "." or ".."
+    // The raw name, never "." or "..". Its bytes live only during the call
+    // that gives the entry: copy them (QByteArray(name.constData(),
+    // name.size())) to keep them.
+    QByteArray name;
     quint16 attributes = 0; // as readAttributes gives them
     bool realFolder = false; // a folder itself, not a link to one
     bool link = false;       // a symbolic link
     quint64 device = 0, inode = 0; // identity of a real folder
     qint64 size = 0; // bytes, as the entry's stat gives them (a link: its target)
+};
+
+namespace detail {
+class WordReader;
+}
+
+// What a listing learns about the file systems it reads (FAT or not, user
+// extended attributes or not), kept from one folder to the next.
+class ListingMemory
+{
+public:
+    ListingMemory();
+    ~ListingMemory();
+    ListingMemory(const ListingMemory &) = delete;
+    ListingMemory &operator=(const ListingMemory &) = delete;
+    detail::WordReader &reader() { return *m_reader; }
+
+private:
+    std::unique_ptr<detail::WordReader> m_reader;
 };
 
 // Calls `each` for every entry of `folder` in the order the file system
@@ -109,8 +154,14 @@ struct FolderEntry
 // given, receives the folder's own device and inode. With `noFollow` the
 // folder's own last name is not followed when it is a symbolic link (the
 // open then fails), for folders the listing enters below the chosen one.
+// Each entry is examined relative to the folder's descriptor without
+// following a link: by name (fstatat and getxattrat, AT_SYMLINK_NOFOLLOW)
+// where the kernel has getxattrat, else opened (O_NOFOLLOW) and read
+// through its own descriptor. `memory` carries what the folders before
+// learned.
 bool readFolder(const QString &folder, const std::function<void(const FolderEntry &)> &each,
-                QString *error, FolderEntry *self = nullptr, bool noFollow = false);
+                QString *error, FolderEntry *self = nullptr, bool noFollow = false,
+                ListingMemory *memory = nullptr);
 
 // A path that Qt's own file classes gave (a folder tree, a file dialog): they
 // decode a name that is not UTF-8 lossily (U+FFFD), so each such name is

@@ -42,6 +42,12 @@ public:
     // ENOTSUP when the file system keeps no user extended attributes.
     virtual int getDosAttrib(int fd, QByteArray *value);
     virtual int setDosAttrib(int fd, const QByteArray &value);
+    // The same for the entry `name` of the folder `dirfd`, read by name
+    // without opening it and without following a link (getxattrat with
+    // AT_SYMLINK_NOFOLLOW, Linux 6.13); ENOSYS where the kernel lacks it.
+    virtual int getDosAttribAt(int dirfd, const char *name, QByteArray *value);
+    // Whether getDosAttribAt works here: asked of the kernel once.
+    virtual bool haveDosAttribAt();
     // Whether the entry lies on a FAT (msdos/vfat) file system.
     virtual int onFat(int fd, bool *fat);
     // FAT_IOCTL_GET_ATTRIBUTES / FAT_IOCTL_SET_ATTRIBUTES; ENOTTY when the

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <sys/file.h>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -30,15 +33,60 @@ bool isFolder(const QString &path)
 
 bool removeFile(const QString &path) { return QFile::remove(path); }
 
-bool createEmptyFile(const QString &path, QString *reason)
+namespace {
+// A save's temporary file is "NAME.spindle-PID-XXXXXX": NAME the file it
+// replaces, PID its writer's, which holds a lock on it while it writes.
+constexpr char kTempMark[] = ".spindle-";
+
+// Whether `rest` (what follows "NAME.spindle-") is "PID-XXXXXX"; *pid
+// receives PID.
+bool temporaryTail(const char *rest, pid_t *pid)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (reason) *reason = f.errorString();
+    long n = 0;
+    const char *c = rest;
+    for (; *c >= '0' && *c <= '9' && n < 1L << 31; ++c)
+        n = n * 10 + (*c - '0');
+    if (c == rest || *c != '-' || n <= 0)
         return false;
-    }
-    return true;
+    int letters = 0;
+    for (++c; (*c >= '0' && *c <= '9') || (*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z'); ++c)
+        ++letters;
+    *pid = pid_t(n);
+    return *c == 0 && letters == 6;
 }
+
+// Removes what saves of `name` in `folder` left behind when their writer was
+// killed: a temporary file of that name whose writer has ended and which no
+// one holds locked. Anything else stays: other names, a live writer's file,
+// links, files of other users.
+void removeStaleTemporaries(const QByteArray &folder, const QByteArray &name)
+{
+    DIR *dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
+    if (!dir)
+        return;
+    const int dfd = ::dirfd(dir);
+    const QByteArray prefix = name + kTempMark;
+    while (const dirent *e = ::readdir(dir)) {
+        pid_t pid = 0;
+        if (std::strncmp(e->d_name, prefix.constData(), size_t(prefix.size())) != 0
+            || !temporaryTail(e->d_name + prefix.size(), &pid))
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue; // its writer may still be at work
+        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            continue;
+        struct stat st, now;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::fstatat(dfd, e->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == st.st_dev
+            && now.st_ino == st.st_ino)
+            ::unlinkat(dfd, e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+} // namespace
 
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason)
 {
@@ -53,14 +101,17 @@ bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &nex
     // byte is on the disk: a full disk or any other failure leaves the old
     // file whole, and the reason is the system's own (errno) text.
     const QByteArray target = encodePath(path);
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const qsizetype slash = target.lastIndexOf('/');
+    removeStaleTemporaries(slash < 0 ? QByteArray(".") : target.left(slash), target.mid(slash + 1));
+    QByteArray temp = target + kTempMark + QByteArray::number(::getpid()) + "-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     auto fail = [&](int err) {
         if (reason) *reason = errorText(err);
         return false;
     };
     if (fd < 0)
         return fail(errno);
+    ::flock(fd, LOCK_EX); // a new file: nobody else holds it
     auto failAndRemove = [&](int err) {
         ::close(fd);
         ::unlink(temp.constData());
@@ -102,17 +153,6 @@ bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &nex
         const int err = errno;
         ::unlink(temp.constData());
         return fail(err);
-    }
-    return true;
-}
-
-bool appendToFile(const QString &path, const QByteArray &data, QString *reason)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append) || f.write(data) != data.size()
-        || !f.flush()) {
-        if (reason) *reason = f.errorString();
-        return false;
     }
     return true;
 }

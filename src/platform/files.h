@@ -12,16 +12,11 @@ bool fileExists(const QString &path);
 bool isFolder(const QString &path);
 // Removes a file; failures are the caller's to ignore.
 bool removeFile(const QString &path);
-// Creates or truncates a file. On failure returns false and puts the
-// system's reason into *reason.
-bool createEmptyFile(const QString &path, QString *reason);
 // Writes a whole file atomically (temporary file, then rename).
 bool writeFileAtomic(const QString &path, const QByteArray &data, QString *reason);
 // The same, the content given a piece at a time: `next` returns the next
 // piece, an empty one when all is given (a large file is never held whole).
 bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &next, QString *reason);
-// Appends to a file, creating it when needed.
-bool appendToFile(const QString &path, const QByteArray &data, QString *reason);
 
 // The standard texts of a file that cannot be opened or created, with the
 // system's reason.

@@ -42,8 +42,28 @@ int utf8Sequence(const uchar *p, qsizetype n)
 }
 } // namespace
 
+namespace {
+bool isAscii(const QByteArray &bytes)
+{
+    for (const char c : bytes)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+} // namespace
+
+void appendDecodedPath(QString *to, const QByteArray &bytes)
+{
+    if (isAscii(bytes))
+        to->append(QLatin1StringView(bytes.constData(), bytes.size()));
+    else
+        to->append(decodePath(bytes));
+}
+
 QString decodePath(const QByteArray &bytes)
 {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString s = utf8.decode(bytes);
     if (!utf8.hasError())

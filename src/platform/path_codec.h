@@ -12,6 +12,8 @@ namespace platform {
 // this form.
 QString decodePath(const QByteArray &bytes);
 QByteArray encodePath(const QString &path);
+// to += decodePath(bytes), without a string in between for a plain name.
+void appendDecodedPath(QString *to, const QByteArray &bytes);
 
 // "Slash form" of a path: on Windows every backslash becomes "/"; elsewhere
 // "/" already is the separator and a backslash is an ordinary name

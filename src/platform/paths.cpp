@@ -46,16 +46,22 @@ QString spindleFolder()
 
 void setSpindleFolder(const QString &folder) { g_spindleFolder = withSeparator(folder); }
 
+QString dataFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return QString();
+    return withSeparator(data);
+}
+
 QString workFolder()
 {
     const QString folder = spindleFolder();
     if (QFileInfo(folder).isWritable())
         return folder;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     // Without a home there is nowhere better: the writes fail and say so.
-    if (data.isEmpty() || !QDir().mkpath(data))
-        return folder;
-    return withSeparator(data);
+    const QString data = dataFolder();
+    return data.isEmpty() ? folder : data;
 }
 
 namespace {

@@ -19,6 +19,9 @@ void setSpindleFolder(const QString &folder);
 // be written, otherwise (an installed, read-only program folder) the user's
 // data folder, created when needed. With a trailing separator.
 QString workFolder();
+// The user's data folder (XDG_DATA_HOME), created when needed, with a
+// trailing separator; empty when there is none.
+QString dataFolder();
 
 // The folder Spindle was started in, with a trailing separator. Read once
 // at start: Spindle never changes its own current directory, it gives each

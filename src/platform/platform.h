@@ -9,3 +9,4 @@
 #include "platform/path_codec.h"
 #include "platform/paths.h"
 #include "platform/programs.h"
+#include "platform/scratch_folder.h"

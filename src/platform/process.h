@@ -3,11 +3,16 @@
 // system implements this header; CMake picks it.
 //
 // Every program Spindle starts is a job: the leader of a process group of
-// its own, kept in one registry until the group is empty. A job never
-// outlives Spindle: the registry is ended at exit and on a termination
-// signal (signals.h), the child gets a parent-death signal, and a small
-// watchdog process ends every registered group when Spindle dies without
-// a chance to do so itself (SIGKILL, a crash).
+// its own, kept in one registry until the job has no process left. A
+// process that leaves the group or the session (setsid) is still the job's:
+// every process of a job carries the job's entry in its environment, and
+// Spindle is the subreaper of its jobs (PR_SET_CHILD_SUBREAPER), so what a
+// job's processes leave behind when they end stays below Spindle, where it
+// is found, ended with its job, and reaped. A job never outlives Spindle:
+// the registry is ended at exit and on a termination signal (signals.h),
+// the child gets a parent-death signal, and a small watchdog process ends
+// every registered job when Spindle dies without a chance to do so itself
+// (SIGKILL, a crash).
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
@@ -28,13 +33,13 @@ constexpr int kJobGraceMs = 3000;
 qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv,
                        const QByteArray &workingDir = {});
 
-// SIGTERM to every process of the group.
+// SIGTERM to every process of the job: its group, and what left the group.
 void terminateGroup(qint64 group);
 // SIGKILL to every process of the group and to every process below one of
-// them, also when it made a group of its own (a batch file's programs).
-// The caller reaps its own child.
+// them, also when it made a group of its own (a batch file's programs), and
+// to what left the group. The caller reaps its own child.
 void killGroup(qint64 group);
-// Whether some process of the group has not ended yet (zombies have).
+// Whether some process of the job has not ended yet (zombies have).
 bool groupRunning(qint64 group);
 // Drops an ended job from the registry.
 void forgetJob(qint64 group);

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -27,7 +28,7 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 extern char **environ;
@@ -40,7 +41,104 @@ namespace {
 // walk it. More jobs at once than this is far beyond what the windows run.
 constexpr int kMaxJobs = 256;
 std::atomic<pid_t> g_jobs[kMaxJobs];
+// Each job's token, in the slot of its group: every process of the job
+// inherits the entry "SPINDLE_JOB_<Spindle's pid>=<token>" in its
+// environment, which tells it apart once it has left the job's group and
+// session (setsid) and lost its parent. Spindle is the subreaper of its
+// jobs, so such a process stays below Spindle and is found there.
+std::atomic<int> g_tokens[kMaxJobs];
+std::atomic<int> g_lastToken{0};
 std::atomic<bool> g_ending{false};
+pid_t g_watchdogPid = 0;
+
+// ---- Async-signal-safe pieces, shared with the watchdog -----------------
+
+char *appendText(char *p, const char *text)
+{
+    while (*text)
+        *p++ = *text++;
+    return p;
+}
+
+char *appendNumber(char *p, long v)
+{
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
+}
+
+// The environment entry of a job's processes (at most 64 bytes); returns
+// its length.
+size_t jobEntry(char *out, pid_t spindle, int token)
+{
+    char *p = appendNumber(appendText(out, "SPINDLE_JOB_"), spindle);
+    p = appendNumber(appendText(p, "="), token);
+    *p = 0;
+    return size_t(p - out);
+}
+
+// Whether `entry` (of `len` < 256 bytes) is one of the process's
+// environment entries. False when it cannot be read (gone, not ours).
+bool environHas(pid_t pid, const char *entry, size_t len)
+{
+    char path[48];
+    *appendText(appendNumber(appendText(path, "/proc/"), pid), "/environ") = 0;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Entries end with a NUL; the first is read as if one came before it.
+    char buf[4096 + 256];
+    buf[0] = 0;
+    size_t keep = 1;
+    bool found = false;
+    while (!found) {
+        const ssize_t n = ::read(fd, buf + keep, 4096);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        const size_t have = keep + size_t(n);
+        for (size_t i = 0; i + len + 1 < have && !found; ++i)
+            found = buf[i] == 0 && buf[i + len + 1] == 0 && std::memcmp(buf + i + 1, entry, len) == 0;
+        // An entry may straddle two reads.
+        const size_t carry = std::min(have, len + 1);
+        std::memmove(buf, buf + have - carry, carry);
+        keep = carry;
+    }
+    ::close(fd);
+    return found;
+}
+
+// Calls f(pid) for every process /proc lists.
+template <typename F> void forEachPid(F f)
+{
+    const int dir = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return;
+    alignas(8) char buf[8192];
+    for (;;) {
+        const ssize_t got = ::getdents64(dir, buf, sizeof buf);
+        if (got <= 0)
+            break;
+        for (ssize_t off = 0; off < got;) {
+            const auto *d = reinterpret_cast<const dirent64 *>(buf + off);
+            off += d->d_reclen;
+            long pid = 0;
+            const char *c = d->d_name;
+            for (; *c >= '0' && *c <= '9'; ++c)
+                pid = pid * 10 + (*c - '0');
+            if (*c == 0 && pid > 0)
+                f(pid_t(pid));
+        }
+    }
+    ::close(dir);
+}
 
 // Polling period while a group is waited for: no event tells when the last
 // process of a group has gone.
@@ -61,8 +159,9 @@ struct Record
     char op; // '+' a new job, '-' an ended one
     char pad[3];
     std::int32_t group;
+    std::int32_t token;
 };
-static_assert(sizeof(Record) == 8);
+static_assert(sizeof(Record) == 12);
 
 int g_watchdog = -1; // write end
 std::once_flag g_watchdogOnce;
@@ -81,7 +180,31 @@ void napMs(int ms)
     }
 }
 
-[[noreturn]] void watchdogMain(int in)
+// `sig` to every process that carries one of the jobs' entries (what left
+// the groups); true when there was one.
+bool signalCarriers(pid_t spindle, const std::int32_t *tokens, int count, int sig)
+{
+    if (count == 0)
+        return false;
+    const pid_t self = ::getpid();
+    bool any = false;
+    forEachPid([&](pid_t pid) {
+        if (pid == self)
+            return;
+        for (int i = 0; i < count; ++i) {
+            char entry[64];
+            const size_t len = jobEntry(entry, spindle, tokens[i]);
+            if (environHas(pid, entry, len)) {
+                ::kill(pid, sig);
+                any = true;
+                return;
+            }
+        }
+    });
+    return any;
+}
+
+[[noreturn]] void watchdogMain(int in, pid_t spindle)
 {
     ::setsid(); // no terminal signals, no job group of Spindle's
     struct sigaction sa = {};
@@ -106,6 +229,7 @@ void napMs(int ms)
             ::close(fd);
 
     pid_t groups[kMaxJobs];
+    std::int32_t tokens[kMaxJobs];
     int count = 0;
     char buf[sizeof(Record) * 64];
     size_t have = 0;
@@ -121,11 +245,14 @@ void napMs(int ms)
             Record r;
             std::memcpy(&r, buf + used, sizeof r);
             if (r.op == '+' && count < kMaxJobs) {
+                tokens[count] = r.token;
                 groups[count++] = pid_t(r.group);
             } else if (r.op == '-') {
                 for (int i = 0; i < count; ++i)
                     if (groups[i] == pid_t(r.group)) {
-                        groups[i] = groups[--count];
+                        --count;
+                        groups[i] = groups[count];
+                        tokens[i] = tokens[count];
                         break;
                     }
             }
@@ -133,22 +260,26 @@ void napMs(int ms)
         std::memmove(buf, buf + used, have - used);
         have -= used;
     }
-    // Spindle has ended.
+    // Spindle has ended: its jobs' groups and what left them.
+    const int jobs = count;
     for (int i = 0; i < count; ++i)
         ::kill(-groups[i], SIGTERM);
+    bool carriers = signalCarriers(spindle, tokens, jobs, SIGTERM);
     const std::int64_t deadline = monotonicMs() + kJobGraceMs;
-    while (count > 0 && monotonicMs() < deadline) {
+    while ((count > 0 || carriers) && monotonicMs() < deadline) {
         for (int i = 0; i < count;) {
             if (::kill(-groups[i], 0) != 0 && errno == ESRCH)
                 groups[i] = groups[--count];
             else
                 ++i;
         }
-        if (count > 0)
+        carriers = signalCarriers(spindle, tokens, jobs, 0);
+        if (count > 0 || carriers)
             napMs(kPollMs * 5);
     }
     for (int i = 0; i < count; ++i)
         ::kill(-groups[i], SIGKILL);
+    signalCarriers(spindle, tokens, jobs, SIGKILL);
     ::_exit(0);
 }
 
@@ -157,13 +288,18 @@ void startWatchdog()
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return;
+    // A process whose parent has ended comes to Spindle instead of init:
+    // what a job leaves behind stays among Spindle's own processes, to be
+    // found and ended with its job.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t all, before;
     sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, &before); // until it has its own handlers
+    const pid_t spindle = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[1]);
-        watchdogMain(fds[0]);
+        watchdogMain(fds[0], spindle);
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     ::close(fds[0]);
@@ -171,30 +307,57 @@ void startWatchdog()
         ::close(fds[1]);
         return;
     }
+    g_watchdogPid = pid;
     g_watchdog = fds[1];
 }
 
-void tellWatchdog(char op, pid_t group)
+void tellWatchdog(char op, pid_t group, int token)
 {
     std::call_once(g_watchdogOnce, startWatchdog);
     if (g_watchdog < 0)
         return;
-    Record r = {op, {0, 0, 0}, std::int32_t(group)};
+    Record r = {op, {0, 0, 0}, std::int32_t(group), std::int32_t(token)};
     // Records are far below PIPE_BUF: each write is whole.
     while (::write(g_watchdog, &r, sizeof r) < 0 && errno == EINTR) {
     }
 }
 
-bool registerJob(pid_t group)
+bool registerJob(pid_t group, int token)
 {
-    for (auto &slot : g_jobs) {
+    for (int i = 0; i < kMaxJobs; ++i) {
         pid_t expected = 0;
-        if (slot.compare_exchange_strong(expected, group)) {
-            tellWatchdog('+', group);
+        if (g_jobs[i].compare_exchange_strong(expected, group)) {
+            g_tokens[i] = token;
+            tellWatchdog('+', group, token);
             return true;
         }
     }
     return false;
+}
+
+int tokenOf(pid_t group)
+{
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (g_jobs[i].load() == group)
+            return g_tokens[i].load();
+    return 0;
+}
+
+bool isJobLeader(pid_t pid)
+{
+    for (auto &slot : g_jobs)
+        if (slot.load() == pid)
+            return true;
+    return false;
+}
+
+// A new job's token and its environment entry.
+int newToken() { return ++g_lastToken; }
+
+QByteArray entryOf(int token)
+{
+    char entry[64];
+    return QByteArray(entry, qsizetype(jobEntry(entry, ::getpid(), token)));
 }
 
 std::vector<pid_t> registeredJobs()
@@ -250,6 +413,35 @@ template <typename F> void forEachProcess(F f)
 
 bool ended(char state) { return state == 'Z' || state == 'X' || state == 'x'; }
 
+// The child's side of startInOwnGroup. QProcess starts it with vfork
+// semantics: until exec it runs in this process's memory, so it must not
+// mark that memory. Under ASan its stack frames would stay poisoned for the
+// parent, whose next call on that stack then fails.
+[[noreturn]] __attribute__((noinline, no_sanitize_address)) void execInOwnGroup(pid_t parent, char *const *argv,
+                                                                                 char *const *envp,
+                                                                                 const char *folder, int reportFd)
+{
+    struct sigaction sa = {};
+    sa.sa_handler = SIG_DFL;
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+    ::setpgid(0, 0);
+    // Ends the job's leader with Spindle; the check covers a Spindle
+    // that died before the call.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent)
+        ::_exit(127);
+    if (folder && ::chdir(folder) != 0) {
+        const int e = errno;
+        (void)!::write(reportFd, &e, sizeof e);
+        ::_exit(127);
+    }
+    ::execve(argv[0], argv, envp);
+    const int e = errno;
+    (void)!::write(reportFd, &e, sizeof e);
+    ::_exit(127);
+}
+
 // Waits until none of `groups` runs or `ms` have passed; returns those
 // still running.
 std::vector<pid_t> waitForGroups(std::vector<pid_t> groups, int ms)
@@ -268,9 +460,15 @@ std::vector<pid_t> waitForGroups(std::vector<pid_t> groups, int ms)
 
 void killAllJobsAtOnce()
 {
-    for (auto &slot : g_jobs)
-        if (const pid_t g = slot.load())
+    std::int32_t tokens[kMaxJobs];
+    int count = 0;
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (const pid_t g = g_jobs[i].load()) {
             ::kill(-g, SIGKILL);
+            if (const int t = g_tokens[i].load())
+                tokens[count++] = t;
+        }
+    signalCarriers(::getpid(), tokens, count, SIGKILL); // what left the groups
 }
 
 qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv,
@@ -295,28 +493,22 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     if (::pipe2(report, O_CLOEXEC) != 0)
         return 0;
     const int reportFd = report[1];
+    // The job's mark goes into its environment (what it starts inherits it),
+    // beside Spindle's own environment as bytes.
+    const int token = newToken();
+    auto envWords = std::make_shared<std::vector<QByteArray>>();
+    for (char **e = environ; e && *e; ++e)
+        envWords->emplace_back(*e);
+    envWords->push_back(entryOf(token));
+    auto envp = std::make_shared<std::vector<char *>>();
+    for (QByteArray &w : *envWords)
+        envp->push_back(w.data());
+    envp->push_back(nullptr);
     // QProcess would re-encode the folder's name too.
     auto folder = std::make_shared<QByteArray>(workingDir);
-    proc.setChildProcessModifier([parent, words, pointers, folder, reportFd] {
-        struct sigaction sa = {};
-        sa.sa_handler = SIG_DFL;
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaction(s, &sa, nullptr);
-        ::setpgid(0, 0);
-        // Ends the job's leader with Spindle; the check covers a Spindle
-        // that died before the call.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        if (!folder->isEmpty() && ::chdir(folder->constData()) != 0) {
-            const int e = errno;
-            (void)!::write(reportFd, &e, sizeof e);
-            ::_exit(127);
-        }
-        ::execve(pointers->front(), pointers->data(), environ);
-        const int e = errno;
-        (void)!::write(reportFd, &e, sizeof e);
-        ::_exit(127);
+    proc.setChildProcessModifier([parent, words, pointers, envWords, envp, folder, reportFd] {
+        execInOwnGroup(parent, pointers->data(), envp->data(), folder->isEmpty() ? nullptr : folder->constData(),
+                       reportFd);
     });
     proc.start(mode);
     ::close(report[1]);
@@ -338,7 +530,7 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     // The parent sets the group too: whichever side runs first, the group
     // exists before anyone can try to end it.
     ::setpgid(pid_t(pid), pid_t(pid));
-    if (!registerJob(pid_t(pid))) {
+    if (!registerJob(pid_t(pid), token)) {
         killGroup(pid);
         proc.waitForFinished(kAfterKillMs);
         return 0;
@@ -346,69 +538,124 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     return pid;
 }
 
+namespace {
+// The processes of a job that have not ended: the members of its group,
+// the processes below Spindle that carry its entry (what left the group or
+// the session), and everything below one of those. Zombies that came to
+// Spindle from ended jobs are reaped on the way.
+std::vector<ProcInfo> jobMembers(pid_t group)
+{
+    std::vector<ProcInfo> all;
+    forEachProcess([&](const ProcInfo &p) { all.push_back(p); });
+    const pid_t self = ::getpid(), ownGroup = ::getpgrp();
+    std::unordered_map<pid_t, std::vector<size_t>> children;
+    for (size_t i = 0; i < all.size(); ++i)
+        children[all[i].ppid].push_back(i);
+    const auto below = [&](std::vector<char> &marked, std::vector<size_t> todo) {
+        while (!todo.empty()) {
+            const size_t i = todo.back();
+            todo.pop_back();
+            for (size_t c : children[all[i].pid])
+                if (!marked[c]) {
+                    marked[c] = 1;
+                    todo.push_back(c);
+                }
+        }
+    };
+    // Spindle's own processes: where a job's processes are, in whatever
+    // group or session, since Spindle is their subreaper.
+    std::vector<char> ours(all.size()), doomed(all.size());
+    std::vector<size_t> todo;
+    for (size_t c : children[self]) {
+        ours[c] = 1;
+        todo.push_back(c);
+    }
+    below(ours, todo);
+    const int token = tokenOf(group);
+    const QByteArray entry = token ? entryOf(token) : QByteArray();
+    todo.clear();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const ProcInfo &p = all[i];
+        if (ours[i] && ended(p.state) && p.ppid == self && p.pgrp != ownGroup && p.pid != g_watchdogPid
+            && !isJobLeader(p.pid)) {
+            // Came to Spindle from a job and ended: nobody else reaps it.
+            ::waitpid(p.pid, nullptr, WNOHANG);
+            continue;
+        }
+        if (p.pgrp == group
+            || (token && ours[i] && !ended(p.state) && environHas(p.pid, entry.constData(), size_t(entry.size())))) {
+            doomed[i] = 1;
+            todo.push_back(i);
+        }
+    }
+    below(doomed, todo);
+    std::vector<ProcInfo> out;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (doomed[i] && !ended(all[i].state))
+            out.push_back(all[i]);
+    return out;
+}
+} // namespace
+
 void terminateGroup(qint64 group)
 {
-    if (group > 0)
-        ::kill(-pid_t(group), SIGTERM);
+    if (group <= 0)
+        return;
+    ::kill(-pid_t(group), SIGTERM);
+    // The group has had it; what left the group has not.
+    for (const ProcInfo &p : jobMembers(pid_t(group)))
+        if (p.pgrp != pid_t(group))
+            ::kill(p.pid, SIGTERM);
 }
 
 void killGroup(qint64 group)
 {
     if (group <= 0)
         return;
-    // Members of the group, and every process below one of them: a helper
-    // that made a group of its own must not outlive the job either.
-    std::vector<ProcInfo> all;
-    forEachProcess([&](const ProcInfo &p) { all.push_back(p); });
-    std::unordered_set<pid_t> doomed;
-    for (const ProcInfo &p : all)
-        if (p.pgrp == pid_t(group))
-            doomed.insert(p.pid);
-    for (bool grew = !doomed.empty(); grew;) {
-        grew = false;
-        for (const ProcInfo &p : all)
-            if (!doomed.count(p.pid) && doomed.count(p.ppid)) {
-                doomed.insert(p.pid);
-                grew = true;
-            }
-    }
+    // Members of the group, and every process below one of them or carrying
+    // the job's entry: a helper that made a group or a session of its own
+    // must not outlive the job either.
+    const std::vector<ProcInfo> doomed = jobMembers(pid_t(group));
     ::kill(-pid_t(group), SIGKILL);
-    for (pid_t pid : doomed)
-        ::kill(pid, SIGKILL);
+    for (const ProcInfo &p : doomed)
+        ::kill(p.pid, SIGKILL);
 }
 
 bool groupRunning(qint64 group)
 {
-    if (group <= 0)
-        return false;
-    if (::kill(-pid_t(group), 0) != 0 && errno == ESRCH)
-        return false;
-    bool running = false;
-    forEachProcess([&](const ProcInfo &p) {
-        if (p.pgrp == pid_t(group) && !ended(p.state))
-            running = true;
-    });
-    return running;
+    return group > 0 && !jobMembers(pid_t(group)).empty();
 }
 
 void forgetJob(qint64 group)
 {
     if (group <= 0)
         return;
-    for (auto &slot : g_jobs) {
+    for (int i = 0; i < kMaxJobs; ++i) {
         pid_t expected = pid_t(group);
-        if (slot.compare_exchange_strong(expected, 0)) {
-            tellWatchdog('-', pid_t(group));
+        if (g_jobs[i].compare_exchange_strong(expected, 0)) {
+            tellWatchdog('-', pid_t(group), 0);
             return;
         }
     }
 }
+
+namespace {
+// Ends still under way in the background. endAllJobs finishes them, so
+// nothing they hold (a runner's process object) outlives the program.
+struct PendingEnd
+{
+    QTimer *timer;
+    std::function<void()> whenEnded;
+};
+std::list<PendingEnd> g_pendingEnds;
+} // namespace
 
 void endJobLater(qint64 group, std::function<void()> whenEnded)
 {
     terminateGroup(group);
     auto *timer = new QTimer;
     timer->setInterval(kPollMs);
+    const auto pending = g_pendingEnds.insert(g_pendingEnds.end(), {timer, std::move(whenEnded)});
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     auto killed = std::make_shared<bool>(false);
@@ -417,8 +664,10 @@ void endJobLater(qint64 group, std::function<void()> whenEnded)
             timer->stop();
             timer->deleteLater();
             forgetJob(group);
-            if (whenEnded)
-                whenEnded();
+            const std::function<void()> done = std::move(pending->whenEnded);
+            g_pendingEnds.erase(pending);
+            if (done)
+                done();
             return;
         }
         if (!*killed && clock->elapsed() >= kJobGraceMs) {
@@ -442,6 +691,14 @@ void endAllJobs()
     for (pid_t g : jobs)
         if (std::find(left.begin(), left.end(), g) == left.end())
             forgetJob(g);
+    // Their groups have been ended with the rest.
+    while (!g_pendingEnds.empty()) {
+        PendingEnd end = std::move(g_pendingEnds.front());
+        g_pendingEnds.pop_front();
+        delete end.timer;
+        if (end.whenEnded)
+            end.whenEnded();
+    }
 }
 
 namespace {
@@ -502,6 +759,16 @@ int runAndWait(const QString &program, const QStringList &args, const QString &w
     for (QByteArray &b : store)
         argv.push_back(b.data());
     argv.push_back(nullptr);
+    // This process's environment and the job's entry.
+    const int token = newToken();
+    QByteArray entry = entryOf(token);
+    const QByteArray name = entry.left(entry.indexOf('=') + 1);
+    std::vector<char *> envp;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, name.constData(), size_t(name.size())) != 0)
+            envp.push_back(*e);
+    envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     std::call_once(g_watchdogOnce, startWatchdog);
     int report[2];
@@ -535,7 +802,7 @@ int runAndWait(const QString &program, const QStringList &args, const QString &w
             (void)!::write(report[1], &e, sizeof e);
             ::_exit(127);
         }
-        ::execve(argv[0], argv.data(), environ);
+        ::execve(argv[0], argv.data(), envp.data());
         const int e = errno;
         (void)!::write(report[1], &e, sizeof e);
         ::_exit(127);
@@ -547,7 +814,7 @@ int runAndWait(const QString &program, const QStringList &args, const QString &w
         return kNotStartable;
     }
     ::setpgid(pid, pid);
-    const bool registered = registerJob(pid);
+    const bool registered = registerJob(pid, token);
     int execError = 0;
     ssize_t got;
     while ((got = ::read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {

@@ -26,7 +26,8 @@ void onTerminationSignal(QObject *context, std::function<void(int)> handler);
 // the process with 128 + sig.
 [[noreturn]] void endJobsAndExit(int sig);
 
-// Async-signal-safe: SIGKILL to every registered job group.
+// Async-signal-safe: SIGKILL to every registered job, its group and what
+// left the group.
 void killAllJobsAtOnce();
 
 } // namespace platform

@@ -16,6 +16,7 @@ struct Lister
     QStringList *unreadable;
     // Identities of the folders being listed, outermost first.
     QList<std::pair<quint64, quint64>> ancestors;
+    platform::ListingMemory memory;
 
     bool admitted(quint16 a) const
     {
@@ -44,12 +45,15 @@ struct Lister
             [&](const platform::FolderEntry &e) {
                 if (!admitted(e.attributes))
                     return;
-                QString path = prefix + platform::decodePath(e.name);
+                QString path;
+                path.reserve(prefix.size() + e.name.size());
+                path += prefix;
+                platform::appendDecodedPath(&path, e.name);
                 if (recurse && e.realFolder)
                     subs.append({lines.size() + 1, path, {e.device, e.inode}});
                 lines.append(std::move(path));
             },
-            nullptr, &self, !top);
+            nullptr, &self, !top, &memory);
         if (top && self.realFolder)
             ancestors.append({self.device, self.inode});
         const bool same = ok && (top || std::make_pair(self.device, self.inode) == ancestors.last());
@@ -77,7 +81,7 @@ struct Lister
 void listFolder(const QString &folder, quint16 include, quint16 exclude, bool recurse,
                 QStringList *out, QStringList *unreadable)
 {
-    Lister l{include, exclude, recurse, out, unreadable, {}};
+    Lister l{include, exclude, recurse, out, unreadable, {}, {}};
     l.list(folder, true);
 }
 

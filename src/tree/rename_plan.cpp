@@ -240,4 +240,36 @@ QString notChangedText(const QList<Failure> &failures)
     return text;
 }
 
+QString attributeSummaryText(const QStringList &work, quint16 set, const QList<Failure> &failures)
+{
+    QStringList failed;
+    for (const Failure &f : failures)
+        failed << f.path;
+    QStringList readOnly;
+    if (set & platform::kReadOnly)
+        for (const QString &path : work)
+            if (!failed.contains(path) && !readOnly.contains(path))
+                readOnly << path;
+    QString text = QStringLiteral("%1 changed, %2 not changed").arg(work.size() - failures.size()).arg(failures.size());
+    if (!readOnly.isEmpty()) {
+        bool folders = false;
+        QString list;
+        for (qsizetype i = 0; i < readOnly.size() && i < kShown; ++i) {
+            quint16 word = 0;
+            const bool folder = platform::readAttributes(readOnly[i], &word, nullptr) && (word & platform::kDirectory);
+            folders = folders || folder;
+            list += QLatin1Char('\n') + readOnly[i] + (folder ? QStringLiteral("/") : QString());
+        }
+        if (readOnly.size() > kShown)
+            list += QStringLiteral("\n... and %1 more").arg(readOnly.size() - kShown);
+        text += folders ? QStringLiteral("\n\nNow read-only (nothing can be added to, renamed in or removed from the "
+                                         "folders):")
+                        : QStringLiteral("\n\nNow read-only:");
+        text += list;
+    }
+    if (!failures.isEmpty())
+        text += QStringLiteral("\n\n") + notChangedText(failures);
+    return text;
+}
+
 } // namespace tree

@@ -86,8 +86,11 @@ struct Failure
 QList<Failure> changeAttributes(const QStringList &work, quint16 set, quint16 clear,
                                 const QList<platform::Beneath> &where = {});
 
-// The one box shown at the end of Change Attrib. when entries were not
-// changed.
+// The list of entries that were not changed, with the reasons.
 QString notChangedText(const QList<Failure> &failures);
+// The box at the end of Change Attrib.: how many entries were changed and
+// not, the entries `set` made read-only (folders end in "/": nothing can
+// be added to, renamed in or removed from them now), then notChangedText.
+QString attributeSummaryText(const QStringList &work, quint16 set, const QList<Failure> &failures);
 
 } // namespace tree

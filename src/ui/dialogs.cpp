@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QUrl>
 
 namespace ui {
@@ -37,6 +38,26 @@ public:
     bool confirmYesDefault(QWidget *parent, const QString &text) override
     {
         return ask(parent, text, QMessageBox::Yes);
+    }
+    int choose(QWidget *parent, const QString &text, const QStringList &buttons, int defaultButton,
+               int escapeButton) override
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton, parent);
+        QList<QAbstractButton *> made;
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            // The escape answer closes; the others accept.
+            made << box.addButton(buttons[i], i == escapeButton ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        }
+        if (defaultButton >= 0 && defaultButton < made.size())
+            box.setDefaultButton(qobject_cast<QPushButton *>(made[defaultButton]));
+        if (escapeButton >= 0 && escapeButton < made.size())
+            box.setEscapeButton(made[escapeButton]);
+        m_questions.append(&box);
+        box.exec();
+        m_questions.removeAll(QPointer<QMessageBox>(&box));
+        m_questions.removeAll(QPointer<QMessageBox>());
+        const qsizetype answer = made.indexOf(box.clickedButton());
+        return answer >= 0 ? int(answer) : escapeButton;
     }
     void closeQuestions(QWidget *parent) override
     {

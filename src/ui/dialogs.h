@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -32,6 +33,11 @@ public:
     virtual bool confirm(QWidget *parent, const QString &text) = 0;
     // The same with Yes the default (Enter answers Yes).
     virtual bool confirmYesDefault(QWidget *parent, const QString &text) { return confirm(parent, text); }
+    // A question answered by one of `buttons` (their captions, with & for
+    // the Alt key); Enter gives `defaultButton`, Escape and the close box
+    // `escapeButton`. Returns the index of the answer.
+    virtual int choose(QWidget *parent, const QString &text, const QStringList &buttons, int defaultButton,
+                       int escapeButton) = 0;
     // Closes the confirmations open over `parent` as if answered No: for a
     // question that the event it asks about has made moot.
     virtual void closeQuestions(QWidget *parent) { (void)parent; }

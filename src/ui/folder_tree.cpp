@@ -43,6 +43,38 @@ void FolderTree::ensureModel()
     expand(m_model->index(QDir::rootPath()));
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &i) { emit pathChanged(m_model->filePath(i)); });
+    for (auto signal : {&QFileSystemModel::rowsRemoved, &QFileSystemModel::rowsInserted})
+        connect(m_model, signal, this, &FolderTree::keepFollowed, Qt::QueuedConnection);
+    connect(m_model, &QFileSystemModel::layoutChanged, this, &FolderTree::keepFollowed, Qt::QueuedConnection);
+}
+
+void FolderTree::followRenamed(const QString &path)
+{
+    selectPath(path);
+    m_followed = path;
+}
+
+void FolderTree::keepFollowed()
+{
+    if (m_followed.isEmpty() || selectedPath() == m_followed)
+        return;
+    const QModelIndex i = m_model->index(m_followed);
+    if (i.isValid() && m_model->filePath(i) == m_followed) {
+        setCurrentIndex(i);
+        scrollTo(i);
+    }
+}
+
+void FolderTree::mousePressEvent(QMouseEvent *e)
+{
+    m_followed.clear(); // the user picks now
+    QTreeView::mousePressEvent(e);
+}
+
+void FolderTree::keyPressEvent(QKeyEvent *e)
+{
+    m_followed.clear();
+    QTreeView::keyPressEvent(e);
 }
 
 void FolderTree::showEvent(QShowEvent *e)
@@ -60,6 +92,7 @@ QString FolderTree::selectedPath() const
 void FolderTree::selectPath(const QString &path)
 {
     ensureModel();
+    m_followed.clear();
     const QModelIndex i = m_model->index(path);
     setCurrentIndex(i);
     scrollTo(i);

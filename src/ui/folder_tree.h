@@ -17,6 +17,10 @@ public:
     // The selected folder's path; empty when nothing is selected.
     QString selectedPath() const;
     void selectPath(const QString &path);
+    // Selects `path`, a folder that has just been renamed to it, and keeps
+    // it selected while the tree catches up with the rename (dropping the
+    // old name moves the selection elsewhere) until the user picks another.
+    void followRenamed(const QString &path);
 
 signals:
     // The selection moved to another folder.
@@ -24,11 +28,17 @@ signals:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     // Built at first showing: watching the file system costs start-up time.
     void ensureModel();
+    // Selects the followed folder again when the model's changes moved the
+    // selection away from it.
+    void keepFollowed();
     QFileSystemModel *m_model = nullptr;
+    QString m_followed;
 };
 
 } // namespace ui

@@ -15,6 +15,7 @@ namespace ui {
 
 namespace {
 constexpr int kMargin = 4;
+constexpr qint64 kSyncMs = 40;
 
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 } // namespace
@@ -88,6 +89,12 @@ void LogView::replaceLastLine(const QString &line)
     scheduleSync();
 }
 
+void LogView::squeeze()
+{
+    m_text.squeeze();
+    m_starts.squeeze();
+}
+
 void LogView::setPlainText(const QString &text)
 {
     clear();
@@ -110,7 +117,7 @@ void LogView::setPlainText(const QString &text)
 void LogView::clear()
 {
     m_text = QString();
-    m_starts.clear();
+    m_starts = QList<qsizetype>(); // clear() would keep the room
     m_longest = 0;
     m_anchor = m_cursor = 0;
     m_follow = true;
@@ -128,12 +135,17 @@ void LogView::scheduleSync()
     if (m_syncQueued)
         return;
     m_syncQueued = true;
-    QTimer::singleShot(0, this, &LogView::sync);
+    // A flood of lines redraws the view and its scroll bars at most every
+    // kSyncMs, not once per event-loop turn: the drawing would cost more
+    // than the lines.
+    const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kSyncMs;
+    QTimer::singleShot(int(qMax<qint64>(0, kSyncMs - since)), this, &LogView::sync);
 }
 
 void LogView::sync()
 {
     m_syncQueued = false;
+    m_sinceSync.start();
     m_syncing = true;
     QScrollBar *v = verticalScrollBar();
     const int page = visibleLines();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -28,6 +29,8 @@ public:
     qsizetype textLength() const { return m_text.size(); }
     void appendLine(const QString &line);
     void replaceLastLine(const QString &line);
+    // Gives back the room kept for more lines (once a run has ended).
+    void squeeze();
 
     bool isAtBottom() const;
     // Whether new lines scroll into view (the reader is at the bottom).
@@ -67,6 +70,7 @@ private:
 
     QString m_text;
     QList<qsizetype> m_starts; // offset of each line in m_text
+    QElapsedTimer m_sinceSync;
     qsizetype m_longest = 0;   // characters of the longest line seen
     qsizetype m_anchor = 0, m_cursor = 0;
     bool m_follow = true;

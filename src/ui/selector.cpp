@@ -81,6 +81,10 @@ namespace ui {
 QString pickFolder(TSelectForm *f, const QString &start)
 {
     f->selectPath(isFolder(start) && QDir::isAbsolutePath(start) ? QDir::cleanPath(start) : QDir::homePath());
+    // Typing goes to the path field, not to the tree's quick search; Return
+    // there takes the typed path.
+    f->PathEdit->setFocus();
+    f->PathEdit->selectAll();
     if (f->exec() != QDialog::Accepted)
         return QString();
     QString path = f->selectedPath();

@@ -10,10 +10,16 @@ class QPushButton;
 
 namespace ui {
 
-// `p` with disabled text that stays readable on Spindle's backgrounds.
+// The desktop's palette `p` with disabled text that still reads (4.5:1)
+// yet looks off, for the windows that keep the desktop's colours.
 QPalette readablePalette(QPalette p);
-// The sky-blue background of Spindle's windows.
+// The whole palette of Spindle's sky-blue windows, whatever the desktop's.
+QPalette skyBluePalette();
+// Gives a window the sky-blue palette.
 void paintSkyBlue(QWidget *w);
+// WCAG relative luminance and contrast ratio (1 to 21).
+double luminance(const QColor &c);
+double contrast(const QColor &a, const QColor &b);
 
 // A window with a title bar, system menu, minimise and maximise buttons
 // (plus the close box), as the tool windows and small dialogs have. Every

@@ -59,7 +59,7 @@ void TDebug_win::changeEvent(QEvent *e)
 void TDebug_win::FormActivate()
 {
     if (m_session.Win9xMode) {
-        m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+        m_debugFile.bind(platform::scratchFolder() + base::kDebugFile);
     }
 }
 
@@ -70,7 +70,7 @@ bool TDebug_win::Memo1Change(QString *error)
         // A change before the first activation binds the file at once, so
         // the overflow rule holds for the drive scan's hidden writes too.
         if (!m_debugFile.isBound())
-            m_debugFile.bind(platform::workFolder() + base::kDebugFile);
+            m_debugFile.bind(platform::scratchFolder() + base::kDebugFile);
         ok = m_lines->spillInto(m_debugFile, error);
     }
     m_lines->pageDown();
@@ -80,7 +80,17 @@ bool TDebug_win::Memo1Change(QString *error)
 void TDebug_win::addText(const QString &text)
 {
     m_lines->flush(); // lines a runner gathered come first
-    ui::memo::appendText(Memo1, text);
+    // A run of lines that say the same (a build's hundreds of "Using ..."
+    // lines) is kept as one line with a count.
+    QStringList lines = base::splitTextLines(text);
+    if (lines.size() < 3) {
+        ui::memo::appendText(Memo1, text);
+    } else {
+        QString folded = base::foldRepeatedLines(lines).join(QLatin1Char('\n'));
+        if (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            folded += QLatin1Char('\n');
+        ui::memo::appendText(Memo1, folded);
+    }
     QString error;
     if (!Memo1Change(&error))
         ui::dialogs().error(this, error);

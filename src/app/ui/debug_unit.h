@@ -31,7 +31,8 @@ public:
     // Appends a log entry: line end, "*****  ", the text, line end. Errors
     // on the debug file go to the error box, as for any writer.
     void addEntry(const QString &text);
-    // Appends text unchanged (a command's captured output).
+    // Appends text (a command's captured output), runs of lines that say
+    // the same folded into one line with a count.
     void addText(const QString &text);
     // Removes the "ddr" lines, then asks for a file and writes the log.
     void saveLog();

@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 namespace {
+constexpr int kUnpaintedStartMs = 250;
+
 QToolButton *makeButton(QWidget *parent, const char *name, const QString &caption,
                         const QString &hint)
 {
@@ -96,16 +98,35 @@ TIntegrator::TIntegrator(app::Windows &windows, QWidget *parent)
 void TIntegrator::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
+    // The start-up work waits until the window is on the screen (its first
+    // paint); a window the desktop does not draw yet starts it soon anyway.
+    if (!m_started)
+        QTimer::singleShot(kUnpaintedStartMs, this, &TIntegrator::FormActivate);
+}
+
+void TIntegrator::paintEvent(QPaintEvent *e)
+{
+    QWidget::paintEvent(e);
     if (!m_started)
         QTimer::singleShot(0, this, &TIntegrator::FormActivate);
 }
 
 bool TIntegrator::createScratchFiles()
 {
+    // One session at a time owns a folder's scratch files; a second one
+    // must neither empty nor delete them.
+    QString taken, reason;
+    if (!platform::claimSessionScratch(&taken, &reason)) {
+        ui::dialogs().error(this, platform::cannotCreateText(platform::workFolder() + base::kCaptureFile, reason));
+        return false;
+    }
+    if (!taken.isEmpty())
+        ui::dialogs().info(this, QStringLiteral("Another Spindle session uses the scratch files in %1, so this "
+                                                  "session keeps its own in %2.")
+                                       .arg(taken, platform::scratchFolder()));
     for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        const QString path = platform::workFolder() + name;
-        QString reason;
-        if (!platform::createEmptyFile(path, &reason)) {
+        const QString path = platform::scratchFolder() + name;
+        if (!platform::createScratchFile(path, &reason)) {
             ui::dialogs().error(this, platform::cannotCreateText(path, reason));
             return false;
         }
@@ -118,6 +139,8 @@ void TIntegrator::FormActivate()
     if (m_started)
         return;
     m_started = true;
+    // The tool windows are made now, after the main window has shown.
+    app::createOtherWindows();
 
     const base::SwitchEffect e = base::interpretSwitch(m_args);
     if (e.createScratchFiles && !createScratchFiles())
@@ -179,11 +202,7 @@ bool TIntegrator::FormCloseQuery()
         if (dbg)
             dbg->saveLog();
     }
-    for (const QString &name : {base::kCaptureFile, base::kDebugFile}) {
-        const QString path = platform::workFolder() + name;
-        if (platform::fileExists(path))
-            platform::removeFile(path);
-    }
+    platform::removeScratchFiles({base::kCaptureFile, base::kDebugFile});
     return true;
 }
 

@@ -31,7 +31,8 @@ public:
     // The program's arguments without its name; defaults to the real ones.
     void setArguments(const QStringList &args) { m_args = args; }
 
-    // Start-up sequence; runs once, at the first activation.
+    // Start-up sequence; runs once, at the first activation (once the
+    // window has been drawn). It makes the other windows first.
     void FormActivate();
     // The start-up message for missing tool files: which, and where they
     // were looked for.
@@ -55,6 +56,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:

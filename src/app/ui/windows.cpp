@@ -26,21 +26,36 @@ Windows &windows()
 
 void createWindows()
 {
+    createMainWindow();
+    createOtherWindows();
+}
+
+void createMainWindow()
+{
     QApplication::setPalette(ui::readablePalette(QApplication::palette()));
     Windows &w = windows();
-    w.session = base::Session{};
+    w = Windows{};
     // The main window shows the others when asked, so it may come first.
     w.Integrator = new TIntegrator(w);
+    applyHints();
+    applyKeys();
+}
+
+void createOtherWindows()
+{
+    Windows &w = windows();
+    if (w.Debug_win)
+        return;
     w.Debug_win = new TDebug_win(w.session);
     w.console = new Tconsole(w.session);
     w.SelectForm = new TSelectForm;
     w.About_form = new TAbout_form;
     w.Comments_form = new TComments_form;
     w.Mkisofs_form = new TMkisofs_form({w.console, w.Comments_form, w.SelectForm, w.Debug_win, {w.Comments_form, w.Debug_win}});
-    w.renamer_form = new Trenamer_form;
+    w.renamer_form = new Trenamer_form(*w.Debug_win);
     w.sorter_form = new Tsorter_form;
     w.CD_Operations = new TCD_Operations(w.console, *w.Debug_win);
-    w.other_form = new Tother_form;
+    w.other_form = new Tother_form(*w.Debug_win);
     applyHints();
     applyKeys();
 }

@@ -39,6 +39,11 @@ Windows &windows();
 // Creates every window, the main window first; the others in the order
 // that gives each the windows it uses.
 void createWindows();
+// The same in two steps, so the main window shows before the others are
+// made: the main window alone, then (once, at its first activation) the
+// others.
+void createMainWindow();
+void createOtherWindows();
 // Destroys them in reverse order.
 void destroyWindows();
 

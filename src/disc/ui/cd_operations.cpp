@@ -281,6 +281,8 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
     lbDiagnosis->setVisible(ComboBox1->count() == 0);
     lbDiagnosis->setText(ComboBox1->count() == 0 ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary
                                                  : QString());
+    if (ComboBox1->count() == 0)
+        m_log.entry(QStringLiteral("no CD drive found: ") + lbDiagnosis->text());
     emit scanFinished();
 }
 
@@ -451,7 +453,7 @@ void TCD_Operations::btReadClick()
         return;
     // The log gets the session's whole console capture, which exists only
     // in the Win9x modes.
-    const QString capturePath = platform::workFolder() + base::kCaptureFile;
+    const QString capturePath = platform::scratchFolder() + base::kCaptureFile;
     const platform::BoundedRead capture = platform::readBounded(capturePath, kCaptureLimit);
     if (!capture.ok()) {
         ui::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));

@@ -41,6 +41,7 @@ Tconsole::Tconsole(const base::Session &session, QWidget *parent)
     DosCommand1->ShowWindow = exec::swHIDE;
     DosCommand1->CreationFlag = exec::fCREATE_NEW_CONSOLE;
     DosCommand1->ReturnCode = exec::rcCRLF;
+    DosCommand1->KeepLines = false; // the memo holds the output
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
     m_lines.setObserver([this](const QString &text, bool entire) {
         ProgressPanel1->feed(text, entire);
@@ -102,7 +103,7 @@ void Tconsole::showPercent(int percent)
 void Tconsole::FormActivate()
 {
     if (m_session.Win9xMode) {
-        m_captureFile.bind(platform::workFolder() + base::kCaptureFile);
+        m_captureFile.bind(platform::scratchFolder() + base::kCaptureFile);
     }
 }
 
@@ -125,6 +126,7 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     m_watching = false;
     const std::optional<exec::CauseFinder> cause = std::exchange(m_cause, std::nullopt);
     m_ended = true;
+    Memo1->squeeze();
     switch (Sender->lastRunEnd()) {
     case exec::TDosCommand::RunEnd::Exited:
         m_result = ExitCode == 0 ? QString() : QStringLiteral("The command failed with exit code %1.").arg(ExitCode);

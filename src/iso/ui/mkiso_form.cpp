@@ -595,9 +595,18 @@ void TMkisofs_form::RunBatBTClick()
     // whole command line has nothing to offer instead.
     std::optional<exec::CommandLine> onDisk = iso::batchFileCommand(batchPath);
     const iso::BuiltCommand built = iso::buildCommandLine(m_options);
-    if (built.messages.isEmpty() && built.command != onDisk
-        && ui::dialogs().confirm(
-            this, QStringLiteral("The options changed since build.bat was written. Write it again and run?"))) {
+    // Enter writes what the form shows; the old file runs only when asked.
+    enum { WriteAndRun, RunOld, Cancel };
+    const int answer =
+        built.messages.isEmpty() && built.command != onDisk
+            ? ui::dialogs().choose(
+                  this, QStringLiteral("The options changed since build.bat was written. Write it again and run?"),
+                  {QStringLiteral("&Write and run"), QStringLiteral("&Run the old file"), QStringLiteral("Cancel")},
+                  WriteAndRun, Cancel)
+            : RunOld;
+    if (answer == Cancel)
+        return;
+    if (answer == WriteAndRun) {
         QString error;
         if (!iso::writeBatchFile(batchPath, built.command, &error)) {
             ui::dialogs().error(this, error);

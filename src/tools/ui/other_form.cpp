@@ -61,10 +61,10 @@ QComboBox *driveList(QWidget *parent, const char *name)
 }
 } // namespace
 
-Tother_form::Tother_form(QWidget *parent)
+Tother_form::Tother_form(base::DebugLog &log, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ProgressPanel1(new exec::ProgressPanel(this)), Memo1(new QPlainTextEdit(this)),
-      DosCommand1(new exec::TDosCommand(this)),
+      DosCommand1(new exec::TDosCommand(this)), m_log(log),
       m_lines(Memo1, [this] { m_lines.pageDown(); }),
       m_driveSource([] { return platform::listDrives(); })
 {
@@ -98,6 +98,7 @@ Tother_form::Tother_form(QWidget *parent)
 
     DosCommand1->setObjectName(QStringLiteral("DosCommand1"));
     DosCommand1->OnTerminated = [this](exec::TDosCommand *s, quint32 code) { DosCommand1Terminated(s, code); };
+    DosCommand1->KeepLines = false; // the memo holds the output
 
     connect(btExBS, &QPushButton::clicked, this, &Tother_form::btExBSClick);
     connect(btExBSF, &QPushButton::clicked, this, &Tother_form::btExBSFClick);
@@ -265,7 +266,14 @@ void Tother_form::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitC
         m_lines.add(tools::stoppedText());
         m_lines.flush();
     }
-    ProgressPanel1->finish(Sender->lastRunEnd() == exec::TDosCommand::RunEnd::Exited && ExitCode == 0);
+    const bool exited = Sender->lastRunEnd() == exec::TDosCommand::RunEnd::Exited;
+    ProgressPanel1->finish(exited && ExitCode == 0);
+    // The job and all it printed, as Make ISO logs its batch run.
+    m_log.entry(Sender->CommandLine);
+    QString output = Memo1->toPlainText();
+    if (exited && ExitCode != 0)
+        output += QStringLiteral("\nThe command failed with exit code %1.").arg(ExitCode);
+    m_log.text(output);
     m_jobRunning = m_jobWritesDevice = false;
     updateButtons();
     emit jobFinished();

@@ -1,5 +1,6 @@
 #pragma once
 #include "ui/memo_lines.h"
+#include "base/debug_log.h"
 #include "exec/dos_command.h"
 #include "exec/ui/progress_panel.h"
 #include "platform/drives.h"
@@ -20,7 +21,8 @@ class Tother_form : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tother_form(QWidget *parent = nullptr);
+    // Each job goes into the debug log: its command line, then its output.
+    explicit Tother_form(base::DebugLog &log, QWidget *parent = nullptr);
 
     QLabel *Label1, *Label2;
     QComboBox *cboxFloppy, *cboxCDROM;
@@ -68,6 +70,7 @@ private:
     // Whether `list` names a drive; says `missing` when it does not.
     bool haveDrive(const QComboBox *list, const QString &missing);
 
+    base::DebugLog &m_log;
     ui::MemoLines m_lines;
     std::function<platform::DriveLists()> m_driveSource;
     bool m_haveBbie = false;

@@ -104,8 +104,8 @@ void partnerClick(QCheckBox *clicked, QCheckBox *partner)
 }
 } // namespace
 
-Trenamer_form::Trenamer_form(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags)
+Trenamer_form::Trenamer_form(base::DebugLog &log, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | ui::kToolWindowFlags), m_log(log)
 {
     ui::setUpWindow(this, "renamer_form", QStringLiteral("Case and Attributes"));
 
@@ -259,19 +259,37 @@ void Trenamer_form::changeCase(bool upper)
     if (ListBox2->count() == 0)
         return;
     QStringList work = texts(ListBox2), candidates = texts(ListBox1);
+    // The chosen folder rides along with the candidates, so a rename of it
+    // (or of a folder above it) gives its new path too.
+    const QString chosen = ShellTreeView1->selectedPath();
+    if (!chosen.isEmpty())
+        candidates.append(chosen);
     const tree::Case to = upper ? tree::Case::Upper : tree::Case::Lower;
     tree::CaseSummary summary;
+    QStringList notRenamed;
     const int renamed = tree::changeCase(
         &work, &candidates, to,
-        [this](const QString &path, const QString &reason, bool folder) {
-            ui::dialogs().info(this, tree::notRenamedText(path, reason, folder));
+        [this, &notRenamed](const QString &path, const QString &reason, bool folder) {
+            notRenamed << tree::notRenamedText(path, reason, folder);
+            ui::dialogs().info(this, notRenamed.last());
         },
         places(ListBox2), &summary);
+    const QString chosenNow = chosen.isEmpty() ? chosen : candidates.takeLast();
     if (renamed) {
         retext(ListBox2, work);
         retext(ListBox1, candidates);
     }
-    ui::dialogs().info(this, tree::caseSummaryText(summary, to));
+    // The tree and the field follow the chosen folder to its new name
+    // instead of whatever the tree selects once the old name is gone.
+    if (!chosen.isEmpty() && chosenNow != chosen)
+        ShellTreeView1->followRenamed(chosenNow);
+    const QString text = tree::caseSummaryText(summary, to);
+    m_log.entry(QStringLiteral("Case and Attributes: %1 on %2 entries")
+                    .arg(upper ? QStringLiteral("To Uppercase") : QStringLiteral("To Lowercase"))
+                    .arg(ListBox2->count()));
+    notRenamed << text;
+    m_log.text(notRenamed.join(QLatin1Char('\n')));
+    ui::dialogs().info(this, text);
 }
 
 void Trenamer_form::Button3Click() { changeCase(false); }
@@ -289,15 +307,28 @@ void Trenamer_form::Button5Click()
                  {CheckBox5, CheckBox9, platform::kArchive},
                  {CheckBox6, CheckBox10, platform::kHidden},
                  {CheckBox7, CheckBox11, platform::kSystem}};
+    QStringList setNames, clearNames;
     for (const auto &p : pairs) {
-        if (p.setBox->isChecked())
+        if (p.setBox->isChecked()) {
             set |= p.bit;
-        if (p.clearBox->isChecked())
+            setNames << p.setBox->text();
+        }
+        if (p.clearBox->isChecked()) {
             clear |= p.bit;
+            clearNames << p.clearBox->text();
+        }
     }
-    const QList<tree::Failure> failed = tree::changeAttributes(texts(ListBox2), set, clear, places(ListBox2));
-    if (!failed.isEmpty())
-        ui::dialogs().info(this, tree::notChangedText(failed));
+    if (ListBox2->count() == 0)
+        return;
+    const QStringList work = texts(ListBox2);
+    const QList<tree::Failure> failed = tree::changeAttributes(work, set, clear, places(ListBox2));
+    const QString text = tree::attributeSummaryText(work, set, failed);
+    const auto names = [](const QStringList &l) { return l.isEmpty() ? QStringLiteral("nothing") : l.join(QStringLiteral(", ")); };
+    m_log.entry(QStringLiteral("Case and Attributes: Change Attrib. on %1 entries, set %2, remove %3")
+                    .arg(work.size())
+                    .arg(names(setNames), names(clearNames)));
+    m_log.text(text);
+    ui::dialogs().info(this, text);
 }
 
 void Trenamer_form::Button6Click() { ListBox2->clear(); }

@@ -1,4 +1,6 @@
 #pragma once
+#include "base/debug_log.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -19,7 +21,9 @@ class Trenamer_form : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Trenamer_form(QWidget *parent = nullptr);
+    // Each case change and attribute change goes into the debug log with
+    // what it did.
+    explicit Trenamer_form(base::DebugLog &log, QWidget *parent = nullptr);
 
     ui::FolderTree *ShellTreeView1;
     QLineEdit *Edit1;
@@ -54,6 +58,7 @@ public:
     void CheckBox11Click();
 
 private:
+    base::DebugLog &m_log;
     QCheckBox *checkBox(const char *name, const QString &caption, bool checked);
     void changeCase(bool upper);
 };
