@@ -6,7 +6,7 @@ PREFIX ?= /usr/local
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the staged tools need.
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev qt6-qpa-plugins \
-           fp-utils genisoimage wodim xorriso \
+           fp-utils genisoimage wodim xorriso cdrskin \
            qemu-system-x86 syslinux syslinux-common isolinux mtools \
            dpkg-dev file desktop-file-utils appstream
 

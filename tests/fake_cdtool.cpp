@@ -11,6 +11,8 @@
 //   FAKECD_EXIT     exit code
 //   FAKECD_WRITE    any value: an f=FILE argument gets a few bytes written
 //                   into FILE, as a read that began
+//   FAKECD_VERSION  file printed for -version (Spindle's identification of
+//                   the tool; not logged in FAKECD_ARGS)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,17 @@ int main(int argc, char **argv)
 {
     const char *self = std::strrchr(argv[0], '/');
     self = self ? self + 1 : argv[0];
+    if (argc == 2 && !std::strcmp(argv[1], "-version")) {
+        if (const char *path = env("FAKECD_VERSION"))
+            if (FILE *f = std::fopen(path, "rb")) {
+                char buf[4096];
+                size_t n;
+                while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+                    std::fwrite(buf, 1, n, stdout);
+                std::fclose(f);
+            }
+        return 0;
+    }
     if (const char *log = env("FAKECD_ARGS")) {
         std::string line = self;
         for (int i = 1; i < argc; ++i)

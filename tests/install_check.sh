@@ -20,7 +20,7 @@ cd "$work/elsewhere"
 "$prefix/bin/spindle-cli" tools >"$work/tools.txt"
 cat "$work/tools.txt"
 for tool in mkisofs cdrecord readcd dd bbie; do
-  grep -qx "$tool $folder/$tool" "$work/tools.txt" || fail "$tool not found in $folder"
+  grep -q "^$tool $folder/$tool: [a-z]" "$work/tools.txt" || fail "$tool not found in $folder, or not named"
   [[ -x "$folder/$tool" ]] || fail "$folder/$tool does not lead to a program"
 done
 [[ $(wc -l <"$work/tools.txt") -eq 5 ]] || fail "tools printed more than five lines"

@@ -90,6 +90,19 @@ private slots:
         QVERIFY(f->ComboBox1->count() > 0);
         QVERIFY(f->lbDiagnosis->isHidden());
         QVERIFY(f->lbDiagnosis->text().isEmpty());
+        // cdrskin lists the drive it may open and, exiting with 0, says it
+        // may not open another: the list is not the whole story.
+        qputenv("FAKECD_VERSION", data("versions/cdrskin.txt").toUtf8());
+        const QList<QByteArray> refused = readAll(data("tool_errors/guest_cdrskin_scanbus_refused.txt")).split('\n');
+        const QByteArray partial = refused.mid(0, 4).join('\n')
+                                   + "\nscsibus2:\n\t2,0,0\t  1) 'QEMU    ' 'QEMU CD-ROM     ' '2.5+' Removable CD-ROM\n";
+        QVERIFY(writeAll(t("partial.txt"), partial));
+        QVERIFY(scan(t("partial.txt")));
+        qunsetenv("FAKECD_VERSION");
+        QCOMPARE(f->ComboBox1->count(), 1);
+        QVERIFY(!f->lbDiagnosis->isHidden());
+        QVERIFY2(f->lbDiagnosis->text().endsWith("(cdrecord said \"Permission denied\".)"),
+                 qPrintable(f->lbDiagnosis->text()));
     }
 
     void noDriveInTheKernel()

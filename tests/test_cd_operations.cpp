@@ -7,7 +7,9 @@
 #include "base/session.h"
 #include "ui/style.h"
 #include "disc/ui/cd_operations.h"
-#include "disc/cd_rules.h"
+#include "disc/commands.h"
+#include "disc/offers.h"
+#include "disc/scan.h"
 #include "exec/ui/console_capture.h"
 #include "exec/dos_command.h"
 #include "platform/platform.h"
@@ -23,6 +25,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,7 +34,7 @@
 namespace {
 QString data(const char *name) { return QStringLiteral(SPINDLE_TEST_DATA "/") + name; }
 const char *kEnv[] = {"FAKECD_SCANBUS", "FAKECD_PRCAP", "FAKECD_OUTPUT", "FAKECD_ARGS",
-                      "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT"};
+                      "FAKECD_PROGRESS", "FAKECD_HOLD", "FAKECD_EXIT", "FAKECD_VERSION"};
 } // namespace
 
 // The control shows its usual tooltip, no reason for being off.
@@ -143,6 +146,7 @@ private slots:
         QCOMPARE(enabled(), QList<bool>(10, false));
         QVERIFY(f->btClose->isEnabled());
         QVERIFY(f->cbSimulate->isChecked() && !f->cbDontFinalize->isChecked() && f->cbBurnFree->isChecked());
+        QVERIFY(f->cbVerify->isChecked() && !f->cbVerify->isEnabled());
         QCOMPARE(f->seSpeed->value(), 1);
         QCOMPARE(f->seSpeed->minimum(), 1);
         QVERIFY(f->ComboBox2->isEditable() && !f->ComboBox1->isEditable());
@@ -258,6 +262,44 @@ private slots:
         QCOMPARE(f->seSpeed->value(), speed);
         // Check boxes keep their ticks whatever their state.
         QVERIFY(f->cbSimulate->isChecked() && f->cbBurnFree->isChecked());
+    }
+
+    // Behind cdrecord is cdrskin (it says so): asked its own way, and what
+    // it does not do is off with its reason. A CD writer in the form cdrskin
+    // prints, since no writer exists here.
+    void cdrskinOffersWhatItDoes()
+    {
+        qputenv("FAKECD_VERSION", data("versions/cdrskin.txt").toUtf8());
+        qputenv("FAKECD_OUTPUT", data("cd_caps_cdrskin_writer.txt").toUtf8());
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, QString()));
+        QCOMPARE(runs().mid(1), (QStringList{"cdrecord [-v] [dev=1,0,0] [-atip]", "cdrecord [dev=1,0,0] [--list_speeds]"}));
+        // read, finalize, burn, speed, simulate, don't finalize, burnfree, format, blank, blank type
+        QCOMPARE(enabled(), (QList<bool>{true, false, true, true, true, false, true, false, true, true}));
+        QCOMPARE(f->Label5->text(), QStringLiteral("48"));
+        QCOMPARE(f->btFinalize->toolTip(), QStringLiteral("cdrskin does not finalize a disc: it ignores -fix"));
+        QCOMPARE(f->cbDontFinalize->toolTip(), QStringLiteral("cdrskin ignores -nofix: it closes the disc after the burn"));
+        QCOMPARE(f->btFormat->toolTip(), QStringLiteral("cdrskin formats DVD+RW only, not CD-RW (-format)"));
+        const auto *types = qobject_cast<QStandardItemModel *>(f->ComboBox2->model());
+        QVERIFY(types->item(0)->isEnabled() && types->item(1)->isEnabled());
+        QVERIFY(!types->item(3)->isEnabled());
+        QCOMPARE(types->item(3)->toolTip(), QStringLiteral("cdrskin does not do blank=session (\"not supported yet\")"));
+        // A tick left on "Don't Finalize" does not reach cdrskin.
+        f->cbDontFinalize->setChecked(true);
+        const QString image = m_work->filePath("a.iso");
+        writeAll(image, "image");
+        m_dialogs->fileAnswers << image;
+        f->btBurn->click();
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1,0,0] [-dummy] [speed=48] [" +
+                                    image + "] [gracetime=1]");
+        // wodim's report on the next opening offers everything again.
+        qunsetenv("FAKECD_VERSION");
+        QFile::remove(m_folder->filePath("cdrecord"));
+        QVERIFY(QFile::copy(binDir() + "/spindle-fakecd", m_folder->filePath("cdrecord")));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        QCOMPARE(enabled(), QList<bool>(10, true));
+        QVERIFY(types->item(3)->isEnabled() && types->item(3)->toolTip().isEmpty());
     }
 
     void speedFieldClamps()
@@ -423,8 +465,10 @@ private slots:
                                               "message:Info:Process finished!\nSimulation finished"}));
         QVERIFY(runs().last().contains("[-dummy]"));
 
-        // A real write: No runs nothing.
+        // A real write: No runs nothing. (Reading the disc back is proven
+        // with a real recorder and an emulated drive, test_burn.)
         f->cbSimulate->setChecked(false);
+        f->cbVerify->setChecked(false);
         const QString question = "confirm:Write boot.iso (3 MB) to the disc in " + drive +
                                  "? This is a real write, not a simulation.";
         int before = runs().size();
@@ -444,9 +488,9 @@ private slots:
         b.simulate = false;
         b.speed = 40;
         b.file = image;
-        QCOMPARE(console->DosCommand1->CommandLine, disc::burnCommand(b));
+        QCOMPARE(console->DosCommand1->command(), disc::burnCommand(b));
         QCOMPARE(runs().size(), before + 1);
-        QCOMPARE(runs().last(), "cdrecord [-eject] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" + image +
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" + image +
                                     "] [gracetime=1]");
         QCOMPARE(m_dialogs->log, (QStringList{"open:" + disc::kImageFilter, question,
                                               "message:Info:Process finished!\nDisc written"}));
@@ -614,6 +658,35 @@ private slots:
 
     // A read that fails leaves the image it began: the user is asked to
     // delete it (Yes the default); an image that was there before is kept.
+    // A real burn with Verify keeps the disc in the drive and reads it back
+    // through readcd, as many sectors as the image has. (That the bytes are
+    // compared is proven with a real recorder, test_burn.)
+    void verifyReadsTheDiscBack()
+    {
+        // A copy: spindle-cli looks for readcd in its own folder.
+        QVERIFY(QFile::copy(binDir() + "/spindle-cli", m_folder->filePath("spindle-cli")));
+        QVERIFY(activate(data("cd_scan_basic.txt")));
+        QVERIFY(pick(0, data("cd_caps_cdrw.txt")));
+        const QString image = m_work->filePath("a.iso");
+        QVERIFY(writeAll(image, QByteArray(5 * 2048 + 1, 'x')));
+        Tconsole *console = app::windows().console;
+        m_dialogs->onMessage = [console](const QString &text) {
+            if (text.startsWith(QLatin1String("Process finished!\nThe command")))
+                QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
+        };
+        f->cbSimulate->setChecked(false);
+        m_dialogs->fileAnswers << image;
+        m_dialogs->confirmAnswers << true;
+        f->btBurn->click();
+        m_dialogs->onMessage = nullptr;
+        const QStringList r = runs();
+        QCOMPARE(r.mid(r.size() - 2), (QStringList{"cdrecord [-v] [driveropts=burnfree] [dev=1,0,0] [speed=40] [" +
+                                                       image + "] [gracetime=1]",
+                                                   "readcd [dev=1,0,0] [sectors=0-6] [f=-]"}));
+        // The fake readcd gives other bytes than the image's.
+        QVERIFY2(console->Memo1->toPlainText().contains("Verify failed: "), qPrintable(console->Memo1->toPlainText()));
+    }
+
     void failedReadOffersToDeleteItsImage()
     {
         QVERIFY(activate(data("cd_scan_basic.txt")));
@@ -656,13 +729,14 @@ private slots:
         // Burn with the defaults: simulate and burnfree ticked.
         m_dialogs->fileAnswers << image;
         f->btBurn->click();
-        QCOMPARE(runs().last(), "cdrecord [-eject] [driveropts=burnfree] [dev=1001,0,0] [-dummy] [speed=40] [" +
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=1001,0,0] [-dummy] [speed=40] [" +
                                     image + "] [gracetime=1]");
         QCOMPARE(m_dialogs->fileOptions.last().filter, QStringLiteral("ISO Files|*.ISO|RAW Files|*.RAW|All Files|*.*"));
         QCOMPARE(m_dialogs->fileOptions.last().defaultExt, QStringLiteral("iso"));
         QVERIFY(app::windows().console->Memo1->toPlainText().contains("Track 01:    5 of    5 MB written."));
         // Every box cleared, speed typed.
         f->cbSimulate->setChecked(false);
+        f->cbVerify->setChecked(false);
         f->cbBurnFree->setChecked(false);
         f->cbDontFinalize->setChecked(true);
         f->seSpeed->selectAll();
@@ -670,7 +744,7 @@ private slots:
         m_dialogs->fileAnswers << image;
         m_dialogs->confirmAnswers << true; // the real-write question
         f->btBurn->click();
-        QCOMPARE(runs().last(), "cdrecord [-eject] [dev=1001,0,0] [-nofix] [speed=16] [" + image + "] [gracetime=1]");
+        QCOMPARE(runs().last(), "cdrecord [-eject] [-v] [dev=1001,0,0] [-nofix] [speed=16] [" + image + "] [gracetime=1]");
 
         // Format and blank only after Yes.
         const int before = runs().size();
@@ -753,6 +827,7 @@ private slots:
         f->btBurn->click();
         QVERIFY(debugText().endsWith(app::windows().console->Memo1->toPlainText() + "\nSimulation finished"));
         f->cbSimulate->setChecked(false);
+        f->cbVerify->setChecked(false);
         m_dialogs->fileAnswers << image;
         m_dialogs->confirmAnswers << true;
         f->btBurn->click();

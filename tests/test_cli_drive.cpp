@@ -57,13 +57,13 @@ private slots:
         Result r = cli({"burn", "--simulate", "--speed", "4", "0,0,0", "my disc.iso"},
                        data("tool_errors/guest_wodim_burn.txt"), "255");
         QCOMPARE(r.code, 255);
-        QCOMPARE(runs(), "cdrecord [-eject] [driveropts=burnfree] [dev=0,0,0] [-dummy] [speed=4] [" +
+        QCOMPARE(runs(), "cdrecord [-eject] [-v] [driveropts=burnfree] [dev=0,0,0] [-dummy] [speed=4] [" +
                              w("my disc.iso").toUtf8() + "] [gracetime=1]\n");
         QVERIFY(r.out.contains("Illegal write mode for this drive."));
         QCOMPARE(r.err, cannotWrite);
         r = cli({"burn", "--no-fix", "--no-burnfree", "1,0,0", w("a.iso")}, {}, "0");
         QCOMPARE(r.code, 0);
-        QCOMPARE(runs(), "cdrecord [-eject] [dev=1,0,0] [-nofix] [speed=1] [" + w("a.iso").toUtf8() + "] [gracetime=1]\n");
+        QCOMPARE(runs(), "cdrecord [-eject] [-v] [dev=1,0,0] [-nofix] [speed=1] [" + w("a.iso").toUtf8() + "] [gracetime=1]\n");
         QCOMPARE(r.err, QByteArray());
         r = cli({"blank", "--events", "0,0,0", "fast"}, data("tool_errors/guest_wodim_blank.txt"), "255");
         QCOMPARE(r.code, 255);
@@ -117,7 +117,8 @@ private slots:
         for (const QStringList &args :
              {QStringList{"read", "0 0,0", "x.iso"}, QStringList{"read", "0,0,0"}, QStringList{"blank", "0,0,0", "most"},
               QStringList{"burn", "--speed", "fast", "0,0,0", "x.iso"}, QStringList{"burn", "--bogus", "0,0,0", "x.iso"},
-              QStringList{"cdimage", "/dev/sr0"}, QStringList{"bootimage"}, QStringList{"doctor", "now"}}) {
+              QStringList{"cdimage", "/dev/sr0"}, QStringList{"bootimage"}, QStringList{"doctor", "now"},
+              QStringList{"verify", "0,0,0"}, QStringList{"verify", "0 0,0", "x.iso"}}) {
             const Result r = cli(args);
             QVERIFY2(r.code == 2, qPrintable(args.join(' ')));
             QVERIFY(r.err.startsWith("usage: spindle-cli "));

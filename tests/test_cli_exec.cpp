@@ -181,8 +181,9 @@ private slots:
         const QByteArrayList names{"mkisofs", "cdrecord", "readcd", "dd", "bbie"};
         for (int i = 0; i < 5; ++i)
             QVERIFY2(lines[i].startsWith(names[i] + ' '), lines[i].constData());
-        // The staged stand-ins are found in Spindle's folder.
-        QCOMPARE(lines[0], "mkisofs " + (binDir() + "/mkisofs").toUtf8());
+        // The staged stand-ins are found in Spindle's folder, named by what they say they are.
+        QVERIFY2(lines[0].startsWith("mkisofs " + (binDir() + "/mkisofs").toUtf8() + ": genisoimage (genisoimage 1."),
+                 lines[0].constData());
     }
 };
 

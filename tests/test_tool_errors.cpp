@@ -111,7 +111,30 @@ private slots:
             << "dd if=/dev/sr0 of=\"/tmp/bob.iso\" status=progress" << "You may not open /dev/sr0 (permission denied).";
         QTest::newRow("guest readom refused") << "guest_readom_refused.txt" << "readcd dev=0,0,0 f=\"/tmp/bob.iso\""
             << "readcd may not open the drive: its device files do not let you read and write them.";
+        QTest::newRow("guest readom, tray open") << "guest_readom_no_medium.txt" << "readcd dev=0,0,0 sectors=0-1043 f=-"
+            << "The drive is not ready: there is no disc in it, or it is still taking the disc in.";
         QTest::newRow("readom unknown") << "readom_unknown.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\"" << QString();
+        // cdrskin (identified by its own version text), on the guest's drives and an emulated one.
+        const QString skin = QStringLiteral("cdrskin dev=2,0,0 ");
+        QTest::newRow("cdrskin ignores -fix") << "guest_cdrskin_fix.txt" << skin + "-fix"
+            << "cdrskin does not do -fix: it ignored the option, so that part of the job was not done.";
+        QTest::newRow("cdrskin unknown option") << "cdrskin_unknown_option.txt" << skin + "-bogus_option -checkdrive"
+            << "cdrskin does not do -bogus_option: it ignored the option, so that part of the job was not done.";
+        QTest::newRow("cdrskin refused scan") << "guest_cdrskin_scanbus_refused.txt" << "cdrskin -scanbus"
+                                              << "cdrskin may not open the drive (permission denied).";
+        QTest::newRow("cdrskin no drive") << "guest_cdrskin_cannot_find.txt" << "cdrskin dev=1,0,0 -checkdrive"
+            << "No drive answers at this address, or another program holds it: scan again and pick the drive from "
+               "the new list.";
+        QTest::newRow("cdrskin no media") << "guest_cdrskin_no_media.txt" << skin + "-dummy /tmp/x.iso"
+            << "There is no disc in the drive that cdrskin can write to: insert a blank or appendable disc and try "
+               "again.";
+        QTest::newRow("cdrskin not erasable") << "guest_cdrskin_not_erasable.txt" << skin + "blank=fast" << notRw;
+        QTest::newRow("cdrskin blank type") << "guest_cdrskin_blank_session.txt" << skin + "blank=session"
+            << "cdrskin does not do blank type session: it blanks with all or fast only.";
+        QTest::newRow("cdrskin format") << "guest_cdrskin_format.txt" << skin + "-format"
+            << "cdrskin formats DVD+RW discs only, not CD-RW: use Blank CD-RW instead.";
+        QTest::newRow("cdrskin write error") << "cdrskin_write_error.txt" << "cdrskin -v dev=stdio:/dev/full x.iso"
+            << "Writing to the disc failed: the drive did not take all the data.";
     }
     void transcriptGivesCause()
     {
@@ -165,6 +188,29 @@ private slots:
         QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("\"/opt/my tools/wodim\" -scanbus")), QStringLiteral("cdrecord"));
         QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("READOM.EXE dev=0,0,0")), QStringLiteral("readcd"));
         QCOMPARE(exec::toolOfCommandLine({}), QString());
+        // Spindle's read-back after a burn reads through readcd.
+        QCOMPARE(exec::toolOfCommandLine(exec::parseCommandLine("spindle-cli verify 0,0,0 \"/tmp/a.iso\"")),
+                 QStringLiteral("readcd"));
+        // cdrskin's messages are cdrskin's: wodim saying "Permission denied" is not one.
+        exec::CauseFinder wodim(QStringLiteral("cdrecord"), exec::Implementation::Wodim);
+        wodim.feed(u"cdrskin: ( Most recent system error: 13  'Permission denied' )");
+        QVERIFY(!wodim.found());
+    }
+
+    void ignoredOptionFailsTheRun()
+    {
+        // Exit code 0 and an ignored option: the run did not do what was asked.
+        exec::CauseFinder finder(QStringLiteral("cdrecord"), exec::Implementation::Cdrskin);
+        for (const QString &l : transcript(QStringLiteral("guest_cdrskin_fix.txt")))
+            finder.feed(l);
+        QVERIFY(finder.failsRun());
+        QCOMPARE(exec::failureLine(0, finder),
+                 QStringLiteral("The command did not do what was asked.\ncdrskin does not do -fix: it ignored the "
+                                "option, so that part of the job was not done."));
+        exec::CauseFinder quiet(QStringLiteral("cdrecord"), exec::Implementation::Cdrskin);
+        quiet.feed(u"cdrskin: burning done");
+        QCOMPARE(exec::failureLine(0, quiet), QString());
+        QCOMPARE(exec::failureLine(3, quiet), QStringLiteral("The command failed with exit code 3."));
     }
 
     void firstMessageWinsAndBlockIsLookedForNearby()
@@ -199,8 +245,10 @@ private slots:
         exec::setPermissionAdvice([] { return QStringLiteral("Found 1 CD drive (/dev/sr0), but ..."); });
         base::Session session;
         auto *console = new Tconsole(session);
-        dialogs.onMessage = [&](const QString &) {
-            QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
+        // A failed run leaves the console open: close it as the user would.
+        dialogs.onMessage = [&](const QString &text) {
+            if (text.contains(QLatin1Char('\n')))
+                QTimer::singleShot(0, console, [console] { console->CloseBT->click(); });
         };
         const QString child = '"' + testChild() + "\" write ";
         console->run(child + "wodim:\\x20No\\x20such\\x20file\\n Cannot\\x20open\\x20SCSI\\x20driver!\\n =255");
@@ -219,6 +267,12 @@ private slots:
         dialogs.log.clear();
         console->run(child + "Cannot\\x20blank\\x20disk\\n =0");
         QCOMPARE(dialogs.log, QStringList{"message:Info:Process finished!"});
+        // Exit code 0, yet the tool ignored what it was asked to do.
+        dialogs.log.clear();
+        console->run(child + "cdrskin:\\x20NOTE\\x20:\\x20ignoring\\x20unimplemented\\x20option\\x20:\\x20'-fix'\\n =0");
+        QCOMPARE(console->resultLine(), QStringLiteral("The command did not do what was asked.\ncdrskin does not do "
+                                                       "-fix: it ignored the option, so that part of the job was "
+                                                       "not done."));
         delete console;
         exec::setPermissionAdvice({});
         ui::setDialogs(nullptr);
@@ -238,6 +292,13 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(p.readAllStandardError(), QByteArray());
+        // An ignored option fails the run, exit code 0 or not.
+        p.start(binDir() + "/spindle-cli",
+                {"exec", '"' + child + "\" write ignoring\\x20unimplemented\\x20option\\x20:\\x20'-nofix'\\n =0"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(p.readAllStandardError(),
+                 QByteArray("cdrskin does not do -nofix: it ignored the option, so that part of the job was not done.\n"));
     }
 };
 

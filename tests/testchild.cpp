@@ -199,6 +199,22 @@ int main(int argc, char **argv)
         }
         return argc > 4 ? std::atoi(argv[4]) : 0;
     }
+    if (mode == "slowread" && argc >= 5) {
+        // Arguments: FROM TO BYTES_PER_SECOND. Copies FROM (a FIFO a writer
+        // fills) into TO at that rate, so the writer's output comes over time.
+        const int in = open(argv[2], O_RDONLY);
+        const int out = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const long rate = std::atol(argv[4]);
+        if (in < 0 || out < 0 || rate <= 0)
+            return 2;
+        char buf[65536];
+        ssize_t n;
+        while ((n = read(in, buf, sizeof buf)) > 0) {
+            (void)!write(out, buf, size_t(n));
+            sleepMs(long(n) * 1000 / rate);
+        }
+        return 0;
+    }
     if (mode == "sleep") {
         sleepMs(std::atol(argv[2]));
         return 0;

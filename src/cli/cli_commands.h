@@ -31,6 +31,7 @@ int cdImage(const QStringList &args);
 int bootImage(const QStringList &args);
 int burn(const QStringList &args);
 int blank(const QStringList &args);
+int verify(const QStringList &args);
 int doctor(const QStringList &args);
 int check(const QStringList &args);
 

@@ -4,19 +4,28 @@
 // does.
 #include "cli/cli_commands.h"
 
-#include "disc/cd_rules.h"
+#include "disc/capabilities.h"
+#include "disc/commands.h"
+#include "disc/offers.h"
+#include "disc/scan.h"
+#include "disc/verify.h"
 #include "disc/diagnosis.h"
 #include "exec/command_line.h"
 #include "exec/dos_command.h"
 #include "exec/progress.h"
 #include "exec/tool_errors.h"
+#include "exec/tool_identity.h"
 #include "exec/tools.h"
 #include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "platform/platform.h"
 #include "tools/other_jobs.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
@@ -78,16 +87,11 @@ int runJob(const exec::CommandLine &command, const QString &folder, bool events,
         *captured = cmd.Lines();
     if (const int ended = cli::runEndStatus(cmd); ended >= 0)
         return ended;
-    if (code != 0)
+    // A tool that ignored part of the job did not do it, whatever its code.
+    const int status = code != 0 ? int(code & 0xff) : cause.failsRun() ? 1 : 0;
+    if (status != 0)
         printCause(cause);
-    return int(code & 0xff);
-}
-
-// The disc builders still give text: read it into words as the runner does.
-int runJob(const QString &commandLine, const QString &folder, bool events, qint64 totalBytes = 0,
-           QStringList *captured = nullptr)
-{
-    return runJob(exec::parseCommandLine(platform::encodePath(commandLine)), folder, events, totalBytes, captured);
+    return status;
 }
 
 // A drive address becomes one word of the command line.
@@ -181,12 +185,14 @@ int burn(const QStringList &argsIn)
     QStringList args = argsIn;
     bool events = false;
     QHash<QString, QString> opts;
-    const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree")};
+    const QStringList flags = {QStringLiteral("--simulate"), QStringLiteral("--no-fix"), QStringLiteral("--no-burnfree"),
+                               QStringLiteral("--verify")};
     bool optionsOk = takeOptions(args, &events, &opts, flags, {QStringLiteral("--speed")});
     if (optionsOk && opts.contains(QStringLiteral("--speed")))
         optionsOk = disc::speedNumber(opts.value(QStringLiteral("--speed"))).has_value();
     if (!optionsOk || args.size() != 2 || !plainWord(args[0])) {
-        std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n",
+        std::fputs("usage: spindle-cli burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] [--verify]\n"
+                   "                       ADDRESS IMAGE\n",
                    stderr);
         return 2;
     }
@@ -199,7 +205,88 @@ int burn(const QStringList &argsIn)
     b.dontFinalize = opts.contains(QStringLiteral("--no-fix"));
     b.burnFree = !opts.contains(QStringLiteral("--no-burnfree"));
     b.speed = disc::speedFromText(opts.value(QStringLiteral("--speed"), QStringLiteral("1")));
-    return runJob(disc::burnCommand(b), platform::spindleFolder(), events);
+    // A real burn that went well is read back, as the window's Verify does:
+    // the disc stays in the drive for that.
+    const bool verify = !b.simulate && opts.contains(QStringLiteral("--verify"));
+    b.eject = !verify;
+    const int status = runJob(disc::burnCommand(b), platform::spindleFolder(), events);
+    if (status != 0 || !verify)
+        return status;
+    return runJob(disc::verifyCommand(b.address, b.file), platform::spindleFolder(), events);
+}
+
+int verify(const QStringList &args)
+{
+    if (args.size() != 2 || !plainWord(args[0]) || args[1].isEmpty()) {
+        std::fputs("usage: spindle-cli verify ADDRESS IMAGE   (read the disc back and compare it with the image)\n",
+                   stderr);
+        return 2;
+    }
+    const QString image = absolute(args[1]);
+    const qint64 sectors = (QFileInfo(image).size() + disc::kSectorBytes - 1) / disc::kSectorBytes;
+    // An emulated drive's file, or a device path, is read directly; a drive
+    // at bus,target,lun through readcd, its messages kept for a failure.
+    QFile file(disc::discFileOf(args[0]));
+    QProcess reader;
+    QIODevice *source = &file;
+    qint64 group = 0;
+    if (!file.fileName().isEmpty()) {
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            printLine(stdout, QStringLiteral("Verify failed: ") + platform::cannotOpenText(file.fileName(), file.errorString()));
+            return 1;
+        }
+        // Read no further than asked: past a written track a drive may fail.
+        platform::noReadAhead(int(file.handle()));
+        printLine(stdout, QStringLiteral("Reading %1 back to compare it with %2").arg(file.fileName(), image));
+    } else {
+        const QString readcd = exec::findTool(platform::exeName(QStringLiteral("readcd")));
+        if (readcd.isEmpty()) {
+            printLine(stdout, QStringLiteral("Verify failed: ") +
+                                  exec::missingToolMessage(platform::exeName(QStringLiteral("readcd"))));
+            return 1;
+        }
+        const exec::CommandLine read = disc::readBackCommand(readcd, args[0], sectors);
+        printLine(stdout, QStringLiteral("Reading the disc in %1 back to compare it with %2: %3")
+                              .arg(args[0], image, read.display()));
+        group = platform::startInOwnGroup(reader, QIODevice::ReadOnly, read.argv());
+        if (group == 0) {
+            printLine(stdout, QStringLiteral("Verify failed: %1 could not be started.").arg(readcd));
+            return 1;
+        }
+        source = &reader;
+    }
+    std::fflush(stdout);
+    int shown = -1;
+    const disc::VerifyResult r = disc::verifyDisc(image, *source, [&](qint64 done, qint64 total) {
+        // A line per whole percent, in the form the progress bar reads.
+        const int percent = int(done * 100 / std::max<qint64>(total, 1));
+        if (percent != shown) {
+            std::printf("%6.2f%% done, sector %lld of %lld\n", double(done) * 100.0 / double(total),
+                        qlonglong(done / disc::kSectorBytes), qlonglong(sectors));
+            std::fflush(stdout);
+            shown = percent;
+        }
+        return true;
+    });
+    if (group != 0) {
+        // What readcd said, for the cause of a read that failed.
+        reader.closeReadChannel(QProcess::StandardOutput);
+        if (!reader.waitForFinished(10000))
+            platform::killGroup(group);
+        reader.waitForFinished(3000);
+        platform::forgetJob(group);
+        if (!r.matches)
+            for (const QByteArray &line : reader.readAllStandardError().right(8192).split('\n'))
+                if (!line.trimmed().isEmpty())
+                    printLine(stdout, platform::decodePath(line.trimmed()));
+    }
+    // The sums say something only of the whole image.
+    if (r.error.isEmpty() && r.endedAtSector < 0) {
+        printLine(stdout, QStringLiteral("Image SHA-256: ") + QString::fromLatin1(r.imageSha256));
+        printLine(stdout, QStringLiteral("Disc SHA-256:  ") + QString::fromLatin1(r.discSha256));
+    }
+    printLine(stdout, disc::verifyVerdict(r));
+    return r.matches ? 0 : 1;
 }
 
 int blank(const QStringList &argsIn)
@@ -226,7 +313,7 @@ int doctor(const QStringList &args)
     }
     std::printf("Spindle folder: %s\n", platform::spindleFolder().toUtf8().constData());
     std::puts("tools:");
-    // Each tool's own version line, through the runner, each bounded in time.
+    // Each tool's implementation, in its own words (a bounded version query).
     for (const QString &name : exec::toolNames()) {
         const QString path = exec::findTool(name);
         if (path.isEmpty()) {
@@ -234,37 +321,10 @@ int doctor(const QStringList &args)
             continue;
         }
         const QString target = QFileInfo(path).canonicalFilePath();
-        QString version;
-        if (!name.startsWith(QLatin1String("bbie"))) {
-            exec::TDosCommand cmd;
-            QEventLoop loop;
-            cmd.OnTerminated = [&](exec::TDosCommand *, quint32) {
-                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-            };
-            cmd.MaxTimeAfterBeginning = 10;
-            const bool gnu = name.startsWith(QLatin1String("dd"));
-            cmd.Execute(exec::CommandLine(path).arg(gnu ? QStringLiteral("--version") : QStringLiteral("-version")));
-            loop.exec();
-            // Some tools print a line for front-ends first; the real one
-            // starts with the program's own name.
-            const QStringList real = {QFileInfo(target.isEmpty() ? path : target).fileName(),
-                                      QStringLiteral("genisoimage "), QStringLiteral("wodim "),
-                                      QStringLiteral("readom ")};
-            for (const QString &l : cmd.Lines()) {
-                if (version.isEmpty() && !l.trimmed().isEmpty())
-                    version = l.trimmed();
-                if (std::any_of(real.begin(), real.end(),
-                                [&](const QString &r) { return l.trimmed().startsWith(r, Qt::CaseInsensitive); })) {
-                    version = l.trimmed();
-                    break;
-                }
-            }
-        }
-        std::printf("  %s: %s%s%s%s\n", name.toUtf8().constData(), path.toUtf8().constData(),
-                    target.isEmpty() || target == QFileInfo(path).absoluteFilePath()
-                        ? ""
-                        : (" -> " + target).toUtf8().constData(),
-                    version.isEmpty() ? "" : ": ", version.toUtf8().constData());
+        const QString link = target.isEmpty() || target == QFileInfo(path).absoluteFilePath() ? QString()
+                                                                                              : " -> " + target;
+        std::printf("  %s: %s%s: %s\n", name.toUtf8().constData(), path.toUtf8().constData(), link.toUtf8().constData(),
+                    exec::describe(exec::identifyProgram(path)).toUtf8().constData());
     }
     // What cdrecord sees, then why it might see nothing.
     QStringList scan;
@@ -278,8 +338,7 @@ int doctor(const QStringList &args)
         };
         cmd.MaxTimeAfterBeginning = 60;
         cmd.WorkingDirectory = platform::spindleFolder();
-        cmd.CommandLine = disc::scanCommand(platform::spindleFolder());
-        cmd.Execute();
+        cmd.Execute(disc::scanCommand(platform::spindleFolder()));
         loop.exec();
         scan = cmd.Lines();
         const QList<disc::Drive> found = disc::scanDrives(scan);

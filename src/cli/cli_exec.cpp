@@ -4,6 +4,7 @@
 #include "exec/dos_command.h"
 #include "exec/progress.h"
 #include "exec/tool_errors.h"
+#include "exec/tool_identity.h"
 #include "exec/tools.h"
 #include "platform/platform.h"
 
@@ -23,8 +24,10 @@ int tools()
 {
     for (const QString &name : exec::toolNames()) {
         const QString path = exec::findTool(name, platform::startDirectory());
-        std::printf("%s %s\n", name.toUtf8().constData(),
-                    path.isEmpty() ? "missing" : path.toUtf8().constData());
+        // Which program it is, in its own words.
+        const QString line =
+            path.isEmpty() ? QStringLiteral("missing") : path + QStringLiteral(": ") + exec::describe(exec::identifyProgram(path));
+        std::printf("%s %s\n", name.toUtf8().constData(), line.toUtf8().constData());
     }
     return 0;
 }
@@ -184,8 +187,9 @@ int exec(const QStringList &argsIn)
         else if (!unfinished.isEmpty())
             std::printf("%s", platform::encodePath(unfinished).constData());
         std::fflush(stdout);
-        status = int(code & 0xff);
-        if (code != 0 && cmd.lastRunEnd() == exec::TDosCommand::RunEnd::Exited)
+        // A tool that ignored part of the job did not do it, whatever its code.
+        status = code != 0 ? int(code & 0xff) : cause.failsRun() ? 1 : 0;
+        if (status != 0 && cmd.lastRunEnd() == exec::TDosCommand::RunEnd::Exited)
             printCause(cause);
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     };

@@ -43,8 +43,10 @@ static int usage(std::FILE *to = stderr)
                "  cdimage [--events] DEVICE FILE\n"
                "                              copy the whole drive into a file (dd)\n"
                "  bootimage [--events] DEVICE the disc's boot images into the job folder (bbie)\n"
-               "  burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] ADDRESS IMAGE\n"
-               "                              write an image to the disc (cdrecord)\n"
+               "  burn [--events] [--simulate] [--no-fix] [--no-burnfree] [--speed N] [--verify] ADDRESS IMAGE\n"
+               "                              write an image to the disc (cdrecord); --verify reads\n"
+               "                              it back after a real burn\n"
+               "  verify ADDRESS IMAGE        read the disc back and compare it with the image\n"
                "  blank [--events] ADDRESS TYPE\n"
                "                              blank a rewritable disc (cdrecord blank=TYPE)\n"
                "  doctor                      the tools, drives, device files and groups: why\n"
@@ -113,6 +115,8 @@ static int run(int argc, char **argv)
         return cli::burn(args);
     if (cmd == QLatin1String("blank"))
         return cli::blank(args);
+    if (cmd == QLatin1String("verify"))
+        return cli::verify(args);
     if (cmd == QLatin1String("doctor"))
         return cli::doctor(args);
     if (cmd == QLatin1String("sortlist"))

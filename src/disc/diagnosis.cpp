@@ -108,7 +108,7 @@ Diagnosis diagnose(const DiagnosisSources &s, const QStringList &scanOutput)
         d.drives << dc;
     }
     for (const QString &line : scanOutput) {
-        for (const char *said : {"Cannot open SCSI driver", "Operation not permitted"}) {
+        for (const char *said : {"Cannot open SCSI driver", "Operation not permitted", "Permission denied"}) {
             if (d.toolSaid.isEmpty() && line.contains(QLatin1String(said)))
                 d.toolSaid = QLatin1String(said);
         }

@@ -128,7 +128,9 @@ bool ProgressParser::image(QStringView t)
 }
 
 // "Track 01:   12 of  700 MB written (fifo 100%) [buf  99%]  16.0x."
-// "Track 01:   12 MB written ..." when the track's size is not known.
+// "Track 01:   12 MB written ..." when the track's size is not known;
+// "Track 01: Total bytes read/written: 734003200/734003200 (358400 sectors)."
+// once the track is written.
 bool ProgressParser::track(QStringView t)
 {
     Scan s{t};
@@ -136,6 +138,16 @@ bool ProgressParser::track(QStringView t)
     if (!s.word(QLatin1StringView("Track ")) || !s.integer(&number) || !s.word(QLatin1StringView(":")))
         return false;
     s.spaces();
+    // The track's summary: the progress lines may stop short of the total
+    // when the burn ends between two of them ("72 of 73 MB").
+    if (s.word(QLatin1StringView("Total bytes read/written:"))) {
+        s.spaces();
+        qint64 read = 0;
+        if (!s.integer(&read) || !s.word(QLatin1StringView("/")) || !s.integer(&written) || written <= 0)
+            return false;
+        set(1.0, written);
+        return true;
+    }
     if (!s.integer(&written))
         return false;
     if (s.word(QLatin1StringView(" of"))) {

@@ -1,6 +1,7 @@
 #include "exec/tool_errors.h"
 
 #include "exec/command_line.h"
+#include "exec/dos_command.h"
 
 #include <QFileInfo>
 
@@ -21,6 +22,10 @@ const QString kCannotWrite =
     QStringLiteral("This drive cannot write CDs: it only reads them, or cdrecord does not know it as a recorder.");
 const QString kNotRewritable = QStringLiteral("The disc in the drive is not rewritable, so it cannot be blanked.");
 const QString kTooLarge = QStringLiteral("The image is larger than the disc in the drive.");
+
+const QString kCdrskinNoPermission = QStringLiteral("cdrskin may not open the drive (permission denied).");
+const QString kCdrskinIgnores =
+    QStringLiteral("cdrskin does not do %1: it ignored the option, so that part of the job was not done.");
 
 // A read error names where it happened within a few lines after it.
 constexpr qsizetype kBlockLookahead = 20;
@@ -109,6 +114,32 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kCdrecord}, QStringLiteral("This media does not support blanking"), kNotRewritable},
         {{kCdrecord}, QStringLiteral("Illegal write mode for this drive"),
          QStringLiteral("The drive does not support this write mode.")},
+        // cdrskin, the recorder of the libburn family.
+        {{kCdrecord}, QStringLiteral("ignoring unimplemented option"), kCdrskinIgnores, Detail::QuotedName, false,
+         true, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("ignoring unknown option"), kCdrskinIgnores, Detail::QuotedName, false, true,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Permission denied"), kCdrskinNoPermission, Detail::None, true, true,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Cannot find /dev/* with Bus,Target,Lun"),
+         QStringLiteral("No drive answers at this address, or another program holds it: scan again and pick the "
+                        "drive from the new list."),
+         Detail::None, false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("No suitable media detected"),
+         QStringLiteral("There is no disc in the drive that cdrskin can write to: insert a blank or appendable disc "
+                        "and try again."),
+         Detail::None, false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("media is not erasable"), kNotRewritable, Detail::None, false, false,
+         {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("not supported yet"),
+         QStringLiteral("cdrskin does not do blank type %1: it blanks with all or fast only."), Detail::QuotedName,
+         false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("-format does DVD+RW only"),
+         QStringLiteral("cdrskin formats DVD+RW discs only, not CD-RW: use Blank CD-RW instead."), Detail::None,
+         false, false, {Implementation::Cdrskin}},
+        {{kCdrecord}, QStringLiteral("Cannot write desired amount"),
+         QStringLiteral("Writing to the disc failed: the drive did not take all the data."), Detail::None, false,
+         false, {Implementation::Cdrskin}},
         {{kMkisofs}, QStringLiteral("No space left on device"),
          QStringLiteral("The disk that holds the image file is full: free some space or choose another output folder.")},
         {{kMkisofs}, QStringLiteral("is larger than 4GiB-1"),
@@ -152,6 +183,10 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kReadcd, kDd}, QStringLiteral("Permission denied"),
          QStringLiteral("You may not open %1 (permission denied)."), Detail::QuotedName, true},
         {{kReadcd, kDd}, QStringLiteral("No medium found"), QStringLiteral("There is no disc in the drive.")},
+        // readom's "test unit ready" failing (with errno 5): the drive is
+        // not ready, no read error (in the guest: "medium not present").
+        {{kReadcd}, QStringLiteral("test unit ready scsi sendcmd"),
+         QStringLiteral("The drive is not ready: there is no disc in it, or it is still taking the disc in.")},
         {{kReadcd, kDd}, QStringLiteral("Input/output error"),
          QStringLiteral("The drive could not read the disc%1 (input/output error): the disc may be scratched, "
                         "dirty or not completely written."),
@@ -160,24 +195,32 @@ const QList<ToolErrorRow> &toolErrorTable()
     return table;
 }
 
-QString toolOfCommandLine(const CommandLine &command)
+namespace {
+// The program's file name and where it is found, when it names a tool.
+std::pair<QString, QString> programOf(const CommandLine &command)
 {
     if (command.isEmpty())
         return {};
-    QString name = QFileInfo(command.programPath()).fileName().toLower();
-    if (name.endsWith(QLatin1String(".exe")))
-        name.chop(4);
-    if (name == QLatin1String("wodim"))
-        return kCdrecord;
-    if (name == QLatin1String("genisoimage"))
-        return kMkisofs;
-    if (name == QLatin1String("readom"))
-        return kReadcd;
-    for (const QString &t : {kCdrecord, kMkisofs, kReadcd, kDd})
-        if (name == t)
-            return t;
-    return {};
+    const QString name = QFileInfo(command.programPath()).fileName();
+    if (roleOfName(name).isEmpty())
+        return {name, QString()};
+    return {name, TDosCommand::resolve(CommandLine(command.programPath())).programPath()};
 }
+
+// The table's tool for a program and its implementation; bbie has no rows
+// of its own.
+QString tableTool(const CommandLine &command, Implementation implementation)
+{
+    QString role = roleOf(implementation);
+    if (role.isEmpty())
+        role = roleOfName(programOf(command).first);
+    // Spindle's own read-back after a burn reads the disc through readcd.
+    if (role.isEmpty() && programOf(command).first == QLatin1String("spindle-cli") && !command.arguments().isEmpty()
+        && command.arguments().first().bytes == "verify")
+        return QStringLiteral("readcd");
+    return role == QLatin1String("bbie") ? QString() : role;
+}
+} // namespace
 
 namespace {
 // The table's patterns by their first two characters, so a line is
@@ -201,7 +244,7 @@ struct PatternIndex
 };
 } // namespace
 
-qsizetype firstMatchingRow(QStringView line, const QString &tool)
+qsizetype firstMatchingRow(QStringView line, const QString &tool, Implementation implementation)
 {
     static const PatternIndex index;
     const QList<ToolErrorRow> &table = toolErrorTable();
@@ -219,14 +262,36 @@ qsizetype firstMatchingRow(QStringView line, const QString &tool)
             if (best >= 0 && i >= best)
                 break; // an earlier row has matched already
             const ToolErrorRow &row = table[i];
-            if ((tool.isEmpty() || row.tools.contains(tool)) && line.mid(at).startsWith(row.pattern))
+            if ((tool.isEmpty() || row.tools.contains(tool))
+                && (row.only.isEmpty() || implementation == Implementation::Unknown
+                    || row.only.contains(implementation))
+                && line.mid(at).startsWith(row.pattern))
                 best = i;
         }
     }
     return best;
 }
 
-CauseFinder::CauseFinder(const CommandLine &command) : m_tool(toolOfCommandLine(command)) {}
+Implementation implementationOfCommandLine(const CommandLine &command)
+{
+    const QString path = programOf(command).second;
+    return path.isEmpty() ? Implementation::Unknown : identifyProgram(path).implementation;
+}
+
+QString toolOfCommandLine(const CommandLine &command)
+{
+    return tableTool(command, implementationOfCommandLine(command));
+}
+
+CauseFinder::CauseFinder(const CommandLine &command) : m_implementation(implementationOfCommandLine(command))
+{
+    m_tool = tableTool(command, m_implementation);
+}
+
+CauseFinder::CauseFinder(const QString &tool, Implementation implementation)
+    : m_tool(tool), m_implementation(implementation)
+{
+}
 
 void CauseFinder::feed(QStringView line)
 {
@@ -243,7 +308,7 @@ void CauseFinder::feed(QStringView line)
     if (m_row >= 0)
         return;
     const QList<ToolErrorRow> &table = toolErrorTable();
-    const qsizetype i = firstMatchingRow(line, m_tool);
+    const qsizetype i = firstMatchingRow(line, m_tool, m_implementation);
     if (i >= 0) {
         const ToolErrorRow &row = table[i];
         m_row = i;
@@ -288,6 +353,8 @@ QString CauseFinder::sentence() const
 
 bool CauseFinder::permission() const { return m_row >= 0 && toolErrorTable()[m_row].permission; }
 
+bool CauseFinder::failsRun() const { return m_row >= 0 && toolErrorTable()[m_row].failsRun; }
+
 QString causeOf(const QStringList &lines, const CommandLine &command)
 {
     CauseFinder finder(command);
@@ -300,6 +367,23 @@ QString causeOf(const QStringList &lines, const CommandLine &command)
             cause += QLatin1Char('\n') + advice;
     }
     return cause;
+}
+
+QString failureLine(quint32 exitCode, const CauseFinder &cause)
+{
+    QString line;
+    if (exitCode != 0)
+        line = QStringLiteral("The command failed with exit code %1.").arg(exitCode);
+    else if (cause.failsRun())
+        line = QStringLiteral("The command did not do what was asked.");
+    else
+        return {};
+    if (cause.found()) {
+        line += QLatin1Char('\n') + cause.sentence();
+        if (cause.permission() && !permissionAdvice().isEmpty())
+            line += QLatin1Char('\n') + permissionAdvice();
+    }
+    return line;
 }
 
 void setPermissionAdvice(std::function<QString()> advice) { adviceHook() = std::move(advice); }

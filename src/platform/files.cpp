@@ -171,4 +171,10 @@ QString lastErrorText() { return errorText(errno); }
 
 QString errorText(int errnum) { return QString::fromLocal8Bit(std::strerror(errnum)); }
 
+void noReadAhead(int fd)
+{
+    if (fd >= 0)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+}
+
 } // namespace platform

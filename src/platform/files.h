@@ -23,6 +23,10 @@ bool writeFileAtomic(const QString &path, const std::function<QByteArray()> &nex
 QString cannotOpenText(const QString &path, const QString &reason);
 QString cannotCreateText(const QString &path, const QString &reason);
 
+// Asks the system to read an open file no further ahead than asked (a CD
+// drive may fail past the end of what was written).
+void noReadAhead(int fd);
+
 // Text of the last system error (errno), as the system words it.
 QString lastErrorText();
 // Text of a given system error number.

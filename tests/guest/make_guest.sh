@@ -61,7 +61,8 @@ want_module() {
   done
   grep -qxF "$path" "$root/modules.list" || echo "$path" >> "$root/modules.list"
 }
-for m in ${SPINDLE_GUEST_MODULES:-scsi_common scsi_mod cdrom sr_mod sg libata ata_piix ata_generic isofs}; do
+# The IDE drive's and the virtio-scsi drive's.
+for m in ${SPINDLE_GUEST_MODULES:-scsi_common scsi_mod cdrom sr_mod sg libata ata_piix ata_generic isofs virtio_pci virtio_scsi}; do
   want_module "$m"
 done
 while read -r m; do
@@ -80,8 +81,13 @@ done
 for n in spindle-cli bbie cdrecord readcd dd; do
   [ -x "$root/opt/spindle/$n" ] || fail "$build/bin/$n is missing: build first"
 done
+# The same Spindle with the libburn family's recorder behind cdrecord.
+cdrskin=$(command -v cdrskin) || fail "cdrskin is missing (make deps installs it)"
+mkdir -p "$root/opt/spindle-skin"
+for n in spindle-cli bbie readcd dd; do cp "$root/opt/spindle/$n" "$root/opt/spindle-skin/$n"; done
+cp -L "$cdrskin" "$root/opt/spindle-skin/cdrecord"
 # Every library the programs load, at the path the loader looks in.
-for f in "$root"/opt/spindle/*; do
+for f in "$root"/opt/spindle/* "$root"/opt/spindle-skin/*; do
   ldd "$f" 2>/dev/null | awk '/=> \//{print $3} /^\t\/[^ ]+ \(/{print $1}'
 done | sort -u | while read -r lib; do
   mkdir -p "$root$(dirname "$lib")"

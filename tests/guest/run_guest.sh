@@ -1,6 +1,7 @@
 #!/bin/bash
 # The drive path on the real tools and a real kernel: boots the guest once
-# with an emulated ATAPI drive holding a bootable image, and fails on any
+# with two emulated drives holding a bootable image, an ATAPI one and a
+# virtio-scsi one (which answers the capability page), and fails on any
 # step the guest reports failed, or on a missing one.
 #   run_guest.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
@@ -30,7 +31,9 @@ t1=$(date +%s)
 log=$guest/console.log
 timeout 200 qemu-system-x86_64 -accel tcg -cpu max -nodefaults -nographic -serial stdio -no-reboot -m 512 -smp 1 \
   -kernel "$guest/vmlinuz" -initrd "$guest/initrd.gz" -append 'console=ttyS0 quiet panic=-1' \
-  -drive file="$disc/disc.iso",format=raw,media=cdrom,if=ide </dev/null > "$log" 2>&1
+  -drive file="$disc/disc.iso",format=raw,media=cdrom,if=ide \
+  -device virtio-scsi-pci,id=scsi0 -drive file="$disc/disc.iso",format=raw,media=cdrom,if=none,id=cd1,readonly=on \
+  -device scsi-cd,drive=cd1,bus=scsi0.0 </dev/null > "$log" 2>&1
 qrc=$?
 t2=$(date +%s)
 tr -d '\r' < "$log" | sed -n '/=== SPINDLE GUEST BEGIN ===/,/=== SPINDLE GUEST END ===/p' > "$guest/results.txt"
@@ -43,9 +46,10 @@ grep -q '=== SPINDLE GUEST END ===' "$guest/results.txt" ||
 if grep -q '^STEP FAIL' "$guest/results.txt"; then
   echo "guest: failed steps:" >&2; grep '^STEP FAIL' "$guest/results.txt" >&2; fail=1
 fi
-for s in modules devices drives caps read-identical read-line read-progress cdimage-identical cdimage-line \
+for s in modules devices drives caps caps-scsi read-identical read-line read-progress cdimage-identical cdimage-line \
          cdimage-progress bootimage burn-reached burn-cause blank-reached blank-cause user-in-cdrom \
-         user-not-in-cdrom scan-cause cdimage-refused read-refused doctor; do
+         user-not-in-cdrom scan-cause cdimage-refused read-refused doctor verify \
+         skin-drives skin-caps skin-caps-failed skin-burn skin-user-not-in-cdrom skin-scan-cause skin-doctor; do
   grep -qx "STEP OK $s" "$guest/results.txt" || { echo "guest: step $s did not pass" >&2; fail=1; }
 done
 exit $fail

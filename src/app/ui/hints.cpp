@@ -79,6 +79,7 @@ const Hint kHints[] = {
     {"CD_Operations", "cbSimulate", "-dummy: go through the whole burn with the laser off"},
     {"CD_Operations", "cbDontFinalize", "-nofix: leave the disc open for more sessions"},
     {"CD_Operations", "cbBurnFree", "driveropts=burnfree: guard against buffer underruns"},
+    {"CD_Operations", "cbVerify", "After a real burn, read the disc back and compare it with the image (SHA-256)"},
     {"CD_Operations", "btFormat", "Format the CD-RW (blank=all)"},
     {"CD_Operations", "btQuickFormat", "Blank the CD-RW in the way chosen beside it"},
     {"CD_Operations", "ComboBox2", "How to blank the CD-RW (blank=)"},

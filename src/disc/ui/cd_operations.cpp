@@ -5,7 +5,10 @@
 #include "ui/dialogs.h"
 #include "base/session.h"
 #include "ui/style.h"
-#include "disc/cd_rules.h"
+#include "disc/commands.h"
+#include "disc/offers.h"
+#include "disc/scan.h"
+#include "disc/verify.h"
 #include "exec/ui/console_capture.h"
 #include "exec/tool_errors.h"
 #include "exec/tools.h"
@@ -24,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -83,6 +87,7 @@ TCD_Operations::TCD_Operations(Tconsole *console, base::DebugLog &log, QWidget *
     cbSimulate = check("cbSimulate", QStringLiteral("Simulate writing"), true);
     cbDontFinalize = check("cbDontFinalize", QStringLiteral("Don't Finalize"), false);
     cbBurnFree = check("cbBurnFree", QStringLiteral("BurnFree (if available)"), true);
+    cbVerify = check("cbVerify", QStringLiteral("Verify"), true);
     btFormat = button("btFormat", QStringLiteral("Format CD-RW"));
     btQuickFormat = button("btQuickFormat", QStringLiteral("Blank CD-RW"));
     ComboBox2 = new QComboBox(this);
@@ -162,8 +167,11 @@ void TCD_Operations::buildLayout()
     BurnPanel = panel(this, "BurnPanel");
     auto *burn = new QGridLayout(BurnPanel);
     burn->addWidget(btBurn, 0, 0);
-    burn->addWidget(Label6, 0, 1, Qt::AlignRight);
-    burn->addWidget(seSpeed, 0, 2);
+    burn->addWidget(cbVerify, 0, 1);
+    auto *speed = new QHBoxLayout;
+    speed->addWidget(Label6, 1, Qt::AlignRight);
+    speed->addWidget(seSpeed);
+    burn->addLayout(speed, 0, 2);
     burn->addWidget(cbSimulate, 1, 0);
     burn->addWidget(cbDontFinalize, 1, 1);
     burn->addWidget(cbBurnFree, 1, 2);
@@ -207,7 +215,8 @@ bool TCD_Operations::eventFilter(QObject *watched, QEvent *e)
 
 QList<QWidget *> TCD_Operations::operationControls() const
 {
-    return {btRead, btFinalize, btBurn, seSpeed, cbSimulate, cbDontFinalize, cbBurnFree, btFormat, btQuickFormat, ComboBox2};
+    return {btRead,     btFinalize, btBurn,   seSpeed,       cbSimulate, cbDontFinalize,
+            cbBurnFree, cbVerify,   btFormat, btQuickFormat, ComboBox2};
 }
 
 void TCD_Operations::withdrawOperations(const QString &reason)
@@ -236,22 +245,24 @@ void TCD_Operations::FormActivate()
     CdrecordFound = ReadcdFound = false;
     const QString cdrecord = platform::exeName(QStringLiteral("cdrecord"));
     const QString readcd = platform::exeName(QStringLiteral("readcd"));
-    if (!exec::findTool(cdrecord).isEmpty())
+    if (!exec::findTool(cdrecord).isEmpty()) {
         CdrecordFound = true;
-    else
+        // Which recorder it is decides the capability query and the offers.
+        m_recorder = exec::identifyTool(cdrecord).implementation;
+    } else {
         ui::dialogs().plain(this, exec::missingToolMessage(cdrecord));
+    }
     if (!exec::findTool(readcd).isEmpty())
         ReadcdFound = true;
     else
         ui::dialogs().plain(this, exec::missingToolMessage(readcd));
     if (CdrecordFound) {
         m_lines.clear();
-        const QString commandLine = disc::scanCommand(platform::spindleFolder());
-        m_log.entry(commandLine);
+        const exec::CommandLine command = disc::scanCommand(platform::spindleFolder());
+        m_log.entry(command.display());
         // The scan's output always lands in the debug memo.
         DosCommand2->setOutputLines(m_log.lines());
-        DosCommand2->CommandLine = commandLine;
-        DosCommand2->Execute();
+        DosCommand2->Execute(command);
     }
     if (!CdrecordFound && !ReadcdFound)
         close();
@@ -277,12 +288,15 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
         Label3->setText(disc::deviceAddress(ComboBox1->currentText()));
     else
         ui::dialogs().plain(this, disc::kNoDevices);
-    // Why, in words, after the message.
-    lbDiagnosis->setVisible(ComboBox1->count() == 0);
-    lbDiagnosis->setText(ComboBox1->count() == 0 ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary
-                                                 : QString());
-    if (ComboBox1->count() == 0)
-        m_log.entry(QStringLiteral("no CD drive found: ") + lbDiagnosis->text());
+    // Why, in words, after the message; also when the scan could not open
+    // a drive it may have left out.
+    const bool why = ComboBox1->count() == 0 || disc::scanRefused(Sender->Lines(), Sender->command());
+    lbDiagnosis->setVisible(why);
+    lbDiagnosis->setText(why ? disc::diagnose(diagnosisSources(), Sender->Lines()).summary : QString());
+    if (why)
+        m_log.entry((ComboBox1->count() == 0 ? QStringLiteral("no CD drive found: ")
+                                              : QStringLiteral("a CD drive could not be opened: "))
+                    + lbDiagnosis->text());
     emit scanFinished();
 }
 
@@ -298,33 +312,38 @@ void TCD_Operations::ComboBox1Change()
     m_lines.clear();
     DosCommand1->setOutputLines(&m_lines);
     // What the last drive could do says nothing about this one.
-    const QString query = disc::capabilityCommand(address);
+    m_queryLeft = disc::capabilityCommands(address, m_recorder);
+    m_queryRuns.clear();
     m_queryWanted = false;
     DosCommand1->Stop();
-    if (query.isEmpty()) {
+    if (m_queryLeft.isEmpty()) {
         Label3->clear();
         withdrawOperations(disc::kNoDriveSelected);
         return;
     }
     withdrawOperations(disc::kQueryRunning);
-    DosCommand1->CommandLine = query;
     m_queryWanted = true;
-    DosCommand1->Execute();
+    DosCommand1->Execute(m_queryLeft.takeFirst());
     Label3->setText(address);
 }
 
-void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
+void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode)
 {
     // A query for another drive has started, or the window was opened
     // again: that report decides, or none.
     if (Sender->isRunning() || !m_queryWanted)
         return;
+    m_queryRuns.append({Sender->Lines(), ExitCode});
+    if (!m_queryLeft.isEmpty()) {
+        DosCommand1->Execute(m_queryLeft.takeFirst());
+        return;
+    }
     m_queryWanted = false;
-    const disc::Capabilities c = disc::evaluateCapabilities(Sender->Lines());
+    const disc::Capabilities c = disc::evaluateQuery(m_queryRuns, m_recorder);
     WritesCDR = c.writesCDR;
     WritesCDRW = c.writesCDRW;
     MaxWriteSpeed = c.maxWriteSpeed;
-    const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound);
+    const disc::Offers o = disc::offersFor(c, CdrecordFound, ReadcdFound, m_recorder);
     // Everything is withdrawn while the query runs; a control left off
     // says why in its tooltip.
     auto offer = [](QWidget *w, bool on, const QString &reason) {
@@ -332,11 +351,15 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
         ui::setReason(w, on ? QString() : reason);
     };
     const bool burn = o.burnPanel.value_or(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbDontFinalize, cbBurnFree})
+    for (QWidget *w : std::initializer_list<QWidget *>{btBurn, cbSimulate, cbBurnFree, cbVerify})
         offer(w, burn, o.burnReason);
     offer(seSpeed, burn && o.speedReason.isEmpty(), burn ? o.speedReason : o.burnReason);
-    for (QWidget *w : std::initializer_list<QWidget *>{btFormat, btQuickFormat, ComboBox2})
-        offer(w, o.rewritablePanel.value_or(false), o.rewritableReason);
+    offer(cbDontFinalize, burn && o.dontFinalizeReason.isEmpty(), burn ? o.dontFinalizeReason : o.burnReason);
+    const bool rewritable = o.rewritablePanel.value_or(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{btQuickFormat, ComboBox2})
+        offer(w, rewritable, o.rewritableReason);
+    offer(btFormat, rewritable && o.formatReason.isEmpty(), rewritable ? o.formatReason : o.rewritableReason);
+    offerBlankTypes(o.blankTypesOff);
     offer(btFinalize, o.finalize.value_or(false), o.finalizeReason);
     offer(btRead, o.read.value_or(false), o.readReason);
     if (o.speedLabel)
@@ -347,6 +370,26 @@ void TCD_Operations::DosCommand1Terminated(exec::TDosCommand *Sender, quint32)
     }
     update();
     emit capabilitiesEvaluated();
+}
+
+void TCD_Operations::offerBlankTypes(const QList<std::pair<QString, QString>> &off)
+{
+    auto *model = qobject_cast<QStandardItemModel *>(ComboBox2->model());
+    if (!model)
+        return;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStandardItem *item = model->item(row);
+        QString reason;
+        for (const auto &[type, why] : off)
+            if (type == item->text())
+                reason = why;
+        item->setEnabled(reason.isEmpty());
+        item->setToolTip(reason);
+    }
+    // A type the recorder does not do is not left chosen.
+    const int current = ComboBox2->findText(ComboBox2->currentText());
+    if (current >= 0 && !model->item(current)->isEnabled())
+        ComboBox2->setCurrentIndex(0);
 }
 
 void TCD_Operations::seSpeedExit()
@@ -373,14 +416,14 @@ QString TCD_Operations::driveTitle() const
     return entry.isEmpty() ? QLatin1Char('[') + Label3->text() + QLatin1Char(']') : disc::driveTitle(entry);
 }
 
-void TCD_Operations::runInConsole(const QString &commandLine, const QString &successText, bool logConsoleText)
+void TCD_Operations::runInConsole(const exec::CommandLine &command, const QString &successText, bool logConsoleText)
 {
-    if (commandLine.isEmpty())
+    if (command.isEmpty())
         return; // the builders refuse a missing drive; targetAddress has said so
     m_console->setSuccessText(successText);
-    m_console->run(commandLine);
+    m_console->run(command);
     if (logConsoleText) {
-        m_log.entry(commandLine);
+        m_log.entry(command.display());
         QString text = m_console->capturedText();
         if (m_console->resultLine().isEmpty() && !successText.isEmpty())
             text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + successText;
@@ -402,10 +445,14 @@ void TCD_Operations::btBurnClick()
     disc::BurnChoice b;
     b.address = address;
     b.simulate = cbSimulate->isChecked();
-    b.dontFinalize = cbDontFinalize->isChecked();
+    // An option the recorder does not do is off, whatever its tick.
+    b.dontFinalize = cbDontFinalize->isChecked() && cbDontFinalize->isEnabled();
     b.burnFree = cbBurnFree->isChecked();
     b.speed = disc::speedFromText(seSpeed->cleanText());
     b.file = file;
+    // A disc to be read back stays in the drive.
+    const bool verify = !b.simulate && cbVerify->isChecked();
+    b.eject = !verify;
     if (!b.simulate) {
         const QFileInfo image(file);
         const QString question =
@@ -414,6 +461,9 @@ void TCD_Operations::btBurnClick()
             return;
     }
     runInConsole(disc::burnCommand(b), b.simulate ? disc::kSimulationFinished : disc::kDiscWritten);
+    // A real burn that went well is read back and compared with the image.
+    if (verify && m_console->resultLine().isEmpty())
+        runInConsole(disc::verifyCommand(address, file), disc::kDiscVerified);
 }
 
 void TCD_Operations::btFormatClick()
@@ -445,10 +495,10 @@ void TCD_Operations::btReadClick()
     const QString file = ui::dialogs().saveFile(this, o);
     if (file.isEmpty())
         return;
-    const QString commandLine = disc::readCommand(address, file);
+    const exec::CommandLine command = disc::readCommand(address, file);
     // A read that fails or is stopped offers to delete the image it began.
     m_console->setOutputFile(file);
-    runInConsole(commandLine, QString(), false);
+    runInConsole(command, QString(), false);
     if (!m_log.enabled())
         return;
     // The log gets the session's whole console capture, which exists only
@@ -459,7 +509,7 @@ void TCD_Operations::btReadClick()
         ui::dialogs().error(this, platform::cannotOpenText(capturePath, capture.reason));
         return;
     }
-    m_log.entry(commandLine);
+    m_log.entry(command.display());
     QString text;
     const QByteArray &all = capture.data;
     for (qsizetype from = 0; from < all.size();) {

@@ -1,5 +1,7 @@
 #pragma once
+#include "disc/capabilities.h"
 #include "disc/diagnosis.h"
+#include "exec/tool_identity.h"
 
 #include <functional>
 #include "ui/memo_lines.h"
@@ -34,6 +36,8 @@ public:
     QPushButton *btRead, *btFinalize, *btBurn, *btFormat, *btQuickFormat, *btClose;
     QSpinBox *seSpeed;
     QCheckBox *cbSimulate, *cbDontFinalize, *cbBurnFree;
+    // After a real burn, read the disc back and compare it with the image.
+    QCheckBox *cbVerify;
     QPlainTextEdit *Memo1;
     exec::TDosCommand *DosCommand1; // capability query
     exec::TDosCommand *DosCommand2; // drive scan
@@ -91,13 +95,21 @@ private:
     QString driveTitle() const;
     // Runs a command line in the console and logs it (the common sequence).
     // `successText`: what the result box and the log add after a success.
-    void runInConsole(const QString &commandLine, const QString &successText = QString(),
+    void runInConsole(const exec::CommandLine &command, const QString &successText = QString(),
                       bool logConsoleText = true);
+
+    // Offers each blank type the recorder does, and says why not the others.
+    void offerBlankTypes(const QList<std::pair<QString, QString>> &off);
 
     Tconsole *m_console;
     base::DebugLog &m_log;
     ui::MemoLines m_lines;
     QStringList m_addresses; // of ComboBox1's entries, row by row
+    // The program behind cdrecord, identified at activation.
+    exec::Implementation m_recorder = exec::Implementation::Unknown;
+    // The capability query's runs still to start, and those done.
+    QList<exec::CommandLine> m_queryLeft;
+    QList<disc::QueryRun> m_queryRuns;
     int m_speedMax = 0;
     bool m_queryWanted = false; // a report for the current choice is awaited
 };

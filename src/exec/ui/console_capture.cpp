@@ -129,12 +129,8 @@ void Tconsole::DosCommand1Terminated(exec::TDosCommand *Sender, quint32 ExitCode
     Memo1->squeeze();
     switch (Sender->lastRunEnd()) {
     case exec::TDosCommand::RunEnd::Exited:
-        m_result = ExitCode == 0 ? QString() : QStringLiteral("The command failed with exit code %1.").arg(ExitCode);
-        if (ExitCode != 0 && cause && cause->found()) {
-            m_result += QLatin1Char('\n') + cause->sentence();
-            if (cause->permission() && !exec::permissionAdvice().isEmpty())
-                m_result += QLatin1Char('\n') + exec::permissionAdvice();
-        }
+        // A tool that ignored part of the job did not do it, exit code 0 or not.
+        m_result = exec::failureLine(ExitCode, cause ? *cause : exec::CauseFinder(QString(), {}));
         break;
     case exec::TDosCommand::RunEnd::NotStarted:
         m_result = QStringLiteral("The command could not be started.");
@@ -268,6 +264,8 @@ void Tconsole::run(const exec::CommandLine &command, const QStringList &input, q
         const QFileInfo output(m_outputFile);
         m_outputExisted = !m_outputFile.isEmpty() && (output.exists() || output.isSymLink());
     }
+    // Which program runs is known before its first line arrives.
+    m_cause.emplace(command);
     DosCommand1->setOutputLines(&m_lines);
     DosCommand1->WorkingDirectory = folder;
     DosCommand1->Execute(command);
