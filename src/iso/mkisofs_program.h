@@ -1,20 +1,20 @@
 #pragma once
 // Which program answers to the mkisofs location: genisoimage, xorrisofs or
-// cdrtools' mkisofs, told by its own version text, never by its name.
+// cdrtools' mkisofs, as the tools' identification tells it from the
+// program's own version text.
+#include "exec/tool_identity.h"
 #include "iso/iso_options.h"
 
 #include <QString>
-#include <QStringList>
 
 namespace iso {
 
-// The program a version text names; Unknown for none of them.
-Builder builderOfVersionText(const QStringList &lines);
-// Runs the program's version query (bounded in time and output) once per
-// file state. Unknown when there is no such program.
+// The builder an identified program is; Unknown for any other program.
+Builder builderOf(exec::Implementation implementation);
+// The builder of the program file at `path`; Unknown when there is none.
 Builder builderOfProgram(const QString &path);
-// The program of an option set's mkisofs location, as its command line
-// starts it, identified; the option set takes it as its builder.
+// The program of an option set's mkisofs location, found as its command
+// line starts it, identified; the option set takes it as its builder.
 void identifyBuilder(IsoOptions &o);
 
 } // namespace iso
