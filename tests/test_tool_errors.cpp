@@ -83,6 +83,8 @@ private slots:
                "of another size.";
         QTest::newRow("xorrisofs stale weights") << "xorrisofs_weight_list_stale.txt" << xorrisofs
             << "The sort weights name /gone.dat, which is no longer in the tree: make the batch file again.";
+        QTest::newRow("xorrisofs ignored") << "xorrisofs_ignored_option.txt" << xorrisofs
+            << "xorrisofs does not do -sort: it ignored the option, so the image is not what was asked.";
         QTest::newRow("xorrisofs unsupported") << "xorrisofs_boot_load_seg.txt" << xorrisofs
                                                << notTaken.arg("-boot-load-seg");
         QTest::newRow("xorrisofs unrecognized") << "xorrisofs_unrecognized_option.txt" << xorrisofs
@@ -207,6 +209,11 @@ private slots:
         QCOMPARE(exec::failureLine(0, finder),
                  QStringLiteral("The command did not do what was asked.\ncdrskin does not do -fix: it ignored the "
                                 "option, so that part of the job was not done."));
+        // The same from xorrisofs, run through build.bat.
+        exec::CauseFinder batch(exec::CommandLine(QStringLiteral("/tmp/b/build.bat")));
+        for (const QString &l : transcript(QStringLiteral("xorrisofs_ignored_option.txt")))
+            batch.feed(l);
+        QVERIFY(batch.failsRun());
         exec::CauseFinder quiet(QStringLiteral("cdrecord"), exec::Implementation::Cdrskin);
         quiet.feed(u"cdrskin: burning done");
         QCOMPARE(exec::failureLine(0, quiet), QString());

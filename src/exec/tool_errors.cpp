@@ -172,6 +172,10 @@ const QList<ToolErrorRow> &toolErrorTable()
         {{kMkisofs}, QStringLiteral("in loaded ISO image"),
          QStringLiteral("The sort weights name %1, which is no longer in the tree: make the batch file again."),
          Detail::QuotedName},
+        // xorrisofs goes on without an option it does not do, and exits 0.
+        {{kMkisofs}, QStringLiteral("Ignored option"),
+         QStringLiteral("xorrisofs does not do %1: it ignored the option, so the image is not what was asked."),
+         Detail::QuotedName, false, true, {Implementation::Xorrisofs}},
         {{kMkisofs}, QStringLiteral("Unsupported option"),
          QStringLiteral("This mkisofs does not take the option %1: the image was not built."), Detail::QuotedName},
         {{kMkisofs}, QStringLiteral("Unrecognized option"),
