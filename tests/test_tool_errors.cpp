@@ -64,6 +64,9 @@ private slots:
                "folder on another file system.";
         QTest::newRow("sort format") << "genisoimage_sort_format.txt" << mkisofs
             << "The sort file is not in the form mkisofs reads: each line a path, a blank and a weight.";
+        QTest::newRow("name not in the input charset") << "genisoimage_incorrectly_encoded.txt" << mkisofs
+            << "A file or folder name is not valid in the input character set, so no Joliet name can be made of "
+               "it: rename it, or add -input-charset iso8859-1 to Other Parameters.";
         QTest::newRow("invalid node") << "genisoimage_invalid_node.txt" << mkisofs
             << "/home/user/cd/missing cannot be put on the image: it does not exist or cannot be read.";
         const QString xorrisofs = QStringLiteral("/usr/bin/xorrisofs -o \"/tmp/xc/x.iso\" \"/tmp/xc/tree\"");

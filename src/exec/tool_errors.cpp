@@ -151,6 +151,9 @@ const QList<ToolErrorRow> &toolErrorTable()
                         "choose an output folder on another file system.")},
         {{kMkisofs}, QStringLiteral("Incorrect sort file format"),
          QStringLiteral("The sort file is not in the form mkisofs reads: each line a path, a blank and a weight.")},
+        {{kMkisofs}, QStringLiteral("Incorrectly encoded string"),
+         QStringLiteral("A file or folder name is not valid in the input character set, so no Joliet name can be "
+                        "made of it: rename it, or add -input-charset iso8859-1 to Other Parameters.")},
         {{kMkisofs}, QStringLiteral("Invalid node"),
          QStringLiteral("%1 cannot be put on the image: it does not exist or cannot be read."), Detail::QuotedName},
         // xorrisofs (xorriso and libisofs): FAILURE and SORRY lines.

@@ -35,6 +35,15 @@ struct CheckReport
     qint64 sectors = -1; // -1: the size run gave none
     QString sizeError;   // why there is no size
     QStringList sizeOutput;
+    // A failed size run's own lines that say why (bytes that are no UTF-8
+    // shown as \xNN): from the first the tool-error table knows, else the
+    // last ones.
+    QStringList toolLines;
+    // What the files walked take at least: their sizes in whole sectors,
+    // hard links once. Said when the size run gives no size.
+    qint64 filesSectors = 0;
+    // Whose rules Check applied, and what they change.
+    QString rules;
     QList<CheckProblem> problems;
     qsizetype entries = 0; // entries walked below the root
 
@@ -43,27 +52,27 @@ struct CheckReport
     QString text() const;
 };
 
-// The size run: the Make Batch command without "-o FILE" and "-quiet",
-// with "-print-size" right after the program. Empty without a program.
+// The size run: the Make Batch command without "-o FILE", without the sort
+// file (the order changes no sector count, and the program's own sorting
+// grows with files times lines) and without "-v", with "-print-size -quiet"
+// right after the program. Empty without a program.
 exec::CommandLine sizeRunCommand(const exec::CommandLine &command);
 // The sector count in genisoimage's output: "Total extents scheduled to be
 // written = N", or else the bare number -print-size puts on its own line.
 qint64 parseSectorCount(const QStringList &lines);
 
-// Runs the size run through the runner and waits for it (the caller's
-// event loop keeps turning). False with a reason when no count came back.
-bool runSizeCheck(const exec::CommandLine &command, qint64 *sectors, QStringList *output, QString *error);
-
 // The name and sort file checks over the tree mkisofs is given (the root of
-// `paths`, which the sort file's paths start with).
+// `paths`, which the sort file's paths start with), by the rules of the
+// option set's program (IsoOptions::builder(); genisoimage's when it is not
+// known).
 void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report);
 
 // Everything: the size run with the option set's command line and
-// `mkisofs` as program when it is not empty, then the tree.
+// `mkisofs` as program when it is not empty, while the tree is walked.
 CheckReport runCheck(const IsoOptions &o, const QString &mkisofs = QString());
 
-// ISO 9660 name of one entry as genisoimage forms it for the option set
-// (without version).
-QString isoName(const QString &name, bool folder, const IsoOptions &o);
+// A path or a tool's line with the bytes that are no UTF-8 (U+DC80..U+DCFF
+// of platform::decodePath) written \xNN.
+QString escapedBytes(const QString &text);
 
 } // namespace iso

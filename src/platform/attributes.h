@@ -125,7 +125,7 @@ struct FolderEntry
     quint16 attributes = 0; // as readAttributes gives them
     bool realFolder = false; // a folder itself, not a link to one
     bool link = false;       // a symbolic link
-    quint64 device = 0, inode = 0; // identity of a real folder
+    quint64 device = 0, inode = 0; // identity of the entry (hard links share it)
     qint64 size = 0; // bytes, as the entry's stat gives them (a link: its target)
 };
 

@@ -86,8 +86,8 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
         e.link = S_ISLNK(st.st_mode);
         e.realFolder = S_ISDIR(st.st_mode);
         e.size = qint64(st.st_size);
-        e.device = e.realFolder ? quint64(st.st_dev) : 0;
-        e.inode = e.realFolder ? quint64(st.st_ino) : 0;
+        e.device = quint64(st.st_dev);
+        e.inode = quint64(st.st_ino);
         each(e);
     }
     ::closedir(dir);
