@@ -692,6 +692,57 @@ private slots:
         QCOMPARE(r.problems.isEmpty(), !deep);
     }
 
+    // The boot image as the picker stores it (its full path), before or
+    // after the root, with or without the root's closing slash: -b gets its
+    // path below the root and the image boots from it. One outside the root
+    // is a Check problem, and genisoimage indeed fails.
+    void bootImagePaths_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("boot");
+        QTest::addColumn<bool>("bootFirst");
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("root without a slash") << path("boot/t") << path("boot/t/b/l.bin") << false << true;
+        QTest::newRow("boot image chosen first") << path("boot/t/") << path("boot/t/b/l.bin") << true << true;
+        QTest::newRow("relative root") << "t" << path("boot/t/b/l.bin") << false << true;
+        QTest::newRow("outside the root") << path("boot/t/") << path("boot/elsewhere/l.bin") << false << false;
+    }
+    void bootImagePaths()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, boot);
+        QFETCH(bool, bootFirst);
+        QFETCH(bool, inside);
+        touch("boot/t/b/l.bin", 2048);
+        touch("boot/t/readme.txt");
+        touch("boot/elsewhere/l.bin", 2048);
+        iso::IsoOptions o;
+        base(o, root);
+        o.setText(iso::Opt::batch_folder, path("boot/"));
+        o.setCheck(iso::Opt::bootable, true);
+        o.setCheck(iso::Opt::no_emulation, true);
+        if (bootFirst)
+            o.setText(iso::Opt::root_folder, QString());
+        o.setText(iso::Opt::boot_image, boot);
+        o.setText(iso::Opt::root_folder, root);
+        const CheckReport r = iso::runCheck(o);
+        const CheckProblem *outside = find(r, "The boot image is outside the root folder");
+        QCOMPARE(outside != nullptr, !inside);
+        QDir().mkpath(path("out"));
+        QFile::remove(path("out/cd.iso"));
+        const exec::CommandLine command = iso::buildCommandLine(o).command;
+        const RawRun build = runRaw(command.argv());
+        QCOMPARE(build.exitCode == 0, inside);
+        if (!inside)
+            return;
+        QCOMPARE(command.valueAfter("-b"), QByteArray("b/l.bin"));
+        QProcess info;
+        info.start(QStringLiteral("isoinfo"), {"-d", "-i", path("out/cd.iso")});
+        QVERIFY(info.waitForFinished(60000));
+        QVERIFY(info.readAllStandardOutput().contains("Eltorito defaultboot header"));
+        QVERIFY2(!r.hasFatal(), qPrintable(r.text()));
+    }
+
     void cleanTreeThroughTheCli()
     {
         const QString root = path(QStringLiteral("clean"));

@@ -74,7 +74,12 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("inside root") << "/cd/" << "/cd/boot/loader.bin" << "boot/loader.bin";
         QTest::newRow("outside root") << "/cd/" << "/boot/loader.bin" << "/boot/loader.bin";
-        QTest::newRow("root in the middle") << "/cd/" << "/x/cd/y.bin" << "/xy.bin";
+        // Only a leading folder path is the root: elsewhere its text is part
+        // of another folder's path.
+        QTest::newRow("root in the middle") << "/srv/cd/" << "/home/u/backup/srv/cd/isolinux.bin"
+                                            << "/home/u/backup/srv/cd/isolinux.bin";
+        QTest::newRow("root without a slash") << "/tmp/t" << "/tmp/t/boot.bin" << "boot.bin";
+        QTest::newRow("root the start of a name") << "/tmp/t" << "/tmp/tx/boot.bin" << "/tmp/tx/boot.bin";
         QTest::newRow("other case removes nothing") << "/CD/" << "/cd/boot.bin" << "/cd/boot.bin";
         // A backslash is a name's own character on Linux: kept as it is.
         QTest::newRow("backslash kept") << "" << R"(a\b.bin)" << R"(a\b.bin)";

@@ -121,6 +121,22 @@ private slots:
         QVERIFY(f->MkBatBT->isEnabled());
     }
 
+    // The program behind the location, told by what it says: what xorrisofs
+    // refuses or ignores is off with the reason in its tooltip.
+    void optionsFollowTheProgram()
+    {
+        QFile::remove(mkisofsPath());
+        QVERIFY(QFile::link("/usr/bin/xorrisofs", mkisofsPath()));
+        f->FormActivate();
+        f->CheckBoot->setChecked(true);
+        QVERIFY(!f->CheckBox18->isEnabled() && !f->CheckBox12->isEnabled());
+        QVERIFY(f->CheckBox18->toolTip().contains("refuses -boot-load-seg"));
+        QVERIFY(f->CheckBox12->toolTip().contains("ignores -allow-multidot"));
+        f->Edit12->setText("/usr/bin/genisoimage");
+        QVERIFY(f->CheckBox18->isEnabled() && f->CheckBox12->isEnabled());
+        QCOMPARE(f->CheckBox18->toolTip(), QString::fromLatin1(iso::row(iso::Opt::boot_load_segment).tooltip));
+    }
+
     void rulesThroughControls()
     {
         f->CheckBox20->setChecked(true);
@@ -187,7 +203,8 @@ private slots:
         f->ClearBTClick();
         QCOMPARE(m_dialogs->log, (QStringList{"confirm:Are you sure ? ", "confirm:Are you sure ? "}));
         QVERIFY(!f->CheckBox1->isChecked());
-        QVERIFY(f->CheckBox26->isChecked());
+        // Kept, though genisoimage behind the location leaves it off.
+        QVERIFY(f->options().check(iso::Opt::duplicates_once) && !f->CheckBox26->isChecked());
         QCOMPARE(f->Edit10->text(), QStringLiteral("0x7C0"));
         QCOMPARE(f->Edit12->text(), mkisofsPath()); // where the tool is stays
         QVERIFY(app::windows().Comments_form->Memo1->toPlainText().isEmpty());
@@ -403,6 +420,108 @@ private slots:
         // The dialogs now open in the batch folder, as they did.
         f->Button5Click();
         QCOMPARE(m_dialogs->fileOptions.last().directory, m_folder->filePath("out"));
+    }
+
+    // A name's bytes reach the image unchanged, whatever it holds and
+    // wherever it stands (root, entries, output folder and file, batch
+    // folder, sort file and sort line), through the window's Make Batch and
+    // Run Batch, and through a template it saved, spindle-cli batch --write
+    // and run-bat: every file is in the image by its exact name and each
+    // sort line moves its file.
+    void namesKeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9");
+        QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe bad");
+        QTest::newRow("tab") << QByteArray("a\tb");
+        QTest::newRow("leading and trailing blanks") << QByteArray("  both  ");
+        QTest::newRow("double quote") << QByteArray("q\"uote");
+        QTest::newRow("percent") << QByteArray("50%x%");
+        QTest::newRow("leading dash") << QByteArray("-dash");
+    }
+    void namesKeepTheirBytes()
+    {
+        QFETCH(QByteArray, name);
+        const QByteArray w = platform::encodePath(work("w")) + '/';
+        const QByteArray root = w + "r/" + name + '/';
+        const QByteArray sortFile = w + "s/" + name;
+        const QByteArray image = w + "o/" + name + '/' + name;
+        QVERIFY(makeFolders(root + 'd' + name) && makeFolders(w + "o/" + name) && makeFolders(w + "b/" + name)
+                && makeFolders(w + "s") && makeFolders(w + "c/" + name));
+        const QList<QByteArray> files{name, 'd' + name + '/' + name, "plain.dat"};
+        for (int i = 0; i < files.size(); ++i)
+            QVERIFY(writeBytesAt(root + files[i], QByteArray(4096 * (i + 1), char('a' + i))));
+        // Heaviest first: the reverse of the order genisoimage would pick.
+        QVERIFY(writeBytesAt(sortFile, root + files[2] + " 300\n" + root + files[1] + " 200\n" + root + files[0]
+                                           + " 100\n"));
+        auto imageIsRight = [&](const char *route) {
+            // isoinfo and the order reader see the image by an ASCII name.
+            const QByteArray link = w + "image.iso";
+            ::unlink(link.constData());
+            if (::symlink(image.constData(), link.constData()) != 0)
+                return QStringLiteral("%1: no image").arg(route);
+            QProcess list;
+            list.start("isoinfo", {"-R", "-f", "-i", QString::fromLatin1(link)});
+            list.waitForFinished(60000);
+            QList<QByteArray> listed = list.readAllStandardOutput().split('\n');
+            listed.removeAll(QByteArray());
+            QList<QByteArray> wanted{'/' + name, "/d" + name, "/d" + name + '/' + name, "/plain.dat"};
+            std::sort(listed.begin(), listed.end());
+            std::sort(wanted.begin(), wanted.end());
+            if (listed != wanted)
+                return QStringLiteral("%1: the image holds %2").arg(route, QString::fromLatin1(listed.join('|')));
+            const RawRun order = runRaw({platform::encodePath(binDir() + "/spindle-cli"), "order", "--root", root,
+                                         link, sortFile});
+            if (order.exitCode != 0 || !order.err.contains("3 of 3 sort lines match"))
+                return QStringLiteral("%1: %2").arg(route, QString::fromLatin1(order.err));
+            return QString();
+        };
+
+        f->FormActivate();
+        f->CheckBox4->setChecked(true); // Rock Ridge: the names as they are
+        // The root picked in Select Folder, its path pasted there.
+        QTimer::singleShot(0, [&] {
+            TSelectForm *select = app::windows().SelectForm;
+            select->PathEdit->setText(platform::decodePath(root));
+            select->SelectBt->click();
+            if (select->isVisible())
+                select->CancelBt->click();
+        });
+        f->Button1Click();
+        QCOMPARE(platform::encodePath(f->Edit7->text()), root);
+        f->Edit8->setText(platform::decodePath(w + "o/" + name + '/'));
+        f->Edit13->setText(platform::decodePath(name));
+        f->Edit9->setText(platform::decodePath(w + "b/" + name + '/'));
+        f->CheckBox2->setChecked(true);
+        f->Edit17->setText(platform::decodePath(sortFile));
+        m_dialogs->log.clear();
+        f->MkBatBTClick();
+        QCOMPARE(m_dialogs->log, QStringList());
+        Tconsole *console = app::windows().console;
+        m_dialogs->onMessage = [console](const QString &) {
+            QTimer::singleShot(0, console, [console] {
+                if (console->isVisible())
+                    console->CloseBT->click();
+            });
+        };
+        f->RunBatBTClick();
+        QVERIFY2(m_dialogs->log.size() == 1 && m_dialogs->log[0].startsWith("message:Info:Process finished!"),
+                 qPrintable(m_dialogs->log.join('\n') + app::windows().console->Memo1->toPlainText()));
+        QString wrong = imageIsRight("window");
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+        // The template the window saves, through spindle-cli.
+        m_dialogs->fileAnswers << work("t.mkiso");
+        f->SaveTemplateClick();
+        QVERIFY(::unlink(image.constData()) == 0);
+        const QByteArray cli = platform::encodePath(binDir() + "/spindle-cli");
+        const QByteArray bat = w + "c/" + name + '/';
+        RawRun run = runRaw({cli, "batch", platform::encodePath(work("t.mkiso")), "--write", bat});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        run = runRaw({cli, "run-bat", bat + "build.bat"});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        wrong = imageIsRight("spindle-cli");
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
 
     // A full disk: the system's reason, not "Unknown error", for the batch

@@ -52,6 +52,8 @@ private slots:
                                      << QList<int>{3,  6,  10, 13, 17, 20, 23, 27, 30, 34, 37, 40, 44, 47, 51,
                                                    54, 57, 61, 64, 68, 71, 75, 78, 81, 85, 88, 92, 95, 98}
                                      << qint64(-1);
+        QTest::newRow("xorrisofs") << "xorrisofs_progress.txt" << qint64(0)
+                                   << QList<int>{5, 16, 27, 39, 50, 61, 69, 80, 92} << qint64(-1);
         QTest::newRow("wodim") << "wodim_progress.txt" << qint64(0) << QList<int>{0, 1, 20, 49, 50, 74, 100}
                                << qint64(700) * 1024 * 1024;
         // cdrskin's own output of a 28 MB burn to an emulated drive, its last

@@ -69,6 +69,29 @@ private slots:
                "it: rename it, or add -input-charset iso8859-1 to Other Parameters.";
         QTest::newRow("invalid node") << "genisoimage_invalid_node.txt" << mkisofs
             << "/home/user/cd/missing cannot be put on the image: it does not exist or cannot be read.";
+        const QString xorrisofs = QStringLiteral("/usr/bin/xorrisofs -o \"/tmp/xc/x.iso\" \"/tmp/xc/tree\"");
+        const QString notTaken = QStringLiteral("This mkisofs does not take the option %1: the image was not built.");
+        QTest::newRow("xorrisofs missing root") << "xorrisofs_missing_root.txt" << xorrisofs
+            << "/tmp/xc/nosuch cannot be put on the image: it does not exist or cannot be read.";
+        QTest::newRow("xorrisofs 4GiB") << "xorrisofs_4gib.txt" << xorrisofs
+            << "The file /huge.bin (its path in the image) is 4 GiB or larger, more than a file on this image may "
+               "be: choose ISO level 3 to put it on.";
+        QTest::newRow("xorrisofs no output folder") << "xorrisofs_no_output_folder.txt" << xorrisofs
+            << "The output folder does not exist: choose an existing folder for the image.";
+        QTest::newRow("xorrisofs not allowed") << "xorrisofs_not_allowed.txt" << xorrisofs
+            << "A file or folder of the tree may not be read (permission denied): change its permissions or leave "
+               "it out.";
+        QTest::newRow("xorrisofs boot image size") << "xorrisofs_boot_image_size.txt" << xorrisofs
+            << "The boot image is no floppy image (1.2, 1.44 or 2.88 MB): tick No emulation mode for a boot image "
+               "of another size.";
+        QTest::newRow("xorrisofs stale weights") << "xorrisofs_weight_list_stale.txt" << xorrisofs
+            << "The sort weights name /gone.dat, which is no longer in the tree: make the batch file again.";
+        QTest::newRow("xorrisofs ignored") << "xorrisofs_ignored_option.txt" << xorrisofs
+            << "xorrisofs does not do -sort: it ignored the option, so the image is not what was asked.";
+        QTest::newRow("xorrisofs unsupported") << "xorrisofs_boot_load_seg.txt" << xorrisofs
+                                               << notTaken.arg("-boot-load-seg");
+        QTest::newRow("xorrisofs unrecognized") << "xorrisofs_unrecognized_option.txt" << xorrisofs
+                                                << notTaken.arg("-duplicates-once");
         QTest::newRow("readom permission") << "readom_permission.txt" << "readcd dev=0,0,0 f=\"/tmp/a.iso\""
                                            << "You may not open /dev/sg0 (permission denied).";
         QTest::newRow("dd permission") << "dd_permission.txt" << "dd if=/dev/sr0 of=\"/tmp/a.iso\" status=progress"
@@ -189,6 +212,11 @@ private slots:
         QCOMPARE(exec::failureLine(0, finder),
                  QStringLiteral("The command did not do what was asked.\ncdrskin does not do -fix: it ignored the "
                                 "option, so that part of the job was not done."));
+        // The same from xorrisofs, run through build.bat.
+        exec::CauseFinder batch(exec::CommandLine(QStringLiteral("/tmp/b/build.bat")));
+        for (const QString &l : transcript(QStringLiteral("xorrisofs_ignored_option.txt")))
+            batch.feed(l);
+        QVERIFY(batch.failsRun());
         exec::CauseFinder quiet(QStringLiteral("cdrecord"), exec::Implementation::Cdrskin);
         quiet.feed(u"cdrskin: burning done");
         QCOMPARE(exec::failureLine(0, quiet), QString());

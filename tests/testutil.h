@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,3 +72,22 @@ inline QString testDataCopy(const QString &name, const QString &folder)
 }
 #endif
 
+
+// Folders and files made by their names' bytes (QDir and QFile re-encode a
+// name that is not UTF-8).
+inline bool makeFolders(const QByteArray &path)
+{
+    for (qsizetype at = 1; at <= path.size(); ++at)
+        if (at == path.size() || path[at] == '/')
+            if (::mkdir(path.left(at).constData(), 0755) != 0 && errno != EEXIST)
+                return false;
+    return true;
+}
+inline bool writeBytesAt(const QByteArray &path, const QByteArray &data)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, data.constData(), size_t(data.size())) == data.size();
+    return ::close(fd) == 0 && ok;
+}

@@ -2,6 +2,8 @@
 
 #include "iso/command_builder.h"
 #include "iso/template_file.h"
+#include "iso/mkisofs_program.h"
+#include "iso/weight_list.h"
 #include "platform/platform.h"
 
 #include <QFileInfo>
@@ -66,6 +68,7 @@ int batch(const QStringList &argsIn)
         options.setText(iso::Opt::batch_folder, writeFolder);
     }
 
+    iso::identifyBuilder(options);
     const iso::BuiltCommand built = iso::buildCommandLine(options);
     // The line as build.bat holds it, byte for byte.
     const QByteArray line = built.command.render() + '\n';
@@ -79,7 +82,8 @@ int batch(const QStringList &argsIn)
             return 1;
         }
         QString error;
-        if (!iso::writeBatchFile(iso::resolvePaths(options).batchFile, built.command, &error)) {
+        if ((iso::needsWeightList(options) && !iso::writeWeightList(options, &error))
+            || !iso::writeBatchFile(iso::resolvePaths(options).batchFile, built.command, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return 1;
         }

@@ -2,6 +2,7 @@
 
 #include "iso/check.h"
 #include "iso/template_file.h"
+#include "iso/mkisofs_program.h"
 #include "platform/platform.h"
 
 #include <QFileInfo>
@@ -40,6 +41,11 @@ int check(const QStringList &argsIn)
     iso::IsoOptions options;
     if (!loadTemplateOrSay(templatePath, options))
         return 2;
+    if (mkisofs.isEmpty())
+        iso::identifyBuilder(options);
+    else
+        options.setBuilder(iso::builderOfProgram(mkisofs.contains(QLatin1Char('/')) ? platform::absolutePath(mkisofs)
+                                                                                    : platform::findProgram(mkisofs)));
     const iso::CheckReport report = iso::runCheck(options, mkisofs);
     std::fputs(report.text().toUtf8().constData(), stdout);
     return report.hasFatal() ? 1 : 0;

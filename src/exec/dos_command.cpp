@@ -185,8 +185,6 @@ void TDosCommand::startRun()
     }
     run->proc = new QProcess(run);
     run->proc->setProcessChannelMode(QProcess::MergedChannels);
-    if (!WorkingDirectory.isEmpty())
-        run->proc->setWorkingDirectory(WorkingDirectory);
     connect(run->proc, &QProcess::readyReadStandardOutput, this, &TDosCommand::drain);
     connect(run->proc, &QProcess::finished, this, [this, run](int code, QProcess::ExitStatus st) {
         if (m_run.get() != run)
@@ -207,7 +205,8 @@ void TDosCommand::startRun()
     run->sinceStart.start();
     run->sinceOutput.start();
     run->sinceReport.start();
-    const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite, resolved.argv());
+    const qint64 group = platform::startInOwnGroup(*run->proc, QIODevice::ReadWrite, resolved.argv(),
+                                                   platform::encodePath(WorkingDirectory));
     if (m_run.get() != run)
         return; // failed synchronously
     if (group == 0) { // not started: Spindle is ending

@@ -105,6 +105,11 @@ bool ProgressParser::feed(QStringView text, bool complete)
         return image(text) || copied(text);
     if (c == QLatin1Char('T'))
         return track(text);
+    // xorrisofs: "xorriso : UPDATE :  54.08% done[, estimate finish ...]".
+    if (c == QLatin1Char('x')) {
+        const QLatin1StringView update("xorriso : UPDATE :");
+        return text.mid(k).startsWith(update) && image(text.mid(k + update.size()));
+    }
     if (c == QLatin1Char('e') || c == QLatin1Char('a'))
         return reader(text, complete);
     return false;

@@ -6,8 +6,8 @@ namespace exec {
 
 // Reads how far a tool has got from its own output, one text at a time, as
 // the runner delivers it. It knows the progress lines of the image builder
-// (" 12.34% done, ..."), the disc writer ("Track 01:   12 of  700 MB
-// written ..."), the disc reader ("end: N", then "addr: N cnt: M") and dd
+// (" 12.34% done, ...", from xorrisofs "xorriso : UPDATE :  54.08% done"),
+// the disc writer ("Track 01:   12 of  700 MB written ..."), the disc reader ("end: N", then "addr: N cnt: M") and dd
 // with status=progress ("N bytes (...) copied, T s, R MB/s"). Any other text
 // leaves the state alone, so every line can be fed.
 class ProgressParser

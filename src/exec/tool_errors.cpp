@@ -156,6 +156,33 @@ const QList<ToolErrorRow> &toolErrorTable()
                         "made of it: rename it, or add -input-charset iso8859-1 to Other Parameters.")},
         {{kMkisofs}, QStringLiteral("Invalid node"),
          QStringLiteral("%1 cannot be put on the image: it does not exist or cannot be read."), Detail::QuotedName},
+        // xorrisofs (xorriso and libisofs): FAILURE and SORRY lines.
+        {{kMkisofs}, QStringLiteral("Cannot determine attributes of source file"),
+         QStringLiteral("%1 cannot be put on the image: it does not exist or cannot be read."), Detail::QuotedName},
+        {{kMkisofs}, QStringLiteral("because its size is 4 GiB or larger"),
+         QStringLiteral("The file %1 (its path in the image) is 4 GiB or larger, more than a file on this image may "
+                        "be: choose ISO level 3 to put it on."),
+         Detail::QuotedName},
+        {{kMkisofs}, QStringLiteral("Neither stdio-path nor its directory exist"),
+         QStringLiteral("The output folder does not exist: choose an existing folder for the image.")},
+        {{kMkisofs}, QStringLiteral("Access to file is not allowed"),
+         QStringLiteral("A file or folder of the tree may not be read (permission denied): change its permissions "
+                        "or leave it out.")},
+        {{kMkisofs}, QStringLiteral("Trying to use an invalid file as boot image"),
+         QStringLiteral("The boot image is no floppy image (1.2, 1.44 or 2.88 MB): tick No emulation mode for a "
+                        "boot image of another size.")},
+        // The weights Make Batch wrote name a file the tree no longer holds.
+        {{kMkisofs}, QStringLiteral("in loaded ISO image"),
+         QStringLiteral("The sort weights name %1, which is no longer in the tree: make the batch file again."),
+         Detail::QuotedName},
+        // xorrisofs goes on without an option it does not do, and exits 0.
+        {{kMkisofs}, QStringLiteral("Ignored option"),
+         QStringLiteral("xorrisofs does not do %1: it ignored the option, so the image is not what was asked."),
+         Detail::QuotedName, false, true, {Implementation::Xorrisofs}},
+        {{kMkisofs}, QStringLiteral("Unsupported option"),
+         QStringLiteral("This mkisofs does not take the option %1: the image was not built."), Detail::QuotedName},
+        {{kMkisofs}, QStringLiteral("Unrecognized option"),
+         QStringLiteral("This mkisofs does not take the option %1: the image was not built."), Detail::QuotedName},
         // readom says no more than this to a user outside the drive's group.
         {{kReadcd}, QStringLiteral("Cannot open SCSI driver"),
          QStringLiteral("readcd may not open the drive: its device files do not let you read and write them."),

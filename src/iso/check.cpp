@@ -619,6 +619,23 @@ CheckReport runCheck(const IsoOptions &o, const QString &mkisofs)
         report.problems.append({true, QStringLiteral("Root of CD tree isn't specified"), QString(), {}, 0});
         return report;
     }
+    // What the program ignores or refuses stays off the command line.
+    QStringList off;
+    for (const OptionRow &r : optionRows())
+        if (r.kind == OptionKind::Check && o.check(r.key) && o.isOff(r.key))
+            off << QString::fromUtf8(r.caption).trimmed() + QStringLiteral(": ") + o.offReason(r.key);
+    if (!off.isEmpty())
+        report.problems.append({false,
+                                QStringLiteral("Options %1 does not do are left out of the command line.")
+                                    .arg(QLatin1String(builderName(o.builder()))),
+                                QString(), off, off.size()});
+    if (o.check(Opt::bootable) && paths.bootOutsideRoot)
+        report.problems.append({true,
+                                QStringLiteral("The boot image is outside the root folder: %1 needs it "
+                                               "inside the root folder.")
+                                    .arg(programName(o.builder())),
+                                QStringLiteral("Copy it into the root folder and choose it there"),
+                                {paths.bootImage}, 1});
     std::unique_ptr<SizeRun> run;
     if (!size.isEmpty())
         run = std::make_unique<SizeRun>(size);

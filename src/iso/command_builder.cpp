@@ -147,7 +147,8 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
         // Free parameters arrive as text: read into words once, here.
         case Form::Words: cl.add(exec::splitArguments(platform::encodePath(text))); break;
         case Form::Path: cl.quoted(valueKey == Opt::root_folder ? paths.root : paths.sortFile); break;
-        case Form::BootImage: cl.quoted(text); break;
+        // One outside the root stays as it is: Check says why it fails.
+        case Form::BootImage: cl.quoted(paths.bootInRoot.isEmpty() ? text : paths.bootInRoot); break;
         }
         return true;
     };
@@ -177,10 +178,23 @@ BuiltCommand buildCommandLine(const IsoOptions &o)
             if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)))
                 switchWords(r.word);
             break;
-        case Piece::Value:
-            if (o.check(k) && (!r.needsEnabled || o.isEnabled(k)) && !addValue(r, r.value, r.form) && r.missing)
+        case Piece::Value: {
+            if (!o.check(k) || (r.needsEnabled && !o.isEnabled(k)))
+                break;
+            // The program's own form: for xorrisofs, the sort file's
+            // weights, written beside build.bat.
+            const Support &own = supportOf(k, o.builder());
+            if (own.treatment == Treatment::Converted && k == Opt::sorting) {
+                if (!o.text(r.value).isEmpty()) {
+                    switchWords(own.word);
+                    cl.quoted(paths.weightList);
+                }
+                break;
+            }
+            if (!addValue(r, r.value, r.form) && r.missing)
                 b.messages << missing;
             break;
+        }
         case Piece::Text:
             if (!addValue(r, k, r.form) && r.missing)
                 b.messages << missing;

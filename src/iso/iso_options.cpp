@@ -40,17 +40,23 @@ void IsoOptions::setCheck(Opt key, bool on)
                 setCheck(Opt(k), false);
 }
 
+QString bootImageBelowRoot(const QString &bootImage, const QString &root)
+{
+    const QString boot = platform::slashForm(bootImage);
+    QString folder = platform::slashForm(root);
+    if (folder.isEmpty())
+        return boot;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return boot.startsWith(folder) && boot.size() > folder.size() ? boot.mid(folder.size()) : boot;
+}
+
 QString IsoOptions::normalised(Opt key, const QString &value) const
 {
     if (key == Opt::root_folder || key == Opt::output_folder)
         return platform::slashForm(value);
-    if (key == Opt::boot_image) {
-        QString v = platform::slashForm(value);
-        const QString root = text(Opt::root_folder);
-        if (!root.isEmpty())
-            v.remove(root, Qt::CaseSensitive);
-        return v;
-    }
+    if (key == Opt::boot_image)
+        return bootImageBelowRoot(value, text(Opt::root_folder));
     return value;
 }
 

@@ -65,4 +65,10 @@ private:
     Builder m_builder = Builder::Unknown;
 };
 
+// A boot image's text with the root folder's text taken off its front, so a
+// file picked inside the root shows as its path below it. Only a whole
+// leading folder path is taken: the root's text elsewhere in the path is the
+// name of another folder.
+QString bootImageBelowRoot(const QString &bootImage, const QString &root);
+
 } // namespace iso

@@ -85,6 +85,20 @@ qsizetype ProfileFile::keyLine(qsizetype sectionAt, const QString &key) const
     return -1;
 }
 
+namespace {
+bool enclosedInQuotes(const QByteArray &v)
+{
+    return v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) || (v.startsWith('\'') && v.endsWith('\'')));
+}
+} // namespace
+
+QByteArray ProfileFile::quotedIfNeeded(const QByteArray &value)
+{
+    if (value.trimmed() != value || enclosedInQuotes(value))
+        return '"' + value + '"';
+    return value;
+}
+
 QByteArray ProfileFile::value(const QString &section, const QString &key, bool *found) const
 {
     if (found)
@@ -99,7 +113,7 @@ QByteArray ProfileFile::value(const QString &section, const QString &key, bool *
         *found = true;
     const QByteArray &line = m_lines[k];
     QByteArray v = line.mid(line.indexOf('=') + 1).trimmed();
-    if (v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) || (v.startsWith('\'') && v.endsWith('\''))))
+    if (enclosedInQuotes(v))
         v = v.mid(1, v.size() - 2);
     return v;
 }

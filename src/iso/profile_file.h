@@ -27,6 +27,10 @@ public:
     // enclosing it dropped; `found` tells whether the key exists.
     QByteArray value(const QString &section, const QString &key, bool *found = nullptr) const;
     void setValue(const QString &section, const QString &key, const QByteArray &value);
+    // A value as it must be written so that value() gives it back whole:
+    // between double quotes when it begins or ends with a blank, or when
+    // value() would take its own enclosing quotes away; as it is otherwise.
+    static QByteArray quotedIfNeeded(const QByteArray &value);
 
     QByteArray text() const;
 

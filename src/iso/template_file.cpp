@@ -3,6 +3,7 @@
 #include "iso/profile_file.h"
 
 #include "base/text_codec.h"
+#include "platform/path_codec.h"
 
 #include <algorithm>
 
@@ -111,8 +112,9 @@ LoadResult loadTemplate(const QString &path, IsoOptions &o, QString *error)
                 o.setText(r.key, QString::fromLatin1(r.readDefault));
             else if (r.key == Opt::comment_1)
                 o.setComments(unescapeComment(raw));
+            // A file name keeps its bytes, whatever they are.
             else
-                o.setText(r.key, base::decodeText(raw));
+                o.setText(r.key, r.fileName ? platform::decodePath(raw) : base::decodeText(raw));
             break;
         }
     }
@@ -131,10 +133,10 @@ bool saveTemplate(const QString &path, const IsoOptions &o, QString *error)
         if (r.key == Opt::comment_1)
             v = escapeComment(o.comments());
         else if (r.kind == OptionKind::Text)
-            v = o.text(r.key).toUtf8();
+            v = r.fileName ? platform::encodePath(o.text(r.key)) : o.text(r.key).toUtf8();
         else
             v = o.value(r.key).toLatin1();
-        f.setValue(QLatin1String(r.section), QLatin1String(r.name), v);
+        f.setValue(QLatin1String(r.section), QLatin1String(r.name), ProfileFile::quotedIfNeeded(v));
     }
     QString reason;
     if (!f.save(path, &reason)) {

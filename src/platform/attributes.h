@@ -163,4 +163,10 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
                 QString *error, FolderEntry *self = nullptr, bool noFollow = false,
                 ListingMemory *memory = nullptr);
 
+// A path that Qt's own file classes gave (a folder tree, a file dialog): they
+// decode a name that is not UTF-8 lossily (U+FFFD), so each such name is
+// looked up again among its folder's entries and given its real bytes.
+// Empty when a name cannot be told apart from another one.
+QString pathFromQt(const QString &qtPath);
+
 } // namespace platform

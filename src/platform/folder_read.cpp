@@ -95,4 +95,30 @@ bool readFolder(const QString &folder, const std::function<void(const FolderEntr
 }
 #endif
 
+QString pathFromQt(const QString &qtPath)
+{
+    if (!qtPath.contains(QChar(QChar::ReplacementCharacter)))
+        return qtPath;
+    const QStringList names = qtPath.split(QLatin1Char('/'));
+    QString out = names.first();
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QString &name = names[i];
+        QString real = name;
+        if (name.contains(QChar(QChar::ReplacementCharacter))) {
+            int found = 0;
+            QString err;
+            readFolder(out.isEmpty() ? QStringLiteral("/") : out, [&](const FolderEntry &e) {
+                if (QString::fromUtf8(e.name) == name) {
+                    real = decodePath(e.name);
+                    ++found;
+                }
+            }, &err);
+            if (found != 1)
+                return QString();
+        }
+        out += QLatin1Char('/') + real;
+    }
+    return out;
+}
+
 } // namespace platform

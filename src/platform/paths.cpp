@@ -1,5 +1,10 @@
 #include "platform/paths.h"
 
+#include "platform/path_codec.h"
+
+#include <cerrno>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -60,8 +65,19 @@ QString workFolder()
 }
 
 namespace {
-// Read while the library loads, before anything could change it.
-QString g_startDirectory = withSeparator(QDir::currentPath());
+// Read while the library loads, before anything could change it; by its
+// bytes, as Qt would decode a name that is not UTF-8 lossily.
+QString currentFolder()
+{
+    QByteArray buf(4096, '\0');
+    while (!::getcwd(buf.data(), size_t(buf.size()))) {
+        if (errno != ERANGE || buf.size() > (1 << 20))
+            return QDir::currentPath();
+        buf.resize(buf.size() * 2);
+    }
+    return decodePath(QByteArray(buf.constData()));
+}
+QString g_startDirectory = withSeparator(currentFolder());
 } // namespace
 
 QString startDirectory() { return g_startDirectory; }

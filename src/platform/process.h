@@ -27,9 +27,11 @@ namespace platform {
 constexpr int kJobGraceMs = 3000;
 
 // Starts `proc` as a job running `argv` (the program's path first) byte for
-// byte. Returns the group's id, or 0 when the start failed or Spindle is
-// ending. A program that cannot be executed ends at once with status 127.
-qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv);
+// byte, in the folder `workingDir` (bytes too; empty: Spindle's own). Returns
+// the group's id, or 0 when the start failed or Spindle is ending. A program
+// that cannot be executed ends at once with status 127.
+qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv,
+                       const QByteArray &workingDir = {});
 
 // SIGTERM to every process of the job: its group, and what left the group.
 void terminateGroup(qint64 group);

@@ -418,7 +418,8 @@ bool ended(char state) { return state == 'Z' || state == 'X' || state == 'x'; }
 // mark that memory. Under ASan its stack frames would stay poisoned for the
 // parent, whose next call on that stack then fails.
 [[noreturn]] __attribute__((noinline, no_sanitize_address)) void execInOwnGroup(pid_t parent, char *const *argv,
-                                                                                 char *const *envp, int reportFd)
+                                                                                 char *const *envp,
+                                                                                 const char *folder, int reportFd)
 {
     struct sigaction sa = {};
     sa.sa_handler = SIG_DFL;
@@ -430,6 +431,11 @@ bool ended(char state) { return state == 'Z' || state == 'X' || state == 'x'; }
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent)
         ::_exit(127);
+    if (folder && ::chdir(folder) != 0) {
+        const int e = errno;
+        (void)!::write(reportFd, &e, sizeof e);
+        ::_exit(127);
+    }
     ::execve(argv[0], argv, envp);
     const int e = errno;
     (void)!::write(reportFd, &e, sizeof e);
@@ -465,7 +471,8 @@ void killAllJobsAtOnce()
     signalCarriers(::getpid(), tokens, count, SIGKILL); // what left the groups
 }
 
-qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv)
+qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QByteArray> &argv,
+                       const QByteArray &workingDir)
 {
     if (g_ending.load() || argv.isEmpty())
         return 0;
@@ -497,8 +504,11 @@ qint64 startInOwnGroup(QProcess &proc, QIODevice::OpenMode mode, const QList<QBy
     for (QByteArray &w : *envWords)
         envp->push_back(w.data());
     envp->push_back(nullptr);
-    proc.setChildProcessModifier([parent, words, pointers, envWords, envp, reportFd] {
-        execInOwnGroup(parent, pointers->data(), envp->data(), reportFd);
+    // QProcess would re-encode the folder's name too.
+    auto folder = std::make_shared<QByteArray>(workingDir);
+    proc.setChildProcessModifier([parent, words, pointers, envWords, envp, folder, reportFd] {
+        execInOwnGroup(parent, pointers->data(), envp->data(), folder->isEmpty() ? nullptr : folder->constData(),
+                       reportFd);
     });
     proc.start(mode);
     ::close(report[1]);

@@ -2,18 +2,26 @@
 
 #include "platform/paths.h"
 
+#include "platform/path_codec.h"
+
 #include <QDir>
-#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
-static bool isRunnable(const QString &path)
+// By the name's bytes: Qt's own file classes re-encode a name that is not UTF-8.
+static bool isPlainFile(const QString &path)
 {
-    QFileInfo fi(path);
-    return fi.isFile() && fi.isExecutable();
+    struct stat st {};
+    return ::stat(encodePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-static bool isPlainFile(const QString &path) { return QFileInfo(path).isFile(); }
+static bool isRunnable(const QString &path)
+{
+    return isPlainFile(path) && ::access(encodePath(path).constData(), X_OK) == 0;
+}
 
 static QString search(const QString &name, const QString &workingDir, bool (*accept)(const QString &))
 {

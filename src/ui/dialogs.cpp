@@ -1,5 +1,7 @@
 #include "ui/dialogs.h"
 
+#include "platform/attributes.h"
+
 #include "ui/help_window.h"
 
 #include "base/help.h"
@@ -123,7 +125,8 @@ private:
             d.selectFile(o.fileName);
         if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
             return QString();
-        return QFileInfo(d.selectedFiles().first()).absoluteFilePath();
+        // The dialog decodes a name that is not UTF-8 lossily: its bytes back.
+        return platform::pathFromQt(QFileInfo(d.selectedFiles().first()).absoluteFilePath());
     }
 };
 

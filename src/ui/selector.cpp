@@ -3,6 +3,9 @@
 #include "ui/folder_tree.h"
 #include "ui/style.h"
 
+#include "platform/attributes.h"
+#include "platform/files.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -11,7 +14,7 @@
 #include <QVBoxLayout>
 
 namespace {
-bool isFolder(const QString &path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+bool isFolder(const QString &path) { return platform::isFolder(path); }
 } // namespace
 
 TSelectForm::TSelectForm(QWidget *parent)
@@ -29,7 +32,8 @@ TSelectForm::TSelectForm(QWidget *parent)
                             QStringLiteral("Close without changing the field"));
     connect(SelectBt, &QPushButton::clicked, this, &TSelectForm::SelectBtClick);
     connect(CancelBt, &QPushButton::clicked, this, &TSelectForm::CancelBtClick);
-    connect(ShellTreeView1, &ui::FolderTree::pathChanged, PathEdit, &QLineEdit::setText);
+    connect(ShellTreeView1, &ui::FolderTree::pathChanged, PathEdit,
+            [this](const QString &p) { PathEdit->setText(platform::pathFromQt(p)); });
     connect(PathEdit, &QLineEdit::returnPressed, this, &TSelectForm::SelectBtClick);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -58,10 +62,13 @@ void TSelectForm::CancelBtClick() { reject(); }
 
 QString TSelectForm::selectedPath() const
 {
-    const QString typed = PathEdit->text().trimmed();
+    // The blanks of a name are its own; a pasted path's stray ones are not.
+    QString typed = PathEdit->text();
+    if (!isFolder(typed))
+        typed = typed.trimmed();
     if (!typed.isEmpty())
         return isFolder(typed) && QDir::isAbsolutePath(typed) ? QDir::cleanPath(typed) : QString();
-    return ShellTreeView1->selectedPath();
+    return platform::pathFromQt(ShellTreeView1->selectedPath());
 }
 
 void TSelectForm::selectPath(const QString &path)

@@ -11,6 +11,8 @@
 #include "exec/ui/console_capture.h"
 #include "platform/platform.h"
 #include "iso/template_file.h"
+#include "iso/mkisofs_program.h"
+#include "iso/weight_list.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,6 +154,11 @@ TMkisofs_form::TMkisofs_form(const Uses &uses, QWidget *parent)
     connect(&m_options, &iso::IsoOptions::valueChanged, this, &TMkisofs_form::showValue);
     connect(&m_options, &iso::IsoOptions::enabledChanged, this, [this](Opt key) { showEnabled(key); });
     connect(&m_options, &iso::IsoOptions::builderChanged, this, &TMkisofs_form::showAll);
+    // The program behind the location decides what is offered.
+    connect(&m_options, &iso::IsoOptions::valueChanged, this, [this](Opt key) {
+        if (key == Opt::mkisofs_folder || key == Opt::batch_folder)
+            iso::identifyBuilder(m_options);
+    });
     showAll();
 
     // Focus coming back from the Comments or debug window re-runs activation.
@@ -551,7 +558,8 @@ void TMkisofs_form::MkBatBTClick()
         return;
     const iso::MkisoPaths paths = iso::resolvePaths(m_options);
     QString error;
-    if (!iso::writeBatchFile(paths.batchFile, built.command, &error)) {
+    if ((iso::needsWeightList(m_options) && !iso::writeWeightList(m_options, &error))
+        || !iso::writeBatchFile(paths.batchFile, built.command, &error)) {
         ui::dialogs().error(this, error);
         return;
     }
@@ -605,6 +613,15 @@ void TMkisofs_form::RunBatBTClick()
             return;
         }
         onDisk = built.command;
+    }
+    // xorrisofs's weights follow the sort file as it is now.
+    if (onDisk && onDisk->valueAfter("--sort-weight-list") == platform::encodePath(paths.weightList)
+        && iso::needsWeightList(m_options)) {
+        QString error;
+        if (!iso::writeWeightList(m_options, &error)) {
+            ui::dialogs().error(this, error);
+            return;
+        }
     }
     const exec::CommandLine command = iso::batchCommand(batchPath);
     Tconsole *console = m_uses.console;
