@@ -9,24 +9,6 @@
 #include <sys/stat.h>
 
 namespace {
-struct Run
-{
-    int code = -1;
-    QByteArray out, err;
-};
-
-Run run(const QString &program, const QStringList &args, const QString &cwd,
-        const std::function<void()> &inChild = nullptr)
-{
-    QProcess p;
-    p.setWorkingDirectory(cwd);
-    if (inChild)
-        p.setChildProcessModifier(inChild);
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 QByteArray randomBytes(int n, quint32 seed)
 {
@@ -141,16 +123,16 @@ class TestBbie : public QObject
             args << "-as" << "mkisofs";
         }
         args << "-quiet" << opts << "-o" << iso << path("root");
-        const Run r = run(program, args, m_dir.path());
+        const ProgramRun r = runProgram(program, args, m_dir.path());
         if (r.code != 0)
             qWarning() << program << args << r.err;
         return r.code == 0 ? iso : QString();
     }
 
-    Run extract(const QString &iso, const QString &out)
+    ProgramRun extract(const QString &iso, const QString &out)
     {
         QDir().mkpath(out);
-        return run(bbie(), {iso}, out);
+        return runProgram(bbie(), {iso}, out);
     }
 
     QByteArray patched(const QString &iso, const std::function<void(QByteArray &, qsizetype catalog)> &f)
@@ -220,7 +202,7 @@ private slots:
             writeAll(iso, patched(iso, [](QByteArray &d, qsizetype cat) { d[cat + 32 + 8] = char(d[cat + 32 + 8] + 1); }));
         }
         const QString out = path("loader_" + tag);
-        const Run r = extract(iso, out);
+        const ProgramRun r = extract(iso, out);
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains("Sector count:  4\n  Load RBA:      "), r.out.constData());
         QVERIFY2(r.out.contains(note), r.out.constData());
@@ -230,7 +212,7 @@ private slots:
 
     void floppyEmulation()
     {
-        const Run r = extract(m_floppy, path("out2"));
+        const ProgramRun r = extract(m_floppy, path("out2"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Emulation:     1.44M diskette"));
         QCOMPARE(readAll(path("out2/image1.bin")), readAll(path("root/boot/floppy.img")));
@@ -238,7 +220,7 @@ private slots:
 
     void hardDiskEmulation()
     {
-        const Run r = extract(m_hd, path("out3"));
+        const ProgramRun r = extract(m_hd, path("out3"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Emulation:     hard disk"));
         QCOMPARE(readAll(path("out3/image1.bin")), readAll(path("root/boot/hd.img")));
@@ -246,7 +228,7 @@ private slots:
 
     void biosAndEfiSections()
     {
-        const Run r = extract(m_efi, path("out4"));
+        const ProgramRun r = extract(m_efi, path("out4"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Image 2: image2.bin\n  Platform:      EFI"));
         QCOMPARE(readAll(path("out4/image1.bin")), readAll(path("root/boot/loader.bin")));
@@ -279,7 +261,7 @@ private slots:
         const QString bad = path(QStringLiteral("bad%1.iso").arg(variant));
         writeAll(bad, data);
         const QString out = path(QStringLiteral("bad%1").arg(variant));
-        const Run r = extract(bad, out);
+        const ProgramRun r = extract(bad, out);
         QVERIFY(r.code != 0);
         QVERIFY2(r.err.endsWith(message), r.err.constData());
         QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -288,7 +270,7 @@ private slots:
     void sourceErrors()
     {
         writeAll(path("plain.bin"), randomBytes(100000, 3));
-        Run r = extract(path("plain.bin"), path("e1"));
+        ProgramRun r = extract(path("plain.bin"), path("e1"));
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.startsWith("bbie: " + path("plain.bin").toUtf8() + " is not an ISO 9660 image"));
 
@@ -320,7 +302,7 @@ private slots:
             d.truncate(start + 1000);
         });
         writeAll(path("cut.iso"), cut);
-        const Run r = extract(path("cut.iso"), path("out5"));
+        const ProgramRun r = extract(path("cut.iso"), path("out5"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Bytes written: 1000 (cut at the end of the source)"));
         QCOMPARE(readAll(path("out5/image1.bin")), readAll(path("root/boot/floppy.img")).left(1000));
@@ -334,7 +316,7 @@ private slots:
             d[cat + 32 + 8] = 0; d[cat + 32 + 9] = 0; d[cat + 32 + 10] = char(0x6b); d[cat + 32 + 11] = char(0xee);
         });
         writeAll(path("half.iso"), data);
-        const Run r = extract(path("half.iso"), path("out8"));
+        const ProgramRun r = extract(path("half.iso"), path("out8"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.err.contains("bbie: image 1 starts at sector"));
         QCOMPARE(QDir(path("out8")).entryList(QDir::Files | QDir::Hidden), QStringList{"image2.bin"});
@@ -349,7 +331,7 @@ private slots:
         QDir().mkpath(path("small/boot"));
         writeAll(path("small/boot/hd.img"), hardDiskImage(200));
         const QString iso = path("claim.iso");
-        const Run built = run("genisoimage", {"-quiet", "-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat",
+        const ProgramRun built = runProgram("genisoimage", {"-quiet", "-b", "boot/hd.img", "-hard-disk-boot", "-c", "boot/boot.cat",
                                               "-o", iso, path("small")}, m_dir.path());
         QCOMPARE(built.code, 0);
         qsizetype start = 0;
@@ -364,7 +346,7 @@ private slots:
         writeAll(iso, data);
         QVERIFY(QFile::resize(iso, qint64(4) << 30));
 
-        const Run r = extract(iso, path("out9"));
+        const ProgramRun r = extract(iso, path("out9"));
         QCOMPARE(r.code, 0);
         const QByteArray claim = QByteArray::number((quint64(1) + 0xFFFFFFF0u) * 512);
         const QByteArray held = QByteArray::number(volume - start);
@@ -408,7 +390,7 @@ private slots:
         const QString iso = path(QStringLiteral("flood%1.iso").arg(kind));
         QVERIFY(writeAll(iso, image));
         const QString out = path(QStringLiteral("flood%1").arg(kind));
-        const Run r = extract(iso, out);
+        const ProgramRun r = extract(iso, out);
         int files = 0;
         const qint64 bytes = bytesIn(out, &files);
         QVERIFY2(files >= 1 && files <= maxFiles, qPrintable(QString::number(files)));
@@ -425,7 +407,7 @@ private slots:
     {
         const QString out = path("full");
         QDir().mkpath(out);
-        const Run r = run(bbie(), {m_efi}, out, [] {
+        const ProgramRun r = runProgram(bbie(), {m_efi}, out, [] {
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{16384, 16384};
             ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -440,7 +422,7 @@ private slots:
         // An existing image is replaced whole, never half-written.
         QDir().mkpath(path("out6"));
         writeAll(path("out6/image1.bin"), "old");
-        const Run r = extract(m_noemul, path("out6"));
+        const ProgramRun r = extract(m_noemul, path("out6"));
         QCOMPARE(r.code, 0);
         QCOMPARE(readAll(path("out6/image1.bin")), readAll(path("root/boot/loader.bin")));
     }
@@ -450,7 +432,7 @@ private slots:
         // A regular file in place of the output name's folder cannot be
         // written even by root: make the image name a directory.
         QDir().mkpath(path("out7/image1.bin"));
-        const Run r = extract(m_noemul, path("out7"));
+        const ProgramRun r = extract(m_noemul, path("out7"));
         QVERIFY(r.code != 0);
         QVERIFY2(r.err.startsWith("bbie: cannot write image1.bin: "), r.err.constData());
         QCOMPARE(QDir(path("out7")).entryList(QDir::Files | QDir::Hidden), QStringList{});

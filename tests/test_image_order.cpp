@@ -13,20 +13,6 @@
 using namespace iso;
 
 namespace {
-struct Run
-{
-    int code = -1;
-    QByteArray out, err;
-};
-
-Run run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 std::string bytes(const QString &s) { return s.toStdString(); }
 
@@ -130,7 +116,7 @@ class TestImageOrder : public QObject
         const QString iso = path(name);
         QStringList args{"-quiet"};
         args << opts << "-sort" << sortFile << "-o" << iso << m_root;
-        const Run r = run(binDir() + "/mkisofs", args);
+        const ProgramRun r = runProgram(binDir() + "/mkisofs", args);
         if (r.code != 0)
             qWarning() << args << r.err;
         return r.code == 0 ? iso : QString();
@@ -214,19 +200,19 @@ private slots:
     void orderCommand()
     {
         const QString iso = m_images["-r"];
-        Run r = run(cli(), {"order", iso});
+        ProgramRun r = runProgram(cli(), {"order", iso});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out.count('\n'), m_tree.size());
         QVERIFY(r.out.contains("\t3000\tboot/loader.bin\n"));
 
-        r = run(cli(), {"order", iso, path("build.sort")});
+        r = runProgram(cli(), {"order", iso, path("build.sort")});
         QCOMPARE(r.code, 0);
         QVERIFY(!r.out.contains("out of order"));
         QVERIFY(r.out.contains("\t3000\tboot/loader.bin\t1000\n"));
         QVERIFY2(r.err.contains("root folder " + m_root.toUtf8() + " (from the sort file); 6 of 6 sort lines match; 0 of 8 files out of order"),
                  r.err.constData());
 
-        r = run(cli(), {"order", "--root", m_root + "/", iso, path("other.sort")});
+        r = runProgram(cli(), {"order", "--root", m_root + "/", iso, path("other.sort")});
         QCOMPARE(r.code, 1);
         QStringList marked;
         for (const QByteArray &line : r.out.split('\n'))
@@ -240,19 +226,19 @@ private slots:
         QVERIFY(r.err.contains("root folder " + m_root.toUtf8() + "; 3 of 3 sort lines match; 3 of 8 files out of order"));
 
         // A root under which nothing matches.
-        r = run(cli(), {"order", "--root", "/nowhere", iso, path("build.sort")});
+        r = runProgram(cli(), {"order", "--root", "/nowhere", iso, path("build.sort")});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(": no line names a file or folder of the image under /nowhere"), r.err.constData());
 
-        QCOMPARE(run(cli(), {"order"}).code, 2);
-        QCOMPARE(run(cli(), {"order", "--root", "/x", iso}).code, 2);
-        QCOMPARE(run(cli(), {"order", iso, path("build.sort"), "extra"}).code, 2);
-        QCOMPARE(run(cli(), {"order", "--bogus", iso}).code, 2);
-        r = run(cli(), {"order", path("missing.iso")});
+        QCOMPARE(runProgram(cli(), {"order"}).code, 2);
+        QCOMPARE(runProgram(cli(), {"order", "--root", "/x", iso}).code, 2);
+        QCOMPARE(runProgram(cli(), {"order", iso, path("build.sort"), "extra"}).code, 2);
+        QCOMPARE(runProgram(cli(), {"order", "--bogus", iso}).code, 2);
+        r = runProgram(cli(), {"order", path("missing.iso")});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, path("missing.iso").toUtf8() + ": No such file or directory\n");
         QVERIFY(writeAll(path("plain.bin"), QByteArray(100000, 'z')));
-        r = run(cli(), {"order", path("plain.bin")});
+        r = runProgram(cli(), {"order", path("plain.bin")});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("no volume descriptor at sector 16"), r.err.constData());
     }

@@ -20,20 +20,6 @@
 #include <fnmatch.h>
 
 namespace {
-struct Run
-{
-    int code = -1;
-    QByteArray out, err;
-};
-
-Run run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 std::string_view view(const QByteArray &b) { return std::string_view(b.constData(), size_t(b.size())); }
 
@@ -58,7 +44,7 @@ private slots:
         for (const char *n : {"a", "b", "c"})
             QVERIFY(writeAll(m_root + "/" + n, QByteArray(5000, n[0])));
         m_image = path("plain.iso");
-        QCOMPARE(run(binDir() + "/mkisofs", {"-quiet", "-r", "-o", m_image, m_root}).code, 0);
+        QCOMPARE(runProgram(binDir() + "/mkisofs", {"-quiet", "-r", "-o", m_image, m_root}).code, 0);
     }
 
     // What the reader says of a file is what genisoimage does with it: it
@@ -110,7 +96,7 @@ private slots:
         const QString sortFile = path("case.sort"), image = path("case.iso");
         QVERIFY(writeAll(sortFile, text));
         QFile::remove(image);
-        const Run r = run(binDir() + "/mkisofs", {"-quiet", "-r", "-sort", sortFile, "-o", image, m_root});
+        const ProgramRun r = runProgram(binDir() + "/mkisofs", {"-quiet", "-r", "-sort", sortFile, "-o", image, m_root});
         if (stopLine != 0) {
             QCOMPARE(r.code, 255);
             QVERIFY2(r.err.contains("Incorrect sort file format"), r.err.constData());
@@ -180,7 +166,7 @@ private slots:
         const QString sorter = dialogs->log.join('\n');
         delete dialogs;
 
-        const Run order = run(binDir() + "/spindle-cli", {"order", "--root", m_root, m_image, sortFile});
+        const ProgramRun order = runProgram(binDir() + "/spindle-cli", {"order", "--root", m_root, m_image, sortFile});
         const bool stops = verdict.join('\n').contains("stops there");
         if (stops)
             QCOMPARE(order.code, 1);
@@ -244,10 +230,10 @@ private slots:
         const QByteArray r = QFile::encodeName(root);
         const QString in = path("odd.lst"), out = path("odd-sorted.lst"), image = path("odd.iso");
         QVERIFY(writeAll(in, r + "/t\tab 5\r\n" + r + "/end  9\r\n" + r + "/plain 1\r\n"));
-        QCOMPARE(run(binDir() + "/spindle-cli", {"sortlist", "sort", in, out}).code, 0);
+        QCOMPARE(runProgram(binDir() + "/spindle-cli", {"sortlist", "sort", in, out}).code, 0);
         QCOMPARE(readAll(out), r + "/end  9\r\n" + r + "/t\tab 5\r\n" + r + "/plain 1\r\n");
-        QCOMPARE(run(binDir() + "/mkisofs", {"-quiet", "-r", "-sort", out, "-o", image, root}).code, 0);
-        const Run order = run(binDir() + "/spindle-cli", {"order", image, out});
+        QCOMPARE(runProgram(binDir() + "/mkisofs", {"-quiet", "-r", "-sort", out, "-o", image, root}).code, 0);
+        const ProgramRun order = runProgram(binDir() + "/spindle-cli", {"order", image, out});
         QVERIFY2(order.code == 0, order.err.constData());
         QCOMPARE(order.out.split('\n').size(), 4);
         QVERIFY2(order.out.contains("\tend \t9\n") && order.out.contains("\tt\\tab\t5\n"), order.out.constData());

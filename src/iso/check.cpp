@@ -1,5 +1,6 @@
 #include "iso/check.h"
 
+#include "iso/check_group.h"
 #include "iso/check_names.h"
 #include "iso/check_sort.h"
 #include "iso/command_builder.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr qint64 kSectorBytes = 2048;
 constexpr qint64 kFourGiB = qint64(4) << 30;
-constexpr int kExamples = 5;
 // genisoimage leaves out the contents of folders this many levels below the
 // root unless Rock Ridge relocates them.
 constexpr int kTooDeep = 7;
@@ -35,21 +35,7 @@ constexpr qsizetype kToolLines = 8;
 constexpr qsizetype kLastLines = 3;
 constexpr qsizetype kWrapAt = 100;
 
-// A group of like problems, filled while walking.
-struct Group
-{
-    bool fatal;
-    QString sentence, fix;
-    QStringList examples;
-    qsizetype count = 0;
-
-    void add(const QString &example)
-    {
-        if (examples.size() < kExamples)
-            examples << example;
-        ++count;
-    }
-};
+using Group = CheckGroup;
 
 QString megabytes(qint64 sectors)
 {
@@ -596,8 +582,7 @@ void checkTree(const IsoOptions &o, const MkisoPaths &paths, CheckReport *report
 
     for (Group *g : {&unreadable, &badInput, &big, &jolietSame, &deep, &bigLimited, &jolietCut, &jolietShort,
                      &longPath, &sameIso, &mapped, &notInCharset, &upperIds})
-        if (g->count > 0)
-            report->problems.append({g->fatal, g->sentence, g->fix, g->examples, g->count});
+        g->appendTo(&report->problems);
 
     if (sorting)
         checkSortFile(paths.sortFile, sortPrefix, sortPaths, &report->problems);

@@ -1,4 +1,5 @@
 #include "iso/check_sort.h"
+#include "iso/check_group.h"
 
 #include "base/sort_lines.h"
 #include "base/sort_match.h"
@@ -12,22 +13,7 @@
 namespace iso {
 
 namespace {
-constexpr int kExamples = 5;
-
-struct Group
-{
-    bool fatal;
-    QString sentence, fix;
-    QStringList examples;
-    qsizetype count = 0;
-
-    void add(const QString &example)
-    {
-        if (examples.size() < kExamples)
-            examples << example;
-        ++count;
-    }
-};
+using Group = CheckGroup;
 
 QString shown(const std::string &bytes)
 {
@@ -160,8 +146,7 @@ void checkSortFile(const QString &sortFile, const QString &prefix, const QSet<QS
                     (near.isEmpty() ? QString() : QStringLiteral("; the nearest that exists is ") + base::displayPath(near)));
     }
     for (Group *g : {&refused, &wide, &noMatch, &notNumber})
-        if (g->count > 0)
-            problems->append({g->fatal, g->sentence, g->fix, g->examples, g->count});
+        g->appendTo(problems);
 }
 
 } // namespace iso

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -175,4 +176,18 @@ RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs, qint64 memoryLimit)
     r.maxRssKb = use.ru_maxrss;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &args, const QString &cwd,
+                      const std::function<void()> &inChild, int timeoutMs)
+{
+    QProcess p;
+    if (!cwd.isEmpty())
+        p.setWorkingDirectory(cwd);
+    if (inChild)
+        p.setChildProcessModifier(inChild);
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs))
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <sys/types.h>
 
 QString binDir();
@@ -57,3 +59,13 @@ struct RawRun
     long maxRssKb = 0;
 };
 RawRun runRaw(const QList<QByteArray> &argv, int timeoutMs = 120000, qint64 memoryLimit = qint64(2) << 30);
+
+// A program run through QProcess (arguments as text): its exit code (-1
+// when it did not end within `timeoutMs`) and its output.
+struct ProgramRun
+{
+    int code = -1;
+    QByteArray out, err;
+};
+ProgramRun runProgram(const QString &program, const QStringList &args, const QString &cwd = {},
+                      const std::function<void()> &inChild = nullptr, int timeoutMs = 120000);
