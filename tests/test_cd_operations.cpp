@@ -574,6 +574,8 @@ private slots:
         QVERIFY(activate(QString()));
         QCOMPARE(m_dialogs->log, QStringList{"message::No CD-ROM devices found"});
         QVERIFY2(debugText().contains("*****  no CD drive found: " + f->lbDiagnosis->text()), qPrintable(debugText()));
+        // Which program answers to cdrecord, in its own words.
+        QVERIFY(debugText().contains("*****  cdrecord is "));
     }
 
     void badScanOutput()

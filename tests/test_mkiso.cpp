@@ -616,7 +616,7 @@ private slots:
         QVERIFY2(console.startsWith(work("bat") + ">" + work("bat/build.bat") + "\n"), qPrintable(console));
         QVERIFY2(console.contains("Press any key to continue"), qPrintable(console));
         const QString debug = app::windows().Debug_win->Memo1->toPlainText();
-        QVERIFY(debug.contains("*****  " + work("bat/build.bat") + "\n"));
+        QVERIFY(debug.contains("*****  mkisofs is genisoimage\n\n*****  " + work("bat/build.bat") + "\n"));
         QVERIFY(debug.endsWith(console));
 
         QVERIFY2(QFile::exists(iso), qPrintable(console));

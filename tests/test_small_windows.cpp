@@ -158,6 +158,10 @@ private slots:
         QVERIFY(a->Memo1->toPlainText().startsWith(QStringLiteral("Spindle " SPINDLE_VERSION "\n")));
         a->Label2Click();
         QCOMPARE(m_dialogs->log, QStringList{QStringLiteral("document:" SPINDLE_HOMEPAGE)});
+        // The programs behind the links, told by their own version texts.
+        a->show();
+        QTRY_VERIFY(a->lbTools->text().contains(QStringLiteral("mkisofs: genisoimage (genisoimage ")));
+        a->close();
     }
 
     // Every text reads (4.5:1) on what it is drawn on, on and off, whatever

@@ -4,8 +4,10 @@
 #include "base/session.h"
 #include "app/ui/windows.h"
 #include "ui/style.h"
+#include "exec/tool_identity.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -63,6 +65,10 @@ TAbout_form::TAbout_form(QWidget *parent)
     Label2->setStyleSheet(QStringLiteral("color: blue;"));
     Label2->setCursor(Qt::PointingHandCursor);
     Label2->installEventFilter(this);
+    lbTools = new QLabel(this);
+    lbTools->setObjectName(QStringLiteral("lbTools"));
+    lbTools->setAlignment(Qt::AlignCenter);
+    lbTools->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Memo1 = new QPlainTextEdit(credits(), this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -73,6 +79,7 @@ TAbout_form::TAbout_form(QWidget *parent)
     l->addWidget(Label1);
     l->addWidget(Label3);
     l->addWidget(Label2);
+    l->addWidget(lbTools);
     l->addWidget(Memo1, 1);
     l->addWidget(Button1, 0, Qt::AlignCenter);
     Label2->setToolTip(QStringLiteral("Opens the project's web page"));
@@ -86,6 +93,17 @@ bool TAbout_form::eventFilter(QObject *o, QEvent *e)
         return true;
     }
     return QDialog::eventFilter(o, e);
+}
+
+void TAbout_form::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    // Asked after the box is drawn: each tool's version query may take a
+    // moment the first time (later ones come from the cache).
+    QTimer::singleShot(0, this, [this] {
+        lbTools->setText(QStringLiteral("The tools behind Spindle's links:\n")
+                         + exec::toolReport().join(QLatin1Char('\n')));
+    });
 }
 
 void TAbout_form::Label2Click() { ui::dialogs().openDocument(Label2->text()); }

@@ -20,10 +20,13 @@ public:
     QLabel *Label3;
     QPlainTextEdit *Memo1;
     QPushButton *Button1;
+    // The programs behind the tool links, as each names itself.
+    QLabel *lbTools;
 
     void Label2Click();
     void Button1Click();
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
 };

@@ -248,7 +248,9 @@ void TCD_Operations::FormActivate()
     if (!exec::findTool(cdrecord).isEmpty()) {
         CdrecordFound = true;
         // Which recorder it is decides the capability query and the offers.
-        m_recorder = exec::identifyTool(cdrecord).implementation;
+        const exec::ToolIdentity recorder = exec::identifyTool(cdrecord);
+        m_recorder = recorder.implementation;
+        m_recorderText = exec::describe(recorder);
     } else {
         ui::dialogs().plain(this, exec::missingToolMessage(cdrecord));
     }
@@ -297,6 +299,8 @@ void TCD_Operations::DosCommand2Terminated(exec::TDosCommand *Sender, quint32)
         m_log.entry((ComboBox1->count() == 0 ? QStringLiteral("no CD drive found: ")
                                               : QStringLiteral("a CD drive could not be opened: "))
                     + lbDiagnosis->text());
+    if (!m_recorderText.isEmpty())
+        m_log.entry(QStringLiteral("cdrecord is ") + m_recorderText);
     emit scanFinished();
 }
 

@@ -112,6 +112,7 @@ private:
     QString m_address;       // the chosen drive's, as the scan gave it
     // The program behind cdrecord, identified at activation.
     exec::Implementation m_recorder = exec::Implementation::Unknown;
+    QString m_recorderText; // logged when the scan ends, after its output
     // The capability query's runs still to start, and those done.
     QList<exec::CommandLine> m_queryLeft;
     QList<disc::QueryRun> m_queryRuns;

@@ -627,6 +627,7 @@ void TMkisofs_form::RunBatBTClick()
     Tconsole *console = m_uses.console;
     console->setOutputFile(onDisk ? iso::outputOfCommand(*onDisk, batchFolder) : QString());
     console->run(command, {QString()}, 0, batchFolder); // the empty line answers the closing "pause"
+    m_uses.log->entry(QStringLiteral("mkisofs is ") + QLatin1String(iso::builderName(m_options.builder())));
     m_uses.log->entry(command.display());
     m_uses.log->text(console->capturedText());
 }
