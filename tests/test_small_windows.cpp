@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+
+#include <memory>
 #include <QAbstractItemView>
 #include <QGroupBox>
 #include <QToolButton>
@@ -170,7 +172,8 @@ private slots:
     void textIsReadableOnAnyDesktop_data()
     {
         QTest::addColumn<QPalette>("desktop");
-        QTest::newRow("light") << QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        QTest::newRow("light") << fusion->standardPalette();
         QTest::newRow("dark") << darkDesktop();
     }
     void textIsReadableOnAnyDesktop()
