@@ -127,24 +127,38 @@ void TDebug_win::saveLog()
     if (path.isEmpty())
         return;
     // The saved log is the whole session: in Win9x mode the text already
-    // moved into the scratch file comes first, under the same rule.
-    QStringList all;
-    if (m_session.Win9xMode && m_debugFile.isBound()) {
-        QFile spilled(m_debugFile.path());
-        if (spilled.exists() && !spilled.open(QIODevice::ReadOnly)) {
-            ui::dialogs().error(this, platform::cannotOpenText(spilled.fileName(), spilled.errorString()));
-            return;
-        }
-        QStringList lines = QString::fromUtf8(spilled.readAll()).split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast(); // the line end after the last spill
-        all = base::linesWithout(lines, QStringLiteral("ddr"));
+    // moved into the scratch file comes first, under the same rule. It is
+    // copied a line at a time, so the session's length never sits in memory.
+    QFile spilled(m_session.Win9xMode && m_debugFile.isBound() ? m_debugFile.path() : QString());
+    if (!spilled.fileName().isEmpty() && spilled.exists() && !spilled.open(QIODevice::ReadOnly)) {
+        ui::dialogs().error(this, platform::cannotOpenText(spilled.fileName(), spilled.errorString()));
+        return;
     }
-    all += kept;
-    QByteArray data;
-    for (const QString &l : all)
-        data += l.toUtf8() + '\n';
+    const QByteArray needle = QByteArrayLiteral("ddr");
+    qsizetype next = 0;
+    const auto piece = [&]() -> QByteArray {
+        QByteArray out;
+        // A line longer than this is cut into pieces of it; each is one line
+        // of the saved log, as the memo would have wrapped it anyway.
+        constexpr qint64 kLinePiece = 1 << 20;
+        while (spilled.isOpen() && out.size() < kLinePiece) {
+            QByteArray line = spilled.readLine(kLinePiece);
+            if (line.isEmpty()) {
+                spilled.close();
+                break;
+            }
+            if (!line.endsWith('\n'))
+                line += '\n';
+            if (!line.contains(needle))
+                out += line;
+        }
+        if (!out.isEmpty())
+            return out;
+        while (next < kept.size() && out.size() < kLinePiece)
+            out += kept[next++].toUtf8() + '\n';
+        return out;
+    };
     QString reason;
-    if (!platform::writeFileAtomic(path, data, &reason))
+    if (!platform::writeFileAtomic(path, std::function<QByteArray()>(piece), &reason))
         ui::dialogs().error(this, platform::cannotCreateText(path, reason));
 }
