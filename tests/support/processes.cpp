@@ -1,5 +1,7 @@
 #include "support/processes.h"
 
+#include "platform/process.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -191,3 +193,13 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const QSt
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
+
+namespace {
+// As Spindle does at its end: jobs still ending in the background are
+// finished before the test program goes, so nothing they hold outlives it.
+void endJobsWithTheApplication()
+{
+    qAddPostRoutine([] { platform::endAllJobs(); });
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(endJobsWithTheApplication)
