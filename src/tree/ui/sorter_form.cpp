@@ -337,8 +337,12 @@ Tsorter_form::Tsorter_form(QWidget *parent)
 
 Tsorter_form::~Tsorter_form()
 {
-    for (QThread *t : std::as_const(m_listers))
+    // A listing still under way ends first; its thread object is ours to
+    // free, since its finished signal can no longer reach this window.
+    for (QThread *t : std::as_const(m_listers)) {
         t->wait();
+        delete t;
+    }
 }
 
 void Tsorter_form::selectFolder(const QString &path) { ShellTreeView1->selectPath(path); }
