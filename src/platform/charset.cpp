@@ -46,49 +46,52 @@ Charset::~Charset() = default;
 
 bool Charset::isValid() const { return m->toWide != kNone; }
 
-Charset::Verdict Charset::judge(const QByteArray &bytes) const
+namespace {
+// One pass of iconv over `bytes`. With `chars`, every character is kept and
+// a byte that starts none becomes U+FFFD, the reading going on at the next
+// byte; without, the first such byte ends the pass. The verdict is that of
+// the first byte that starts no character.
+Charset::Verdict convert(iconv_t cd, const QByteArray &bytes, std::vector<char32_t> *chars)
 {
-    if (m->toWide == kNone)
-        return Invalid;
-    ::iconv(m->toWide, nullptr, nullptr, nullptr, nullptr);
+    Charset::Verdict verdict = Charset::Whole;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
     wchar_t out[128];
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = size_t(bytes.size());
     while (inLeft > 0) {
         char *o = reinterpret_cast<char *>(out);
         size_t outLeft = sizeof out;
-        if (::iconv(m->toWide, &in, &inLeft, &o, &outLeft) != size_t(-1))
-            break;
-        if (errno == E2BIG)
+        const size_t r = ::iconv(cd, &in, &inLeft, &o, &outLeft);
+        const int err = errno;
+        if (chars) {
+            const size_t n = size_t(o - reinterpret_cast<char *>(out)) / sizeof(wchar_t);
+            for (size_t i = 0; i < n; ++i)
+                chars->push_back(char32_t(out[i]));
+        }
+        if (r != size_t(-1) || err == E2BIG)
             continue;
-        return errno == EINVAL ? CutShort : Invalid;
+        if (verdict == Charset::Whole)
+            verdict = err == EINVAL ? Charset::CutShort : Charset::Invalid;
+        if (!chars)
+            break;
+        chars->push_back(U'\xFFFD');
+        ++in;
+        --inLeft;
     }
-    return Whole;
+    return verdict;
+}
+} // namespace
+
+Charset::Verdict Charset::judge(const QByteArray &bytes) const
+{
+    return m->toWide == kNone ? Invalid : convert(m->toWide, bytes, nullptr);
 }
 
 std::vector<char32_t> Charset::characters(const QByteArray &bytes) const
 {
     std::vector<char32_t> chars;
-    if (m->toWide == kNone)
-        return chars;
-    ::iconv(m->toWide, nullptr, nullptr, nullptr, nullptr);
-    wchar_t out[128];
-    char *in = const_cast<char *>(bytes.constData());
-    size_t inLeft = size_t(bytes.size());
-    while (inLeft > 0) {
-        char *o = reinterpret_cast<char *>(out);
-        size_t outLeft = sizeof out;
-        const size_t r = ::iconv(m->toWide, &in, &inLeft, &o, &outLeft);
-        const int err = errno;
-        const size_t n = size_t(o - reinterpret_cast<char *>(out)) / sizeof(wchar_t);
-        for (size_t i = 0; i < n; ++i)
-            chars.push_back(char32_t(out[i]));
-        if (r != size_t(-1) || err == E2BIG)
-            continue;
-        chars.push_back(U'\xFFFD');
-        ++in;
-        --inLeft;
-    }
+    if (m->toWide != kNone)
+        convert(m->toWide, bytes, &chars);
     return chars;
 }
 
