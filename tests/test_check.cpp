@@ -49,13 +49,9 @@ class TestCheck : public QObject
         QVERIFY(f.resize(size)); // sparse
     }
     static QString mkisofs() { return binDir() + QStringLiteral("/mkisofs"); }
-    // A file named by its bytes: QFile cannot name one that is not UTF-8.
-    static bool rawFile(const QByteArray &name)
-    {
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const bool ok = fd >= 0 && ::write(fd, name.constData(), size_t(name.size())) == name.size();
-        return ::close(fd) == 0 && ok;
-    }
+    // A file named by its bytes (QFile cannot name one that is not UTF-8),
+    // holding its name.
+    static bool rawFile(const QByteArray &name) { return writeBytesAt(name, name); }
     // Names that ISO 9660 must change, in a folder and in folders below it.
     static bool makeNameCorpus(const QString &root)
     {
