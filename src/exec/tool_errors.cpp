@@ -203,26 +203,22 @@ const QList<ToolErrorRow> &toolErrorTable()
 }
 
 namespace {
-// The program's file name and where it is found, when it names a tool.
-std::pair<QString, QString> programOf(const CommandLine &command)
+// The program's file name.
+QString programName(const CommandLine &command)
 {
-    if (command.isEmpty())
-        return {};
-    const QString name = QFileInfo(command.programPath()).fileName();
-    if (roleOfName(name).isEmpty())
-        return {name, QString()};
-    return {name, TDosCommand::resolve(CommandLine(command.programPath())).programPath()};
+    return command.isEmpty() ? QString() : QFileInfo(command.programPath()).fileName();
 }
 
 // The table's tool for a program and its implementation; bbie has no rows
 // of its own.
 QString tableTool(const CommandLine &command, Implementation implementation)
 {
+    const QString name = programName(command);
     QString role = roleOf(implementation);
     if (role.isEmpty())
-        role = roleOfName(programOf(command).first);
+        role = roleOfName(name);
     // Spindle's own read-back after a burn reads the disc through readcd.
-    if (role.isEmpty() && programOf(command).first == QLatin1String("spindle-cli") && !command.arguments().isEmpty()
+    if (role.isEmpty() && name == QLatin1String("spindle-cli") && !command.arguments().isEmpty()
         && command.arguments().first().bytes == "verify")
         return QStringLiteral("readcd");
     return role == QLatin1String("bbie") ? QString() : role;
@@ -281,7 +277,10 @@ qsizetype firstMatchingRow(QStringView line, const QString &tool, Implementation
 
 Implementation implementationOfCommandLine(const CommandLine &command)
 {
-    const QString path = programOf(command).second;
+    // Only a tool's name is worth finding and asking.
+    if (roleOfName(programName(command)).isEmpty())
+        return Implementation::Unknown;
+    const QString path = TDosCommand::resolve(CommandLine(command.programPath())).programPath();
     return path.isEmpty() ? Implementation::Unknown : identifyProgram(path).implementation;
 }
 
